@@ -1,0 +1,49 @@
+#pragma once
+// The main window as the workflow, the captures and detection see it.
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace qv {
+
+class StatusSink {
+public:
+    virtual ~StatusSink() = default;
+    // The status bar's one simple text. Called once per recorded entry, so an
+    // implementation may defer the repaint to its next message pump.
+    virtual void setStatus(std::string_view text) = 0;
+};
+
+// The six result lists, in the order of their tabs (tab index - 1).
+enum class ListId { NewEntries, DeletedEntries, EditedRegistry, NewFiles, DeletedFiles, ModifiedFiles };
+
+struct ResultRow {
+    std::string text;  // first column
+    std::string sub1;
+    std::string sub2;
+    bool operator==(const ResultRow&) const = default;
+};
+
+class MainView : public StatusSink {
+public:
+    virtual bool registryTicked() const = 0;  // chkDetectRegistry
+    virtual bool filesTicked() const = 0;     // chkDetectFiles
+
+    virtual std::string collectCaption() const = 0;  // cmdSnapShot
+    virtual void setCollectCaption(std::string_view caption) = 0;
+    virtual void setCollectEnabled(bool enabled) = 0;
+    virtual void setDetectEnabled(bool enabled) = 0;  // cmdDetectChanges
+
+    virtual std::string regRootText() const = 0;    // cmbRegStart
+    virtual std::string regKeyText() const = 0;     // txtRegKeyStart
+    virtual std::string fileStartText() const = 0;  // txtFileSystemStart
+    virtual void setFileStartText(std::string_view text) = 0;
+
+    virtual void clearList(ListId list) = 0;
+    virtual void appendRow(ListId list, ResultRow row) = 0;
+
+    virtual void setProgressMax(int64_t max) = 0;  // pbBar1
+    virtual void setProgressValue(int64_t value) = 0;
+};
+
+}  // namespace qv

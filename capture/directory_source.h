@@ -1,0 +1,50 @@
+#pragma once
+// What the file finder needs of a file system: full path names, attributes and
+// the listing of one folder. Paths are UTF-8 text in the platform's form
+// (X:\dir\name); the Windows source adds the long-path prefix itself.
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+
+namespace qv {
+
+inline constexpr uint32_t kAttrReadOnly = 0x1;
+inline constexpr uint32_t kAttrHidden = 0x2;
+inline constexpr uint32_t kAttrSystem = 0x4;
+inline constexpr uint32_t kAttrDirectory = 0x10;
+inline constexpr uint32_t kAttrArchive = 0x20;
+inline constexpr uint32_t kAttrReparsePoint = 0x400;
+
+struct DirEntry {
+    std::string name;
+    uint32_t attributes = 0;
+    uint64_t lastWriteTime = 0;  // UTC, 100 ns ticks since 1601 (a FILETIME)
+};
+
+class DirEnumeration {
+public:
+    virtual ~DirEnumeration() = default;  // closes the enumeration
+    // The next entry, "." and ".." included where the platform lists them.
+    virtual bool next(DirEntry& entry) = 0;
+};
+
+class DirectorySource {
+public:
+    virtual ~DirectorySource() = default;
+    // The absolute form of a path; "" when it cannot be formed.
+    virtual std::string fullPathName(const std::string& path) = 0;
+    // The attributes of a path; nothing when it does not exist or cannot be read.
+    virtual std::optional<uint32_t> attributes(const std::string& path) = 0;
+    // Every entry of a folder (the path ends with "\"); nullptr when the folder
+    // cannot be listed.
+    virtual std::unique_ptr<DirEnumeration> list(const std::string& folder) = 0;
+    // A last-write time as the user's short date, a blank and the long time
+    // (the short date alone at 00:00:00), in local time. Throws a Failure when
+    // the time cannot be converted.
+    virtual std::string modifiedText(uint64_t lastWriteTime) = 0;
+    // The present size of a file in bytes; nothing when it cannot be measured.
+    virtual std::optional<uint64_t> fileSize(const std::string& path) = 0;
+};
+
+}  // namespace qv

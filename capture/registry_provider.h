@@ -1,0 +1,62 @@
+#pragma once
+// What the registry walk needs of a registry source: seven operations keyed by
+// hive number and key path. A key argument ending in "\" names the same key.
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace qv {
+
+// The platform's predefined-key values, as the window passes them to the walk.
+inline constexpr int32_t kHiveClassesRoot = static_cast<int32_t>(0x80000000u);
+inline constexpr int32_t kHiveCurrentUser = static_cast<int32_t>(0x80000001u);
+inline constexpr int32_t kHiveLocalMachine = static_cast<int32_t>(0x80000002u);
+inline constexpr int32_t kHiveUsers = static_cast<int32_t>(0x80000003u);
+inline constexpr int32_t kHiveCurrentConfig = static_cast<int32_t>(0x80000005u);
+
+// "HKEY_LOCAL_MACHINE" and the other four names; nothing for any other text.
+std::optional<int32_t> hiveNumber(std::string_view hiveName);
+
+// Registry value type codes that the walk renders.
+inline constexpr uint32_t kRegSz = 1;
+inline constexpr uint32_t kRegExpandSz = 2;
+inline constexpr uint32_t kRegBinary = 3;
+inline constexpr uint32_t kRegDword = 4;
+inline constexpr uint32_t kRegMultiSz = 7;
+
+class RegistryProvider {
+public:
+    virtual ~RegistryProvider() = default;
+
+    // Value names with their parallel type codes. false stands for the null
+    // list: the key has no values or cannot be read.
+    virtual bool EnumValues(int32_t hive, const std::string& path, std::vector<std::string>& names,
+                            std::vector<uint32_t>& types) = 0;
+    // Subkey names; false for the null list.
+    virtual bool EnumKey(int32_t hive, const std::string& path, std::vector<std::string>& names) = 0;
+
+    // Value reads. false when the value cannot be read as that type.
+    virtual bool GetStringValue(int32_t hive, const std::string& key, const std::string& name,
+                                std::string& out) = 0;
+    virtual bool GetExpandedStringValue(int32_t hive, const std::string& key, const std::string& name,
+                                        std::string& out) = 0;
+    virtual bool GetBinaryValue(int32_t hive, const std::string& key, const std::string& name,
+                                std::vector<uint8_t>& out) = 0;
+    virtual bool GetDWORDValue(int32_t hive, const std::string& key, const std::string& name,
+                               uint32_t& out) = 0;
+    virtual bool GetMultiStringValue(int32_t hive, const std::string& key, const std::string& name,
+                                     std::vector<std::string>& out) = 0;
+};
+
+// Hands out a provider before each walk; the walk's caller releases it after.
+class RegistryProviderSource {
+public:
+    virtual ~RegistryProviderSource() = default;
+    // Throws a Failure when no provider can be had.
+    virtual std::unique_ptr<RegistryProvider> connect() = 0;
+};
+
+}  // namespace qv

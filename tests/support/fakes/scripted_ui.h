@@ -1,0 +1,104 @@
+#pragma once
+// Scripted stand-ins for the window, the message boxes and the message pump, so
+// that the real workflow runs natively without a window.
+#include <deque>
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "app/main_view.h"
+#include "app/yielder.h"
+#include "support/user_prompt.h"
+
+namespace qv::testing {
+
+struct PromptCall {
+    std::string text;
+    std::string title;
+    Buttons buttons;
+    Icon icon;
+};
+
+// Answers boxes from a queue (Ok or Yes when the queue is empty) and records them.
+class ScriptedPrompt : public UserPrompt {
+public:
+    std::deque<Answer> answers;
+    std::vector<PromptCall> calls;
+    std::function<void(const PromptCall&)> onAsk;
+
+    Answer ask(std::string_view text, std::string_view title, Buttons buttons, Icon icon) override {
+        calls.push_back({std::string(text), std::string(title), buttons, icon});
+        if (onAsk) onAsk(calls.back());
+        if (!answers.empty()) {
+            Answer a = answers.front();
+            answers.pop_front();
+            return a;
+        }
+        return buttons == Buttons::Ok ? Answer::Ok : Answer::Yes;
+    }
+};
+
+// Counts yields and runs a scripted action at chosen ones ("press Stop at the 3rd").
+class ScriptedYielder : public Yielder {
+public:
+    long count = 0;
+    std::map<long, std::function<void()>> at;
+    std::function<void(long)> every;
+
+    void yield() override {
+        ++count;
+        if (every) every(count);
+        auto it = at.find(count);
+        if (it != at.end()) {
+            auto action = it->second;
+            at.erase(it);
+            action();
+        }
+    }
+};
+
+class ScriptedView : public MainView {
+public:
+    bool chkDetectRegistry = true;
+    bool chkDetectFiles = false;
+    std::string cmdSnapShotCaption = "Collect data";
+    bool cmdSnapShotEnabled = true;
+    bool cmdDetectChangesEnabled = false;
+    std::string cmbRegStart = "HKEY_LOCAL_MACHINE";
+    std::string txtRegKeyStart = "SOFTWARE";
+    std::string txtFileSystemStart = "C:\\";
+    std::string status;
+    std::vector<std::string> statusHistory;
+    bool keepStatusHistory = false;
+    std::vector<ResultRow> lists[6];
+    std::vector<ListId> clearOrder;
+    int64_t progressMax = 1;
+    int64_t progressValue = 0;
+
+    std::vector<ResultRow>& list(ListId id) { return lists[static_cast<int>(id)]; }
+
+    bool registryTicked() const override { return chkDetectRegistry; }
+    bool filesTicked() const override { return chkDetectFiles; }
+    std::string collectCaption() const override { return cmdSnapShotCaption; }
+    void setCollectCaption(std::string_view c) override { cmdSnapShotCaption = c; }
+    void setCollectEnabled(bool e) override { cmdSnapShotEnabled = e; }
+    void setDetectEnabled(bool e) override { cmdDetectChangesEnabled = e; }
+    std::string regRootText() const override { return cmbRegStart; }
+    std::string regKeyText() const override { return txtRegKeyStart; }
+    std::string fileStartText() const override { return txtFileSystemStart; }
+    void setFileStartText(std::string_view t) override { txtFileSystemStart = t; }
+    void clearList(ListId id) override {
+        clearOrder.push_back(id);
+        list(id).clear();
+    }
+    void appendRow(ListId id, ResultRow row) override { list(id).push_back(std::move(row)); }
+    void setProgressMax(int64_t m) override { progressMax = m; }
+    void setProgressValue(int64_t v) override { progressValue = v; }
+    void setStatus(std::string_view text) override {
+        status = text;
+        if (keepStatusHistory) statusHistory.push_back(status);
+    }
+};
+
+}  // namespace qv::testing
