@@ -44,6 +44,10 @@ public:
 
     virtual void setProgressMax(int64_t max) = 0;  // pbBar1
     virtual void setProgressValue(int64_t value) = 0;
+
+    // While detection runs, every command of the window is disabled so nothing
+    // can change the snapshots mid-pass; unlocking restores what was enabled.
+    virtual void lockCommands(bool locked) = 0;
 };
 
 }  // namespace qv

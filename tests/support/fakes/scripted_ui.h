@@ -75,6 +75,8 @@ public:
     std::vector<ListId> clearOrder;
     int64_t progressMax = 1;
     int64_t progressValue = 0;
+    bool commandsLocked = false;
+    int lockCalls = 0;
 
     std::vector<ResultRow>& list(ListId id) { return lists[static_cast<int>(id)]; }
 
@@ -95,6 +97,10 @@ public:
     void appendRow(ListId id, ResultRow row) override { list(id).push_back(std::move(row)); }
     void setProgressMax(int64_t m) override { progressMax = m; }
     void setProgressValue(int64_t v) override { progressValue = v; }
+    void lockCommands(bool locked) override {
+        commandsLocked = locked;
+        ++lockCalls;
+    }
     void setStatus(std::string_view text) override {
         status = text;
         if (keepStatusHistory) statusHistory.push_back(status);
