@@ -35,6 +35,9 @@ struct AppState {
 
     FileSnapshot StartFileList = FileSnapshot(1);
     FileSnapshot FinishFileList = FileSnapshot(1);
+    // True once a final file scan has filled FinishFileList, so that a final
+    // scan that found nothing can still report every first file as deleted.
+    bool FinishFileScanRan = false;
 
     DetectionSwitches switches;
     std::vector<RegException> RegExceptions = std::vector<RegException>(1);

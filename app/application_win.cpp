@@ -1,0 +1,60 @@
+#include "app/application_win.h"
+
+#include "app/change_detection.h"
+#include "support/handler.h"
+#include "support/utf.h"
+
+namespace qv {
+
+Application::Application(HINSTANCE instance)
+    : window_(instance, *this),
+      workflow_(WorkflowServices{state_, window_, prompt_, pump_, reporter_, registry_, files_, folders_}) {
+    pump_.beforePump = [this] { window_.flush(); };
+    prompt_.beforeShow = [this] { window_.flush(); };
+    workflow_.Detect_Click = [this] {
+        DetectionContext ctx{state_, window_, pump_, files_, prompt_};
+        Detect_Click(ctx);
+    };
+}
+
+void Application::Form_Load(int showCommand) {
+    runHandler(reporter_, [&] {
+        state_ = AppState{};
+        window_.create(toWide(std::string(kAppname) + " " + kCurrentVersion));
+        prompt_.owner = window_.hwnd();
+        ShowWindow(window_.hwnd(), showCommand);
+        UpdateWindow(window_.hwnd());
+    });
+}
+
+int Application::run() {
+    MSG msg;
+    while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+    }
+    return static_cast<int>(msg.wParam);
+}
+
+void Application::onCommand(int controlId) {
+    switch (controlId) {
+        case IDC_cmdSnapShot:
+            workflow_.cmdSnapShot_Click();
+            break;
+        case IDC_cmdReset:
+            workflow_.cmdReset_Click();
+            break;
+        case IDC_cmdDetectChanges:
+            workflow_.cmdDetectChanges_Click();
+            break;
+        case IDC_cmdFileSystemStart:
+            workflow_.cmdFileSystemStart_Click();
+            break;
+        default:
+            // The advanced settings dialog and the about box arrive with the
+            // settings files and the start-up checks.
+            break;
+    }
+}
+
+}  // namespace qv

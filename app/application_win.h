@@ -1,0 +1,46 @@
+#pragma once
+// The running program: the state, the window and the services, wired together.
+#include <windows.h>
+
+#include "app/app_state.h"
+#include "app/collection_workflow.h"
+#include "app/main_window_win.h"
+#include "app/message_pump_win.h"
+#include "capture/directory_source_win.h"
+#include "capture/registry_provider_win.h"
+#include "support/error_report.h"
+#include "support/folder_picker_win.h"
+#include "support/message_box_win.h"
+
+namespace qv {
+
+class Application : public CommandTarget {
+public:
+    explicit Application(HINSTANCE instance);
+
+    // The window's load: arrays emptied, caption set, window shown.
+    void Form_Load(int showCommand);
+    // The message loop of the program; returns the exit code.
+    int run();
+
+    void onCommand(int controlId) override;
+
+    AppState& state() { return state_; }
+    MainWindow& window() { return window_; }
+    CollectionWorkflow& workflow() { return workflow_; }
+    MessagePump& pump() { return pump_; }
+    MessageBoxPrompt& prompt() { return prompt_; }
+
+private:
+    AppState state_;
+    MessageBoxPrompt prompt_;
+    ErrorReporter reporter_{prompt_};
+    MessagePump pump_;
+    Win32RegistryProviderSource registry_;
+    Win32DirectorySource files_;
+    ShellFolderPicker folders_;
+    MainWindow window_;
+    CollectionWorkflow workflow_;
+};
+
+}  // namespace qv

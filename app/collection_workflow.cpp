@@ -1,0 +1,185 @@
+#include "app/collection_workflow.h"
+
+#include "capture/file_finder.h"
+#include "capture/registry_walk.h"
+#include "support/handler.h"
+
+namespace qv {
+namespace {
+
+constexpr const char* kCollectData = "Collect data";
+constexpr const char* kCollectFinal = "Collect final data";
+constexpr const char* kStop = "Stop";
+constexpr const char* kCollectDone =
+    "Data has been collected. Please install your application/game now. Once that has been done, click the "
+    "'Collect final data' button.";
+
+// Clears a flag when the scope ends, however it ends.
+struct FlagScope {
+    bool& flag;
+    explicit FlagScope(bool& f) : flag(f) { flag = true; }
+    ~FlagScope() { flag = false; }
+};
+
+void appendBackslash(MainView& view) {
+    std::string text = view.fileStartText();
+    if (text.empty() || text.back() != '\\') {
+        text += '\\';
+        view.setFileStartText(text);
+    }
+}
+
+}  // namespace
+
+void CollectionWorkflow::cmdSnapShot_Click() {
+    // A click that arrives while a collection is still on the stack (a file
+    // scan after a skipped registry phase, or a capture unwinding after a stop)
+    // must not start a second collection on top of it, nor clear the stop
+    // request that the unwinding capture is obeying. Only "Stop" acts then.
+    if (collecting_ && s_.view.collectCaption() != kStop) return;
+    runHandler(s_.reporter, [&] { collect(); });
+}
+
+void CollectionWorkflow::collect() {
+    s_.state.StopDetect = false;
+    if (!s_.view.registryTicked() && !s_.view.filesTicked()) {
+        s_.prompt.ask("Please select to either detect registry changes or file system changes.", "Changes",
+                      Buttons::Ok, Icon::Information);
+        return;
+    }
+    const std::string caption = s_.view.collectCaption();
+    if (caption == kStop) {
+        s_.state.StopDetect = true;
+        reset();
+        s_.view.setCollectCaption(kCollectData);
+        return;
+    }
+    if (collecting_) return;
+    FlagScope busy(collecting_);
+    if (caption == kCollectData) {
+        firstCollection();
+    } else if (caption == kCollectFinal) {
+        finalCollection();
+    }
+}
+
+bool CollectionWorkflow::registryPhaseDue() const {
+    return s_.view.registryTicked() && s_.state.switches.anyRegistry();
+}
+
+bool CollectionWorkflow::filePhaseDue() const { return s_.view.filesTicked() && s_.state.switches.anyFiles(); }
+
+bool CollectionWorkflow::registryPhase(bool first) {
+    AppState& st = s_.state;
+    RegSnapshot& target = first ? st.regArray : st.regArray2;
+    target.assign(1, RegEntry{});
+    st.j = 0;
+    // The provider belongs to this phase's frame: a reset that runs nested
+    // inside the walk only forgets it, and the walk never touches it again
+    // once it has seen the stop request.
+    std::unique_ptr<RegistryProvider> provider = s_.registry.connect();
+    oreg_ = provider.get();
+    if (first) {
+        s_.view.setCollectCaption(kStop);
+    } else {
+        s_.view.setCollectEnabled(false);
+    }
+    const std::optional<int32_t> hive = hiveNumber(s_.view.regRootText());
+    check(hive.has_value(), 5, "Invalid procedure call or argument");
+    RegistryWalkContext ctx{st, *provider, s_.yielder, s_.view};
+    const std::string start = s_.view.regKeyText();
+    if (first) {
+        getvalsStart(ctx, *hive, start, std::string());
+    } else {
+        getvalsFinish(ctx, *hive, start, std::string());
+    }
+    oreg_ = nullptr;
+    provider.reset();
+    trimSnapshot(target, st.j);
+    return !st.StopDetect;
+}
+
+bool CollectionWorkflow::filePhase(bool first) {
+    AppState& st = s_.state;
+    if (first) {
+        st.StartFileList.assign(1, FileSnapshotEntry{});
+    } else {
+        st.FinishFileList.assign(1, FileSnapshotEntry{});
+        st.FinishFileScanRan = true;
+    }
+    st.StartFileListBoolean = first;
+    appendBackslash(s_.view);
+    clsFileFind finder(st, s_.files, s_.yielder, s_.view, s_.reporter);
+    finder.SearchFile(s_.view.fileStartText(), true, false);
+    return !st.StopDetect;
+}
+
+void CollectionWorkflow::firstCollection() {
+    // Lists in the order the window has always cleared them at a new start.
+    for (ListId id : {ListId::NewEntries, ListId::EditedRegistry, ListId::DeletedEntries, ListId::NewFiles,
+                      ListId::DeletedFiles, ListId::ModifiedFiles})
+        s_.view.clearList(id);
+
+    if (registryPhaseDue() && !registryPhase(true)) return;
+    if (filePhaseDue() && !filePhase(true)) return;
+
+    s_.view.setStatus("");
+    s_.view.setCollectEnabled(true);
+    s_.prompt.ask(kCollectDone, "Collect", Buttons::Ok, Icon::Information);
+    s_.view.setCollectCaption(kCollectFinal);
+}
+
+void CollectionWorkflow::finalCollection() {
+    const bool AutoDetect =
+        s_.prompt.ask("Do you wish to automatically detect changes once the final data has been collected?",
+                      "Detect", Buttons::YesNoCancel, Icon::Question) == Answer::Yes;
+
+    if (registryPhaseDue() && !registryPhase(false)) return;
+    if (filePhaseDue() && !filePhase(false)) return;
+
+    if (AutoDetect) {
+        runDetection();
+    } else {
+        s_.view.setDetectEnabled(true);
+    }
+    s_.view.setCollectCaption(kCollectData);
+}
+
+void CollectionWorkflow::cmdReset_Click() {
+    runHandler(s_.reporter, [&] { reset(); });
+}
+
+void CollectionWorkflow::reset() {
+    AppState& st = s_.state;
+    st.StopDetect = true;
+    st.regArray.assign(1, RegEntry{});
+    st.regArray2.assign(1, RegEntry{});
+    st.j = 0;
+    oreg_ = nullptr;
+    st.FinishFileScanRan = false;
+    for (ListId id : {ListId::NewEntries, ListId::DeletedEntries, ListId::EditedRegistry, ListId::NewFiles,
+                      ListId::DeletedFiles, ListId::ModifiedFiles})
+        s_.view.clearList(id);
+    s_.view.setCollectCaption(kCollectData);
+    s_.view.setCollectEnabled(true);
+    s_.view.setDetectEnabled(false);
+    s_.view.setStatus("");
+}
+
+void CollectionWorkflow::cmdFileSystemStart_Click() {
+    runHandler(s_.reporter, [&] {
+        std::string folder = s_.folders.BrowseFolder("Please select a source directory");
+        if (!folder.empty()) s_.view.setFileStartText(folder);
+        appendBackslash(s_.view);
+    });
+}
+
+void CollectionWorkflow::cmdDetectChanges_Click() {
+    runHandler(s_.reporter, [&] { runDetection(); });
+}
+
+void CollectionWorkflow::runDetection() {
+    if (Detect_Click) Detect_Click();
+}
+
+}  // namespace qv

@@ -1,0 +1,67 @@
+#pragma once
+// The collect button's state machine and the reset: first collection, final
+// collection, stop. Talks to the window only through MainView and UserPrompt,
+// so it runs natively in tests.
+#include <functional>
+#include <memory>
+
+#include "app/app_state.h"
+#include "app/main_view.h"
+#include "app/yielder.h"
+#include "capture/directory_source.h"
+#include "capture/registry_provider.h"
+#include "support/error_report.h"
+#include "support/folder_picker.h"
+#include "support/user_prompt.h"
+
+namespace qv {
+
+struct WorkflowServices {
+    AppState& state;
+    MainView& view;
+    UserPrompt& prompt;
+    Yielder& yielder;
+    ErrorReporter& reporter;
+    RegistryProviderSource& registry;
+    DirectorySource& files;
+    FolderPicker& folders;
+};
+
+class CollectionWorkflow {
+public:
+    explicit CollectionWorkflow(WorkflowServices services) : s_(services) {}
+
+    // Each is a complete event handler: failures are reported and end it.
+    void cmdSnapShot_Click();
+    void cmdReset_Click();
+    void cmdFileSystemStart_Click();
+    void cmdDetectChanges_Click();
+
+    // Detection, run by "Detect changes" and after a final collection that
+    // asked for it.
+    std::function<void()> Detect_Click;
+
+    // True from the start of a collection until its click has returned, also
+    // while a stopped capture is still unwinding.
+    bool collecting() const { return collecting_; }
+    // True while a registry walk holds the provider.
+    bool holdsProvider() const { return oreg_ != nullptr; }
+
+private:
+    void collect();
+    void firstCollection();
+    void finalCollection();
+    void reset();
+    bool registryPhaseDue() const;
+    bool filePhaseDue() const;
+    // Returns false when the collection was stopped.
+    bool registryPhase(bool first);
+    bool filePhase(bool first);
+    void runDetection();
+
+    WorkflowServices s_;
+    RegistryProvider* oreg_ = nullptr;
+    bool collecting_ = false;
+};
+
+}  // namespace qv

@@ -1,0 +1,39 @@
+#pragma once
+// Control identifiers of the main window. The demo driver and the window tests
+// find controls by these numbers.
+
+namespace qv {
+
+inline constexpr const wchar_t* kMainWindowClass = L"QuorvelMain";
+
+enum ControlId : int {
+    IDC_lstModifiedFiles = 101,
+    IDC_lstDeletedFiles,
+    IDC_lstNewFiles,
+    IDC_cmdReset,
+    IDC_cmdDetectChanges,
+    IDC_lstDeletedEntries,
+    IDC_lstNewEntries,
+    IDC_lstEditedRegistry,
+    IDC_Status,
+    IDC_cmdSnapShot,
+    IDC_tbDisplay,
+    IDC_pbBar1,
+    IDC_Frame2,
+    IDC_txtRegKeyStart,
+    IDC_cmdAdvanced,
+    IDC_chkDetectFiles,
+    IDC_chkDetectRegistry,
+    IDC_cmbRegStart,
+    IDC_cmdFileSystemStart,
+    IDC_txtFileSystemStart,
+    IDC_lblRegStart,
+    IDC_lblFileSystem,
+    IDM_mnuQuorvel = 201,
+};
+
+// The list views in the order of their tabs.
+inline constexpr int kListIdsByTab[6] = {IDC_lstNewEntries,  IDC_lstDeletedEntries, IDC_lstEditedRegistry,
+                                         IDC_lstNewFiles,    IDC_lstDeletedFiles,   IDC_lstModifiedFiles};
+
+}  // namespace qv

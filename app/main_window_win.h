@@ -1,0 +1,95 @@
+#pragma once
+// frmMain: the controls, their layout and enabling rules, and the MainView the
+// workflow talks to. Clicks are handed to a CommandTarget.
+#include <windows.h>
+
+#include <array>
+#include <functional>
+#include <string>
+
+#include "app/control_ids.h"
+#include "app/main_view.h"
+#include "app/result_list_win.h"
+#include "support/win_handles_win.h"
+
+namespace qv {
+
+class CommandTarget {
+public:
+    virtual ~CommandTarget() = default;
+    virtual void onCommand(int controlId) = 0;
+};
+
+class MainWindow : public MainView {
+public:
+    MainWindow(HINSTANCE instance, CommandTarget& commands);
+    ~MainWindow() override;
+
+    // Creates the window with every control in its initial state.
+    void create(const std::wstring& caption);
+    HWND hwnd() const { return hwnd_; }
+    HWND control(int id) const { return GetDlgItem(hwnd_, id); }
+
+    // What closing the window does; by default the process ends at once.
+    std::function<void()> onClose;
+
+    // Pushes deferred status, progress and new rows to the controls.
+    void flush();
+
+    ResultList& list(ListId id) { return lists_[static_cast<size_t>(id)]; }
+    std::string statusText() const { return status_; }
+    int selectedTab() const;
+    void selectTab(int index);  // 0-based, as a tab click would
+
+    // MainView
+    bool registryTicked() const override;
+    bool filesTicked() const override;
+    std::string collectCaption() const override;
+    void setCollectCaption(std::string_view caption) override;
+    void setCollectEnabled(bool enabled) override;
+    void setDetectEnabled(bool enabled) override;
+    std::string regRootText() const override;
+    std::string regKeyText() const override;
+    std::string fileStartText() const override;
+    void setFileStartText(std::string_view text) override;
+    void clearList(ListId id) override;
+    void appendRow(ListId id, ResultRow row) override;
+    void setProgressMax(int64_t max) override;
+    void setProgressValue(int64_t value) override;
+    void lockCommands(bool locked) override;
+    void setStatus(std::string_view text) override;
+
+private:
+    static LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+    LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam);
+    void createControls();
+    void applyFont();
+    void layout();
+    int scale(int dips) const;
+    void showList(int tabIndex);
+    void onCheckBox(int id);
+    void setEnabled(int id, bool enabled);
+
+    HINSTANCE instance_;
+    CommandTarget& commands_;
+    HWND hwnd_ = nullptr;
+    UINT dpi_ = 96;
+    UniqueFont font_;
+    std::array<ResultList, 6> lists_;
+
+    std::string status_;
+    bool statusDirty_ = false;
+    int64_t progressMax_ = 1;
+    int64_t progressValue_ = 0;
+    bool progressDirty_ = false;
+
+    // While detection runs, the commands' wanted states are kept here and
+    // applied when it ends.
+    static constexpr int kLockable[] = {IDC_cmdSnapShot,    IDC_cmdDetectChanges,   IDC_cmdReset,
+                                        IDC_cmdAdvanced,    IDC_cmdFileSystemStart, IDC_chkDetectFiles,
+                                        IDC_chkDetectRegistry};
+    bool locked_ = false;
+    std::array<bool, std::size(kLockable)> savedEnabled_{};
+};
+
+}  // namespace qv

@@ -1,0 +1,27 @@
+#include "app/message_pump_win.h"
+
+namespace qv {
+
+void MessagePump::yield() {
+    const ULONGLONG now = GetTickCount64();
+    if (now - last_ < 10) return;
+    last_ = now;
+    pumpNow();
+}
+
+void MessagePump::pumpNow() {
+    if (beforePump) beforePump();
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        if (msg.message == WM_QUIT) {
+            // Leave it for the outer loop, which ends the program.
+            PostQuitMessage(static_cast<int>(msg.wParam));
+            break;
+        }
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+    }
+    last_ = GetTickCount64();
+}
+
+}  // namespace qv

@@ -1,0 +1,26 @@
+#pragma once
+// The long jobs' yield: hands the thread to the message loop at most every
+// ~10 ms, so a click on "Stop" is answered at once while pumping never
+// dominates the cost of a step.
+#include <windows.h>
+
+#include <functional>
+
+#include "app/yielder.h"
+
+namespace qv {
+
+class MessagePump : public Yielder {
+public:
+    // Runs before each pump, to paint deferred status and rows.
+    std::function<void()> beforePump;
+
+    void yield() override;
+    // Pumps now, whatever the time.
+    void pumpNow();
+
+private:
+    ULONGLONG last_ = 0;
+};
+
+}  // namespace qv

@@ -1,0 +1,84 @@
+# Shared by the run and test scripts: dependencies, the Wine prefix, a private
+# X server. Source it from the repository root.
+set -euo pipefail
+
+REPO_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+cd "$REPO_ROOT"
+
+log() { printf '== %s\n' "$*" >&2; }
+
+# Installs what the build and the tests need and this machine lacks.
+ensure_packages() {
+    local want=("$@") missing=()
+    for p in "${want[@]}"; do
+        dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+    done
+    [ ${#missing[@]} -eq 0 ] && return 0
+    log "installing: ${missing[*]}"
+    local sudo=""
+    [ "$(id -u)" -eq 0 ] || sudo="sudo"
+    $sudo apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+}
+
+NATIVE_PACKAGES=(cmake make g++ googletest)
+WINDOWS_PACKAGES=(cmake make g++-mingw-w64-x86-64-posix googletest wine wine64 xvfb xauth imagemagick)
+
+configure_and_build() {
+    local preset=$1
+    cmake --preset "$preset" >"build-$preset.log" 2>&1 || { cat "build-$preset.log"; return 1; }
+    rm -f "build-$preset.log"
+    cmake --build --preset "$preset" -j"$(nproc)"
+}
+
+# A private Wine prefix inside the build folder, created once.
+setup_wine() {
+    export WINEPREFIX="$REPO_ROOT/build/windows/wineprefix"
+    export WINEDEBUG=-all
+    export WINEDLLOVERRIDES="mscoree,mshtml="
+    export WINEARCH=win64
+    if [ ! -f "$WINEPREFIX/.quorvel-ready" ]; then
+        log "creating the Wine prefix (once per build folder)"
+        mkdir -p "$WINEPREFIX"
+        wineboot -i >/dev/null 2>&1 || true
+        wineserver -w || true
+        touch "$WINEPREFIX/.quorvel-ready"
+    fi
+    # wineserver and the program on one CPU: a registry call then costs a few
+    # microseconds instead of a cross-CPU wake-up each.
+    taskset -c 0 wineserver -p 2>/dev/null || true
+}
+
+stop_wine() { wineserver -k 2>/dev/null || true; }
+
+XVFB_PID=""
+# Starts a private Xvfb on a free display and exports DISPLAY.
+start_xvfb() {
+    local n
+    for n in $(seq 90 140); do
+        [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] && continue
+        Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+        XVFB_PID=$!
+        for _ in $(seq 50); do
+            [ -e "/tmp/.X11-unix/X$n" ] && break
+            sleep 0.1
+        done
+        if kill -0 "$XVFB_PID" 2>/dev/null; then
+            export DISPLAY=":$n"
+            return 0
+        fi
+    done
+    log "could not start Xvfb"
+    return 1
+}
+
+stop_xvfb() {
+    if [ -n "$XVFB_PID" ]; then
+        kill "$XVFB_PID" 2>/dev/null || true
+        wait "$XVFB_PID" 2>/dev/null || true
+        XVFB_PID=""
+    fi
+}
+
+# Unix path -> the Windows path Wine shows for it (Z: is the root).
+winpath() { printf 'Z:%s' "$(printf '%s' "$1" | tr '/' '\\')"; }

@@ -1,0 +1,35 @@
+#!/usr/bin/env bash
+# Builds quorvel.exe and runs it under Wine. With a display, Quorvel opens on
+# it. Without one (or with --demo), a private X server hosts the real window and
+# the demo drives it through a whole cycle: collect, a sample install, collect
+# final data, detect. It prints what the window shows and saves a screenshot.
+source "$(dirname "$0")/common.sh"
+
+ensure_packages "${WINDOWS_PACKAGES[@]}"
+log "Windows build (MinGW-w64)"
+configure_and_build windows >/dev/null
+setup_wine
+trap 'stop_xvfb; stop_wine' EXIT
+
+if [ -n "${DISPLAY:-}" ] && [ "${1:-}" != "--demo" ]; then
+    log "starting Quorvel on $DISPLAY"
+    taskset -c 0 wine ./build/windows/quorvel.exe
+    exit 0
+fi
+
+start_xvfb
+OUT="$REPO_ROOT/build/windows/demo"
+mkdir -p "$OUT"
+rm -f "$OUT"/quorvel-demo.*
+log "running the demo on a private X server ($DISPLAY)"
+taskset -c 0 wine ./build/windows/quorvel_demo.exe \
+    "$(winpath "$REPO_ROOT/build/windows/quorvel.exe")" \
+    "$(winpath "$REPO_ROOT/build/windows/sample_installer.exe")" \
+    'C:\QuorvelDemo' \
+    "$(winpath "$OUT/quorvel-demo.bmp")" | tr -d '\r'
+status=${PIPESTATUS[0]}
+if [ -f "$OUT/quorvel-demo.bmp" ]; then
+    convert "$OUT/quorvel-demo.bmp" "$OUT/quorvel-demo.png" && rm -f "$OUT/quorvel-demo.bmp"
+    log "screenshot: $OUT/quorvel-demo.png"
+fi
+exit "$status"

@@ -1,0 +1,56 @@
+#!/usr/bin/env bash
+# Builds everything and runs every test: the portable core natively under
+# ASan/UBSan, then the Windows build under Wine on a private X server.
+source "$(dirname "$0")/common.sh"
+
+ensure_packages "${NATIVE_PACKAGES[@]}" "${WINDOWS_PACKAGES[@]}"
+
+log "native build (ASan/UBSan)"
+configure_and_build native
+log "Windows build (MinGW-w64)"
+configure_and_build windows
+
+results=()
+failed=0
+
+log "native tests"
+if ! ./build/native/quorvel_native_tests --gtest_brief=1 | tee build/native/tests.log; then failed=1; fi
+results+=("native: $(grep -E '^\[  PASSED  \]' build/native/tests.log | tail -1)")
+
+log "Windows tests under Wine"
+setup_wine
+ARTIFACTS="$REPO_ROOT/build/windows/test-artifacts"
+rm -rf "$ARTIFACTS"
+mkdir -p "$ARTIFACTS"
+# A folder with a link to itself: Wine shows a Unix symlink to a directory as a
+# reparse point, which the file scan must not enter.
+LINK_TREE=$(mktemp -d /tmp/quorvel-link-tree.XXXXXX)
+printf 'inside\n' >"$LINK_TREE/inside.txt"
+ln -s "$LINK_TREE" "$LINK_TREE/loop"
+trap 'stop_xvfb; stop_wine; rm -rf "$LINK_TREE"' EXIT
+start_xvfb
+export QUORVEL_TEST_LINK_TREE="$LINK_TREE"
+export QUORVEL_TEST_ARTIFACTS
+QUORVEL_TEST_ARTIFACTS=$(winpath "$ARTIFACTS")
+if ! taskset -c 0 wine ./build/windows/quorvel_win_tests.exe --gtest_brief=1 2>&1 | tr -d '\r' |
+    tee build/windows/tests.log; then failed=1; fi
+grep -qE '^\[  PASSED  \]' build/windows/tests.log || failed=1
+grep -qE '^\[  FAILED  \]' build/windows/tests.log && failed=1
+results+=("windows: $(grep -E '^\[  PASSED  \]' build/windows/tests.log | tail -1)")
+for shot in "$ARTIFACTS"/*.bmp; do
+    [ -e "$shot" ] && convert "$shot" "${shot%.bmp}.png" 2>/dev/null && rm -f "$shot"
+done
+ls "$ARTIFACTS" 2>/dev/null | sed 's/^/artifact: /' >&2 || true
+
+passed=0
+fails=0
+for log_file in build/native/tests.log build/windows/tests.log; do
+    p=$(grep -oE '^\[  PASSED  \] [0-9]+' "$log_file" | grep -oE '[0-9]+$' | tail -1)
+    f=$(grep -oE '^\[  FAILED  \] [0-9]+ test' "$log_file" | grep -oE '[0-9]+' | tail -1)
+    passed=$((passed + ${p:-0}))
+    fails=$((fails + ${f:-0}))
+done
+printf '%s\n' "${results[@]}"
+if [ "$failed" -ne 0 ] && [ "$fails" -eq 0 ]; then fails=1; fi
+echo "$passed passed, $fails failed"
+exit "$failed"

@@ -1,0 +1,22 @@
+#pragma once
+#include <string>
+#include <string_view>
+
+namespace qv {
+
+// The shell's folder browser. Returns the chosen folder, or "" when nothing
+// usable was chosen.
+class FolderPicker {
+public:
+    virtual ~FolderPicker() = default;
+    virtual std::string BrowseFolder(std::string_view prompt) = 0;
+};
+
+// What the browser's raw answer becomes: virtual shell folders ("::{...}") and
+// paths without any backslash are not file-system folders and give "".
+std::string acceptedFolder(std::string_view shellPath);
+
+// The browser's title line: the prompt, or "Select Folder..." when it is empty.
+std::string_view browsePrompt(std::string_view prompt);
+
+}  // namespace qv

@@ -1,0 +1,40 @@
+#include "support/folder_picker_win.h"
+
+#include <windows.h>
+#include <objbase.h>
+#include <shlobj.h>
+
+#include "support/failure_win.h"
+#include "support/utf.h"
+
+namespace qv {
+
+std::string ShellFolderPicker::BrowseFolder(std::string_view prompt) {
+    const HRESULT init = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    if (FAILED(init) && init != RPC_E_CHANGED_MODE) checkHr(init);
+    struct ComScope {
+        bool active;
+        ~ComScope() {
+            if (active) CoUninitialize();
+        }
+    } com{SUCCEEDED(init)};
+
+    const std::wstring title = toWide(browsePrompt(prompt));
+    BROWSEINFOW info{};
+    info.lpszTitle = title.c_str();
+    info.ulFlags = 0;
+    PIDLIST_ABSOLUTE chosen = SHBrowseForFolderW(&info);
+    if (!chosen) return {};
+    // The parsing name keeps virtual folders recognisable ("::{GUID}"), so they
+    // are refused the same way as any other non-file-system choice.
+    PWSTR name = nullptr;
+    std::string path;
+    if (SUCCEEDED(SHGetNameFromIDList(chosen, SIGDN_DESKTOPABSOLUTEPARSING, &name)) && name) {
+        path = toUtf8(std::wstring_view(name));
+        CoTaskMemFree(name);
+    }
+    CoTaskMemFree(chosen);
+    return acceptedFolder(path);
+}
+
+}  // namespace qv

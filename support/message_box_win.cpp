@@ -1,0 +1,25 @@
+#include "support/message_box_win.h"
+
+#include "support/utf.h"
+
+namespace qv {
+
+Answer MessageBoxPrompt::ask(std::string_view text, std::string_view title, Buttons buttons, Icon icon) {
+    if (beforeShow) beforeShow();
+    UINT type = buttons == Buttons::YesNoCancel ? MB_YESNOCANCEL : MB_OK;
+    type |= icon == Icon::Question ? MB_ICONQUESTION : icon == Icon::Exclamation ? MB_ICONEXCLAMATION
+                                                                                  : MB_ICONINFORMATION;
+    const int result = MessageBoxW(owner, toWide(text).c_str(), toWide(title).c_str(), type);
+    switch (result) {
+        case IDYES:
+            return Answer::Yes;
+        case IDNO:
+            return Answer::No;
+        case IDCANCEL:
+            return buttons == Buttons::Ok ? Answer::Ok : Answer::Cancel;
+        default:
+            return Answer::Ok;
+    }
+}
+
+}  // namespace qv
