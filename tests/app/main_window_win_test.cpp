@@ -1,0 +1,292 @@
+// The real main window, driven through its own messages as a user would, with
+// real registry keys and files underneath. Needs a display (Xvfb under Wine).
+#include <windows.h>
+#include <commctrl.h>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "app/application_win.h"
+#include "demo/screen_capture_win.h"
+#include "support/utf.h"
+
+namespace qv {
+namespace {
+
+// Answers the message boxes that the window opens on this thread: a thread
+// timer keeps running inside the boxes' own modal loops.
+class BoxAnswerer {
+public:
+    BoxAnswerer() {
+        self_ = this;
+        timer_ = SetTimer(nullptr, 0, 50, &BoxAnswerer::tick);
+    }
+    ~BoxAnswerer() {
+        KillTimer(nullptr, timer_);
+        self_ = nullptr;
+    }
+
+    std::map<std::wstring, std::wstring> buttonFor;  // box title -> button caption
+    std::vector<std::pair<std::wstring, std::wstring>> seen;  // title, text
+    std::function<void()> onTick;
+
+private:
+    static BOOL CALLBACK visit(HWND hwnd, LPARAM) {
+        wchar_t cls[32] = {};
+        GetClassNameW(hwnd, cls, 32);
+        if (wcscmp(cls, L"#32770") != 0 || !IsWindowVisible(hwnd)) return TRUE;
+        wchar_t title[256] = {}, text[2048] = {};
+        GetWindowTextW(hwnd, title, 256);
+        GetDlgItemTextW(hwnd, 0xFFFF, text, 2048);
+        auto it = self_->buttonFor.find(title);
+        const std::wstring button = it == self_->buttonFor.end() ? L"OK" : it->second;
+        for (HWND child = GetWindow(hwnd, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+            wchar_t caption[64] = {};
+            GetWindowTextW(child, caption, 64);
+            std::wstring c = caption;
+            if (c == button || c == L"&" + button) {
+                self_->seen.emplace_back(title, text);
+                PostMessageW(child, BM_CLICK, 0, 0);
+                return FALSE;
+            }
+        }
+        return TRUE;
+    }
+    static void CALLBACK tick(HWND, UINT, UINT_PTR, DWORD) {
+        if (!self_) return;
+        if (self_->onTick) self_->onTick();
+        EnumThreadWindows(GetCurrentThreadId(), visit, 0);
+    }
+    static inline BoxAnswerer* self_ = nullptr;
+    UINT_PTR timer_ = 0;
+};
+
+std::wstring testKeyPath() { return L"Software\\QuorvelWindowTest-" + std::to_wstring(GetCurrentProcessId()); }
+
+void setString(const std::wstring& key, const wchar_t* name, const wchar_t* value) {
+    RegSetKeyValueW(HKEY_CURRENT_USER, key.c_str(), name, REG_SZ, value,
+                    static_cast<DWORD>((wcslen(value) + 1) * sizeof(wchar_t)));
+}
+
+void writeFile(const std::wstring& path, const char* text, int hoursAhead = 0) {
+    HANDLE h = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    DWORD written = 0;
+    WriteFile(h, text, static_cast<DWORD>(strlen(text)), &written, nullptr);
+    if (hoursAhead) {
+        FILETIME now;
+        GetSystemTimeAsFileTime(&now);
+        ULARGE_INTEGER t{{now.dwLowDateTime, now.dwHighDateTime}};
+        t.QuadPart += static_cast<ULONGLONG>(hoursAhead) * 36000000000ULL;
+        FILETIME later{t.LowPart, t.HighPart};
+        SetFileTime(h, nullptr, nullptr, &later);
+    }
+    CloseHandle(h);
+}
+
+std::wstring cellText(HWND list, int row, int column) {
+    wchar_t buffer[1024] = {};
+    LVITEMW item{};
+    item.iSubItem = column;
+    item.pszText = buffer;
+    item.cchTextMax = 1024;
+    SendMessageW(list, LVM_GETITEMTEXTW, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
+    return buffer;
+}
+
+std::vector<std::vector<std::string>> shownRows(HWND list, int columns) {
+    std::vector<std::vector<std::string>> rows;
+    const int n = static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
+    for (int r = 0; r < n; ++r) {
+        std::vector<std::string> row;
+        for (int c = 0; c < columns; ++c) row.push_back(toUtf8(cellText(list, r, c)));
+        rows.push_back(row);
+    }
+    return rows;
+}
+
+class MainWindowTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        HDC probe = GetDC(nullptr);
+        if (!probe) GTEST_SKIP() << "no display";
+        ReleaseDC(nullptr, probe);
+        INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_LISTVIEW_CLASSES | ICC_TAB_CLASSES | ICC_BAR_CLASSES |
+                                                            ICC_PROGRESS_CLASS | ICC_STANDARD_CLASSES};
+        InitCommonControlsEx(&controls);
+        key_ = testKeyPath();
+        RegDeleteTreeW(HKEY_CURRENT_USER, key_.c_str());
+        wchar_t temp[MAX_PATH];
+        GetTempPathW(MAX_PATH, temp);
+        folder_ = std::wstring(temp) + L"QuorvelWindowTest-" + std::to_wstring(GetCurrentProcessId());
+        CreateDirectoryW(folder_.c_str(), nullptr);
+        app_ = std::make_unique<Application>(GetModuleHandleW(nullptr));
+        app_->window().onClose = [] {};
+        app_->Form_Load(SW_SHOW);
+        main_ = app_->window().hwnd();
+        ASSERT_NE(main_, nullptr);
+    }
+    void TearDown() override {
+        app_.reset();
+        RegDeleteTreeW(HKEY_CURRENT_USER, key_.c_str());
+        for (const wchar_t* name : {L"\\kept.txt", L"\\changed.txt", L"\\removed.txt", L"\\added.txt"})
+            DeleteFileW((folder_ + name).c_str());
+        RemoveDirectoryW(folder_.c_str());
+    }
+
+    HWND control(int id) { return GetDlgItem(main_, id); }
+    std::wstring text(int id) {
+        wchar_t buffer[512] = {};
+        GetWindowTextW(control(id), buffer, 512);
+        return buffer;
+    }
+    void click(int id) { SendMessageW(control(id), BM_CLICK, 0, 0); }
+    void watch(const std::wstring& keyPath, const std::wstring& folder) {
+        SendMessageW(control(IDC_cmbRegStart), CB_SELECTSTRING, static_cast<WPARAM>(-1),
+                     reinterpret_cast<LPARAM>(L"HKEY_CURRENT_USER"));
+        SetWindowTextW(control(IDC_txtRegKeyStart), keyPath.c_str());
+        click(IDC_chkDetectFiles);
+        SetWindowTextW(control(IDC_txtFileSystemStart), folder.c_str());
+    }
+    void keepScreenshot(const wchar_t* name) {
+        wchar_t dir[MAX_PATH] = {};
+        if (!GetEnvironmentVariableW(L"QUORVEL_TEST_ARTIFACTS", dir, MAX_PATH)) return;
+        RedrawWindow(main_, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+        demo::saveWindowShot(main_, std::wstring(dir) + L"\\" + name);
+    }
+
+    std::wstring key_, folder_;
+    std::unique_ptr<Application> app_;
+    HWND main_ = nullptr;
+};
+
+TEST_F(MainWindowTest, StartsWithTheDesignedControlsAndStates) {
+    wchar_t caption[64] = {};
+    GetWindowTextW(main_, caption, 64);
+    EXPECT_STREQ(caption, L"Quorvel 1.00");
+    EXPECT_EQ(text(IDC_cmdSnapShot), L"Collect data");
+    EXPECT_EQ(text(IDC_cmbRegStart), L"HKEY_LOCAL_MACHINE");
+    EXPECT_EQ(text(IDC_txtRegKeyStart), L"SOFTWARE");
+    EXPECT_EQ(text(IDC_txtFileSystemStart), L"C:\\");
+    EXPECT_FALSE(IsWindowEnabled(control(IDC_cmdDetectChanges)));
+    EXPECT_FALSE(IsWindowEnabled(control(IDC_txtFileSystemStart)));
+    EXPECT_FALSE(IsWindowEnabled(control(IDC_cmdFileSystemStart)));
+    EXPECT_FALSE(IsWindowEnabled(control(IDC_lblFileSystem)));
+    EXPECT_TRUE(IsWindowEnabled(control(IDC_cmbRegStart)));
+    EXPECT_TRUE(IsWindowVisible(control(IDC_lstNewEntries)));
+    EXPECT_FALSE(IsWindowVisible(control(IDC_lstDeletedFiles)));
+
+    // The check boxes enable and disable their dependent controls.
+    click(IDC_chkDetectFiles);
+    EXPECT_TRUE(IsWindowEnabled(control(IDC_txtFileSystemStart)));
+    EXPECT_TRUE(IsWindowEnabled(control(IDC_cmdFileSystemStart)));
+    click(IDC_chkDetectRegistry);
+    EXPECT_FALSE(IsWindowEnabled(control(IDC_cmbRegStart)));
+    EXPECT_FALSE(IsWindowEnabled(control(IDC_txtRegKeyStart)));
+    EXPECT_FALSE(IsWindowEnabled(control(IDC_lblRegStart)));
+
+    // A tab shows its own list and hides the other five.
+    app_->window().selectTab(4);
+    for (int t = 0; t < 6; ++t) EXPECT_EQ(IsWindowVisible(control(kListIdsByTab[t])) != FALSE, t == 4) << t;
+
+    // The lists follow the window's size.
+    RECT before{}, after{};
+    GetWindowRect(control(IDC_lstDeletedFiles), &before);
+    SetWindowPos(main_, nullptr, 0, 0, 1100, 800, SWP_NOMOVE | SWP_NOZORDER);
+    GetWindowRect(control(IDC_lstDeletedFiles), &after);
+    EXPECT_GT(after.right - after.left, before.right - before.left);
+    EXPECT_GT(after.bottom - after.top, before.bottom - before.top);
+}
+
+TEST_F(MainWindowTest, FirstAndFinalCollectionWithAutomaticDetection) {
+    setString(key_, L"Kept", L"same");
+    setString(key_, L"Edited", L"old");
+    setString(key_, L"Removed", L"gone soon");
+    writeFile(folder_ + L"\\kept.txt", "kept");
+    writeFile(folder_ + L"\\changed.txt", "before");
+    writeFile(folder_ + L"\\removed.txt", "bye");
+    watch(key_, folder_);
+
+    BoxAnswerer boxes;
+    boxes.buttonFor[L"Detect"] = L"Yes";
+    click(IDC_cmdSnapShot);
+    ASSERT_EQ(boxes.seen.size(), 1u);
+    EXPECT_EQ(boxes.seen[0].first, L"Collect");
+    EXPECT_EQ(text(IDC_cmdSnapShot), L"Collect final data");
+    EXPECT_EQ(text(IDC_txtFileSystemStart), folder_ + L"\\");
+    EXPECT_EQ(app_->state().regArray.size(), 3u);
+    EXPECT_EQ(app_->state().StartFileList.size(), 4u);
+
+    // What an installer would do between the snapshots.
+    setString(key_, L"Added", L"new value");
+    setString(key_, L"Edited", L"new");
+    RegDeleteKeyValueW(HKEY_CURRENT_USER, key_.c_str(), L"Removed");
+    writeFile(folder_ + L"\\added.txt", "hello");
+    writeFile(folder_ + L"\\changed.txt", "after!", 1);
+    DeleteFileW((folder_ + L"\\removed.txt").c_str());
+
+    click(IDC_cmdSnapShot);
+    ASSERT_EQ(boxes.seen.size(), 3u);
+    EXPECT_EQ(boxes.seen[1].first, L"Detect");
+    EXPECT_EQ(boxes.seen[2].first, L"Done");
+    EXPECT_EQ(boxes.seen[2].second, L"Detection done");
+    EXPECT_EQ(text(IDC_cmdSnapShot), L"Collect data");
+    EXPECT_FALSE(IsWindowEnabled(control(IDC_cmdDetectChanges)));
+
+    const std::string key = toUtf8(key_) + "\\";
+    const std::string folder = toUtf8(folder_) + "\\";
+    using Rows = std::vector<std::vector<std::string>>;
+    EXPECT_EQ(shownRows(control(IDC_lstNewEntries), 3), (Rows{{key, "Added", "new value"}}));
+    EXPECT_EQ(shownRows(control(IDC_lstEditedRegistry), 3), (Rows{{key, "Edited", "new"}}));
+    // The deleted list is off by default: the switch for it starts at 0.
+    EXPECT_TRUE(shownRows(control(IDC_lstDeletedEntries), 3).empty());
+    Rows added = shownRows(control(IDC_lstNewFiles), 3);
+    ASSERT_EQ(added.size(), 1u);
+    EXPECT_EQ(added[0][0], folder + "added.txt");
+    EXPECT_EQ(added[0][1], "5");
+    EXPECT_FALSE(added[0][2].empty());
+    Rows changed = shownRows(control(IDC_lstModifiedFiles), 3);
+    ASSERT_EQ(changed.size(), 1u);
+    EXPECT_EQ(changed[0][0], folder + "changed.txt");
+    EXPECT_EQ(changed[0][1], "6");
+    EXPECT_TRUE(shownRows(control(IDC_lstDeletedFiles), 1).empty());
+    keepScreenshot(L"main-window-after-detection.bmp");
+}
+
+TEST_F(MainWindowTest, StopDuringTheFirstWalkResetsTheWindow) {
+    // Enough keys that the walk pumps messages several times.
+    for (int i = 0; i < 400; ++i) setString(key_ + L"\\k" + std::to_wstring(i), L"v", L"data");
+    SendMessageW(control(IDC_cmbRegStart), CB_SELECTSTRING, static_cast<WPARAM>(-1),
+                 reinterpret_cast<LPARAM>(L"HKEY_CURRENT_USER"));
+    SetWindowTextW(control(IDC_txtRegKeyStart), key_.c_str());
+
+    BoxAnswerer boxes;
+    bool pressed = false;
+    boxes.onTick = [&] {
+        if (!pressed && text(IDC_cmdSnapShot) == L"Stop") {
+            pressed = true;
+            PostMessageW(control(IDC_cmdSnapShot), BM_CLICK, 0, 0);
+        }
+    };
+    // Slow each pump down so the timer is sure to fire while the walk runs.
+    app_->pump().beforePump = [&] {
+        app_->window().flush();
+        Sleep(60);
+    };
+    click(IDC_cmdSnapShot);
+    EXPECT_TRUE(pressed);
+    EXPECT_TRUE(boxes.seen.empty());
+    EXPECT_EQ(text(IDC_cmdSnapShot), L"Collect data");
+    EXPECT_TRUE(IsWindowEnabled(control(IDC_cmdSnapShot)));
+    EXPECT_EQ(app_->state().regArray.size(), 1u);
+    EXPECT_EQ(app_->state().j, 0);
+    EXPECT_EQ(SendMessageW(control(IDC_lstNewEntries), LVM_GETITEMCOUNT, 0, 0), 0);
+    EXPECT_EQ(app_->window().statusText(), "");
+}
+
+}  // namespace
+}  // namespace qv
