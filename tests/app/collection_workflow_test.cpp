@@ -210,16 +210,16 @@ TEST_F(WorkflowTest, FileScanAfterSkippedWalkKeepsTheCaptionAndIgnoresClicks) {
     useFiles();
     view.chkDetectRegistry = false;
     std::string captionDuringScan;
-    int nestedConnects = -1;
+    int nestedBoxes = -1;
     yielder.at[2] = [&] {
         captionDuringScan = view.cmdSnapShotCaption;
         // A second click here must not start a collection on top of this one.
         workflow.cmdSnapShot_Click();
-        nestedConnects = static_cast<int>(prompt.calls.size());
+        nestedBoxes = static_cast<int>(prompt.calls.size());
     };
     workflow.cmdSnapShot_Click();
     EXPECT_EQ(captionDuringScan, "Collect data");
-    EXPECT_EQ(nestedConnects, 0);
+    EXPECT_EQ(nestedBoxes, 0);
     EXPECT_EQ(titles(), (std::vector<std::string>{"Collect"}));
     ASSERT_EQ(state.StartFileList.size(), 3u);
     EXPECT_EQ(state.StartFileList[0], FileSnapshotEntry{});
