@@ -35,6 +35,9 @@ struct AppState {
 
     FileSnapshot StartFileList = FileSnapshot(1);
     FileSnapshot FinishFileList = FileSnapshot(1);
+    // Whether FinishFileList comes from a final file scan: an empty final list
+    // then means every file is gone, not that the files were never scanned.
+    bool FinishFileScanRan = false;
 
     DetectionSwitches switches;
     std::vector<RegException> RegExceptions = std::vector<RegException>(1);
