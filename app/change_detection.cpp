@@ -9,7 +9,7 @@
 #include <string_view>
 #include <unordered_set>
 
-#include "app/first_index_table.h"
+#include "app/snapshot_index.h"
 
 namespace qv {
 namespace {
@@ -44,18 +44,24 @@ private:
     bool held_ = true;
 };
 
-// The status text changes once per outer step; one buffer serves them all so a
-// step costs a copy of the name, not an allocation.
+// The status text changes once per outer step: a pass sets its prefix once,
+// and each step replaces only the name behind it, in a buffer that is reused
+// rather than allocated per step.
 class StatusLine {
 public:
-    void show(StatusSink& sink, std::string_view prefix, std::string_view name) {
+    void begin(std::string_view prefix) {
         buffer_.assign(prefix);
+        prefixLength_ = prefix.size();
+    }
+    void show(StatusSink& sink, std::string_view name) {
+        buffer_.resize(prefixLength_);
         buffer_.append(name);
         sink.setStatus(buffer_);
     }
 
 private:
     std::string buffer_;
+    size_t prefixLength_ = 0;
 };
 
 // The filter entries stand at index 1 on; element 0 is not an entry.
@@ -83,14 +89,22 @@ int64_t upperBound(size_t size) {
 uint64_t nameHash(const RegEntry& e) {
     return mixHash(hashText(e.KeyName), hashText(e.ValueName));
 }
-uint64_t entryHash(const RegEntry& e) {
-    return mixHash(nameHash(e), hashText(e.ValueData));
+// Extends name hashes to hashes of the whole entry, name and data.
+void addDataHashes(const RegSnapshot& snapshot, std::vector<uint64_t>& hashes) {
+    for (size_t k = 0; k < snapshot.size(); ++k)
+        hashes[k] = mixHash(hashes[k], hashText(snapshot[k].ValueData));
 }
 bool sameName(const RegEntry& a, const RegEntry& b) {
     return a.ValueName == b.ValueName && a.KeyName == b.KeyName;
 }
 bool sameEntry(const RegEntry& a, const RegEntry& b) {
     return sameName(a, b) && a.ValueData == b.ValueData;
+}
+uint64_t pathHash(const FileSnapshotEntry& e) {
+    return hashText(e.Filepath);
+}
+bool samePath(const FileSnapshotEntry& a, const FileSnapshotEntry& b) {
+    return a.Filepath == b.Filepath;
 }
 
 ResultRow registryRow(const RegEntry& e) {
@@ -130,27 +144,32 @@ public:
 private:
     void registryPasses() {
         const bool newOrEdited = switches_.chkNewRegSetting != 0 || switches_.chkEditedRegSetting != 0;
-        if (newOrEdited && holdsRealEntry(state_.regArray2)) newAndEditedEntries();
-        if (switches_.chkDeleteRegSetting != 0 && holdsRealEntry(state_.regArray)) deletedEntries();
+        const bool runNew = newOrEdited && holdsRealEntry(state_.regArray2);
+        const bool runDeleted = switches_.chkDeleteRegSetting != 0 && holdsRealEntry(state_.regArray);
+        if (!runNew && !runDeleted) return;
+        std::vector<uint64_t> firstHashes = keyHashes(state_.regArray, nameHash);
+        std::vector<uint64_t> finalHashes = keyHashes(state_.regArray2, nameHash);
+        if (runNew) newAndEditedEntries(firstHashes, finalHashes);
+        if (!runDeleted) return;
+        addDataHashes(state_.regArray, firstHashes);
+        addDataHashes(state_.regArray2, finalHashes);
+        deletedEntries(firstHashes, finalHashes);
     }
 
     // Every final entry is looked up by key and value name among the first
     // entries; the earliest first entry with that name decides whether it was edited.
-    void newAndEditedEntries() {
+    void newAndEditedEntries(const std::vector<uint64_t>& firstHashes,
+                             const std::vector<uint64_t>& finalHashes) {
         const RegSnapshot& firstSnap = state_.regArray;
         const RegSnapshot& finalSnap = state_.regArray2;
-        FirstIndexTable byName(firstSnap.size());
-        for (size_t k = 0; k < firstSnap.size(); ++k) {
-            byName.insertFirst(nameHash(firstSnap[k]), k,
-                               [&](size_t s) { return sameName(firstSnap[s], firstSnap[k]); });
-        }
+        SnapshotIndex byName(table_, firstSnap, firstHashes, finalSnap, finalHashes, sameName);
         view_.setProgressMax(upperBound(finalSnap.size()));
+        status_.begin(kCheckingNewRegistry);
         for (size_t i = 0; i < finalSnap.size(); ++i) {
             const RegEntry& f = finalSnap[i];
-            step(i, kCheckingNewRegistry, f.KeyName);
+            step(i, f.KeyName);
             if (filter_.suppresses(f.ValueData)) continue;
-            std::optional<size_t> s =
-                byName.find(nameHash(f), [&](size_t stored) { return sameName(firstSnap[stored], f); });
+            std::optional<size_t> s = byName.firstMatch(i);
             if (!s) {
                 // New entries are listed whenever this pass runs, also when only
                 // the edited switch is on.
@@ -163,20 +182,16 @@ private:
 
     // A first entry is gone unless the final snapshot holds the same key, name
     // and data; an edited value therefore shows here with its old data too.
-    void deletedEntries() {
+    void deletedEntries(const std::vector<uint64_t>& firstHashes, const std::vector<uint64_t>& finalHashes) {
         const RegSnapshot& firstSnap = state_.regArray;
         const RegSnapshot& finalSnap = state_.regArray2;
-        FirstIndexTable entries(finalSnap.size());
-        for (size_t k = 0; k < finalSnap.size(); ++k) {
-            entries.insertFirst(entryHash(finalSnap[k]), k,
-                                [&](size_t s) { return sameEntry(finalSnap[s], finalSnap[k]); });
-        }
+        SnapshotIndex entries(table_, finalSnap, finalHashes, firstSnap, firstHashes, sameEntry);
         view_.setProgressMax(upperBound(firstSnap.size()));
+        status_.begin(kCheckingDeletedRegistry);
         for (size_t i = 0; i < firstSnap.size(); ++i) {
             const RegEntry& s = firstSnap[i];
-            step(i, kCheckingDeletedRegistry, s.KeyName);
-            if (entries.find(entryHash(s), [&](size_t stored) { return sameEntry(finalSnap[stored], s); }))
-                continue;
+            step(i, s.KeyName);
+            if (entries.firstMatch(i)) continue;
             if (filter_.suppresses(s.ValueData)) continue;
             // The entry of a key without values is never reported as deleted.
             if (s.ValueName.empty()) continue;
@@ -189,62 +204,57 @@ private:
         // No final file scan means nothing to compare; a final scan that found
         // nothing means every first file is gone.
         if (!state_.FinishFileScanRan && state_.FinishFileList.size() <= 1) return;
-        newAndModifiedFiles();
+        const std::vector<uint64_t> firstHashes = keyHashes(state_.StartFileList, pathHash);
+        const std::vector<uint64_t> finalHashes = keyHashes(state_.FinishFileList, pathHash);
+        newAndModifiedFiles(firstHashes, finalHashes);
         if (switches_.chkDeleteFilesSetting == 0 || state_.StartFileList.size() <= 1) return;
-        deletedFiles();
+        deletedFiles(firstHashes, finalHashes);
     }
 
     // Element 0 of both file lists is the empty element; it stays in the index
     // because the first-match search includes it.
-    void newAndModifiedFiles() {
+    void newAndModifiedFiles(const std::vector<uint64_t>& firstHashes,
+                             const std::vector<uint64_t>& finalHashes) {
         const FileSnapshot& firstSnap = state_.StartFileList;
         const FileSnapshot& finalSnap = state_.FinishFileList;
-        FirstIndexTable byPath(firstSnap.size());
-        for (size_t k = 0; k < firstSnap.size(); ++k) {
-            byPath.insertFirst(hashText(firstSnap[k].Filepath), k,
-                               [&](size_t s) { return firstSnap[s].Filepath == firstSnap[k].Filepath; });
-        }
+        SnapshotIndex byPath(table_, firstSnap, firstHashes, finalSnap, finalHashes, samePath);
         view_.setProgressMax(upperBound(finalSnap.size()));
+        status_.begin(kCheckingNewFiles);
         for (size_t i = 1; i < finalSnap.size(); ++i) {
             const FileSnapshotEntry& f = finalSnap[i];
-            step(i, kCheckingNewFiles, f.Filepath);
-            std::optional<size_t> s = byPath.find(hashText(f.Filepath), [&](size_t stored) {
-                return firstSnap[stored].Filepath == f.Filepath;
-            });
+            step(i, f.Filepath);
+            std::optional<size_t> s = byPath.firstMatch(i);
             if (!s) {
-                view_.appendRow(ListId::NewFiles,
-                                ResultRow{f.Filepath, sizeText(files_, f.Filepath), f.ModifiedDate});
+                view_.appendRow(ListId::NewFiles, fileRow(f));
             } else if (firstSnap[*s].ModifiedDate != f.ModifiedDate) {
-                view_.appendRow(ListId::ModifiedFiles,
-                                ResultRow{f.Filepath, sizeText(files_, f.Filepath), f.ModifiedDate});
+                view_.appendRow(ListId::ModifiedFiles, fileRow(f));
             }
         }
     }
 
-    void deletedFiles() {
+    void deletedFiles(const std::vector<uint64_t>& firstHashes, const std::vector<uint64_t>& finalHashes) {
         const FileSnapshot& firstSnap = state_.StartFileList;
         const FileSnapshot& finalSnap = state_.FinishFileList;
-        FirstIndexTable paths(finalSnap.size());
-        for (size_t k = 0; k < finalSnap.size(); ++k) {
-            paths.insertFirst(hashText(finalSnap[k].Filepath), k,
-                              [&](size_t s) { return finalSnap[s].Filepath == finalSnap[k].Filepath; });
-        }
+        SnapshotIndex paths(table_, finalSnap, finalHashes, firstSnap, firstHashes, samePath);
         view_.setProgressMax(upperBound(firstSnap.size()));
+        status_.begin(kCheckingDeletedFiles);
         for (size_t i = 0; i < firstSnap.size(); ++i) {
             const FileSnapshotEntry& s = firstSnap[i];
-            step(i, kCheckingDeletedFiles, s.Filepath);
-            if (paths.find(hashText(s.Filepath),
-                           [&](size_t stored) { return finalSnap[stored].Filepath == s.Filepath; }))
-                continue;
+            step(i, s.Filepath);
+            if (paths.firstMatch(i)) continue;
             view_.appendRow(ListId::DeletedFiles, ResultRow{s.Filepath, std::string(), std::string()});
         }
     }
 
+    ResultRow fileRow(const FileSnapshotEntry& f) {
+        return ResultRow{f.Filepath, sizeText(files_, f.Filepath), f.ModifiedDate};
+    }
+
     // One outer step: hand the thread to the window, then show where we are.
-    void step(size_t i, std::string_view prefix, std::string_view name) {
+    void step(size_t i, std::string_view name) {
         yielder_.yield();
         view_.setProgressValue(static_cast<int64_t>(i));
-        status_.show(view_, prefix, name);
+        status_.show(view_, name);
     }
 
     const AppState& state_;
@@ -254,6 +264,7 @@ private:
     const DetectionSwitches& switches_;
     FilterSet filter_;
     StatusLine status_;
+    FirstIndexTable table_;  // one slot array lent to each pass in turn
 };
 
 }  // namespace
