@@ -7,8 +7,8 @@
 // The table stores only element indices and a part of each key's hash; the
 // keys themselves stay in the snapshot and are compared through the callables
 // the caller passes. Open addressing with linear probing in one flat array
-// keeps a million-entry index to one allocation and mostly one cache miss per
-// probe.
+// keeps a million-entry index to one allocation and a probe to mostly one slot
+// load, which callers fetch ahead of use.
 #include <cstddef>
 #include <cstdint>
 #include <functional>
