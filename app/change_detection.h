@@ -1,0 +1,26 @@
+#pragma once
+// Change detection: compares the first and the final snapshots and appends the
+// differences to the six result lists of the main window.
+#include "app/app_state.h"
+#include "app/main_view.h"
+#include "app/yielder.h"
+#include "capture/directory_source.h"
+#include "support/user_prompt.h"
+
+namespace qv {
+
+struct DetectionContext {
+    AppState& state;
+    MainView& view;
+    Yielder& yielder;
+    DirectorySource& files;  // measures new and modified files at detection time
+    UserPrompt& prompt;
+};
+
+// Runs the four passes (new and edited registry entries, deleted registry
+// entries, new and modified files, deleted files), then disables "Detect
+// changes" and shows "Detection done". The window's commands stay locked while
+// it runs, so the snapshots cannot change under it.
+void Detect_Click(DetectionContext& ctx);
+
+}  // namespace qv

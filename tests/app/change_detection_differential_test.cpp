@@ -1,0 +1,155 @@
+// The indexed detection against the literal nested scans, over random snapshot
+// pairs drawn from small alphabets so that every kind of collision shows up:
+// duplicate names within a snapshot, empty data, filter hits, case variants,
+// empty index-0 elements and entries of keys without values.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "app/change_detection.h"
+#include "tests/app/size_only_source.h"
+#include "tests/support/fakes/detection_oracle.h"
+#include "tests/support/fakes/scripted_ui.h"
+
+namespace qv {
+namespace {
+
+using testing::DetectionRows;
+using testing::ScriptedPrompt;
+using testing::ScriptedView;
+using testing::ScriptedYielder;
+using testing::SizeOnlySource;
+
+class Draw {
+public:
+    explicit Draw(uint32_t seed) : rng_(seed) {}
+
+    size_t upTo(size_t n) { return std::uniform_int_distribution<size_t>(0, n)(rng_); }
+    bool chance(int percent) { return upTo(99) < static_cast<size_t>(percent); }
+    template <class T>
+    const T& oneOf(const std::vector<T>& options) {
+        return options[upTo(options.size() - 1)];
+    }
+
+    RegEntry regEntry() {
+        static const std::vector<std::string> keys = {"HKLM\\A\\", "HKLM\\a\\", "HKLM\\B\\", "HKLM\\A\\B\\",
+                                                      ""};
+        static const std::vector<std::string> names = {"", "v", "V", "w"};
+        return {oneOf(keys), oneOf(names), oneOf(data())};
+    }
+
+    static const std::vector<std::string>& data() {
+        static const std::vector<std::string> d = {"", "1", "2", "x", "X"};
+        return d;
+    }
+
+    RegSnapshot regSnapshot() {
+        if (chance(15)) return RegSnapshot(1);  // never filled
+        if (chance(3)) return RegSnapshot();
+        RegSnapshot s(upTo(7) + 1);
+        for (auto& e : s) e = regEntry();
+        return s;
+    }
+
+    // Mostly the first snapshot with a few edits, so that matches are common.
+    RegSnapshot finalRegSnapshot(const RegSnapshot& first) {
+        if (chance(30)) return regSnapshot();
+        RegSnapshot s = first;
+        for (size_t n = upTo(3); n > 0; --n) {
+            switch (upTo(3)) {
+                case 0:
+                    if (!s.empty()) s.erase(s.begin() + static_cast<std::ptrdiff_t>(upTo(s.size() - 1)));
+                    break;
+                case 1:
+                    s.insert(s.begin() + static_cast<std::ptrdiff_t>(upTo(s.size())), regEntry());
+                    break;
+                default:
+                    if (!s.empty()) s[upTo(s.size() - 1)].ValueData = oneOf(data());
+            }
+        }
+        return s;
+    }
+
+    FileSnapshot fileSnapshot() {
+        static const std::vector<std::string> paths = {"C:\\a", "C:\\A", "c:\\a", "C:\\b", "C:\\d\\e", ""};
+        static const std::vector<std::string> dates = {"d1", "d2", ""};
+        if (chance(3)) return FileSnapshot();
+        FileSnapshot s(1);
+        for (size_t n = upTo(6); n > 0; --n) s.push_back({oneOf(paths), oneOf(dates)});
+        return s;
+    }
+
+    int16_t switchValue() { return static_cast<int16_t>(chance(5) ? 2 : upTo(1)); }
+
+private:
+    std::mt19937 rng_;
+};
+
+struct Case {
+    AppState state;
+    bool registryTicked = true;
+    SizeOnlySource files;
+};
+
+void drawCase(Draw& draw, Case& c) {
+    c.state.regArray = draw.regSnapshot();
+    c.state.regArray2 = draw.finalRegSnapshot(c.state.regArray);
+    c.state.StartFileList = draw.fileSnapshot();
+    c.state.FinishFileList = draw.chance(30) ? draw.fileSnapshot() : c.state.StartFileList;
+    if (!c.state.FinishFileList.empty() && draw.chance(30)) c.state.FinishFileList.back().ModifiedDate = "d3";
+    c.state.FinishFileScanRan = draw.chance(70);
+    c.state.FilterList = {draw.chance(20) ? "x" : ""};
+    for (size_t n = draw.upTo(3); n > 0; --n) c.state.FilterList.push_back(draw.oneOf(Draw::data()));
+    DetectionSwitches& sw = c.state.switches;
+    sw.chkNewRegSetting = draw.switchValue();
+    sw.chkDeleteRegSetting = draw.switchValue();
+    sw.chkEditedRegSetting = draw.switchValue();
+    sw.chkNewFilesSetting = draw.switchValue();
+    sw.chkDeleteFilesSetting = draw.switchValue();
+    sw.chkModifiedFilesSetting = draw.switchValue();
+    c.registryTicked = draw.chance(85);
+    for (const auto& f : c.state.FinishFileList) {
+        if (draw.chance(60)) c.files.sizes[f.Filepath] = draw.upTo(5000);
+        if (draw.chance(5)) c.files.failing.insert(f.Filepath);
+    }
+}
+
+std::string describe(const std::vector<ResultRow>& rows) {
+    std::string text;
+    for (const auto& r : rows) text += "[" + r.text + "|" + r.sub1 + "|" + r.sub2 + "]\n";
+    return text;
+}
+
+TEST(ChangeDetectionDifferential, IndexedPassesGiveTheRowsOfTheNestedScans) {
+    constexpr uint32_t kBaseSeed = 20260101;
+    constexpr int kCases = 5000;
+    size_t rowsPerList[6] = {};
+    for (int n = 0; n < kCases; ++n) {
+        const uint32_t seed = kBaseSeed + static_cast<uint32_t>(n);
+        Draw draw(seed);
+        Case c;
+        drawCase(draw, c);
+
+        const DetectionRows expected = testing::literalDetection(c.state, c.registryTicked, c.files);
+        ScriptedView view;
+        view.chkDetectRegistry = c.registryTicked;
+        ScriptedYielder yielder;
+        ScriptedPrompt prompt;
+        DetectionContext ctx{c.state, view, yielder, c.files, prompt};
+        Detect_Click(ctx);
+
+        for (size_t l = 0; l < expected.size(); ++l) {
+            ASSERT_EQ(describe(view.lists[l]), describe(expected[l])) << "seed " << seed << ", list " << l;
+            rowsPerList[l] += expected[l].size();
+        }
+        ASSERT_EQ(prompt.calls.size(), 1u) << "seed " << seed;
+    }
+    // Every list must get rows from the draws, or the comparison proves little for it.
+    for (size_t count : rowsPerList) EXPECT_GT(count, static_cast<size_t>(kCases / 20));
+}
+
+}  // namespace
+}  // namespace qv
