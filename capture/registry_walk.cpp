@@ -1,0 +1,180 @@
+#include "capture/registry_walk.h"
+
+#include <algorithm>
+#include <optional>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "capture/value_rendering.h"
+#include "support/failure.h"
+
+namespace qv {
+
+namespace {
+
+// The program's own settings key is never part of a snapshot. The comparison
+// is exact, so a start key spelled "SOFTWARE" walks it.
+constexpr std::string_view kOwnSettingsKey = "Software\\Marrowby\\";
+constexpr std::string_view kStatusPrefix = "Getting registry data: ";
+
+// One open level of the walk: a visited key whose subkeys are being visited.
+struct OpenKey {
+    std::string walkPath;
+    std::vector<std::string> subkeys;
+    size_t next = 0;
+};
+
+class RegistryWalk {
+public:
+    RegistryWalk(RegistryWalkContext& ctx, RegSnapshot AppState::*target, int32_t hive)
+        : ctx_(ctx), target_(target), hive_(hive) {}
+
+    // Pre-order: a key's own entries, then each subkey's subtree in the order
+    // the provider lists the subkeys. An explicit stack keeps the native stack
+    // flat however deep the registry goes.
+    void run(const std::string& strPath, const std::string& sk) {
+        std::vector<OpenKey> open;
+        OpenKey start;
+        if (visit(registryWalkPath(strPath, sk), start)) open.push_back(std::move(start));
+        while (!open.empty()) {
+            OpenKey& parent = open.back();
+            if (parent.next >= parent.subkeys.size()) {
+                open.pop_back();
+                continue;
+            }
+            const std::string& name = parent.subkeys[parent.next++];
+            std::string childPath = parent.walkPath;
+            childPath += '\\';
+            childPath += name;
+            if (skipped(childPath)) continue;
+            // The child lies open.size() levels below the start key.
+            if (open.size() > kMaxRegistryWalkDepth) continue;
+            OpenKey child;
+            if (visit(registryWalkPath(parent.walkPath, name), child)) open.push_back(std::move(child));
+        }
+    }
+
+private:
+    // Records the key's entries; true when it has subkeys to visit, which are
+    // then in `key`.
+    bool visit(std::string walkPath, OpenKey& key) {
+        // A nested handler may run here (a click on "Stop", a dialog's OK), so
+        // everything of the window's state is read afresh afterwards.
+        ctx_.yielder.yield();
+        if (ctx_.state.StopDetect) return false;
+
+        std::string keyName = walkPath;
+        keyName += '\\';
+        status_.assign(kStatusPrefix);
+        status_ += keyName;
+
+        names_.clear();
+        types_.clear();
+        bool hasValues = guarded([&] { return ctx_.oreg.EnumValues(hive_, walkPath, names_, types_); });
+        if (!hasValues || names_.empty()) {
+            std::string data;
+            if (!guarded([&] { return ctx_.oreg.GetStringValue(hive_, keyName, std::string(), data); }))
+                data.clear();
+            RegSnapshot& target = ctx_.state.*target_;
+            if (static_cast<size_t>(ctx_.state.j) >= target.size())
+                target.resize(static_cast<size_t>(ctx_.state.j) + 1);
+            record(target, keyName, std::string(), std::move(data));
+        } else {
+            const size_t n = names_.size();
+            RegSnapshot& target = ctx_.state.*target_;
+            // Grown by the key's value count + 1 whatever j is; the caller's trim
+            // takes off the surplus. If a nested handler replaced the snapshot
+            // with a shorter one, it still grows far enough to hold j onwards.
+            target.resize(std::max(target.size() + n + 1, static_cast<size_t>(ctx_.state.j) + n));
+            for (size_t i = 0; i < n; ++i) {
+                const uint32_t type = i < types_.size() ? types_[i] : 0;
+                std::string data;
+                guarded([&] {
+                    data = readValueData(ctx_.oreg, hive_, keyName, names_[i], type);
+                    return true;
+                });
+                record(target, keyName, std::move(names_[i]), std::move(data));
+            }
+        }
+
+        key.subkeys.clear();
+        if (!guarded([&] { return ctx_.oreg.EnumKey(hive_, walkPath, key.subkeys); }) || key.subkeys.empty())
+            return false;
+        key.walkPath = std::move(walkPath);
+        key.next = 0;
+        return true;
+    }
+
+    void record(RegSnapshot& target, const std::string& keyName, std::string valueName, std::string data) {
+        RegEntry& entry = target[static_cast<size_t>(ctx_.state.j)];
+        entry.KeyName = keyName;
+        entry.ValueName = std::move(valueName);
+        entry.ValueData = std::move(data);
+        ++ctx_.state.j;
+        ctx_.status.setStatus(status_);
+    }
+
+    // The own settings key, or a key named in the exception list for this
+    // hive. `childPath` always carries the separator, so below an empty start
+    // path it begins with "\".
+    bool skipped(const std::string& childPath) const {
+        if (childPath.size() + 1 == kOwnSettingsKey.size() && kOwnSettingsKey.starts_with(childPath))
+            return true;
+        const auto& exceptions = ctx_.state.RegExceptions;
+        for (size_t x = 1; x < exceptions.size(); ++x) {
+            if (exceptions[x].KeyPath != childPath) continue;
+            const std::optional<int32_t> hive = hiveNumber(exceptions[x].hKey);
+            if (hive && *hive == hive_) return true;
+        }
+        return false;
+    }
+
+    // A provider's own failure is passed over like a failed read.
+    template <class Call>
+    static bool guarded(Call&& call) {
+        try {
+            return call();
+        } catch (const Failure&) {
+            return false;
+        }
+    }
+
+    RegistryWalkContext& ctx_;
+    RegSnapshot AppState::*target_;
+    int32_t hive_;
+    std::vector<std::string> names_;
+    std::vector<uint32_t> types_;
+    std::string status_;
+};
+
+}  // namespace
+
+std::string registryWalkPath(const std::string& strPath, const std::string& sk) {
+    if (strPath.empty() || sk.empty()) return strPath + sk;
+    std::string path;
+    path.reserve(strPath.size() + 1 + sk.size());
+    path += strPath;
+    path += '\\';
+    path += sk;
+    return path;
+}
+
+void getvalsStart(RegistryWalkContext& ctx, int32_t hKey, const std::string& strPath, const std::string& sk) {
+    RegistryWalk(ctx, &AppState::regArray, hKey).run(strPath, sk);
+}
+
+void getvalsFinish(RegistryWalkContext& ctx, int32_t hKey, const std::string& strPath,
+                   const std::string& sk) {
+    RegistryWalk(ctx, &AppState::regArray2, hKey).run(strPath, sk);
+}
+
+void trimSnapshot(RegSnapshot& snapshot, int32_t j) {
+    if (j <= 0 || snapshot.size() <= static_cast<size_t>(j)) return;
+    snapshot.resize(static_cast<size_t>(j));
+    // Snapshots live until the next collection; the growth headroom would
+    // otherwise stay allocated with them.
+    snapshot.shrink_to_fit();
+}
+
+}  // namespace qv

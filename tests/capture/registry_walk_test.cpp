@@ -1,0 +1,470 @@
+#include "capture/registry_walk.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+
+#include "support/failure.h"
+#include "tests/support/fakes/fake_registry.h"
+#include "tests/support/fakes/scripted_ui.h"
+
+namespace qv {
+namespace {
+
+using testing::FakeRegistry;
+using testing::ScriptedView;
+using testing::ScriptedYielder;
+
+constexpr int32_t kLm = kHiveLocalMachine;
+constexpr int32_t kCu = kHiveCurrentUser;
+
+RegEntry entry(std::string key, std::string name, std::string data) {
+    return RegEntry{std::move(key), std::move(name), std::move(data)};
+}
+
+class RegistryWalkTest : public ::testing::Test {
+protected:
+    FakeRegistry reg;
+    AppState state;
+    ScriptedYielder yielder;
+    ScriptedView view;
+
+    // The collection step around a walk: reset, walk, trim.
+    RegSnapshot collect(int32_t hive, const std::string& start, RegistryProvider* provider = nullptr) {
+        walkUntrimmed(hive, start, provider);
+        trimSnapshot(state.regArray, state.j);
+        return state.regArray;
+    }
+
+    void walkUntrimmed(int32_t hive, const std::string& start, RegistryProvider* provider = nullptr) {
+        state.regArray = RegSnapshot(1);
+        state.j = 0;
+        RegistryWalkContext ctx{state, provider ? *provider : reg, yielder, view};
+        getvalsStart(ctx, hive, start, "");
+    }
+
+    void addException(std::string hive, std::string path) {
+        state.RegExceptions.push_back(RegException{std::move(hive), std::move(path)});
+    }
+
+    static std::vector<std::string> keyNames(const RegSnapshot& s) {
+        std::vector<std::string> out;
+        for (const RegEntry& e : s) out.push_back(e.KeyName);
+        return out;
+    }
+};
+
+// ---- Entries, order and growth ----
+
+TEST_F(RegistryWalkTest, StartKeyWithTwoValuesHasUpperBoundThreeBeforeTheTrim) {
+    reg.addValue(kLm, "SOFTWARE\\A", "first", kRegSz, "1");
+    reg.addValue(kLm, "SOFTWARE\\A", "second", kRegSz, "2");
+    walkUntrimmed(kLm, "SOFTWARE\\A");
+    EXPECT_EQ(state.j, 2);
+    EXPECT_EQ(state.regArray.size(), 4u);  // upper bound 3
+    trimSnapshot(state.regArray, state.j);
+    EXPECT_EQ(state.regArray,
+              (RegSnapshot{entry("SOFTWARE\\A\\", "first", "1"), entry("SOFTWARE\\A\\", "second", "2")}));
+}
+
+TEST_F(RegistryWalkTest, KeyWithOnlySubkeysRecordsItsOwnEntryBeforeTheirs) {
+    reg.addValue(kLm, "S\\Parent\\Child", "v", kRegSz, "x");
+    EXPECT_EQ(collect(kLm, "S\\Parent"),
+              (RegSnapshot{entry("S\\Parent\\", "", ""), entry("S\\Parent\\Child\\", "v", "x")}));
+}
+
+TEST_F(RegistryWalkTest, EntriesArePreOrderInTheProvidersSubkeyOrder) {
+    reg.addValue(kLm, "R", "r1", kRegSz, "a");
+    reg.addValue(kLm, "R\\Zeta", "z1", kRegSz, "b");
+    reg.addKey(kLm, "R\\Zeta\\Inner");
+    reg.addValue(kLm, "R\\Zeta\\Inner\\Deep", "d1", kRegDword);
+    reg.addValue(kLm, "R\\Alpha", "a1", kRegSz, "c");
+    reg.addValue(kLm, "R\\Alpha", "a2", kRegSz, "d");
+    reg.addValue(kLm, "R", "r2", kRegSz, "e");
+    EXPECT_EQ(collect(kLm, "R"), (RegSnapshot{
+                                     entry("R\\", "r1", "a"),
+                                     entry("R\\", "r2", "e"),
+                                     entry("R\\Zeta\\", "z1", "b"),
+                                     entry("R\\Zeta\\Inner\\", "", ""),
+                                     entry("R\\Zeta\\Inner\\Deep\\", "d1", "0"),
+                                     entry("R\\Alpha\\", "a1", "c"),
+                                     entry("R\\Alpha\\", "a2", "d"),
+                                 }));
+}
+
+TEST_F(RegistryWalkTest, ValuelessKeyGrowsTheSnapshotOnlyWhenItIsFull) {
+    reg.addKey(kLm, "V\\One");
+    walkUntrimmed(kLm, "V");
+    EXPECT_EQ(state.j, 2);
+    EXPECT_EQ(state.regArray.size(), 2u);
+}
+
+TEST_F(RegistryWalkTest, ValuelessKeysUseTheSurplusOfEarlierGrowth) {
+    reg.addValue(kLm, "G", "a", kRegSz, "1");
+    reg.addValue(kLm, "G", "b", kRegSz, "2");
+    reg.addKey(kLm, "G\\Empty");
+    reg.addValue(kLm, "G\\Three", "c", kRegSz, "3");
+    walkUntrimmed(kLm, "G");
+    // 1 + (2 + 1) for G; the empty key fits in G's surplus; 1 more + 2 for Three.
+    EXPECT_EQ(state.j, 4);
+    EXPECT_EQ(state.regArray.size(), 6u);
+    trimSnapshot(state.regArray, state.j);
+    EXPECT_EQ(keyNames(state.regArray), (std::vector<std::string>{"G\\", "G\\", "G\\Empty\\", "G\\Three\\"}));
+}
+
+TEST_F(RegistryWalkTest, MissingStartKeyYieldsExactlyOneEmptyEntry) {
+    EXPECT_EQ(collect(kLm, "SOFTWARE\\Nowhere"), (RegSnapshot{entry("SOFTWARE\\Nowhere\\", "", "")}));
+}
+
+TEST_F(RegistryWalkTest, UnreadableKeyIsRecordedAsValuelessWithoutSubkeys) {
+    reg.addValue(kLm, "U\\Locked", "hidden", kRegSz, "x");
+    reg.addValue(kLm, "U\\Locked\\Below", "hidden", kRegSz, "y");
+    reg.makeUnreadable(kLm, "U\\Locked");
+    EXPECT_EQ(collect(kLm, "U"), (RegSnapshot{entry("U\\", "", ""), entry("U\\Locked\\", "", "")}));
+}
+
+// EnumValues lists no values for chosen keys while their default value reads.
+class HiddenValuesRegistry : public FakeRegistry {
+public:
+    std::string hidden;
+    bool EnumValues(int32_t hive, const std::string& path, std::vector<std::string>& names,
+                    std::vector<uint32_t>& types) override {
+        if (path == hidden) return false;
+        return FakeRegistry::EnumValues(hive, path, names, types);
+    }
+};
+
+TEST_F(RegistryWalkTest, ValuelessEntryCarriesTheDefaultValueText) {
+    HiddenValuesRegistry hiddenReg;
+    hiddenReg.addValue(kLm, "D", "", kRegSz, "default text");
+    hiddenReg.hidden = "D";
+    EXPECT_EQ(collect(kLm, "D", &hiddenReg), (RegSnapshot{entry("D\\", "", "default text")}));
+}
+
+TEST_F(RegistryWalkTest, DefaultValueEnumeratedWithTheOthersIsRecordedByItsEmptyName) {
+    reg.addValue(kLm, "D", "", kRegSz, "default text");
+    reg.addDword(kLm, "D", "n", 5);
+    EXPECT_EQ(collect(kLm, "D"), (RegSnapshot{entry("D\\", "", "default text"), entry("D\\", "n", "5")}));
+}
+
+TEST_F(RegistryWalkTest, ValuesAreRenderedByTheirType) {
+    reg.addValue(kLm, "T", "sz", kRegSz, "text");
+    reg.addValue(kLm, "T", "expand", kRegExpandSz, "%SystemRoot%");
+    reg.addBinary(kLm, "T", "bin", {0, 15});
+    reg.addDword(kLm, "T", "dword", 4294967295u);
+    reg.addMultiString(kLm, "T", "multi", {"only"});
+    reg.addValue(kLm, "T", "qword", 11, "ignored");
+    EXPECT_EQ(collect(kLm, "T"), (RegSnapshot{
+                                     entry("T\\", "sz", "text"),
+                                     entry("T\\", "expand", "%SystemRoot%"),
+                                     entry("T\\", "bin", "00,0F"),
+                                     entry("T\\", "dword", "4294967295"),
+                                     entry("T\\", "multi", "only"),
+                                     entry("T\\", "qword", ""),
+                                 }));
+}
+
+TEST_F(RegistryWalkTest, FailedReadsStillRecordTheValueWithEmptyData) {
+    reg.addValue(kLm, "F", "good", kRegSz, "kept");
+    reg.addValue(kLm, "F", "bad", kRegSz, "lost");
+    reg.failRead(kLm, "F", "bad");
+    EXPECT_EQ(collect(kLm, "F"), (RegSnapshot{entry("F\\", "good", "kept"), entry("F\\", "bad", "")}));
+}
+
+// A provider whose reads throw: the walk passes over them as failed reads.
+class ThrowingRegistry : public FakeRegistry {
+public:
+    bool GetStringValue(int32_t, const std::string&, const std::string&, std::string&) override {
+        fail(5, "provider failure");
+    }
+};
+
+TEST_F(RegistryWalkTest, ProviderFailuresAreNeverReported) {
+    ThrowingRegistry throwing;
+    throwing.addValue(kLm, "X", "a", kRegSz, "1");
+    throwing.addKey(kLm, "X\\Empty");
+    RegSnapshot snapshot;
+    EXPECT_NO_THROW(snapshot = collect(kLm, "X", &throwing));
+    EXPECT_EQ(snapshot, (RegSnapshot{entry("X\\", "a", ""), entry("X\\Empty\\", "", "")}));
+}
+
+TEST_F(RegistryWalkTest, StatusShowsTheKeyOncePerRecordedEntry) {
+    view.keepStatusHistory = true;
+    reg.addValue(kLm, "S", "a", kRegSz, "1");
+    reg.addValue(kLm, "S", "b", kRegSz, "2");
+    reg.addKey(kLm, "S\\E");
+    collect(kLm, "S");
+    EXPECT_EQ(view.statusHistory,
+              (std::vector<std::string>{"Getting registry data: S\\", "Getting registry data: S\\",
+                                        "Getting registry data: S\\E\\"}));
+}
+
+TEST_F(RegistryWalkTest, FinishWalkFillsTheFinalSnapshotOnly) {
+    reg.addValue(kLm, "K", "v", kRegSz, "x");
+    state.regArray = RegSnapshot{entry("old\\", "", "")};
+    state.j = 0;
+    RegistryWalkContext ctx{state, reg, yielder, view};
+    getvalsFinish(ctx, kLm, "K", "");
+    trimSnapshot(state.regArray2, state.j);
+    EXPECT_EQ(state.regArray2, (RegSnapshot{entry("K\\", "v", "x")}));
+    EXPECT_EQ(state.regArray, (RegSnapshot{entry("old\\", "", "")}));
+}
+
+TEST_F(RegistryWalkTest, KeyWithMoreThan32768ValuesIsRecordedInOrder) {
+    constexpr int kCount = 40000;
+    char name[16];
+    for (int i = 0; i < kCount; ++i) {
+        std::snprintf(name, sizeof name, "v%05d", i);
+        reg.addDword(kLm, "Big", name, static_cast<uint32_t>(i));
+    }
+    const RegSnapshot snapshot = collect(kLm, "Big");
+    ASSERT_EQ(state.j, kCount);
+    ASSERT_EQ(snapshot.size(), static_cast<size_t>(kCount));
+    for (int i = 0; i < kCount; ++i) {
+        std::snprintf(name, sizeof name, "v%05d", i);
+        ASSERT_EQ(snapshot[i], entry("Big\\", name, std::to_string(i))) << i;
+    }
+}
+
+TEST_F(RegistryWalkTest, WalkGoesNoDeeperThan512LevelsBelowTheStartKey) {
+    std::string path = "Top";
+    for (int level = 1; level <= 600; ++level) path += "\\k";
+    reg.addKey(kLm, path);
+    const RegSnapshot snapshot = collect(kLm, "Top");
+    ASSERT_EQ(snapshot.size(), 513u);  // the start key and 512 levels below it
+    EXPECT_EQ(snapshot.back().KeyName.size(), std::string("Top\\").size() + 512 * 2);
+}
+
+// ---- Walk paths and the exception list ----
+
+TEST_F(RegistryWalkTest, EmptyStartPathGivesBackslashAndBareChildNames) {
+    reg.addValue(kCu, "", "rootval", kRegSz, "r");
+    reg.addValue(kCu, "Software", "s", kRegSz, "x");
+    EXPECT_EQ(collect(kCu, ""), (RegSnapshot{entry("\\", "rootval", "r"), entry("Software\\", "s", "x")}));
+}
+
+TEST_F(RegistryWalkTest, BelowAnEmptyStartPathChildrenAreTestedWithALeadingBackslash) {
+    reg.addValue(kCu, "Software\\X", "v", kRegSz, "x");
+    reg.addValue(kCu, "Software\\Y", "v", kRegSz, "y");
+    addException("HKEY_CURRENT_USER", "Software");
+    EXPECT_EQ(keyNames(collect(kCu, "")),
+              (std::vector<std::string>{"\\", "Software\\", "Software\\X\\", "Software\\Y\\"}));
+
+    addException("HKEY_CURRENT_USER", "\\Software");
+    EXPECT_EQ(keyNames(collect(kCu, "")), (std::vector<std::string>{"\\"}));
+}
+
+TEST_F(RegistryWalkTest, GrandchildOfEmptyStartPathIsExcludedByItsPlainPath) {
+    reg.addValue(kCu, "Software\\X", "v", kRegSz, "x");
+    reg.addValue(kCu, "Software\\Y", "v", kRegSz, "y");
+    addException("HKEY_CURRENT_USER", "Software\\X");
+    EXPECT_EQ(keyNames(collect(kCu, "")), (std::vector<std::string>{"\\", "Software\\", "Software\\Y\\"}));
+}
+
+TEST_F(RegistryWalkTest, ExceptionExcludesTheWholeSubtree) {
+    reg.addValue(kLm, "SOFTWARE\\A", "v", kRegSz, "a");
+    reg.addValue(kLm, "SOFTWARE\\A\\B", "v", kRegSz, "b");
+    reg.addValue(kLm, "SOFTWARE\\A\\B\\C", "v", kRegSz, "c");
+    reg.addValue(kLm, "SOFTWARE\\A\\D", "v", kRegSz, "d");
+    addException("HKEY_LOCAL_MACHINE", "SOFTWARE\\A\\B");
+    EXPECT_EQ(keyNames(collect(kLm, "SOFTWARE\\A")),
+              (std::vector<std::string>{"SOFTWARE\\A\\", "SOFTWARE\\A\\D\\"}));
+}
+
+TEST_F(RegistryWalkTest, ExceptionAppliesOnlyToItsOwnHive) {
+    for (int32_t hive : {kLm, kCu}) {
+        reg.addValue(hive, "SOFTWARE\\A", "v", kRegSz, "a");
+        reg.addValue(hive, "SOFTWARE\\A\\B", "v", kRegSz, "b");
+    }
+    addException("HKEY_LOCAL_MACHINE", "SOFTWARE\\A\\B");
+    EXPECT_EQ(collect(kLm, "SOFTWARE\\A").size(), 1u);
+    EXPECT_EQ(collect(kCu, "SOFTWARE\\A").size(), 2u);
+}
+
+TEST_F(RegistryWalkTest, EveryHiveNameMapsToItsNumber) {
+    const std::pair<const char*, int32_t> hives[] = {{"HKEY_CLASSES_ROOT", kHiveClassesRoot},
+                                                     {"HKEY_CURRENT_USER", kHiveCurrentUser},
+                                                     {"HKEY_LOCAL_MACHINE", kHiveLocalMachine},
+                                                     {"HKEY_USERS", kHiveUsers},
+                                                     {"HKEY_CURRENT_CONFIG", kHiveCurrentConfig}};
+    for (const auto& [name, number] : hives) {
+        reg.addValue(number, "Top\\Sub", "v", kRegSz, "x");
+        state.RegExceptions = std::vector<RegException>(1);
+        addException(name, "Top\\Sub");
+        EXPECT_EQ(collect(number, "Top").size(), 1u) << name;
+    }
+}
+
+TEST_F(RegistryWalkTest, UnknownHiveNamesNeverMatch) {
+    reg.addValue(kLm, "SOFTWARE\\A\\B", "v", kRegSz, "b");
+    addException("HKLM", "SOFTWARE\\A\\B");
+    addException("hkey_local_machine", "SOFTWARE\\A\\B");
+    addException("", "SOFTWARE\\A\\B");
+    EXPECT_EQ(collect(kLm, "SOFTWARE\\A").size(), 2u);
+}
+
+TEST_F(RegistryWalkTest, ExceptionPathsMatchExactlyAndCaseSensitively) {
+    reg.addValue(kLm, "SOFTWARE\\A\\B", "v", kRegSz, "b");
+    addException("HKEY_LOCAL_MACHINE", "software\\a\\b");
+    addException("HKEY_LOCAL_MACHINE", "SOFTWARE\\A\\B\\");
+    addException("HKEY_LOCAL_MACHINE", "SOFTWARE\\A\\B ");
+    addException("HKEY_LOCAL_MACHINE", "SOFTWARE\\A\\");
+    EXPECT_EQ(collect(kLm, "SOFTWARE\\A").size(), 2u);
+}
+
+TEST_F(RegistryWalkTest, ElementZeroOfTheExceptionListIsNotAnException) {
+    reg.addValue(kLm, "SOFTWARE\\A\\B", "v", kRegSz, "b");
+    state.RegExceptions[0] = RegException{"HKEY_LOCAL_MACHINE", "SOFTWARE\\A\\B"};
+    EXPECT_EQ(collect(kLm, "SOFTWARE\\A").size(), 2u);
+}
+
+TEST_F(RegistryWalkTest, StartKeyIsNeverTestedAgainstTheExceptions) {
+    reg.addValue(kLm, "SOFTWARE\\A", "v", kRegSz, "a");
+    addException("HKEY_LOCAL_MACHINE", "SOFTWARE\\A");
+    addException("HKEY_LOCAL_MACHINE", "\\SOFTWARE\\A");
+    EXPECT_EQ(collect(kLm, "SOFTWARE\\A").size(), 1u);
+}
+
+TEST_F(RegistryWalkTest, OwnSettingsKeyIsSkippedBelowSoftware) {
+    for (int32_t hive : {kLm, kCu, kHiveUsers}) {
+        reg.addValue(hive, "Software\\Marrowby", "Agreed", kRegSz, "1");
+        reg.addValue(hive, "Software\\Marrowby\\Deep", "x", kRegSz, "1");
+        reg.addValue(hive, "Software\\Other", "y", kRegSz, "2");
+        EXPECT_EQ(keyNames(collect(hive, "Software")),
+                  (std::vector<std::string>{"Software\\", "Software\\Other\\"}));
+    }
+}
+
+TEST_F(RegistryWalkTest, OwnSettingsKeyIsSkippedEvenWithExceptionsDefined) {
+    reg.addValue(kCu, "Software\\Marrowby", "Agreed", kRegSz, "1");
+    reg.addValue(kCu, "Software\\Other", "y", kRegSz, "2");
+    addException("HKEY_CURRENT_USER", "Software\\Unrelated");
+    EXPECT_EQ(collect(kCu, "Software").size(), 2u);
+}
+
+TEST_F(RegistryWalkTest, OwnSettingsKeyComparisonIsCaseSensitive) {
+    reg.addValue(kCu, "SOFTWARE\\Marrowby", "Agreed", kRegSz, "1");
+    EXPECT_EQ(keyNames(collect(kCu, "SOFTWARE")),
+              (std::vector<std::string>{"SOFTWARE\\", "SOFTWARE\\Marrowby\\"}));
+    EXPECT_EQ(keyNames(collect(kCu, "software")),
+              (std::vector<std::string>{"software\\", "software\\Marrowby\\"}));
+}
+
+TEST_F(RegistryWalkTest, OwnSettingsKeyMatchesOnlyTheExactChildPath) {
+    reg.addValue(kCu, "Software\\MarrowbyTools", "v", kRegSz, "1");
+    reg.addValue(kCu, "Software\\Marrowby", "v", kRegSz, "1");
+    EXPECT_EQ(keyNames(collect(kCu, "Software")),
+              (std::vector<std::string>{"Software\\", "Software\\MarrowbyTools\\"}));
+    // As the start key it is walked: the start key is never tested.
+    EXPECT_EQ(keyNames(collect(kCu, "Software\\Marrowby")),
+              (std::vector<std::string>{"Software\\Marrowby\\"}));
+}
+
+TEST_F(RegistryWalkTest, OwnSettingsKeyIsSkippedBelowAnEmptyStartPath) {
+    // Software's child path is "Software\Marrowby": no leading "\" at that level.
+    reg.addValue(kCu, "Software\\Marrowby", "v", kRegSz, "1");
+    EXPECT_EQ(keyNames(collect(kCu, "")), (std::vector<std::string>{"\\", "Software\\"}));
+}
+
+// ---- Yielding, stopping and nested handlers ----
+
+TEST_F(RegistryWalkTest, YieldsOncePerVisitedKey) {
+    reg.addValue(kLm, "Y\\A", "v", kRegSz, "a");
+    reg.addKey(kLm, "Y\\A\\B");
+    reg.addKey(kLm, "Y\\C");
+    reg.addKey(kLm, "Y\\Skip\\Below");
+    addException("HKEY_LOCAL_MACHINE", "Y\\Skip");
+    collect(kLm, "Y");
+    EXPECT_EQ(yielder.count, 4);  // Y, A, B, C; Skip and Below are never visited
+}
+
+TEST_F(RegistryWalkTest, StopPressedAtTheThirdYieldRecordsNothingFromThatVisitOn) {
+    reg.addValue(kLm, "P", "p", kRegSz, "1");
+    reg.addValue(kLm, "P\\A", "a", kRegSz, "2");
+    reg.addValue(kLm, "P\\A\\A1", "a1", kRegSz, "3");
+    reg.addValue(kLm, "P\\A\\A2", "a2", kRegSz, "4");
+    reg.addValue(kLm, "P\\B", "b", kRegSz, "5");
+    reg.addValue(kLm, "P\\B\\B1", "b1", kRegSz, "6");
+    yielder.at[3] = [&] { state.StopDetect = true; };
+    const RegSnapshot snapshot = collect(kLm, "P");
+    EXPECT_EQ(snapshot, (RegSnapshot{entry("P\\", "p", "1"), entry("P\\A\\", "a", "2")}));
+    EXPECT_EQ(state.j, 2);
+    // The open levels still pass their remaining subkeys, each visit returning
+    // at once: A2 below A, then B below P; nothing below B is visited.
+    EXPECT_EQ(yielder.count, 5);
+    EXPECT_TRUE(state.StopDetect);
+}
+
+TEST_F(RegistryWalkTest, StopBeforeTheFirstVisitRecordsNothing) {
+    reg.addValue(kLm, "P", "p", kRegSz, "1");
+    yielder.at[1] = [&] { state.StopDetect = true; };
+    walkUntrimmed(kLm, "P");
+    EXPECT_EQ(state.j, 0);
+    trimSnapshot(state.regArray, state.j);
+    EXPECT_EQ(state.regArray, RegSnapshot(1));
+}
+
+TEST_F(RegistryWalkTest, ExceptionsReplacedDuringAYieldApplyToLaterKeys) {
+    reg.addKey(kLm, "E\\A");
+    reg.addKey(kLm, "E\\B");
+    reg.addKey(kLm, "E\\C");
+    addException("HKEY_LOCAL_MACHINE", "E\\C");
+    // While A is visited, the settings dialog's OK loads a new list.
+    yielder.at[2] = [&] {
+        state.RegExceptions = std::vector<RegException>(1);
+        state.RegExceptions.push_back(RegException{"HKEY_LOCAL_MACHINE", "E\\B"});
+    };
+    EXPECT_EQ(keyNames(collect(kLm, "E")), (std::vector<std::string>{"E\\", "E\\A\\", "E\\C\\"}));
+}
+
+TEST_F(RegistryWalkTest, SnapshotReplacedDuringAYieldStillTakesTheLaterEntries) {
+    for (int i = 0; i < 5; ++i) reg.addValue(kLm, "R", "v" + std::to_string(i), kRegSz, "x");
+    reg.addValue(kLm, "R\\Sub", "a", kRegSz, "1");
+    reg.addValue(kLm, "R\\Sub", "b", kRegSz, "2");
+    reg.addKey(kLm, "R\\Sub2");
+    // A nested handler empties the snapshot without stopping the walk; j stays
+    // at 5, so the following writes land beyond the new, shorter array.
+    yielder.at[2] = [&] { state.regArray = RegSnapshot(1); };
+    walkUntrimmed(kLm, "R");
+    ASSERT_EQ(state.j, 8);
+    ASSERT_GE(state.regArray.size(), 8u);
+    EXPECT_EQ(state.regArray[5], entry("R\\Sub\\", "a", "1"));
+    EXPECT_EQ(state.regArray[6], entry("R\\Sub\\", "b", "2"));
+    EXPECT_EQ(state.regArray[7], entry("R\\Sub2\\", "", ""));
+}
+
+// ---- The caller's trim ----
+
+TEST(TrimSnapshot, CutsTheSurplusToExactlyJEntries) {
+    RegSnapshot s(6);
+    s[0].KeyName = "a\\";
+    s[1].KeyName = "b\\";
+    trimSnapshot(s, 2);
+    ASSERT_EQ(s.size(), 2u);
+    EXPECT_EQ(s[1].KeyName, "b\\");
+}
+
+TEST(TrimSnapshot, LeavesTheSingleEmptyElementWhenNothingWasRecorded) {
+    RegSnapshot s(1);
+    trimSnapshot(s, 0);
+    EXPECT_EQ(s, RegSnapshot(1));
+    RegSnapshot grown(4);
+    trimSnapshot(grown, 0);
+    EXPECT_EQ(grown.size(), 4u);
+}
+
+TEST(TrimSnapshot, LeavesAnExactSnapshotAsItIs) {
+    RegSnapshot s(3);
+    trimSnapshot(s, 3);
+    EXPECT_EQ(s.size(), 3u);
+}
+
+TEST(RegistryWalkPath, JoinsWithASeparatorOnlyWhenBothPartsAreGiven) {
+    EXPECT_EQ(registryWalkPath("A", "B"), "A\\B");
+    EXPECT_EQ(registryWalkPath("A", ""), "A");
+    EXPECT_EQ(registryWalkPath("", "B"), "B");
+    EXPECT_EQ(registryWalkPath("", ""), "");
+}
+
+}  // namespace
+}  // namespace qv

@@ -1,0 +1,114 @@
+#include "capture/value_rendering.h"
+
+#include <gtest/gtest.h>
+
+#include "tests/support/fakes/fake_registry.h"
+
+namespace qv {
+namespace {
+
+using testing::FakeRegistry;
+
+constexpr const char* kSep = "\r\n\t\t\t\t\t\t";
+
+TEST(BinaryRendering, BytesAreTwoUpperCaseHexDigitsJoinedByCommas) {
+    EXPECT_EQ(renderBinary({1, 10, 255}), "01,0A,FF");
+    EXPECT_EQ(renderBinary({0, 15}), "00,0F");
+    EXPECT_EQ(renderBinary({0xAB}), "AB");
+    EXPECT_EQ(renderBinary({}), "");
+}
+
+TEST(BinaryRendering, EveryByteValueHasItsOwnPair) {
+    std::vector<uint8_t> all(256);
+    for (int i = 0; i < 256; ++i) all[i] = static_cast<uint8_t>(i);
+    const std::string text = renderBinary(all);
+    ASSERT_EQ(text.size(), 256u * 3 - 1);
+    EXPECT_EQ(text.substr(0, 6), "00,01,");
+    EXPECT_EQ(text.substr(text.size() - 5), "FE,FF");
+    EXPECT_EQ(text.substr(0x9C * 3, 2), "9C");
+}
+
+TEST(MultiStringRendering, StringsAreJoinedByCrLfAndSixTabs) {
+    EXPECT_EQ(renderMultiString({"one", "two", "three"}), std::string("one") + kSep + "two" + kSep + "three");
+    EXPECT_EQ(renderMultiString({"only"}), "only");
+    EXPECT_EQ(renderMultiString({}), "");
+    EXPECT_EQ(renderMultiString({"a", "", "b"}), std::string("a") + kSep + kSep + "b");
+}
+
+TEST(DwordRendering, PrintsTheFullUnsignedRange) {
+    EXPECT_EQ(renderDword(0), "0");
+    EXPECT_EQ(renderDword(2147483647u), "2147483647");
+    EXPECT_EQ(renderDword(2147483648u), "2147483648");
+    EXPECT_EQ(renderDword(4294967295u), "4294967295");
+}
+
+class ReadValueDataTest : public ::testing::Test {
+protected:
+    static constexpr int32_t kHive = kHiveLocalMachine;
+    FakeRegistry reg;
+    std::string read(const std::string& name, uint32_t type) {
+        return readValueData(reg, kHive, "K\\", name, type);
+    }
+};
+
+TEST_F(ReadValueDataTest, EachRenderedTypeIsReadWithItsOwnOperation) {
+    reg.addValue(kHive, "K", "s", kRegSz, "text");
+    reg.addValue(kHive, "K", "e", kRegExpandSz, "%PATH%\\x");
+    reg.addBinary(kHive, "K", "b", {0, 15});
+    reg.addDword(kHive, "K", "d", 4294967295u);
+    reg.addMultiString(kHive, "K", "m", {"x", "y"});
+    EXPECT_EQ(read("s", kRegSz), "text");
+    EXPECT_EQ(read("e", kRegExpandSz), "%PATH%\\x");
+    EXPECT_EQ(read("b", kRegBinary), "00,0F");
+    EXPECT_EQ(read("d", kRegDword), "4294967295");
+    EXPECT_EQ(read("m", kRegMultiSz), std::string("x") + kSep + "y");
+}
+
+TEST_F(ReadValueDataTest, OtherTypesAreNotReadAndGiveEmptyData) {
+    reg.addValue(kHive, "K", "q", 11, "not rendered");
+    reg.addValue(kHive, "K", "n", 0, "not rendered");
+    reg.addValue(kHive, "K", "be", 5, "not rendered");
+    const long before = reg.readCalls;
+    EXPECT_EQ(read("q", 11), "");
+    EXPECT_EQ(read("n", 0), "");
+    EXPECT_EQ(read("be", 5), "");
+    EXPECT_EQ(reg.readCalls, before);
+}
+
+TEST_F(ReadValueDataTest, FailedReadGivesEmptyData) {
+    reg.addValue(kHive, "K", "s", kRegSz, "text");
+    reg.addDword(kHive, "K", "d", 7);
+    reg.failRead(kHive, "K", "s");
+    reg.failRead(kHive, "K", "d");
+    EXPECT_EQ(read("s", kRegSz), "");
+    EXPECT_EQ(read("d", kRegDword), "");
+    EXPECT_EQ(read("missing", kRegBinary), "");
+}
+
+// A provider that leaves stale output behind when it fails.
+class StaleOutputProvider : public FakeRegistry {
+public:
+    bool GetStringValue(int32_t, const std::string&, const std::string&, std::string& out) override {
+        out = "stale";
+        return false;
+    }
+    bool GetDWORDValue(int32_t, const std::string&, const std::string&, uint32_t& out) override {
+        out = 42;
+        return false;
+    }
+    bool GetMultiStringValue(int32_t, const std::string&, const std::string&,
+                             std::vector<std::string>& out) override {
+        out = {"stale"};
+        return false;
+    }
+};
+
+TEST(ReadValueData, EveryValueStartsFromEmptyData) {
+    StaleOutputProvider provider;
+    EXPECT_EQ(readValueData(provider, kHiveUsers, "K\\", "v", kRegSz), "");
+    EXPECT_EQ(readValueData(provider, kHiveUsers, "K\\", "v", kRegDword), "");
+    EXPECT_EQ(readValueData(provider, kHiveUsers, "K\\", "v", kRegMultiSz), "");
+}
+
+}  // namespace
+}  // namespace qv
