@@ -15,12 +15,12 @@ using testing::fileTime;
 
 constexpr int64_t kHour = 3600 * static_cast<int64_t>(kTicksPerSecond);
 
-std::string iso(const CivilTime& t, bool withTime) {
+std::string iso(const CivilTime& t, bool withTime, const char* prefix = "") {
     char b[40];
     if (withTime) {
-        std::snprintf(b, sizeof b, "%02d:%02d:%02d", t.hour, t.minute, t.second);
+        std::snprintf(b, sizeof b, "%s%02d:%02d:%02d", prefix, t.hour, t.minute, t.second);
     } else {
-        std::snprintf(b, sizeof b, "%04d-%02d-%02d", t.year, t.month, t.day);
+        std::snprintf(b, sizeof b, "%s%04d-%02d-%02d", prefix, t.year, t.month, t.day);
     }
     return b;
 }
@@ -30,8 +30,8 @@ std::string iso(const CivilTime& t, bool withTime) {
 struct DateTextTest : ::testing::Test {
     std::function<int64_t(uint64_t)> offsetAt = [](uint64_t) { return 2 * kHour; };
     DateTextCache cache{[this](uint64_t utc) { return static_cast<int64_t>(utc) + offsetAt(utc); },
-                        [](const CivilTime& t) { return "D" + iso(t, false); },
-                        [](const CivilTime& t) { return "T" + iso(t, true); }};
+                        [](const CivilTime& t) { return iso(t, false, "D"); },
+                        [](const CivilTime& t) { return iso(t, true, "T"); }};
 };
 
 TEST(CivilTime, BreaksDownKnownDates) {
