@@ -1,0 +1,135 @@
+#include "capture/date_text.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <stdexcept>
+
+#include "support/failure.h"
+#include "tests/support/fakes/fake_file_system.h"
+
+namespace qv {
+namespace {
+
+using testing::fileTime;
+
+constexpr int64_t kHour = 3600 * static_cast<int64_t>(kTicksPerSecond);
+
+std::string iso(const CivilTime& t, bool withTime, const char* prefix = "") {
+    char b[40];
+    if (withTime) {
+        std::snprintf(b, sizeof b, "%s%02d:%02d:%02d", prefix, t.hour, t.minute, t.second);
+    } else {
+        std::snprintf(b, sizeof b, "%s%04d-%02d-%02d", prefix, t.year, t.month, t.day);
+    }
+    return b;
+}
+
+// A zone two hours east of UTC, or whatever `offsetAt` says, with counting
+// formatters that show which fields they were given.
+struct DateTextTest : ::testing::Test {
+    std::function<int64_t(uint64_t)> offsetAt = [](uint64_t) { return 2 * kHour; };
+    DateTextCache cache{[this](uint64_t utc) { return static_cast<int64_t>(utc) + offsetAt(utc); },
+                        [](const CivilTime& t) { return iso(t, false, "D"); },
+                        [](const CivilTime& t) { return iso(t, true, "T"); }};
+};
+
+TEST(CivilTime, BreaksDownKnownDates) {
+    EXPECT_EQ(civilTime(0), (CivilTime{1601, 1, 1, 1, 0, 0, 0}));  // a Monday
+    const auto seconds = [](uint64_t ticks) { return static_cast<int64_t>(ticks / kTicksPerSecond); };
+    EXPECT_EQ(civilTime(seconds(fileTime(2000, 2, 29, 23, 59, 58))), (CivilTime{2000, 2, 29, 2, 23, 59, 58}));
+    EXPECT_EQ(civilTime(seconds(fileTime(2024, 5, 1, 12, 34, 56))), (CivilTime{2024, 5, 1, 3, 12, 34, 56}));
+    EXPECT_EQ(civilTime(seconds(fileTime(1970, 1, 1))), (CivilTime{1970, 1, 1, 4, 0, 0, 0}));
+    EXPECT_EQ(civilTime(seconds(fileTime(2100, 3, 1, 0, 0, 1))), (CivilTime{2100, 3, 1, 1, 0, 0, 1}));
+}
+
+TEST_F(DateTextTest, TextIsLocalShortDateBlankAndLongTime) {
+    EXPECT_EQ(cache.text(fileTime(2024, 5, 1, 12, 34, 56)), "D2024-05-01 T14:34:56");
+    // Local time crosses into the next day.
+    EXPECT_EQ(cache.text(fileTime(2024, 12, 31, 23, 0, 1)), "D2025-01-01 T01:00:01");
+}
+
+TEST_F(DateTextTest, LocalMidnightGivesTheDateAlone) {
+    EXPECT_EQ(cache.text(fileTime(2024, 5, 1, 22, 0, 0)), "D2024-05-02");
+    // UTC midnight is not local midnight.
+    EXPECT_EQ(cache.text(fileTime(2024, 5, 2, 0, 0, 0)), "D2024-05-02 T02:00:00");
+}
+
+TEST_F(DateTextTest, SubSecondTicksDoNotChangeTheText) {
+    const uint64_t t = fileTime(2024, 5, 1, 12, 34, 56);
+    EXPECT_EQ(cache.text(t + 9'999'999), cache.text(t));
+    EXPECT_EQ(cache.text(fileTime(2024, 5, 1, 22, 0, 0) + 5), "D2024-05-02");
+}
+
+TEST_F(DateTextTest, FormatsEachDayAndEachSecondOfTheDayOnce) {
+    const uint64_t base = fileTime(2024, 5, 1, 8, 0, 0);
+    std::string first;
+    for (int round = 0; round < 3; ++round) {
+        for (uint64_t s = 0; s < 600; ++s) {
+            const std::string text = cache.text(base + s * kTicksPerSecond);
+            if (round == 0 && s == 0) first = text;
+        }
+    }
+    EXPECT_EQ(first, "D2024-05-01 T10:00:00");
+    EXPECT_EQ(cache.calls().date, 1);
+    EXPECT_EQ(cache.calls().time, 600);
+    // The same second of another day reuses the time text.
+    EXPECT_EQ(cache.text(fileTime(2023, 1, 9, 8, 0, 7)), "D2023-01-09 T10:00:07");
+    EXPECT_EQ(cache.calls().date, 2);
+    EXPECT_EQ(cache.calls().time, 600);
+    // Two conversions per quarter hour of UTC, however many files fall in it.
+    EXPECT_EQ(cache.calls().toLocal, 2 * 1 + 2 * 1);
+}
+
+TEST_F(DateTextTest, OffsetSwitchInsideAQuarterHourIsExactOnBothSides) {
+    // A switch from +1 h to +2 h at an instant that is no quarter hour.
+    const uint64_t change = fileTime(2024, 3, 31, 1, 7, 30);
+    offsetAt = [change](uint64_t utc) { return utc < change ? kHour : 2 * kHour; };
+    EXPECT_EQ(cache.text(change - kTicksPerSecond), "D2024-03-31 T02:07:29");
+    EXPECT_EQ(cache.text(change), "D2024-03-31 T03:07:30");
+    EXPECT_EQ(cache.text(change + 60 * kTicksPerSecond), "D2024-03-31 T03:08:30");
+    // Quarter hours on either side are cached as usual.
+    EXPECT_EQ(cache.text(fileTime(2024, 3, 31, 0, 40, 0)), "D2024-03-31 T01:40:00");
+    EXPECT_EQ(cache.text(fileTime(2024, 3, 31, 1, 20, 0)), "D2024-03-31 T03:20:00");
+}
+
+TEST_F(DateTextTest, ConversionFailurePassesThroughAndIsNotCached) {
+    int failures = 2;
+    offsetAt = [&failures](uint64_t) -> int64_t {
+        if (failures > 0) {
+            --failures;
+            throw std::runtime_error("cannot convert");
+        }
+        return 0;
+    };
+    const uint64_t t = fileTime(2024, 5, 1, 12, 0, 1);
+    EXPECT_THROW(cache.text(t), std::runtime_error);
+    EXPECT_THROW(cache.text(t), std::runtime_error);
+    EXPECT_EQ(cache.text(t), "D2024-05-01 T12:00:01");
+}
+
+TEST(DateTextCacheFormatters, FormatterFailurePassesThroughAndIsRetried) {
+    int dateFailures = 1;
+    int timeFailures = 1;
+    DateTextCache cache([](uint64_t utc) { return static_cast<int64_t>(utc); },
+                        [&](const CivilTime& t) {
+                            if (dateFailures-- > 0) throw std::runtime_error("no date");
+                            return iso(t, false);
+                        },
+                        [&](const CivilTime& t) {
+                            if (timeFailures-- > 0) throw std::runtime_error("no time");
+                            return iso(t, true);
+                        });
+    const uint64_t t = fileTime(2024, 5, 1, 12, 0, 1);
+    EXPECT_THROW(cache.text(t), std::runtime_error);
+    EXPECT_THROW(cache.text(t), std::runtime_error);
+    EXPECT_EQ(cache.text(t), "2024-05-01 12:00:01");
+}
+
+TEST_F(DateTextTest, NegativeLocalTimeIsAFailureNotADate) {
+    offsetAt = [](uint64_t) { return -2 * kHour; };
+    EXPECT_THROW(cache.text(fileTime(1601, 1, 1, 0, 30, 0)), Failure);
+}
+
+}  // namespace
+}  // namespace qv

@@ -1,0 +1,270 @@
+#include "tests/support/fakes/fake_file_system.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <source_location>
+
+#include "capture/date_text.h"
+#include "support/failure.h"
+
+namespace qv::testing {
+namespace {
+
+std::string slashes(std::string path) {
+    std::replace(path.begin(), path.end(), '/', '\\');
+    return path;
+}
+
+// Length of "X:\" or "\\server\share\" at the start of an absolute path.
+size_t rootLength(const std::string& p) {
+    if (p.size() >= 3 && p[1] == ':' && p[2] == '\\') return 3;
+    if (p.starts_with("\\\\")) {
+        const size_t server = p.find('\\', 2);
+        if (server == std::string::npos) return p.size();
+        const size_t share = p.find('\\', server + 1);
+        return share == std::string::npos ? p.size() : share + 1;
+    }
+    return 0;
+}
+
+// Map key: folded case, no trailing backslash except on a drive root.
+std::string keyOf(const std::string& path) {
+    std::string key = slashes(path);
+    for (char& c : key) {
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    }
+    const bool driveRoot = key.size() == 3 && key[1] == ':';
+    if (!driveRoot && key.size() > 1 && key.back() == '\\') key.pop_back();
+    return key;
+}
+
+// Where the share name of a UNC key ends (npos when it is not one).
+size_t shareEnd(const std::string& key) {
+    if (!key.starts_with("\\\\")) return std::string::npos;
+    const size_t server = key.find('\\', 2);
+    return server == std::string::npos ? key.size() : std::min(key.find('\\', server + 1), key.size());
+}
+
+bool isRootKey(const std::string& key) {
+    return (key.size() == 3 && key[1] == ':') || shareEnd(key) == key.size();
+}
+
+// The key of the folder holding `key`; "" for a root.
+std::string parentKeyOf(const std::string& key) {
+    if (isRootKey(key)) return {};
+    const size_t slash = key.rfind('\\');
+    if (slash == std::string::npos) return {};
+    if (slash == 2 && key[1] == ':') return key.substr(0, 3);
+    return key.substr(0, slash);
+}
+
+std::string lastName(const std::string& path) {
+    std::string p = slashes(path);
+    if (p.size() > 3 && p.back() == '\\') p.pop_back();
+    const size_t slash = p.rfind('\\');
+    return slash == std::string::npos ? p : p.substr(slash + 1);
+}
+
+class FakeEnumeration : public DirEnumeration {
+public:
+    FakeEnumeration(std::vector<DirEntry> entries, int& open, int& maxOpen)
+        : entries_(std::move(entries)), open_(open) {
+        ++open_;
+        maxOpen = std::max(maxOpen, open_);
+    }
+    ~FakeEnumeration() override { --open_; }
+    bool next(DirEntry& entry) override {
+        if (index_ >= entries_.size()) return false;
+        entry = entries_[index_++];
+        return true;
+    }
+
+private:
+    std::vector<DirEntry> entries_;
+    size_t index_ = 0;
+    int& open_;
+};
+
+}  // namespace
+
+uint64_t fileTime(int year, int month, int day, int hour, int minute, int second) {
+    // Days since 1970 of a proleptic Gregorian date (H. Hinnant's method).
+    const int64_t y = year - (month <= 2 ? 1 : 0);
+    const int64_t era = (y >= 0 ? y : y - 399) / 400;
+    const int64_t yoe = y - era * 400;
+    const int64_t doy = (153 * (month > 2 ? month - 3 : month + 9) + 2) / 5 + day - 1;
+    const int64_t doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+    const int64_t days1970 = era * 146'097 + doe - 719'468;
+    const int64_t seconds = (days1970 + 134'774) * 86'400 + hour * 3600 + minute * 60 + second;
+    return static_cast<uint64_t>(seconds) * kTicksPerSecond;
+}
+
+FakeFileSystem::Node* FakeFileSystem::find(const std::string& path) {
+    auto it = nodes_.find(keyOf(path));
+    return it == nodes_.end() ? nullptr : &it->second;
+}
+
+const FakeFileSystem::Node* FakeFileSystem::find(const std::string& path) const {
+    auto it = nodes_.find(keyOf(path));
+    return it == nodes_.end() ? nullptr : &it->second;
+}
+
+FakeFileSystem::Node& FakeFileSystem::ensureFolder(const std::string& key, const std::string& path) {
+    auto it = nodes_.find(key);
+    if (it != nodes_.end()) return it->second;
+    return addNode(path, kAttrDirectory);
+}
+
+FakeFileSystem::Node& FakeFileSystem::addNode(const std::string& path, uint32_t attributes) {
+    const std::string key = keyOf(path);
+    auto it = nodes_.find(key);
+    if (it != nodes_.end()) {
+        it->second.attributes = attributes;
+        return it->second;
+    }
+    const std::string parentKey = parentKeyOf(key);
+    if (!parentKey.empty()) {
+        // The parent's path as written: the same length as its key.
+        std::string display = slashes(path);
+        if (display.size() > key.size()) display.resize(key.size());
+        ensureFolder(parentKey, display.substr(0, parentKey.size())).children.push_back(key);
+    }
+    Node& node = nodes_[key];
+    node.name = isRootKey(key) ? slashes(path) : lastName(path);
+    node.attributes = attributes;
+    return node;
+}
+
+void FakeFileSystem::addFile(const std::string& path, uint64_t size, uint64_t lastWriteTime,
+                             uint32_t attributes) {
+    Node& node = addNode(path, attributes & ~kAttrDirectory);
+    node.size = size;
+    node.lastWriteTime = lastWriteTime;
+}
+
+void FakeFileSystem::addFolder(const std::string& path, uint32_t attributes, uint64_t lastWriteTime) {
+    Node& node = addNode(path, attributes | kAttrDirectory);
+    node.lastWriteTime = lastWriteTime;
+}
+
+bool FakeFileSystem::remove(const std::string& path) {
+    const std::string key = keyOf(path);
+    auto it = nodes_.find(key);
+    if (it == nodes_.end()) return false;
+    std::vector<std::string> doomed{key};
+    for (size_t i = 0; i < doomed.size(); ++i) {
+        const Node& n = nodes_.at(doomed[i]);
+        doomed.insert(doomed.end(), n.children.begin(), n.children.end());
+    }
+    const std::string parentKey = parentKeyOf(key);
+    if (auto parent = nodes_.find(parentKey); parent != nodes_.end()) {
+        auto& c = parent->second.children;
+        c.erase(std::remove(c.begin(), c.end(), key), c.end());
+    }
+    for (const auto& k : doomed) nodes_.erase(k);
+    return true;
+}
+
+void FakeFileSystem::setUnlistable(const std::string& folder, bool unlistable) {
+    if (Node* node = find(folder)) node->unlistable = unlistable;
+}
+
+bool FakeFileSystem::exists(const std::string& path) const {
+    return find(path) != nullptr;
+}
+
+std::string FakeFileSystem::textOf(uint64_t lastWriteTime) {
+    const auto seconds = static_cast<int64_t>(lastWriteTime / kTicksPerSecond);
+    const CivilTime t = civilTime(seconds);
+    char buffer[40];
+    if (t.hour == 0 && t.minute == 0 && t.second == 0) {
+        std::snprintf(buffer, sizeof buffer, "%04d-%02d-%02d", t.year, t.month, t.day);
+    } else {
+        std::snprintf(buffer, sizeof buffer, "%04d-%02d-%02d %02d:%02d:%02d", t.year, t.month, t.day, t.hour,
+                      t.minute, t.second);
+    }
+    return buffer;
+}
+
+std::string FakeFileSystem::fullPathName(const std::string& path) {
+    if (path.empty()) return {};
+    std::string p = slashes(path);
+    std::string absolute;
+    if (rootLength(p) != 0) {
+        absolute = p;
+    } else if (p.size() >= 2 && p[1] == ':') {
+        absolute = p.substr(0, 2) + "\\" + p.substr(2);
+    } else if (p[0] == '\\') {
+        absolute = currentDirectory.substr(0, 2) + p;
+    } else {
+        absolute = currentDirectory;
+        if (absolute.back() != '\\') absolute += '\\';
+        absolute += p;
+    }
+    // Resolve "." and ".." the way the platform does, never above the root.
+    const size_t root = rootLength(absolute);
+    std::string result = absolute.substr(0, root);
+    if (!result.empty() && result.back() != '\\' && root < absolute.size()) result += '\\';
+    std::vector<std::string> parts;
+    size_t at = root;
+    while (at <= absolute.size()) {
+        size_t end = absolute.find('\\', at);
+        if (end == std::string::npos) end = absolute.size();
+        std::string part = absolute.substr(at, end - at);
+        if (part == "..") {
+            if (!parts.empty()) parts.pop_back();
+        } else if (!part.empty() && part != ".") {
+            parts.push_back(part);
+        }
+        at = end + 1;
+    }
+    for (size_t i = 0; i < parts.size(); ++i) {
+        if (i) result += '\\';
+        result += parts[i];
+    }
+    if (!parts.empty() && absolute.back() == '\\') result += '\\';
+    return result;
+}
+
+std::optional<uint32_t> FakeFileSystem::attributes(const std::string& path) {
+    const Node* node = find(path);
+    if (!node) return std::nullopt;
+    // Like the platform, "name\" does not reach a file.
+    if (path.size() > 3 && path.back() == '\\' && (node->attributes & kAttrDirectory) == 0)
+        return std::nullopt;
+    return node->attributes;
+}
+
+std::unique_ptr<DirEnumeration> FakeFileSystem::list(const std::string& folder) {
+    ++listCalls;
+    listed.push_back(folder);
+    const std::string key = keyOf(folder);
+    auto it = nodes_.find(key);
+    if (it == nodes_.end()) return nullptr;
+    const Node& node = it->second;
+    if ((node.attributes & kAttrDirectory) == 0 || node.unlistable) return nullptr;
+    std::vector<DirEntry> entries;
+    if (!isRootKey(key)) {
+        entries.push_back({".", kAttrDirectory, node.lastWriteTime});
+        entries.push_back({"..", kAttrDirectory, node.lastWriteTime});
+    }
+    for (const auto& childKey : node.children) {
+        const Node& child = nodes_.at(childKey);
+        entries.push_back({child.name, child.attributes, child.lastWriteTime});
+    }
+    return std::make_unique<FakeEnumeration>(std::move(entries), openListings, maxOpenListings);
+}
+
+std::string FakeFileSystem::modifiedText(uint64_t lastWriteTime) {
+    if (failingTimes_.count(lastWriteTime))
+        throw Failure(53, "File not found", std::source_location::current());
+    return textOf(lastWriteTime);
+}
+
+std::optional<uint64_t> FakeFileSystem::fileSize(const std::string& path) {
+    const Node* node = find(path);
+    if (!node || (node->attributes & kAttrDirectory) != 0) return std::nullopt;
+    return node->size;
+}
+
+}  // namespace qv::testing
