@@ -83,18 +83,20 @@ int64_t toLocalTicks(uint64_t utcTicks) {
     return static_cast<int64_t>(ticksOf(localFile));
 }
 
+// The user's locale, as the platform's default date-to-text conversion uses it.
+const wchar_t* const kUserLocale = LOCALE_NAME_USER_DEFAULT;
+
 std::string shortDate(const CivilTime& t) {
     const SYSTEMTIME st = systemTimeOf(t);
     wchar_t text[128];
-    const int n = checkWin32(
-        GetDateFormatEx(LOCALE_NAME_USER_DEFAULT, DATE_SHORTDATE, &st, nullptr, text, 128, nullptr));
+    const int n = checkWin32(GetDateFormatEx(kUserLocale, DATE_SHORTDATE, &st, nullptr, text, 128, nullptr));
     return toUtf8(std::wstring_view(text, static_cast<size_t>(n - 1)));
 }
 
 std::string longTime(const CivilTime& t) {
     const SYSTEMTIME st = systemTimeOf(t);
     wchar_t text[128];
-    const int n = checkWin32(GetTimeFormatEx(LOCALE_NAME_USER_DEFAULT, 0, &st, nullptr, text, 128));
+    const int n = checkWin32(GetTimeFormatEx(kUserLocale, 0, &st, nullptr, text, 128));
     return toUtf8(std::wstring_view(text, static_cast<size_t>(n - 1)));
 }
 
