@@ -53,7 +53,7 @@ void MainWindow::create(const std::wstring& caption) {
     AppendMenuW(about, MF_SEPARATOR, 0, nullptr);
     AppendMenuW(about, MF_STRING, IDM_mnuQuorvel, L"About Quorvel");
     AppendMenuW(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(about), L"&About");
-    checkWin32(CreateWindowExW(0, kMainWindowClass, caption.c_str(), WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN,
+    checkWin32(CreateWindowExW(0, kMainWindowClass, caption.c_str(), WS_OVERLAPPEDWINDOW,
                                CW_USEDEFAULT, CW_USEDEFAULT, 900, 640, nullptr, bar, instance_, this));
 }
 

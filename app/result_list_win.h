@@ -2,6 +2,7 @@
 // One result list: a virtual list view over rows held in memory, so a million
 // rows appear at once and clearing is instant.
 #include <windows.h>
+#include <commctrl.h>
 
 #include <string>
 #include <vector>

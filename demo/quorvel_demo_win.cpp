@@ -191,7 +191,8 @@ int wmain(int argc, wchar_t** argv) {
     const std::wstring quorvel = argv[1], installer = argv[2], folder = argv[3], shot = argv[4];
     prepareDemoData(folder);
 
-    STARTUPINFOW si{sizeof(si)};
+    STARTUPINFOW si{};
+    si.cb = sizeof(si);
     PROCESS_INFORMATION pi{};
     std::wstring cmd = L"\"" + quorvel + L"\"";
     if (!CreateProcessW(quorvel.c_str(), cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
@@ -222,7 +223,8 @@ int wmain(int argc, wchar_t** argv) {
     say(L"Collect button now reads \"" + textOf(GetDlgItem(main, qv::IDC_cmdSnapShot)) + L"\"");
 
     say(L"Running the sample installer");
-    STARTUPINFOW si2{sizeof(si2)};
+    STARTUPINFOW si2{};
+    si2.cb = sizeof(si2);
     PROCESS_INFORMATION pi2{};
     std::wstring cmd2 = L"\"" + installer + L"\" \"" + folder + L"\"";
     if (!CreateProcessW(installer.c_str(), cmd2.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si2, &pi2))

@@ -22,12 +22,14 @@ OUT="$REPO_ROOT/build/windows/demo"
 mkdir -p "$OUT"
 rm -f "$OUT"/quorvel-demo.*
 log "running the demo on a private X server ($DISPLAY)"
+# Output to a file: Wine's services inherit a pipe and would hold it open.
+status=0
 taskset -c 0 wine ./build/windows/quorvel_demo.exe \
     "$(winpath "$REPO_ROOT/build/windows/quorvel.exe")" \
     "$(winpath "$REPO_ROOT/build/windows/sample_installer.exe")" \
     'C:\QuorvelDemo' \
-    "$(winpath "$OUT/quorvel-demo.bmp")" | tr -d '\r'
-status=${PIPESTATUS[0]}
+    "$(winpath "$OUT/quorvel-demo.bmp")" >"$OUT/demo.log" 2>&1 || status=$?
+tr -d '\r' <"$OUT/demo.log"
 if [ -f "$OUT/quorvel-demo.bmp" ]; then
     convert "$OUT/quorvel-demo.bmp" "$OUT/quorvel-demo.png" && rm -f "$OUT/quorvel-demo.bmp"
     log "screenshot: $OUT/quorvel-demo.png"

@@ -32,8 +32,13 @@ start_xvfb
 export QUORVEL_TEST_LINK_TREE="$LINK_TREE"
 export QUORVEL_TEST_ARTIFACTS
 QUORVEL_TEST_ARTIFACTS=$(winpath "$ARTIFACTS")
-if ! taskset -c 0 wine ./build/windows/quorvel_win_tests.exe --gtest_brief=1 2>&1 | tr -d '\r' |
-    tee build/windows/tests.log; then failed=1; fi
+# Wine's own services inherit the output of the first program they start
+# with and outlive it, so the output goes to a file rather than a pipe.
+win_rc=0
+taskset -c 0 wine ./build/windows/quorvel_win_tests.exe --gtest_brief=1 >build/windows/tests.raw 2>&1 || win_rc=$?
+tr -d '\r' <build/windows/tests.raw >build/windows/tests.log
+cat build/windows/tests.log
+[ "$win_rc" -eq 0 ] || failed=1
 grep -qE '^\[  PASSED  \]' build/windows/tests.log || failed=1
 grep -qE '^\[  FAILED  \]' build/windows/tests.log && failed=1
 results+=("windows: $(grep -E '^\[  PASSED  \]' build/windows/tests.log | tail -1)")
