@@ -63,6 +63,7 @@ int wmain(int argc, wchar_t** argv) {
     bool ok = writeFile(folder + L"Sample App\\sample.exe", "MZ sample program\n");
     ok = writeFile(folder + L"Sample App\\readme.txt", "Thank you for installing the sample.\n") && ok;
     ok = writeFile(folder + L"settings.ini", "[sample]\ninstalled=1\n") && ok;
+    ok = writeFile(folder + L"notes.txt", "demo\nSample App was installed here.\n") && ok;
     DeleteFileW((folder + L"old.log").c_str());
     wprintf(L"sample installer: registry and files changed under %ls\n", folder.c_str());
     return ok ? 0 : 1;
