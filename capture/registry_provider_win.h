@@ -1,0 +1,17 @@
+#pragma once
+// The registry provider over the local registry, read with the wide registry
+// functions. It does what the management service's StdRegProv does for the
+// walk, at the cost of the bare registry calls: each key is opened once, and
+// the values are read with their data in the one enumeration pass.
+#include <memory>
+
+#include "capture/registry_provider.h"
+
+namespace qv {
+
+class Win32RegistryProviderSource : public RegistryProviderSource {
+public:
+    std::unique_ptr<RegistryProvider> connect() override;
+};
+
+}  // namespace qv

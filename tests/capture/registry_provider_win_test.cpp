@@ -1,0 +1,341 @@
+#include "capture/registry_provider_win.h"
+
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <map>
+
+#include "capture/registry_walk.h"
+#include "capture/value_rendering.h"
+#include "support/utf.h"
+#include "tests/support/fakes/fake_registry.h"
+#include "tests/support/fakes/scripted_ui.h"
+
+namespace qv {
+namespace {
+
+using testing::ScriptedView;
+using testing::ScriptedYielder;
+
+const std::string kSep = "\r\n\t\t\t\t\t\t";
+const std::wstring kUnicodeName = L"Gr\u00fc\u00dfe \u65e5\u672c";
+
+// A key created for the test, with typed writers.
+class TestKey {
+public:
+    TestKey(HKEY parent, const std::wstring& path) {
+        EXPECT_EQ(
+            RegCreateKeyExW(parent, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key_, nullptr),
+            ERROR_SUCCESS);
+    }
+    ~TestKey() {
+        if (key_) RegCloseKey(key_);
+    }
+    TestKey(const TestKey&) = delete;
+    TestKey& operator=(const TestKey&) = delete;
+
+    HKEY get() const { return key_; }
+
+    void raw(const std::wstring& name, DWORD type, const void* data, size_t bytes) {
+        ASSERT_EQ(RegSetValueExW(key_, name.c_str(), 0, type, static_cast<const BYTE*>(data),
+                                 static_cast<DWORD>(bytes)),
+                  ERROR_SUCCESS);
+    }
+    // Text with its terminator, as programs normally store it.
+    void text(const std::wstring& name, DWORD type, const std::wstring& value) {
+        raw(name, type, value.c_str(), (value.size() + 1) * sizeof(wchar_t));
+    }
+    void dword(const std::wstring& name, DWORD value) { raw(name, REG_DWORD, &value, sizeof value); }
+
+private:
+    HKEY key_ = nullptr;
+};
+
+// What the test wrote: a key's values (name -> rendered data) and subkeys.
+struct ExpectedKey {
+    std::wstring name;
+    std::map<std::wstring, std::string> values;
+    std::vector<ExpectedKey> subkeys;
+};
+
+std::vector<std::wstring> enumNames(HKEY key, bool values) {
+    std::vector<std::wstring> names;
+    std::vector<wchar_t> buffer(32768);
+    for (DWORD i = 0;; ++i) {
+        DWORD chars = static_cast<DWORD>(buffer.size());
+        const LSTATUS rc =
+            values ? RegEnumValueW(key, i, buffer.data(), &chars, nullptr, nullptr, nullptr, nullptr)
+                   : RegEnumKeyExW(key, i, buffer.data(), &chars, nullptr, nullptr, nullptr, nullptr);
+        if (rc != ERROR_SUCCESS) break;
+        names.emplace_back(buffer.data(), chars);
+    }
+    return names;
+}
+
+// The snapshot the walk must produce: the test's own data in the order the
+// registry enumerates it (Wine sorts names; Windows keeps creation order).
+void expectedEntries(HKEY parent, const std::wstring& path, const std::string& walkPath,
+                     const ExpectedKey& expected, RegSnapshot& out) {
+    HKEY key = nullptr;
+    ASSERT_EQ(RegOpenKeyExW(parent, path.c_str(), 0, KEY_READ, &key), ERROR_SUCCESS);
+    const std::vector<std::wstring> valueOrder = enumNames(key, true);
+    const std::vector<std::wstring> keyOrder = enumNames(key, false);
+    EXPECT_EQ(valueOrder.size(), expected.values.size()) << walkPath;
+    EXPECT_EQ(keyOrder.size(), expected.subkeys.size()) << walkPath;
+    if (valueOrder.empty()) out.push_back(RegEntry{walkPath + "\\", "", ""});
+    for (const std::wstring& name : valueOrder) {
+        auto it = expected.values.find(name);
+        EXPECT_NE(it, expected.values.end()) << toUtf8(name);
+        out.push_back(
+            RegEntry{walkPath + "\\", toUtf8(name), it == expected.values.end() ? "?" : it->second});
+    }
+    for (const std::wstring& name : keyOrder) {
+        auto it = std::find_if(expected.subkeys.begin(), expected.subkeys.end(),
+                               [&](const ExpectedKey& k) { return k.name == name; });
+        if (it == expected.subkeys.end()) {
+            ADD_FAILURE() << "unexpected key " << toUtf8(name);
+            continue;
+        }
+        expectedEntries(key, name, walkPath + "\\" + toUtf8(name), *it, out);
+    }
+    RegCloseKey(key);
+}
+
+class Win32RegistryProviderTest : public ::testing::Test {
+protected:
+    static std::wstring rootPath() {
+        return L"Software\\QuorvelTest-" + std::to_wstring(GetCurrentProcessId());
+    }
+    static std::string rootPathUtf8() { return toUtf8(rootPath()); }
+
+    static void SetUpTestSuite() {
+        RegDeleteTreeW(HKEY_CURRENT_USER, rootPath().c_str());
+        SetEnvironmentVariableW(L"QUORVEL_TEST_DIR", L"C:\\qv");
+        expected_ = ExpectedKey{};
+        TestKey root(HKEY_CURRENT_USER, rootPath());
+        auto& v = expected_.values;
+
+        root.text(L"Text", REG_SZ, L"hello world");
+        v[L"Text"] = "hello world";
+        root.text(L"Expand", REG_EXPAND_SZ, L"%QUORVEL_TEST_DIR%\\bin;%QUORVEL_UNSET_VARIABLE%");
+        v[L"Expand"] = "C:\\qv\\bin;%QUORVEL_UNSET_VARIABLE%";
+        root.text(L"ExpandPlain", REG_EXPAND_SZ, L"no variables");
+        v[L"ExpandPlain"] = "no variables";
+        const BYTE bytes[] = {1, 10, 255};
+        root.raw(L"Bin", REG_BINARY, bytes, sizeof bytes);
+        v[L"Bin"] = "01,0A,FF";
+        root.raw(L"BinEmpty", REG_BINARY, nullptr, 0);
+        v[L"BinEmpty"] = "";
+        std::vector<BYTE> huge(100000);
+        for (size_t i = 0; i < huge.size(); ++i) huge[i] = static_cast<BYTE>(i * 7);
+        root.raw(L"BinHuge", REG_BINARY, huge.data(), huge.size());
+        v[L"BinHuge"] = renderBinary(std::vector<uint8_t>(huge.begin(), huge.end()));
+        root.dword(L"DwordZero", 0);
+        v[L"DwordZero"] = "0";
+        root.dword(L"DwordMax", 0xFFFFFFFFu);
+        v[L"DwordMax"] = "4294967295";
+        const WORD shortNumber = 7;
+        root.raw(L"DwordShort", REG_DWORD, &shortNumber, sizeof shortNumber);
+        v[L"DwordShort"] = "";
+        const wchar_t multi[] = L"one\0two\0three\0";  // the literal adds the final NUL
+        root.raw(L"Multi", REG_MULTI_SZ, multi, sizeof multi);
+        v[L"Multi"] = "one" + kSep + "two" + kSep + "three";
+        const wchar_t multiOne[] = L"only\0";
+        root.raw(L"MultiOne", REG_MULTI_SZ, multiOne, sizeof multiOne);
+        v[L"MultiOne"] = "only";
+        const wchar_t multiGap[] = L"first\0\0second\0";
+        root.raw(L"MultiEmptyString", REG_MULTI_SZ, multiGap, sizeof multiGap);
+        v[L"MultiEmptyString"] = "first";
+        const wchar_t multiNone[] = L"";
+        root.raw(L"MultiNothing", REG_MULTI_SZ, multiNone, sizeof multiNone);
+        v[L"MultiNothing"] = "";
+        const wchar_t multiOpen[] = {L'a', 0, L'b'};
+        root.raw(L"MultiUnterminated", REG_MULTI_SZ, multiOpen, sizeof multiOpen);
+        v[L"MultiUnterminated"] = "a" + kSep + "b";
+        const ULONGLONG qword = 0x0123456789ABCDEFull;
+        root.raw(L"Qword", REG_QWORD, &qword, sizeof qword);
+        v[L"Qword"] = "";
+        root.raw(L"None", REG_NONE, bytes, sizeof bytes);
+        v[L"None"] = "";
+        root.text(kUnicodeName, REG_SZ, L"Wert \u2713 \u5024");
+        v[kUnicodeName] = "Wert \u2713 \u5024";
+        root.raw(L"NoTerminator", REG_SZ, L"abc", 3 * sizeof(wchar_t));
+        v[L"NoTerminator"] = "abc";
+        root.raw(L"EmbeddedNul", REG_SZ, L"ab\0cd", 6 * sizeof(wchar_t));
+        v[L"EmbeddedNul"] = "ab";
+        root.raw(L"OddSize", REG_SZ, L"xyz", 5);
+        v[L"OddSize"] = "xy";
+        root.text(L"EmptyString", REG_SZ, L"");
+        v[L"EmptyString"] = "";
+        const std::wstring longText(5000, L'L');
+        root.text(L"LongText", REG_SZ, longText);
+        v[L"LongText"] = std::string(5000, 'L');
+
+        { TestKey empty(root.get(), L"Empty"); }
+        expected_.subkeys.push_back(ExpectedKey{L"Empty", {}, {}});
+
+        TestKey defaultOnly(root.get(), L"DefaultOnly");
+        defaultOnly.text(L"", REG_SZ, L"the default");
+        expected_.subkeys.push_back(ExpectedKey{L"DefaultOnly", {{L"", "the default"}}, {}});
+
+        TestKey both(root.get(), L"DefaultAndNamed");
+        both.text(L"", REG_SZ, L"d");
+        both.dword(L"named", 12);
+        expected_.subkeys.push_back(ExpectedKey{L"DefaultAndNamed", {{L"", "d"}, {L"named", "12"}}, {}});
+
+        TestKey unicode(root.get(), kUnicodeName);
+        unicode.text(L"v", REG_SZ, L"x");
+        expected_.subkeys.push_back(ExpectedKey{kUnicodeName, {{L"v", "x"}}, {}});
+
+        TestKey parent(root.get(), L"Parent");
+        TestKey child(parent.get(), L"Child");
+        child.dword(L"n", 7);
+        expected_.subkeys.push_back(ExpectedKey{L"Parent", {}, {ExpectedKey{L"Child", {{L"n", "7"}}, {}}}});
+    }
+
+    static void TearDownTestSuite() {
+        EXPECT_EQ(RegDeleteTreeW(HKEY_CURRENT_USER, rootPath().c_str()), ERROR_SUCCESS);
+    }
+
+    RegSnapshot collect(const std::string& start) {
+        state.regArray = RegSnapshot(1);
+        state.j = 0;
+        std::unique_ptr<RegistryProvider> provider = source.connect();
+        RegistryWalkContext ctx{state, *provider, yielder, view};
+        getvalsStart(ctx, kHiveCurrentUser, start, "");
+        trimSnapshot(state.regArray, state.j);
+        return state.regArray;
+    }
+
+    static ExpectedKey expected_;
+    Win32RegistryProviderSource source;
+    AppState state;
+    ScriptedYielder yielder;
+    ScriptedView view;
+};
+
+ExpectedKey Win32RegistryProviderTest::expected_;
+
+TEST_F(Win32RegistryProviderTest, WalkRecordsEveryValueTypeExactly) {
+    RegSnapshot expected;
+    expectedEntries(HKEY_CURRENT_USER, rootPath(), rootPathUtf8(), expected_, expected);
+    const RegSnapshot actual = collect(rootPathUtf8());
+    ASSERT_EQ(actual.size(), expected.size());
+    for (size_t i = 0; i < expected.size(); ++i) EXPECT_EQ(actual[i], expected[i]) << "entry " << i;
+    EXPECT_EQ(state.j, static_cast<int32_t>(expected.size()));
+}
+
+TEST_F(Win32RegistryProviderTest, ExceptionLeavesOutARealSubtree) {
+    state.RegExceptions.push_back(RegException{"HKEY_CURRENT_USER", rootPathUtf8() + "\\Parent"});
+    for (const RegEntry& e : collect(rootPathUtf8()))
+        EXPECT_EQ(e.KeyName.find("\\Parent\\"), std::string::npos) << e.KeyName;
+}
+
+TEST_F(Win32RegistryProviderTest, MissingStartKeyGivesOneEmptyEntry) {
+    const std::string missing = rootPathUtf8() + "\\Absent";
+    EXPECT_EQ(collect(missing), (RegSnapshot{RegEntry{missing + "\\", "", ""}}));
+}
+
+TEST_F(Win32RegistryProviderTest, ReadsWithoutAnEnumerationAskTheRegistry) {
+    auto oreg = source.connect();
+    const std::string key = rootPathUtf8() + "\\";
+    std::string text;
+    EXPECT_TRUE(oreg->GetStringValue(kHiveCurrentUser, key, "Text", text));
+    EXPECT_EQ(text, "hello world");
+    uint32_t number = 1;
+    EXPECT_TRUE(oreg->GetDWORDValue(kHiveCurrentUser, rootPathUtf8(), "DwordMax", number));
+    EXPECT_EQ(number, 0xFFFFFFFFu);
+    std::vector<std::string> strings;
+    EXPECT_TRUE(oreg->GetMultiStringValue(kHiveCurrentUser, key, "Multi", strings));
+    EXPECT_EQ(strings, (std::vector<std::string>{"one", "two", "three"}));
+    std::string defaultText;
+    EXPECT_TRUE(oreg->GetStringValue(kHiveCurrentUser, key + "DefaultOnly\\", "", defaultText));
+    EXPECT_EQ(defaultText, "the default");
+}
+
+TEST_F(Win32RegistryProviderTest, ReadsOfTheWrongTypeOrMissingValuesFail) {
+    auto oreg = source.connect();
+    const std::string key = rootPathUtf8() + "\\";
+    uint32_t number = 0;
+    EXPECT_FALSE(oreg->GetDWORDValue(kHiveCurrentUser, key, "Text", number));
+    EXPECT_FALSE(oreg->GetDWORDValue(kHiveCurrentUser, key, "DwordShort", number));
+    std::string text;
+    EXPECT_FALSE(oreg->GetStringValue(kHiveCurrentUser, key, "Expand", text));
+    EXPECT_FALSE(oreg->GetStringValue(kHiveCurrentUser, key, "Absent", text));
+    EXPECT_FALSE(oreg->GetStringValue(kHiveCurrentUser, key + "Empty\\", "", text));
+    std::vector<std::string> names;
+    std::vector<uint32_t> types;
+    EXPECT_FALSE(oreg->EnumValues(kHiveCurrentUser, key + "Absent", names, types));
+    EXPECT_FALSE(oreg->EnumKey(kHiveCurrentUser, key + "Absent", names));
+    EXPECT_FALSE(oreg->EnumValues(kHiveCurrentUser, key + "Empty", names, types));
+    EXPECT_FALSE(oreg->EnumKey(kHiveCurrentUser, key + "Empty", names));
+}
+
+TEST_F(Win32RegistryProviderTest, NameSpelledDifferentlyThanEnumeratedStillReads) {
+    auto oreg = source.connect();
+    std::vector<std::string> names;
+    std::vector<uint32_t> types;
+    ASSERT_TRUE(oreg->EnumValues(kHiveCurrentUser, rootPathUtf8(), names, types));
+    std::string text;
+    EXPECT_TRUE(oreg->GetStringValue(kHiveCurrentUser, rootPathUtf8() + "\\", "TEXT", text));
+    EXPECT_EQ(text, "hello world");
+}
+
+TEST_F(Win32RegistryProviderTest, EnumerationListsTheDefaultValueByItsEmptyName) {
+    auto oreg = source.connect();
+    std::vector<std::string> names;
+    std::vector<uint32_t> types;
+    ASSERT_TRUE(oreg->EnumValues(kHiveCurrentUser, rootPathUtf8() + "\\DefaultOnly\\", names, types));
+    EXPECT_EQ(names, std::vector<std::string>{""});
+    EXPECT_EQ(types, std::vector<uint32_t>{kRegSz});
+}
+
+TEST(Win32RegistryProviderLargeKey, KeyWith40000ValuesIsRecordedCompletely) {
+    const std::wstring path = L"Software\\QuorvelTest-" + std::to_wstring(GetCurrentProcessId()) + L"-Many";
+    RegDeleteTreeW(HKEY_CURRENT_USER, path.c_str());
+    constexpr int kCount = 40000;
+    {
+        TestKey key(HKEY_CURRENT_USER, path);
+        wchar_t name[16];
+        for (int i = 0; i < kCount; ++i) {
+            std::swprintf(name, 16, L"v%05d", i);
+            key.dword(name, static_cast<DWORD>(i));
+        }
+    }
+    AppState state;
+    ScriptedYielder yielder;
+    ScriptedView view;
+    Win32RegistryProviderSource source;
+    auto oreg = source.connect();
+    RegistryWalkContext ctx{state, *oreg, yielder, view};
+    state.j = 0;
+    getvalsStart(ctx, kHiveCurrentUser, toUtf8(path), "");
+    trimSnapshot(state.regArray, state.j);
+    std::vector<std::wstring> order;
+    {
+        TestKey key(HKEY_CURRENT_USER, path);
+        order = enumNames(key.get(), true);
+    }
+    EXPECT_EQ(RegDeleteTreeW(HKEY_CURRENT_USER, path.c_str()), ERROR_SUCCESS);
+
+    ASSERT_EQ(state.j, kCount);
+    ASSERT_EQ(order.size(), static_cast<size_t>(kCount));
+    std::map<std::string, std::string> seen;
+    for (size_t i = 0; i < state.regArray.size(); ++i) {
+        const RegEntry& e = state.regArray[i];
+        ASSERT_EQ(e.KeyName, toUtf8(path) + "\\");
+        ASSERT_EQ(e.ValueName, toUtf8(order[i])) << "entries out of the registry's order at " << i;
+        seen.emplace(e.ValueName, e.ValueData);
+    }
+    ASSERT_EQ(seen.size(), static_cast<size_t>(kCount));
+    char name[16];
+    for (int i = 0; i < kCount; i += 997) {
+        std::snprintf(name, sizeof name, "v%05d", i);
+        EXPECT_EQ(seen[name], std::to_string(i));
+    }
+}
+
+}  // namespace
+}  // namespace qv
