@@ -15,7 +15,7 @@ failed=0
 
 log "native tests"
 if ! ./build/native/quorvel_native_tests --gtest_brief=1 | tee build/native/tests.log; then failed=1; fi
-results+=("native: $(grep -E '^\[  PASSED  \]' build/native/tests.log | tail -1)")
+results+=("native: $(grep -E '^\[  (PASSED|FAILED)  \] [0-9]+ test' build/native/tests.log | tail -2 | tr '\n' ' ' || true)")
 
 log "Windows tests under Wine"
 setup_wine
@@ -40,8 +40,8 @@ tr -d '\r' <build/windows/tests.raw >build/windows/tests.log
 cat build/windows/tests.log
 [ "$win_rc" -eq 0 ] || failed=1
 grep -qE '^\[  PASSED  \]' build/windows/tests.log || failed=1
-grep -qE '^\[  FAILED  \]' build/windows/tests.log && failed=1
-results+=("windows: $(grep -E '^\[  PASSED  \]' build/windows/tests.log | tail -1)")
+if grep -qE '^\[  FAILED  \]' build/windows/tests.log; then failed=1; fi
+results+=("windows: $(grep -E '^\[  (PASSED|FAILED)  \] [0-9]+ test' build/windows/tests.log | tail -2 | tr '\n' ' ' || true)")
 for shot in "$ARTIFACTS"/*.bmp; do
     [ -e "$shot" ] && convert "$shot" "${shot%.bmp}.png" 2>/dev/null && rm -f "$shot"
 done
@@ -50,8 +50,8 @@ ls "$ARTIFACTS" 2>/dev/null | sed 's/^/artifact: /' >&2 || true
 passed=0
 fails=0
 for log_file in build/native/tests.log build/windows/tests.log; do
-    p=$(grep -oE '^\[  PASSED  \] [0-9]+' "$log_file" | grep -oE '[0-9]+$' | tail -1)
-    f=$(grep -oE '^\[  FAILED  \] [0-9]+ test' "$log_file" | grep -oE '[0-9]+' | tail -1)
+    p=$( (grep -oE '^\[  PASSED  \] [0-9]+' "$log_file" || true) | grep -oE '[0-9]+$' | tail -1 || true)
+    f=$( (grep -oE '^\[  FAILED  \] [0-9]+ test' "$log_file" || true) | grep -oE '[0-9]+' | tail -1 || true)
     passed=$((passed + ${p:-0}))
     fails=$((fails + ${f:-0}))
 done
