@@ -210,6 +210,9 @@ TEST_F(MainWindowTest, FirstAndFinalCollectionWithAutomaticDetection) {
     writeFile(folder_ + L"\\changed.txt", "before");
     writeFile(folder_ + L"\\removed.txt", "bye");
     watch(key_, folder_);
+    // Every kind of change on, as a user would set them in the advanced dialog.
+    app_->state().switches.chkDeleteRegSetting = 1;
+    app_->state().switches.chkDeleteFilesSetting = 1;
 
     BoxAnswerer boxes;
     boxes.buttonFor[L"Detect"] = L"Yes";
@@ -242,8 +245,9 @@ TEST_F(MainWindowTest, FirstAndFinalCollectionWithAutomaticDetection) {
     using Rows = std::vector<std::vector<std::string>>;
     EXPECT_EQ(shownRows(control(IDC_lstNewEntries), 3), (Rows{{key, "Added", "new value"}}));
     EXPECT_EQ(shownRows(control(IDC_lstEditedRegistry), 3), (Rows{{key, "Edited", "new"}}));
-    // The deleted list is off by default: the switch for it starts at 0.
-    EXPECT_TRUE(shownRows(control(IDC_lstDeletedEntries), 3).empty());
+    // Wine lists values alphabetically: the old data of "Edited" comes first.
+    EXPECT_EQ(shownRows(control(IDC_lstDeletedEntries), 3),
+              (Rows{{key, "Edited", "old"}, {key, "Removed", "gone soon"}}));
     Rows added = shownRows(control(IDC_lstNewFiles), 3);
     ASSERT_EQ(added.size(), 1u);
     EXPECT_EQ(added[0][0], folder + "added.txt");
@@ -253,8 +257,12 @@ TEST_F(MainWindowTest, FirstAndFinalCollectionWithAutomaticDetection) {
     ASSERT_EQ(changed.size(), 1u);
     EXPECT_EQ(changed[0][0], folder + "changed.txt");
     EXPECT_EQ(changed[0][1], "6");
-    EXPECT_TRUE(shownRows(control(IDC_lstDeletedFiles), 1).empty());
-    keepScreenshot(L"main-window-after-detection.bmp");
+    EXPECT_EQ(shownRows(control(IDC_lstDeletedFiles), 1), (Rows{{folder + "removed.txt"}}));
+    for (int tab = 0; tab < 6; ++tab) {
+        app_->window().selectTab(tab);
+        keepScreenshot((L"main-window-tab" + std::to_wstring(tab + 1) + L".bmp").c_str());
+    }
+    app_->window().selectTab(0);
 }
 
 TEST_F(MainWindowTest, StopDuringTheFirstWalkResetsTheWindow) {
