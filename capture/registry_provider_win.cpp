@@ -3,9 +3,11 @@
 #include <windows.h>
 
 #include <cstring>
+#include <optional>
 #include <string_view>
 #include <type_traits>
 
+#include "capture/environment_expansion.h"
 #include "support/utf.h"
 
 namespace qv {
@@ -46,6 +48,21 @@ std::u16string_view stringData(const BYTE* data, size_t bytes) {
     std::u16string_view text = wideData(data, bytes);
     const size_t nul = text.find(u'\0');
     return nul == std::u16string_view::npos ? text : text.substr(0, nul);
+}
+
+// Environment names compare without regard to case.
+std::u16string foldEnvironmentName(std::u16string_view name) {
+    std::u16string folded(name);
+    if (folded.empty()) return folded;
+    const int length = static_cast<int>(folded.size());
+    if (LCMapStringEx(LOCALE_NAME_INVARIANT, LCMAP_UPPERCASE, reinterpret_cast<const wchar_t*>(name.data()),
+                      length, reinterpret_cast<wchar_t*>(folded.data()), length, nullptr, nullptr,
+                      0) != length) {
+        folded.assign(name);
+        for (char16_t& c : folded)
+            if (c >= u'a' && c <= u'z') c = static_cast<char16_t>(c - u'a' + u'A');
+    }
+    return folded;
 }
 
 class Win32RegistryProvider final : public RegistryProvider {
@@ -134,8 +151,10 @@ public:
                         std::string& out) override {
         Raw raw;
         if (!read(hive, key, name, raw) || raw.type != REG_SZ) return false;
+        const std::u16string_view text = stringData(raw.data, raw.size);
         out.clear();
-        appendUtf8(out, stringData(raw.data, raw.size));
+        out.reserve(text.size());
+        appendUtf8(out, text);
         return true;
     }
 
@@ -147,23 +166,14 @@ public:
         out.clear();
         // Like StdRegProv: variables that are defined are expanded, others stay.
         if (text.find(u'%') == std::u16string_view::npos) {
+            out.reserve(text.size());
             appendUtf8(out, text);
             return true;
         }
-        const std::wstring source(reinterpret_cast<const wchar_t*>(text.data()), text.size());
-        for (int tries = 0; tries <= kMaxRetries; ++tries) {
-            const DWORD needed = ExpandEnvironmentStringsW(source.c_str(), expanded_.data(),
-                                                           static_cast<DWORD>(expanded_.size()));
-            if (needed == 0) break;
-            if (needed > expanded_.size()) {
-                expanded_.resize(needed);
-                continue;
-            }
-            appendUtf8(out,
-                       std::u16string_view(reinterpret_cast<const char16_t*>(expanded_.data()), needed - 1));
-            return true;
-        }
-        appendUtf8(out, text);
+        expanded_.clear();
+        environment().expand(text, expanded_);
+        out.reserve(expanded_.size());
+        appendUtf8(out, expanded_);
         return true;
     }
 
@@ -217,6 +227,17 @@ private:
         size_t dataOffset = 0;
         size_t dataSize = 0;
     };
+
+    // The process environment as it is at the first expansion of the walk.
+    const EnvironmentExpander& environment() {
+        if (!environment_) {
+            wchar_t* block = GetEnvironmentStringsW();
+            environment_.emplace(parseEnvironmentBlock(reinterpret_cast<const char16_t*>(block)),
+                                 foldEnvironmentName);
+            if (block) FreeEnvironmentStringsW(block);
+        }
+        return *environment_;
+    }
 
     // The open key for `path`. The walk enumerates a key's values, reads them
     // and enumerates its subkeys before it moves on, so the last key stays
@@ -294,7 +315,8 @@ private:
 
     std::vector<wchar_t> name_;
     std::vector<BYTE> data_;
-    std::vector<wchar_t> expanded_ = std::vector<wchar_t>(1024);
+    std::optional<EnvironmentExpander> environment_;
+    std::u16string expanded_;
 };
 
 }  // namespace
