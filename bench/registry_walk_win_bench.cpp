@@ -285,6 +285,10 @@ int main(int argc, char** argv) {
     std::printf("median: bare %.0f entries/s, ours %.0f entries/s, ratio ours/bare %.3f (target <= 1.25)\n",
                 static_cast<double>(count.entries) / mb, static_cast<double>(last.entries) / mo,
                 median(ratios));
+    const double bestBare = *std::min_element(bare.begin(), bare.end());
+    const double bestOurs = *std::min_element(ours.begin(), ours.end());
+    std::printf("best:   bare %.3f s, ours %.3f s, ratio ours/bare %.3f\n", bestBare, bestOurs,
+                bestOurs / bestBare);
     std::printf("snapshot memory: %.1f bytes per entry (%.1f MB for %d entries; sizeof(RegEntry) = %zu)\n",
                 static_cast<double>(last.bytes) / last.entries, static_cast<double>(last.bytes) / 1048576.0,
                 last.entries, sizeof(RegEntry));

@@ -240,25 +240,45 @@ private:
     }
 
     // The open key for `path`. The walk enumerates a key's values, reads them
-    // and enumerates its subkeys before it moves on, so the last key stays
-    // open. A key that failed to open is remembered as such too.
+    // and enumerates its subkeys before it moves on, so the key stays open
+    // for those calls; its ancestors stay open too, so that a subkey opens
+    // below its parent's handle like a plain recursive enumeration does. A
+    // key that failed to open is remembered as such.
     HKEY select(int32_t hive, std::string_view path) {
-        if (selected_ && hive == selectedHive_ && path == selectedPath_) return selectedKey_.get();
-        selectedKey_.reset();
+        if (isSelected(hive, path)) return open_.back().key.get();
         cached_ = false;
-        selected_ = true;
-        selectedHive_ = hive;
-        selectedPath_.assign(path);
+        if (hive != openHive_) {
+            open_.clear();
+            openHive_ = hive;
+        }
+        while (!open_.empty() && !(open_.back().key && below(open_.back().path, path))) open_.pop_back();
+        HKEY base = hiveKey(hive);
+        std::string_view rest = path;
+        if (!open_.empty()) {
+            base = open_.back().key.get();
+            if (!open_.back().path.empty()) rest.remove_prefix(open_.back().path.size() + 1);
+        }
         HKEY key = nullptr;
-        if (RegOpenKeyExW(hiveKey(hive), toWide(path).c_str(), 0, KEY_READ, &key) == ERROR_SUCCESS)
-            selectedKey_.reset(key);
-        return selectedKey_.get();
+        if (RegOpenKeyExW(base, toWide(rest).c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) key = nullptr;
+        open_.push_back(OpenLevel{std::string(path), UniqueKey(key)});
+        return key;
+    }
+
+    bool isSelected(int32_t hive, std::string_view path) const {
+        return !open_.empty() && hive == openHive_ && open_.back().path == path;
+    }
+
+    // Whether `path` names a key below `ancestor` by plain "\"-joined names.
+    static bool below(std::string_view ancestor, std::string_view path) {
+        if (ancestor.empty()) return !path.empty() && path.front() != '\\';
+        return path.size() > ancestor.size() + 1 && path.starts_with(ancestor) &&
+               path[ancestor.size()] == '\\' && path[ancestor.size() + 1] != '\\';
     }
 
     // The value as the last enumeration read it, or else from the registry.
     bool read(int32_t hive, const std::string& key, const std::string& name, Raw& raw) {
         const std::string_view path = keyPath(key);
-        if (cached_ && hive == selectedHive_ && path == selectedPath_) {
+        if (cached_ && isSelected(hive, path)) {
             if (const CachedValue* value = cachedValue(name)) {
                 raw = Raw{value->type, valueData_.data() + value->dataOffset, value->dataSize};
                 return true;
@@ -301,10 +321,12 @@ private:
         return nullptr;
     }
 
-    bool selected_ = false;
-    int32_t selectedHive_ = 0;
-    std::string selectedPath_;
-    UniqueKey selectedKey_;
+    struct OpenLevel {
+        std::string path;
+        UniqueKey key;  // null when the key could not be opened
+    };
+    int32_t openHive_ = 0;
+    std::vector<OpenLevel> open_;  // the selected key last, each below the one before
 
     bool cached_ = false;         // values_ belong to the selected key
     bool cacheComplete_ = false;  // the enumeration reached its end
