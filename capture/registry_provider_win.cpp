@@ -3,9 +3,11 @@
 #include <windows.h>
 
 #include <cstring>
+#include <optional>
 #include <string_view>
 #include <type_traits>
 
+#include "capture/environment_expansion.h"
 #include "support/utf.h"
 
 namespace qv {
@@ -46,6 +48,21 @@ std::u16string_view stringData(const BYTE* data, size_t bytes) {
     std::u16string_view text = wideData(data, bytes);
     const size_t nul = text.find(u'\0');
     return nul == std::u16string_view::npos ? text : text.substr(0, nul);
+}
+
+// Environment names compare without regard to case.
+std::u16string foldEnvironmentName(std::u16string_view name) {
+    std::u16string folded(name);
+    if (folded.empty()) return folded;
+    const int length = static_cast<int>(folded.size());
+    if (LCMapStringEx(LOCALE_NAME_INVARIANT, LCMAP_UPPERCASE, reinterpret_cast<const wchar_t*>(name.data()),
+                      length, reinterpret_cast<wchar_t*>(folded.data()), length, nullptr, nullptr,
+                      0) != length) {
+        folded.assign(name);
+        for (char16_t& c : folded)
+            if (c >= u'a' && c <= u'z') c = static_cast<char16_t>(c - u'a' + u'A');
+    }
+    return folded;
 }
 
 class Win32RegistryProvider final : public RegistryProvider {
@@ -134,8 +151,10 @@ public:
                         std::string& out) override {
         Raw raw;
         if (!read(hive, key, name, raw) || raw.type != REG_SZ) return false;
+        const std::u16string_view text = stringData(raw.data, raw.size);
         out.clear();
-        appendUtf8(out, stringData(raw.data, raw.size));
+        out.reserve(text.size());
+        appendUtf8(out, text);
         return true;
     }
 
@@ -147,23 +166,14 @@ public:
         out.clear();
         // Like StdRegProv: variables that are defined are expanded, others stay.
         if (text.find(u'%') == std::u16string_view::npos) {
+            out.reserve(text.size());
             appendUtf8(out, text);
             return true;
         }
-        const std::wstring source(reinterpret_cast<const wchar_t*>(text.data()), text.size());
-        for (int tries = 0; tries <= kMaxRetries; ++tries) {
-            const DWORD needed = ExpandEnvironmentStringsW(source.c_str(), expanded_.data(),
-                                                           static_cast<DWORD>(expanded_.size()));
-            if (needed == 0) break;
-            if (needed > expanded_.size()) {
-                expanded_.resize(needed);
-                continue;
-            }
-            appendUtf8(out,
-                       std::u16string_view(reinterpret_cast<const char16_t*>(expanded_.data()), needed - 1));
-            return true;
-        }
-        appendUtf8(out, text);
+        expanded_.clear();
+        environment().expand(text, expanded_);
+        out.reserve(expanded_.size());
+        appendUtf8(out, expanded_);
         return true;
     }
 
@@ -218,26 +228,57 @@ private:
         size_t dataSize = 0;
     };
 
+    // The process environment as it is at the first expansion of the walk.
+    const EnvironmentExpander& environment() {
+        if (!environment_) {
+            wchar_t* block = GetEnvironmentStringsW();
+            environment_.emplace(parseEnvironmentBlock(reinterpret_cast<const char16_t*>(block)),
+                                 foldEnvironmentName);
+            if (block) FreeEnvironmentStringsW(block);
+        }
+        return *environment_;
+    }
+
     // The open key for `path`. The walk enumerates a key's values, reads them
-    // and enumerates its subkeys before it moves on, so the last key stays
-    // open. A key that failed to open is remembered as such too.
+    // and enumerates its subkeys before it moves on, so the key stays open
+    // for those calls; its ancestors stay open too, so that a subkey opens
+    // below its parent's handle like a plain recursive enumeration does. A
+    // key that failed to open is remembered as such.
     HKEY select(int32_t hive, std::string_view path) {
-        if (selected_ && hive == selectedHive_ && path == selectedPath_) return selectedKey_.get();
-        selectedKey_.reset();
+        if (isSelected(hive, path)) return open_.back().key.get();
         cached_ = false;
-        selected_ = true;
-        selectedHive_ = hive;
-        selectedPath_.assign(path);
+        if (hive != openHive_) {
+            open_.clear();
+            openHive_ = hive;
+        }
+        while (!open_.empty() && !(open_.back().key && below(open_.back().path, path))) open_.pop_back();
+        HKEY base = hiveKey(hive);
+        std::string_view rest = path;
+        if (!open_.empty()) {
+            base = open_.back().key.get();
+            if (!open_.back().path.empty()) rest.remove_prefix(open_.back().path.size() + 1);
+        }
         HKEY key = nullptr;
-        if (RegOpenKeyExW(hiveKey(hive), toWide(path).c_str(), 0, KEY_READ, &key) == ERROR_SUCCESS)
-            selectedKey_.reset(key);
-        return selectedKey_.get();
+        if (RegOpenKeyExW(base, toWide(rest).c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) key = nullptr;
+        open_.push_back(OpenLevel{std::string(path), UniqueKey(key)});
+        return key;
+    }
+
+    bool isSelected(int32_t hive, std::string_view path) const {
+        return !open_.empty() && hive == openHive_ && open_.back().path == path;
+    }
+
+    // Whether `path` names a key below `ancestor` by plain "\"-joined names.
+    static bool below(std::string_view ancestor, std::string_view path) {
+        if (ancestor.empty()) return !path.empty() && path.front() != '\\';
+        return path.size() > ancestor.size() + 1 && path.starts_with(ancestor) &&
+               path[ancestor.size()] == '\\' && path[ancestor.size() + 1] != '\\';
     }
 
     // The value as the last enumeration read it, or else from the registry.
     bool read(int32_t hive, const std::string& key, const std::string& name, Raw& raw) {
         const std::string_view path = keyPath(key);
-        if (cached_ && hive == selectedHive_ && path == selectedPath_) {
+        if (cached_ && isSelected(hive, path)) {
             if (const CachedValue* value = cachedValue(name)) {
                 raw = Raw{value->type, valueData_.data() + value->dataOffset, value->dataSize};
                 return true;
@@ -280,10 +321,12 @@ private:
         return nullptr;
     }
 
-    bool selected_ = false;
-    int32_t selectedHive_ = 0;
-    std::string selectedPath_;
-    UniqueKey selectedKey_;
+    struct OpenLevel {
+        std::string path;
+        UniqueKey key;  // null when the key could not be opened
+    };
+    int32_t openHive_ = 0;
+    std::vector<OpenLevel> open_;  // the selected key last, each below the one before
 
     bool cached_ = false;         // values_ belong to the selected key
     bool cacheComplete_ = false;  // the enumeration reached its end
@@ -294,7 +337,8 @@ private:
 
     std::vector<wchar_t> name_;
     std::vector<BYTE> data_;
-    std::vector<wchar_t> expanded_ = std::vector<wchar_t>(1024);
+    std::optional<EnvironmentExpander> environment_;
+    std::u16string expanded_;
 };
 
 }  // namespace

@@ -292,6 +292,38 @@ TEST_F(Win32RegistryProviderTest, EnumerationListsTheDefaultValueByItsEmptyName)
     EXPECT_EQ(types, std::vector<uint32_t>{kRegSz});
 }
 
+TEST_F(Win32RegistryProviderTest, ExpansionAgreesWithTheSystemsOwn) {
+    const std::wstring path = rootPath() + L"\\Expansions";
+    const std::wstring texts[] = {L"%SystemRoot%\\system32",
+                                  L"%systemroot%;%WINDIR%",
+                                  L"%QUORVEL_UNSET%B%",
+                                  L"100%% sure",
+                                  L"50% off",
+                                  L"%",
+                                  L"%QUORVEL_TEST_DIR%%TEMP%",
+                                  L"%=C:%",
+                                  L"%%QUORVEL_TEST_DIR%%",
+                                  L"%QUORVEL_UNSET%%QUORVEL_TEST_DIR%",
+                                  L"%QUORVEL_UNSET%QUORVEL_TEST_DIR%"};
+    {
+        TestKey key(HKEY_CURRENT_USER, path);
+        for (size_t i = 0; i < std::size(texts); ++i)
+            key.text(L"e" + std::to_wstring(i), REG_EXPAND_SZ, texts[i]);
+    }
+    auto oreg = source.connect();
+    for (size_t i = 0; i < std::size(texts); ++i) {
+        std::vector<wchar_t> buffer(32768);
+        const DWORD n =
+            ExpandEnvironmentStringsW(texts[i].c_str(), buffer.data(), static_cast<DWORD>(buffer.size()));
+        ASSERT_GT(n, 0u);
+        std::string ours;
+        EXPECT_TRUE(oreg->GetExpandedStringValue(kHiveCurrentUser, toUtf8(path) + "\\",
+                                                 "e" + std::to_string(i), ours));
+        EXPECT_EQ(ours, toUtf8(std::wstring(buffer.data(), n - 1))) << toUtf8(texts[i]);
+    }
+    RegDeleteTreeW(HKEY_CURRENT_USER, path.c_str());
+}
+
 TEST(Win32RegistryProviderLargeKey, KeyWith40000ValuesIsRecordedCompletely) {
     const std::wstring path = L"Software\\QuorvelTest-" + std::to_wstring(GetCurrentProcessId()) + L"-Many";
     RegDeleteTreeW(HKEY_CURRENT_USER, path.c_str());
