@@ -296,5 +296,37 @@ TEST_F(MainWindowTest, StopDuringTheFirstWalkResetsTheWindow) {
     EXPECT_EQ(app_->window().statusText(), "");
 }
 
+
+TEST_F(MainWindowTest, WholePrefixHiveAndWindowsFolderCompareAsUnchanged) {
+    // A registry and a tree that nobody arranged for the test: the prefix's own
+    // HKEY_LOCAL_MACHINE\Software and C:\windows, collected twice with nothing
+    // installed in between.
+    wchar_t windows[MAX_PATH] = {};
+    GetWindowsDirectoryW(windows, MAX_PATH);
+    SendMessageW(control(IDC_cmbRegStart), CB_SELECTSTRING, static_cast<WPARAM>(-1),
+                 reinterpret_cast<LPARAM>(L"HKEY_LOCAL_MACHINE"));
+    SetWindowTextW(control(IDC_txtRegKeyStart), L"Software");
+    click(IDC_chkDetectFiles);
+    SetWindowTextW(control(IDC_txtFileSystemStart), windows);
+    app_->state().switches.chkDeleteRegSetting = 1;
+    app_->state().switches.chkDeleteFilesSetting = 1;
+
+    BoxAnswerer boxes;
+    boxes.buttonFor[L"Detect"] = L"Yes";
+    click(IDC_cmdSnapShot);
+    const size_t entries = app_->state().regArray.size();
+    const size_t files = app_->state().StartFileList.size() - 1;
+    EXPECT_GT(entries, 1000u);
+    EXPECT_GT(files, 100u);
+    click(IDC_cmdSnapShot);
+    ASSERT_EQ(boxes.seen.size(), 3u);
+    EXPECT_EQ(boxes.seen[2].first, L"Done");
+    EXPECT_EQ(app_->state().regArray2.size(), entries);
+    EXPECT_EQ(app_->state().FinishFileList.size() - 1, files);
+    for (ListId id : {ListId::NewEntries, ListId::DeletedEntries, ListId::EditedRegistry, ListId::NewFiles,
+                      ListId::DeletedFiles, ListId::ModifiedFiles})
+        EXPECT_TRUE(app_->window().list(id).rows().empty()) << static_cast<int>(id);
+}
+
 }  // namespace
 }  // namespace qv
