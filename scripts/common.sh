@@ -22,7 +22,7 @@ ensure_packages() {
 }
 
 NATIVE_PACKAGES=(cmake make g++ googletest)
-WINDOWS_PACKAGES=(cmake make g++-mingw-w64-x86-64-posix googletest wine wine64 xvfb xauth imagemagick)
+WINDOWS_PACKAGES=(cmake make g++-mingw-w64-x86-64-posix googletest wine wine64 xvfb imagemagick)
 
 configure_and_build() {
     local preset=$1
