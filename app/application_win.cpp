@@ -22,6 +22,7 @@ void Application::Form_Load(int showCommand) {
         state_ = AppState{};
         window_.create(toWide(std::string(kAppname) + " " + kCurrentVersion));
         prompt_.owner = window_.hwnd();
+        pump_.dialogWindow = window_.hwnd();
         ShowWindow(window_.hwnd(), showCommand);
         UpdateWindow(window_.hwnd());
     });
@@ -29,10 +30,7 @@ void Application::Form_Load(int showCommand) {
 
 int Application::run() {
     MSG msg;
-    while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
-        TranslateMessage(&msg);
-        DispatchMessageW(&msg);
-    }
+    while (GetMessageW(&msg, nullptr, 0, 0) > 0) pump_.dispatch(msg);
     return static_cast<int>(msg.wParam);
 }
 

@@ -18,10 +18,15 @@ void MessagePump::pumpNow() {
             PostQuitMessage(static_cast<int>(msg.wParam));
             break;
         }
-        TranslateMessage(&msg);
-        DispatchMessageW(&msg);
+        dispatch(msg);
     }
     last_ = GetTickCount64();
+}
+
+void MessagePump::dispatch(MSG& msg) const {
+    if (dialogWindow && IsDialogMessageW(dialogWindow, &msg)) return;
+    TranslateMessage(&msg);
+    DispatchMessageW(&msg);
 }
 
 }  // namespace qv

@@ -14,6 +14,11 @@ class MessagePump : public Yielder {
 public:
     // Runs before each pump, to paint deferred status and rows.
     std::function<void()> beforePump;
+    // The window whose controls Tab and Shift+Tab move between.
+    HWND dialogWindow = nullptr;
+
+    // One message through the window's keyboard navigation or the usual route.
+    void dispatch(MSG& msg) const;
 
     void yield() override;
     // Pumps now, whatever the time.
