@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -31,10 +32,6 @@ public:
         valueHistory.push_back(v);
     }
 };
-
-RegSnapshot neverFilled() {
-    return RegSnapshot(1);
-}
 
 class ChangeDetection : public ::testing::Test {
 protected:
@@ -75,6 +72,14 @@ ResultRow row(const RegEntry& e) {
     return {e.KeyName, e.ValueName, e.ValueData};
 }
 
+using Rows = std::vector<ResultRow>;
+
+Rows rowsOf(std::initializer_list<RegEntry> entries) {
+    Rows out;
+    for (const RegEntry& e : entries) out.push_back(row(e));
+    return out;
+}
+
 // --- registry passes ---
 
 TEST_F(ChangeDetection, IdenticalSnapshotsGiveNoRowsButStillTheClosingBox) {
@@ -90,134 +95,127 @@ TEST_F(ChangeDetection, IdenticalSnapshotsGiveNoRowsButStillTheClosingBox) {
     EXPECT_EQ(prompt.calls[0].icon, Icon::Information);
 }
 
-TEST_F(ChangeDetection, ValueOnlyInFinalSnapshotIsNew) {
-    state.regArray = {kKey, kPath};
-    state.regArray2 = {kKey, kPath, kVersion};
-    detect();
-    ASSERT_EQ(rows(ListId::NewEntries), std::vector<ResultRow>{row(kVersion)});
-    EXPECT_TRUE(rows(ListId::NewEntries)[0].text.ends_with("\\"));
-    EXPECT_TRUE(rows(ListId::DeletedEntries).empty());
-    EXPECT_TRUE(rows(ListId::EditedRegistry).empty());
-}
+struct RegistryCase {
+    const char* name;
+    RegSnapshot first, final;
+    Rows added, edited, deleted;
+    std::vector<std::string> filter = {};
+    int16_t newSw = 1, editedSw = 1, deleteSw = 1;
+};
 
-TEST_F(ChangeDetection, DeletedValueIsReportedWithOldData) {
-    state.regArray = {kKey, kPath, kVersion};
-    state.regArray2 = {kKey, kVersion};
-    detect();
-    EXPECT_EQ(rows(ListId::DeletedEntries), std::vector<ResultRow>{row(kPath)});
-    EXPECT_TRUE(rows(ListId::NewEntries).empty());
-}
-
-TEST_F(ChangeDetection, EditedValueIsListedWithNewDataAndAsOldEntryWithOldData) {
-    RegEntry edited = kVersion;
-    edited.ValueData = "2.0";
-    state.regArray = {kKey, kVersion};
-    state.regArray2 = {kKey, edited};
-    detect();
-    EXPECT_EQ(rows(ListId::EditedRegistry), std::vector<ResultRow>{row(edited)});
-    EXPECT_EQ(rows(ListId::DeletedEntries), std::vector<ResultRow>{row(kVersion)});
-    EXPECT_TRUE(rows(ListId::NewEntries).empty());
-}
-
-TEST_F(ChangeDetection, ValuelessKeyWithChangedDefaultIsEditedButNeverDeleted) {
-    RegEntry before{kKey.KeyName, "", "old default"};
-    RegEntry after{kKey.KeyName, "", "new default"};
-    state.regArray = {before};
-    state.regArray2 = {after};
-    detect();
-    EXPECT_EQ(rows(ListId::EditedRegistry), std::vector<ResultRow>{row(after)});
-    EXPECT_TRUE(rows(ListId::DeletedEntries).empty());
-}
-
-TEST_F(ChangeDetection, EditedDataIsComparedWithTheFirstEntryOfTheSameName) {
-    // Two first entries share key and value name: the earlier one decides.
-    RegEntry earlier{kVersion.KeyName, "Version", "1.0"};
-    RegEntry later{kVersion.KeyName, "Version", "2.0"};
-    state.regArray = {earlier, later};
-    state.regArray2 = {later};
-    state.switches.chkDeleteRegSetting = 0;
-    detect();
-    EXPECT_EQ(rows(ListId::EditedRegistry), std::vector<ResultRow>{row(later)});
-}
-
-TEST_F(ChangeDetection, NewValueWhoseDataIsFilteredGivesNoRow) {
-    state.FilterList = {"", "C:\\Acme"};
-    state.regArray = {kKey};
-    state.regArray2 = {kKey, kPath};
-    detect();
-    EXPECT_TRUE(rows(ListId::NewEntries).empty());
-}
-
-TEST_F(ChangeDetection, FilterMatchesExactlyAndCaseSensitively) {
-    state.FilterList = {"", "c:\\acme", "C:\\Acm"};
-    state.regArray = {kKey};
-    state.regArray2 = {kKey, kPath};
-    detect();
-    EXPECT_EQ(rows(ListId::NewEntries), std::vector<ResultRow>{row(kPath)});
-}
-
-TEST_F(ChangeDetection, OldDataFilteredButNewNotIsEditedButNotDeleted) {
-    RegEntry edited = kPath;
-    edited.ValueData = "D:\\Acme";
-    state.FilterList = {"", "C:\\Acme"};
-    state.regArray = {kKey, kPath};
-    state.regArray2 = {kKey, edited};
-    detect();
-    EXPECT_EQ(rows(ListId::EditedRegistry), std::vector<ResultRow>{row(edited)});
-    EXPECT_TRUE(rows(ListId::DeletedEntries).empty());
-}
-
-TEST_F(ChangeDetection, ElementZeroOfTheFilterListFiltersNothing) {
-    RegEntry empty{kKey.KeyName, "Empty", ""};
-    state.FilterList = {"", "something"};
-    state.regArray = {kKey};
-    state.regArray2 = {kKey, empty};
-    detect();
-    EXPECT_EQ(rows(ListId::NewEntries), std::vector<ResultRow>{row(empty)});
-}
-
-TEST_F(ChangeDetection, NewEntriesAreListedWhenOnlyTheEditedSwitchIsOn) {
-    state.switches.chkNewRegSetting = 0;
-    state.switches.chkEditedRegSetting = 1;
-    state.regArray = {kKey};
-    state.regArray2 = {kKey, kPath};
-    detect();
-    EXPECT_EQ(rows(ListId::NewEntries), std::vector<ResultRow>{row(kPath)});
-}
-
-TEST_F(ChangeDetection, EditedSwitchOffSuppressesEditedRowsOnly) {
-    RegEntry edited = kPath;
-    edited.ValueData = "D:\\Acme";
-    state.switches.chkEditedRegSetting = 0;
-    state.switches.chkDeleteRegSetting = 0;
-    state.regArray = {kKey, kPath};
-    state.regArray2 = {kKey, edited, kVersion};
-    detect();
-    EXPECT_EQ(rows(ListId::NewEntries), std::vector<ResultRow>{row(kVersion)});
-    EXPECT_TRUE(rows(ListId::EditedRegistry).empty());
-}
-
-TEST_F(ChangeDetection, OnlyTheDeletionPassRunsWhenNewAndEditedAreOff) {
-    RegEntry edited = kPath;
-    edited.ValueData = "D:\\Acme";
-    state.switches.chkNewRegSetting = 0;
-    state.switches.chkEditedRegSetting = 0;
-    state.regArray = {kKey, kPath};
-    state.regArray2 = {kKey, edited, kVersion};
-    detect();
-    EXPECT_TRUE(rows(ListId::NewEntries).empty());
-    EXPECT_TRUE(rows(ListId::EditedRegistry).empty());
-    EXPECT_EQ(rows(ListId::DeletedEntries), std::vector<ResultRow>{row(kPath)});
-    EXPECT_EQ(view.statusHistory.front(), "Checking for deleted registry data " + kKey.KeyName);
-}
-
-TEST_F(ChangeDetection, AllRegistrySwitchesOffGiveNoRegistryRows) {
-    state.switches.chkNewRegSetting = state.switches.chkEditedRegSetting =
-        state.switches.chkDeleteRegSetting = 0;
-    state.regArray = {kKey, kPath};
-    state.regArray2 = {kKey, kVersion};
-    detect();
-    EXPECT_EQ(totalRows(), 0u);
+TEST_F(ChangeDetection, RegistryPassesFindNewEditedAndDeletedEntries) {
+    const RegEntry v2{kVersion.KeyName, "Version", "2.0"};
+    const RegEntry p2{kPath.KeyName, "Path", "D:\\Acme"};
+    const RegEntry oldDefault{kKey.KeyName, "", "old default"}, newDefault{kKey.KeyName, "", "new default"};
+    const RegEntry empty{kKey.KeyName, "Empty", ""};
+    const RegistryCase cases[] = {
+        {"value only in the final snapshot is new",
+         {kKey, kPath},
+         {kKey, kPath, kVersion},
+         rowsOf({kVersion}),
+         {},
+         {}},
+        {"deleted value keeps its old data",
+         {kKey, kPath, kVersion},
+         {kKey, kVersion},
+         {},
+         {},
+         rowsOf({kPath})},
+        {"edited value: new data edited, old data deleted",
+         {kKey, kVersion},
+         {kKey, v2},
+         {},
+         rowsOf({v2}),
+         rowsOf({kVersion})},
+        {"changed default of a valueless key is edited, never deleted",
+         {oldDefault},
+         {newDefault},
+         {},
+         rowsOf({newDefault}),
+         {}},
+        {"the first entry of the same name decides", {kVersion, v2}, {v2}, {}, rowsOf({v2}), {}, {}, 1, 1, 0},
+        {"filtered new data gives no row", {kKey}, {kKey, kPath}, {}, {}, {}, {"", "C:\\Acme"}},
+        {"filter matches exactly and with case",
+         {kKey},
+         {kKey, kPath},
+         rowsOf({kPath}),
+         {},
+         {},
+         {"", "c:\\acme", "C:\\Acm"}},
+        {"old data filtered, new not: edited only",
+         {kKey, kPath},
+         {kKey, p2},
+         {},
+         rowsOf({p2}),
+         {},
+         {"", "C:\\Acme"}},
+        {"element zero of the filter list filters nothing",
+         {kKey},
+         {kKey, empty},
+         rowsOf({empty}),
+         {},
+         {},
+         {"", "something"}},
+        {"new entries listed when only the edited switch is on",
+         {kKey},
+         {kKey, kPath},
+         rowsOf({kPath}),
+         {},
+         {},
+         {},
+         0,
+         1,
+         1},
+        {"edited switch off suppresses edited rows only",
+         {kKey, kPath},
+         {kKey, p2, kVersion},
+         rowsOf({kVersion}),
+         {},
+         {},
+         {},
+         1,
+         0,
+         0},
+        {"only the deletion pass runs when new and edited are off",
+         {kKey, kPath},
+         {kKey, p2, kVersion},
+         {},
+         {},
+         rowsOf({kPath}),
+         {},
+         0,
+         0,
+         1},
+        {"all registry switches off", {kKey, kPath}, {kKey, kVersion}, {}, {}, {}, {}, 0, 0, 0},
+        {"final snapshot of one entry is examined",
+         {kKey, kPath},
+         {kVersion},
+         rowsOf({kVersion}),
+         {},
+         rowsOf({kPath})},
+        {"first snapshot of one entry is examined",
+         {kPath},
+         {kKey, kVersion},
+         rowsOf({kKey, kVersion}),
+         {},
+         rowsOf({kPath})},
+        {"never-filled first snapshot holds no entry", RegSnapshot(1), {kPath}, rowsOf({kPath}), {}, {}},
+        {"never-filled final snapshot holds no entry", {kPath}, RegSnapshot(1), {}, {}, rowsOf({kPath})},
+    };
+    for (const RegistryCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        for (auto& l : view.lists) l.clear();
+        state.regArray = c.first;
+        state.regArray2 = c.final;
+        state.FilterList = c.filter;
+        state.switches.chkNewRegSetting = c.newSw;
+        state.switches.chkEditedRegSetting = c.editedSw;
+        state.switches.chkDeleteRegSetting = c.deleteSw;
+        detect();
+        EXPECT_EQ(rows(ListId::NewEntries), c.added);
+        EXPECT_EQ(rows(ListId::EditedRegistry), c.edited);
+        EXPECT_EQ(rows(ListId::DeletedEntries), c.deleted);
+    }
 }
 
 TEST_F(ChangeDetection, UntickedRegistryBoxGivesNoRegistryRows) {
@@ -227,8 +225,7 @@ TEST_F(ChangeDetection, UntickedRegistryBoxGivesNoRegistryRows) {
     state.StartFileList = {{}};
     finalFiles({{}, {"C:\\new.txt", "d"}});
     detect();
-    EXPECT_TRUE(rows(ListId::NewEntries).empty());
-    EXPECT_TRUE(rows(ListId::DeletedEntries).empty());
+    EXPECT_EQ(totalRows(), 1u);
     EXPECT_EQ(rows(ListId::NewFiles).size(), 1u);
 }
 
@@ -247,37 +244,6 @@ TEST_F(ChangeDetection, DetectionAppendsToListsAndChangesNoSnapshot) {
     EXPECT_EQ(state.FinishFileList, before.FinishFileList);
 }
 
-// --- one-entry and never-filled registry snapshots ---
-
-TEST_F(ChangeDetection, FinalSnapshotOfOneEntryIsExamined) {
-    state.regArray = {kKey, kPath};
-    state.regArray2 = {kVersion};
-    detect();
-    EXPECT_EQ(rows(ListId::NewEntries), std::vector<ResultRow>{row(kVersion)});
-}
-
-TEST_F(ChangeDetection, FirstSnapshotOfOneEntryIsExamined) {
-    state.regArray = {kPath};
-    state.regArray2 = {kKey, kVersion};
-    detect();
-    EXPECT_EQ(rows(ListId::DeletedEntries), std::vector<ResultRow>{row(kPath)});
-}
-
-TEST_F(ChangeDetection, NeverFilledSnapshotsHoldNoEntries) {
-    state.regArray = neverFilled();
-    state.regArray2 = {kPath};
-    detect();
-    EXPECT_EQ(rows(ListId::NewEntries), std::vector<ResultRow>{row(kPath)});
-    EXPECT_TRUE(rows(ListId::DeletedEntries).empty());
-
-    view.lists[static_cast<int>(ListId::NewEntries)].clear();
-    state.regArray = {kPath};
-    state.regArray2 = neverFilled();
-    detect();
-    EXPECT_TRUE(rows(ListId::NewEntries).empty());
-    EXPECT_EQ(rows(ListId::DeletedEntries), std::vector<ResultRow>{row(kPath)});
-}
-
 // --- file passes ---
 
 TEST_F(ChangeDetection, NewAndModifiedFilesCarryThePresentSizeAndTheFinalDate) {
@@ -288,9 +254,8 @@ TEST_F(ChangeDetection, NewAndModifiedFilesCarryThePresentSizeAndTheFinalDate) {
                 {"C:\\app\\new.exe", "n"}});
     files.sizes = {{"C:\\app\\old.dll", 4096}, {"C:\\app\\new.exe", 12345678901ULL}};
     detect();
-    EXPECT_EQ(rows(ListId::ModifiedFiles),
-              (std::vector<ResultRow>{{"C:\\app\\old.dll", "4096", "02/01/2026 09:30:00"}}));
-    EXPECT_EQ(rows(ListId::NewFiles), (std::vector<ResultRow>{{"C:\\app\\new.exe", "12345678901", "n"}}));
+    EXPECT_EQ(rows(ListId::ModifiedFiles), (Rows{{"C:\\app\\old.dll", "4096", "02/01/2026 09:30:00"}}));
+    EXPECT_EQ(rows(ListId::NewFiles), (Rows{{"C:\\app\\new.exe", "12345678901", "n"}}));
     EXPECT_TRUE(rows(ListId::DeletedFiles).empty());
 }
 
@@ -301,7 +266,7 @@ TEST_F(ChangeDetection, SizeIsReadWhenTheRowIsMade) {
     // The file grows while detection runs, before its step.
     yielder.at[1] = [&] { files.sizes["C:\\grows.log"] = 2048; };
     detect();
-    EXPECT_EQ(rows(ListId::NewFiles), (std::vector<ResultRow>{{"C:\\grows.log", "2048", "d"}}));
+    EXPECT_EQ(rows(ListId::NewFiles), (Rows{{"C:\\grows.log", "2048", "d"}}));
     EXPECT_EQ(files.measured, std::vector<std::string>{"C:\\grows.log"});
 }
 
@@ -310,63 +275,68 @@ TEST_F(ChangeDetection, FileThatCannotBeMeasuredKeepsItsRowWithAnEmptySize) {
     finalFiles({{}, {"C:\\vanished.tmp", "d"}, {"C:\\locked.db", "2"}});
     files.failing.insert("C:\\locked.db");
     detect();
-    EXPECT_EQ(rows(ListId::NewFiles), (std::vector<ResultRow>{{"C:\\vanished.tmp", "", "d"}}));
-    EXPECT_EQ(rows(ListId::ModifiedFiles), (std::vector<ResultRow>{{"C:\\locked.db", "", "2"}}));
+    EXPECT_EQ(rows(ListId::NewFiles), (Rows{{"C:\\vanished.tmp", "", "d"}}));
+    EXPECT_EQ(rows(ListId::ModifiedFiles), (Rows{{"C:\\locked.db", "", "2"}}));
     EXPECT_EQ(prompt.calls.size(), 1u);
 }
 
-TEST_F(ChangeDetection, UnchangedDateIsNotReported) {
-    state.StartFileList = {{}, {"C:\\content-changed.bin", "same"}};
-    finalFiles(state.StartFileList);
-    detect();
-    EXPECT_EQ(totalRows(), 0u);
-}
+struct FileCase {
+    const char* name;
+    FileSnapshot first;
+    std::optional<FileSnapshot> final;  // none: no final file scan ran
+    Rows added, modified, deleted;
+    int16_t deleteSw = 1;
+};
 
-TEST_F(ChangeDetection, PathDifferingOnlyInCaseIsNewAndTheOldPathDeleted) {
-    state.StartFileList = {{}, {"C:\\App\\Read.me", "d"}};
-    finalFiles({{}, {"C:\\app\\read.me", "d"}});
-    detect();
-    EXPECT_EQ(rows(ListId::NewFiles).size(), 1u);
-    EXPECT_EQ(rows(ListId::NewFiles)[0].text, "C:\\app\\read.me");
-    EXPECT_EQ(rows(ListId::DeletedFiles), (std::vector<ResultRow>{{"C:\\App\\Read.me", "", ""}}));
-    EXPECT_TRUE(rows(ListId::ModifiedFiles).empty());
-}
-
-TEST_F(ChangeDetection, DeleteFilesSwitchOffGivesNoDeletedFileRows) {
-    state.switches.chkDeleteFilesSetting = 0;
-    state.switches.chkNewFilesSetting = 0;
-    state.switches.chkModifiedFilesSetting = 0;
-    state.StartFileList = {{}, {"C:\\gone", "d"}, {"C:\\changed", "1"}};
-    finalFiles({{}, {"C:\\changed", "2"}, {"C:\\new", "n"}});
-    detect();
-    EXPECT_TRUE(rows(ListId::DeletedFiles).empty());
-    // The new and modified switches gate only the collection, not detection.
-    EXPECT_EQ(rows(ListId::NewFiles).size(), 1u);
-    EXPECT_EQ(rows(ListId::ModifiedFiles).size(), 1u);
-}
-
-TEST_F(ChangeDetection, EmptyFinalFileScanReportsEveryFirstFileDeleted) {
-    state.StartFileList = {{}, {"C:\\a", "1"}, {"C:\\b", "2"}};
-    finalFiles({{}});
-    detect();
-    EXPECT_EQ(rows(ListId::DeletedFiles), (std::vector<ResultRow>{{"C:\\a", "", ""}, {"C:\\b", "", ""}}));
-    EXPECT_TRUE(rows(ListId::NewFiles).empty());
-}
-
-TEST_F(ChangeDetection, EmptyFinalFileScanWithDeleteSwitchOffGivesNoRows) {
-    state.switches.chkDeleteFilesSetting = 0;
-    state.StartFileList = {{}, {"C:\\a", "1"}};
-    finalFiles({{}});
-    detect();
-    EXPECT_EQ(totalRows(), 0u);
-}
-
-TEST_F(ChangeDetection, NoFinalFileScanGivesNoFileRows) {
-    state.StartFileList = {{}, {"C:\\a", "1"}, {"C:\\b", "2"}};
-    state.FinishFileList = {{}};
-    state.FinishFileScanRan = false;
-    detect();
-    EXPECT_EQ(totalRows(), 0u);
+TEST_F(ChangeDetection, FilePassesFindNewModifiedAndDeletedFiles) {
+    const FileCase cases[] = {
+        {"unchanged date is not reported",
+         {{}, {"C:\\c.bin", "same"}},
+         FileSnapshot{{}, {"C:\\c.bin", "same"}},
+         {},
+         {},
+         {}},
+        {"path differing only in case is new, the old one deleted",
+         {{}, {"C:\\App\\Read.me", "d"}},
+         FileSnapshot{{}, {"C:\\app\\read.me", "d"}},
+         {{"C:\\app\\read.me", "", "d"}},
+         {},
+         {{"C:\\App\\Read.me", "", ""}}},
+        // The new and modified switches gate only the collection, not detection.
+        {"delete switch off gives no deleted rows",
+         {{}, {"C:\\gone", "d"}, {"C:\\changed", "1"}},
+         FileSnapshot{{}, {"C:\\changed", "2"}, {"C:\\new", "n"}},
+         {{"C:\\new", "", "n"}},
+         {{"C:\\changed", "", "2"}},
+         {},
+         0},
+        {"empty final scan: every first file deleted",
+         {{}, {"C:\\a", "1"}, {"C:\\b", "2"}},
+         FileSnapshot{{}},
+         {},
+         {},
+         {{"C:\\a", "", ""}, {"C:\\b", "", ""}}},
+        {"empty final scan with delete switch off", {{}, {"C:\\a", "1"}}, FileSnapshot{{}}, {}, {}, {}, 0},
+        {"no final file scan gives no file rows",
+         {{}, {"C:\\a", "1"}, {"C:\\b", "2"}},
+         std::nullopt,
+         {},
+         {},
+         {}},
+    };
+    for (const FileCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        for (auto& l : view.lists) l.clear();
+        state.switches.chkDeleteFilesSetting = c.deleteSw;
+        state.switches.chkNewFilesSetting = state.switches.chkModifiedFilesSetting = c.deleteSw;
+        state.StartFileList = c.first;
+        state.FinishFileList = c.final.value_or(FileSnapshot(1));
+        state.FinishFileScanRan = c.final.has_value();
+        detect();
+        EXPECT_EQ(rows(ListId::NewFiles), c.added);
+        EXPECT_EQ(rows(ListId::ModifiedFiles), c.modified);
+        EXPECT_EQ(rows(ListId::DeletedFiles), c.deleted);
+    }
 }
 
 // --- progress, status and the end of the run ---

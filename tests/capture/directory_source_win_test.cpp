@@ -229,18 +229,9 @@ TEST_F(RealTreeTest, ScanRecordsExactlyTheFilesOfTheTreeInPreOrder) {
         }
     }
     EXPECT_EQ(scan.view.status, "Getting file system data: " + got.back());
-}
-
-TEST_F(RealTreeTest, HiddenAndSystemAttributesAreThereToBeIgnored) {
-    // The scan test above is only meaningful if the platform kept the attributes.
-    makeFile(base_ + L"\\h.txt", FILE_ATTRIBUTE_HIDDEN);
-    makeFile(base_ + L"\\s.txt", FILE_ATTRIBUTE_SYSTEM);
-    Win32DirectorySource source;
-    const auto h = source.attributes(base() + "\\h.txt");
-    const auto s = source.attributes(base() + "\\s.txt");
-    ASSERT_TRUE(h && s);
-    EXPECT_TRUE(*h & kAttrHidden);
-    EXPECT_TRUE(*s & kAttrSystem);
+    // Only meaningful if the platform kept the attributes the scan must pass over.
+    EXPECT_TRUE(scan.source.attributes(b + "\\hidden.txt").value_or(0) & kAttrHidden);
+    EXPECT_TRUE(scan.source.attributes(b + "\\system.dat").value_or(0) & kAttrSystem);
 }
 
 TEST_F(RealTreeTest, DirectoryLinkToAnAncestorIsNotEntered) {
@@ -305,34 +296,20 @@ TEST_F(RealTreeTest, SizesAttributesAndListingsOfLongPaths) {
     EXPECT_EQ(source.attributes(folder + "\\missing"), std::nullopt);
 }
 
-TEST(Win32DirectorySourceTimes, SameTimeGivesTheSameTextWithDateAndSeconds) {
-    SYSTEMTIME local{2021, 7, 0, 4, 13, 45, 37, 0};
-    const uint64_t ticks = utcTicksOfLocal(local);
-    Win32DirectorySource first;
-    Win32DirectorySource second;
-
+TEST(Win32DirectorySourceTimes, TextIsThePlatformsDateAndTimeWithSecondsOrTheDateAloneAtMidnight) {
+    Win32DirectorySource first, second;
+    const SYSTEMTIME summer{2021, 7, 0, 4, 13, 45, 37, 0};
+    const uint64_t ticks = utcTicksOfLocal(summer);
     const std::string text = first.modifiedText(ticks);
-
+    EXPECT_EQ(text, platformDate(summer) + " " + platformTime(summer));
+    EXPECT_THAT(text, HasSubstr("37"));
     EXPECT_EQ(text, first.modifiedText(ticks));
     EXPECT_EQ(text, second.modifiedText(ticks + 1234));  // below a second
-    EXPECT_EQ(text, platformDate(local) + " " + platformTime(local));
-    EXPECT_THAT(text, HasSubstr("37"));
-    EXPECT_THAT(text, HasSubstr("45"));
-}
-
-TEST(Win32DirectorySourceTimes, WinterAndSummerTimesUseTheirOwnOffsets) {
-    Win32DirectorySource source;
-    for (WORD month : {WORD{1}, WORD{7}}) {
-        SYSTEMTIME local{2022, month, 0, 15, 10, 0, 5, 0};
-        EXPECT_EQ(source.modifiedText(utcTicksOfLocal(local)),
-                  platformDate(local) + " " + platformTime(local));
-    }
-}
-
-TEST(Win32DirectorySourceTimes, LocalMidnightGivesTheShortDateAlone) {
-    SYSTEMTIME local{2020, 2, 0, 29, 0, 0, 0, 0};
-    Win32DirectorySource source;
-    EXPECT_EQ(source.modifiedText(utcTicksOfLocal(local)), platformDate(local));
+    // Winter time uses its own offset.
+    const SYSTEMTIME winter{2022, 1, 0, 15, 10, 0, 5, 0};
+    EXPECT_EQ(first.modifiedText(utcTicksOfLocal(winter)), platformDate(winter) + " " + platformTime(winter));
+    const SYSTEMTIME midnight{2020, 2, 0, 29, 0, 0, 0, 0};
+    EXPECT_EQ(first.modifiedText(utcTicksOfLocal(midnight)), platformDate(midnight));
 }
 
 TEST(Win32DirectorySourceTimes, UnconvertibleTimeIsANumberedFailure) {

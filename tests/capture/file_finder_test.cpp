@@ -19,9 +19,24 @@ using testing::FakeFileSystem;
 using testing::fileTime;
 using testing::kDefaultFileTime;
 
+// A source whose calls fail at a chosen point, for the run-time failures of the walk.
+class FailingFileSystem : public FakeFileSystem {
+public:
+    bool failFullPath = false;
+    std::string failListOf;
+    std::string fullPathName(const std::string& path) override {
+        if (failFullPath) throw std::runtime_error("no full path");
+        return FakeFileSystem::fullPathName(path);
+    }
+    std::unique_ptr<DirEnumeration> list(const std::string& folder) override {
+        if (folder == failListOf) throw std::runtime_error("listing failed");
+        return FakeFileSystem::list(folder);
+    }
+};
+
 struct FileFinderTest : ::testing::Test {
     AppState state;
-    FakeFileSystem fs;
+    FailingFileSystem fs;
     testing::ScriptedYielder yielder;
     testing::ScriptedView view;
     testing::ScriptedPrompt prompt;
@@ -314,22 +329,27 @@ TEST_F(FileFinderTest, FolderExceptionWithoutBackslashCoversEveryFolderItPrefixe
     EXPECT_THAT(folders, ElementsAre("C:\\", "C:\\Tem", "C:\\Tem\\deep", "C:\\Other", "C:\\Other\\deep"));
 }
 
-TEST_F(FileFinderTest, FolderExceptionWithBackslashCoversOnlyThatFolder) {
-    for (const char* dir : {"Temp", "Temp2", "Temporary"}) fs.addFile(std::string("C:\\") + dir + "\\f.txt");
-    addException("C:\\Temp\\", "Folder");
-
-    scan("C:\\");
-
-    EXPECT_THAT(recorded(), ElementsAre("C:\\Temp2\\f.txt", "C:\\Temporary\\f.txt"));
-}
-
-TEST_F(FileFinderTest, FolderExceptionIsCaseSensitive) {
-    fs.addFile("C:\\Data\\Skip\\f.txt");
-    addException("C:\\Data\\skip\\", "Folder");
-
-    scan("C:\\Data\\");
-
-    EXPECT_THAT(recorded(), ElementsAre("C:\\Data\\Skip\\f.txt"));
+TEST_F(FileFinderTest, FolderExceptionsMatchWithCaseAndAnEndingBackslashLimitsThemToOneFolder) {
+    for (const char* dir : {"Temp", "Temp2", "Temporary", "Skip"})
+        fs.addFile(std::string("C:\\") + dir + "\\f.txt");
+    const std::vector<std::string> all = {"C:\\Temp\\f.txt", "C:\\Temp2\\f.txt", "C:\\Temporary\\f.txt",
+                                          "C:\\Skip\\f.txt"};
+    const struct {
+        std::vector<FileException> exceptions;
+        std::vector<std::string> kept;
+    } cases[] = {
+        {{{"C:\\Temp\\", "Folder"}}, {all[1], all[2], all[3]}},
+        {{{"C:\\skip\\", "Folder"}}, all},
+        {{{"", "Folder"}, {"", "File"}, {"C:\\Skip\\f.txt", "file"}}, all},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.exceptions[0].Path);
+        state.FileExceptions = std::vector<FileException>(1);
+        for (const auto& e : c.exceptions) state.FileExceptions.push_back(e);
+        state.StartFileList = FileSnapshot(1);
+        scan("C:\\");
+        EXPECT_EQ(recorded(), c.kept);
+    }
 }
 
 TEST_F(FileFinderTest, FolderExceptionAboveTheStartFolderLeavesTheSnapshotEmpty) {
@@ -341,17 +361,6 @@ TEST_F(FileFinderTest, FolderExceptionAboveTheStartFolderLeavesTheSnapshotEmpty)
     EXPECT_EQ(state.StartFileList.size(), 1u);
     EXPECT_TRUE(folders.empty());  // no notification for an excluded folder
     EXPECT_EQ(finished, std::make_pair(clsFileFind::NoFilesFound, 0));
-}
-
-TEST_F(FileFinderTest, ExceptionsWithAnEmptyPathOrOtherKindExcludeNothing) {
-    fs.addFile("C:\\Data\\a.txt");
-    addException("", "Folder");
-    addException("", "File");
-    addException("C:\\Data\\a.txt", "file");
-
-    scan("C:\\Data\\");
-
-    EXPECT_THAT(recorded(), ElementsAre("C:\\Data\\a.txt"));
 }
 
 TEST_F(FileFinderTest, ExceptionsAndTargetListAreReadAfreshAfterEveryYield) {
@@ -510,60 +519,22 @@ TEST_F(FileFinderTest, UnreadableDateIsReportedAndLeavesTheDateEmpty) {
     EXPECT_EQ(finished->first, clsFileFind::DirExSuccess);
 }
 
-// A source whose calls fail at a chosen point, for the run-time failures of the walk.
-class FailingFileSystem : public FakeFileSystem {
-public:
-    bool failFullPath = false;
-    std::string failListOf;
-    std::string fullPathName(const std::string& path) override {
-        if (failFullPath) throw std::runtime_error("no full path");
-        return FakeFileSystem::fullPathName(path);
-    }
-    std::unique_ptr<DirEnumeration> list(const std::string& folder) override {
-        if (folder == failListOf) throw std::runtime_error("listing failed");
-        return FakeFileSystem::list(folder);
-    }
-};
-
-TEST(FileFinderFailures, FailureInTheStartPathSplitGivesDirExFailed) {
-    AppState state;
-    state.StartFileListBoolean = true;
-    FailingFileSystem fs;
+TEST_F(FileFinderTest, FailureInTheStartPathSplitGivesDirExFailed) {
     fs.addFile("C:\\Data\\a.txt");
     fs.failFullPath = true;
-    testing::ScriptedYielder yielder;
-    testing::ScriptedView view;
-    testing::ScriptedPrompt prompt;
-    ErrorReporter reporter(prompt);
-    clsFileFind finder(state, fs, yielder, view, reporter);
-
-    finder.SearchFile("C:\\Data\\", true);
-
+    scan("C:\\Data\\");
     EXPECT_EQ(finder.ResultFlag(), clsFileFind::DirExFailed);
     EXPECT_EQ(state.StartFileList.size(), 1u);
 }
 
-TEST(FileFinderFailures, FailureInTheWalkGivesDirExFailedAndKeepsWhatWasRecorded) {
-    AppState state;
-    state.StartFileListBoolean = true;
-    FailingFileSystem fs;
+TEST_F(FileFinderTest, FailureInTheWalkGivesDirExFailedAndKeepsWhatWasRecorded) {
     fs.addFile("C:\\Data\\a.txt");
     fs.addFile("C:\\Data\\bad\\b.txt");
     fs.addFile("C:\\Data\\later\\c.txt");
     fs.failListOf = "C:\\Data\\bad\\";
-    testing::ScriptedYielder yielder;
-    testing::ScriptedView view;
-    testing::ScriptedPrompt prompt;
-    ErrorReporter reporter(prompt);
-    clsFileFind finder(state, fs, yielder, view, reporter);
-    std::optional<int32_t> flag;
-    finder.Finished = [&](int32_t f, int32_t) { flag = f; };
-
-    finder.SearchFile("C:\\Data\\", true);
-
-    EXPECT_EQ(flag, clsFileFind::DirExFailed);
-    ASSERT_EQ(state.StartFileList.size(), 2u);
-    EXPECT_EQ(state.StartFileList[1].Filepath, "C:\\Data\\a.txt");
+    scan("C:\\Data\\");
+    EXPECT_EQ(finished->first, clsFileFind::DirExFailed);
+    EXPECT_THAT(recorded(), ElementsAre("C:\\Data\\a.txt"));
     EXPECT_TRUE(prompt.calls.empty());
 }
 

@@ -117,61 +117,49 @@ protected:
         TestKey root(HKEY_CURRENT_USER, rootPath());
         auto& v = expected_.values;
 
-        root.text(L"Text", REG_SZ, L"hello world");
-        v[L"Text"] = "hello world";
-        root.text(L"Expand", REG_EXPAND_SZ, L"%QUORVEL_TEST_DIR%\\bin;%QUORVEL_UNSET_VARIABLE%");
-        v[L"Expand"] = "C:\\qv\\bin;%QUORVEL_UNSET_VARIABLE%";
-        root.text(L"ExpandPlain", REG_EXPAND_SZ, L"no variables");
-        v[L"ExpandPlain"] = "no variables";
+        // Each value with the data the walk must record for it.
+        auto raw = [&](const std::wstring& name, DWORD type, const void* data, size_t bytes, std::string e) {
+            root.raw(name, type, data, bytes);
+            v[name] = std::move(e);
+        };
+        auto text = [&](const std::wstring& name, DWORD type, const std::wstring& value, std::string e) {
+            root.text(name, type, value);
+            v[name] = std::move(e);
+        };
+        text(L"Text", REG_SZ, L"hello world", "hello world");
+        text(L"Expand", REG_EXPAND_SZ, L"%QUORVEL_TEST_DIR%\\bin;%QUORVEL_UNSET_VARIABLE%",
+             "C:\\qv\\bin;%QUORVEL_UNSET_VARIABLE%");
+        text(L"ExpandPlain", REG_EXPAND_SZ, L"no variables", "no variables");
+        text(kUnicodeName, REG_SZ, L"Wert \u2713 \u5024", "Wert \u2713 \u5024");
+        text(L"EmptyString", REG_SZ, L"", "");
+        text(L"LongText", REG_SZ, std::wstring(5000, L'L'), std::string(5000, 'L'));
         const BYTE bytes[] = {1, 10, 255};
-        root.raw(L"Bin", REG_BINARY, bytes, sizeof bytes);
-        v[L"Bin"] = "01,0A,FF";
-        root.raw(L"BinEmpty", REG_BINARY, nullptr, 0);
-        v[L"BinEmpty"] = "";
+        raw(L"Bin", REG_BINARY, bytes, sizeof bytes, "01,0A,FF");
+        raw(L"BinEmpty", REG_BINARY, nullptr, 0, "");
         std::vector<BYTE> huge(100000);
         for (size_t i = 0; i < huge.size(); ++i) huge[i] = static_cast<BYTE>(i * 7);
-        root.raw(L"BinHuge", REG_BINARY, huge.data(), huge.size());
-        v[L"BinHuge"] = renderBinary(std::vector<uint8_t>(huge.begin(), huge.end()));
-        root.dword(L"DwordZero", 0);
-        v[L"DwordZero"] = "0";
-        root.dword(L"DwordMax", 0xFFFFFFFFu);
-        v[L"DwordMax"] = "4294967295";
+        raw(L"BinHuge", REG_BINARY, huge.data(), huge.size(),
+            renderBinary(std::vector<uint8_t>(huge.begin(), huge.end())));
+        const DWORD zero = 0, max = 0xFFFFFFFFu;
+        raw(L"DwordZero", REG_DWORD, &zero, sizeof zero, "0");
+        raw(L"DwordMax", REG_DWORD, &max, sizeof max, "4294967295");
         const WORD shortNumber = 7;
-        root.raw(L"DwordShort", REG_DWORD, &shortNumber, sizeof shortNumber);
-        v[L"DwordShort"] = "";
+        raw(L"DwordShort", REG_DWORD, &shortNumber, sizeof shortNumber, "");
         const wchar_t multi[] = L"one\0two\0three\0";  // the literal adds the final NUL
-        root.raw(L"Multi", REG_MULTI_SZ, multi, sizeof multi);
-        v[L"Multi"] = "one" + kSep + "two" + kSep + "three";
+        raw(L"Multi", REG_MULTI_SZ, multi, sizeof multi, "one" + kSep + "two" + kSep + "three");
         const wchar_t multiOne[] = L"only\0";
-        root.raw(L"MultiOne", REG_MULTI_SZ, multiOne, sizeof multiOne);
-        v[L"MultiOne"] = "only";
+        raw(L"MultiOne", REG_MULTI_SZ, multiOne, sizeof multiOne, "only");
         const wchar_t multiGap[] = L"first\0\0second\0";
-        root.raw(L"MultiEmptyString", REG_MULTI_SZ, multiGap, sizeof multiGap);
-        v[L"MultiEmptyString"] = "first";
-        const wchar_t multiNone[] = L"";
-        root.raw(L"MultiNothing", REG_MULTI_SZ, multiNone, sizeof multiNone);
-        v[L"MultiNothing"] = "";
+        raw(L"MultiEmptyString", REG_MULTI_SZ, multiGap, sizeof multiGap, "first");
+        raw(L"MultiNothing", REG_MULTI_SZ, L"", sizeof(wchar_t), "");
         const wchar_t multiOpen[] = {L'a', 0, L'b'};
-        root.raw(L"MultiUnterminated", REG_MULTI_SZ, multiOpen, sizeof multiOpen);
-        v[L"MultiUnterminated"] = "a" + kSep + "b";
+        raw(L"MultiUnterminated", REG_MULTI_SZ, multiOpen, sizeof multiOpen, "a" + kSep + "b");
         const ULONGLONG qword = 0x0123456789ABCDEFull;
-        root.raw(L"Qword", REG_QWORD, &qword, sizeof qword);
-        v[L"Qword"] = "";
-        root.raw(L"None", REG_NONE, bytes, sizeof bytes);
-        v[L"None"] = "";
-        root.text(kUnicodeName, REG_SZ, L"Wert \u2713 \u5024");
-        v[kUnicodeName] = "Wert \u2713 \u5024";
-        root.raw(L"NoTerminator", REG_SZ, L"abc", 3 * sizeof(wchar_t));
-        v[L"NoTerminator"] = "abc";
-        root.raw(L"EmbeddedNul", REG_SZ, L"ab\0cd", 6 * sizeof(wchar_t));
-        v[L"EmbeddedNul"] = "ab";
-        root.raw(L"OddSize", REG_SZ, L"xyz", 5);
-        v[L"OddSize"] = "xy";
-        root.text(L"EmptyString", REG_SZ, L"");
-        v[L"EmptyString"] = "";
-        const std::wstring longText(5000, L'L');
-        root.text(L"LongText", REG_SZ, longText);
-        v[L"LongText"] = std::string(5000, 'L');
+        raw(L"Qword", REG_QWORD, &qword, sizeof qword, "");
+        raw(L"None", REG_NONE, bytes, sizeof bytes, "");
+        raw(L"NoTerminator", REG_SZ, L"abc", 3 * sizeof(wchar_t), "abc");
+        raw(L"EmbeddedNul", REG_SZ, L"ab\0cd", 6 * sizeof(wchar_t), "ab");
+        raw(L"OddSize", REG_SZ, L"xyz", 5, "xy");
 
         { TestKey empty(root.get(), L"Empty"); }
         expected_.subkeys.push_back(ExpectedKey{L"Empty", {}, {}});
@@ -324,10 +312,10 @@ TEST_F(Win32RegistryProviderTest, ExpansionAgreesWithTheSystemsOwn) {
     RegDeleteTreeW(HKEY_CURRENT_USER, path.c_str());
 }
 
-TEST(Win32RegistryProviderLargeKey, KeyWith40000ValuesIsRecordedCompletely) {
-    const std::wstring path = L"Software\\QuorvelTest-" + std::to_wstring(GetCurrentProcessId()) + L"-Many";
-    RegDeleteTreeW(HKEY_CURRENT_USER, path.c_str());
+TEST_F(Win32RegistryProviderTest, KeyWith40000ValuesIsRecordedCompletelyInTheRegistrysOrder) {
+    const std::wstring path = rootPath() + L"\\Many";
     constexpr int kCount = 40000;
+    std::vector<std::wstring> order;
     {
         TestKey key(HKEY_CURRENT_USER, path);
         wchar_t name[16];
@@ -335,37 +323,17 @@ TEST(Win32RegistryProviderLargeKey, KeyWith40000ValuesIsRecordedCompletely) {
             std::swprintf(name, 16, L"v%05d", i);
             key.dword(name, static_cast<DWORD>(i));
         }
-    }
-    AppState state;
-    ScriptedYielder yielder;
-    ScriptedView view;
-    Win32RegistryProviderSource source;
-    auto oreg = source.connect();
-    RegistryWalkContext ctx{state, *oreg, yielder, view};
-    state.j = 0;
-    getvalsStart(ctx, kHiveCurrentUser, toUtf8(path), "");
-    trimSnapshot(state.regArray, state.j);
-    std::vector<std::wstring> order;
-    {
-        TestKey key(HKEY_CURRENT_USER, path);
         order = enumNames(key.get(), true);
     }
-    EXPECT_EQ(RegDeleteTreeW(HKEY_CURRENT_USER, path.c_str()), ERROR_SUCCESS);
-
-    ASSERT_EQ(state.j, kCount);
+    const RegSnapshot snapshot = collect(toUtf8(path));
+    RegDeleteTreeW(HKEY_CURRENT_USER, path.c_str());
+    ASSERT_EQ(snapshot.size(), static_cast<size_t>(kCount));
     ASSERT_EQ(order.size(), static_cast<size_t>(kCount));
-    std::map<std::string, std::string> seen;
-    for (size_t i = 0; i < state.regArray.size(); ++i) {
-        const RegEntry& e = state.regArray[i];
-        ASSERT_EQ(e.KeyName, toUtf8(path) + "\\");
-        ASSERT_EQ(e.ValueName, toUtf8(order[i])) << "entries out of the registry's order at " << i;
-        seen.emplace(e.ValueName, e.ValueData);
-    }
-    ASSERT_EQ(seen.size(), static_cast<size_t>(kCount));
-    char name[16];
-    for (int i = 0; i < kCount; i += 997) {
-        std::snprintf(name, sizeof name, "v%05d", i);
-        EXPECT_EQ(seen[name], std::to_string(i));
+    for (size_t i = 0; i < snapshot.size(); ++i) {
+        const std::string name = toUtf8(order[i]);
+        ASSERT_EQ(snapshot[i],
+                  (RegEntry{toUtf8(path) + "\\", name, std::to_string(std::stoi(name.substr(1)))}))
+            << "entry " << i;
     }
 }
 

@@ -243,42 +243,95 @@ TEST_F(RegistryWalkTest, EmptyStartPathGivesBackslashAndBareChildNames) {
     EXPECT_EQ(collect(kCu, ""), (RegSnapshot{entry("\\", "rootval", "r"), entry("Software\\", "s", "x")}));
 }
 
-TEST_F(RegistryWalkTest, BelowAnEmptyStartPathChildrenAreTestedWithALeadingBackslash) {
-    reg.addValue(kCu, "Software\\X", "v", kRegSz, "x");
-    reg.addValue(kCu, "Software\\Y", "v", kRegSz, "y");
-    addException("HKEY_CURRENT_USER", "Software");
-    EXPECT_EQ(keyNames(collect(kCu, "")),
-              (std::vector<std::string>{"\\", "Software\\", "Software\\X\\", "Software\\Y\\"}));
+struct ExceptionCase {
+    const char* name;
+    int32_t hive;
+    std::string start;
+    std::vector<RegException> exceptions;  // element 0 included
+    std::vector<std::string> keys;
+};
 
-    addException("HKEY_CURRENT_USER", "\\Software");
-    EXPECT_EQ(keyNames(collect(kCu, "")), (std::vector<std::string>{"\\"}));
-}
-
-TEST_F(RegistryWalkTest, GrandchildOfEmptyStartPathIsExcludedByItsPlainPath) {
-    reg.addValue(kCu, "Software\\X", "v", kRegSz, "x");
-    reg.addValue(kCu, "Software\\Y", "v", kRegSz, "y");
-    addException("HKEY_CURRENT_USER", "Software\\X");
-    EXPECT_EQ(keyNames(collect(kCu, "")), (std::vector<std::string>{"\\", "Software\\", "Software\\Y\\"}));
-}
-
-TEST_F(RegistryWalkTest, ExceptionExcludesTheWholeSubtree) {
-    reg.addValue(kLm, "SOFTWARE\\A", "v", kRegSz, "a");
-    reg.addValue(kLm, "SOFTWARE\\A\\B", "v", kRegSz, "b");
-    reg.addValue(kLm, "SOFTWARE\\A\\B\\C", "v", kRegSz, "c");
-    reg.addValue(kLm, "SOFTWARE\\A\\D", "v", kRegSz, "d");
-    addException("HKEY_LOCAL_MACHINE", "SOFTWARE\\A\\B");
-    EXPECT_EQ(keyNames(collect(kLm, "SOFTWARE\\A")),
-              (std::vector<std::string>{"SOFTWARE\\A\\", "SOFTWARE\\A\\D\\"}));
-}
-
-TEST_F(RegistryWalkTest, ExceptionAppliesOnlyToItsOwnHive) {
-    for (int32_t hive : {kLm, kCu}) {
-        reg.addValue(hive, "SOFTWARE\\A", "v", kRegSz, "a");
-        reg.addValue(hive, "SOFTWARE\\A\\B", "v", kRegSz, "b");
+// The exception list and the program's own settings key (Software\Marrowby),
+// checked against two fixed trees.
+TEST_F(RegistryWalkTest, ExceptionsAndTheOwnSettingsKeyExcludeWholeSubtrees) {
+    for (int32_t hive : {kLm, kHiveClassesRoot})
+        for (const char* key : {"SOFTWARE\\A", "SOFTWARE\\A\\B", "SOFTWARE\\A\\B\\C", "SOFTWARE\\A\\D"})
+            reg.addValue(hive, key, "v", kRegSz, "x");
+    for (const char* key :
+         {"Software\\Marrowby", "Software\\Marrowby\\Deep", "Software\\MarrowbyTools", "Software\\X"})
+        reg.addValue(kCu, key, "v", kRegSz, "x");
+    const std::string lm = "HKEY_LOCAL_MACHINE", cu = "HKEY_CURRENT_USER";
+    const std::vector<std::string> allOfA = {"SOFTWARE\\A\\", "SOFTWARE\\A\\B\\", "SOFTWARE\\A\\B\\C\\",
+                                             "SOFTWARE\\A\\D\\"};
+    const std::vector<std::string> belowRoot = {"\\", "Software\\", "Software\\MarrowbyTools\\",
+                                                "Software\\X\\"};
+    const ExceptionCase cases[] = {
+        {"exception excludes the whole subtree",
+         kLm,
+         "SOFTWARE\\A",
+         {{}, {lm, "SOFTWARE\\A\\B"}},
+         {"SOFTWARE\\A\\", "SOFTWARE\\A\\D\\"}},
+        {"exception applies only to its own hive",
+         kHiveClassesRoot,
+         "SOFTWARE\\A",
+         {{}, {lm, "SOFTWARE\\A\\B"}},
+         allOfA},
+        {"unknown hive names never match",
+         kLm,
+         "SOFTWARE\\A",
+         {{}, {"HKLM", "SOFTWARE\\A\\B"}, {"hkey_local_machine", "SOFTWARE\\A\\B"}, {"", "SOFTWARE\\A\\B"}},
+         allOfA},
+        {"paths match exactly and with case",
+         kLm,
+         "SOFTWARE\\A",
+         {{},
+          {lm, "software\\a\\b"},
+          {lm, "SOFTWARE\\A\\B\\"},
+          {lm, "SOFTWARE\\A\\B "},
+          {lm, "SOFTWARE\\A\\"}},
+         allOfA},
+        {"element zero is not an exception", kLm, "SOFTWARE\\A", {{lm, "SOFTWARE\\A\\B"}}, allOfA},
+        {"the start key is never tested",
+         kLm,
+         "SOFTWARE\\A",
+         {{}, {lm, "SOFTWARE\\A"}, {lm, "\\SOFTWARE\\A"}},
+         allOfA},
+        {"own key skipped below Software",
+         kCu,
+         "Software",
+         {{}},
+         {"Software\\", "Software\\MarrowbyTools\\", "Software\\X\\"}},
+        {"own key skipped with exceptions defined",
+         kCu,
+         "Software",
+         {{}, {cu, "Software\\Unrelated"}},
+         {"Software\\", "Software\\MarrowbyTools\\", "Software\\X\\"}},
+        {"own key comparison is case-sensitive",
+         kCu,
+         "SOFTWARE",
+         {{}},
+         {"SOFTWARE\\", "SOFTWARE\\Marrowby\\", "SOFTWARE\\Marrowby\\Deep\\", "SOFTWARE\\MarrowbyTools\\",
+          "SOFTWARE\\X\\"}},
+        {"own key as the start key is walked",
+         kCu,
+         "Software\\Marrowby",
+         {{}},
+         {"Software\\Marrowby\\", "Software\\Marrowby\\Deep\\"}},
+        // Below an empty start path, children are tested as "\name", grandchildren by their plain path.
+        {"own key skipped below an empty start path", kCu, "", {{}}, belowRoot},
+        {"child of the empty path without its backslash", kCu, "", {{}, {cu, "Software"}}, belowRoot},
+        {"child of the empty path with its backslash", kCu, "", {{}, {cu, "\\Software"}}, {"\\"}},
+        {"grandchild of the empty path by its plain path",
+         kCu,
+         "",
+         {{}, {cu, "Software\\X"}},
+         {"\\", "Software\\", "Software\\MarrowbyTools\\"}},
+    };
+    for (const ExceptionCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        state.RegExceptions = c.exceptions;
+        EXPECT_EQ(keyNames(collect(c.hive, c.start)), c.keys);
     }
-    addException("HKEY_LOCAL_MACHINE", "SOFTWARE\\A\\B");
-    EXPECT_EQ(collect(kLm, "SOFTWARE\\A").size(), 1u);
-    EXPECT_EQ(collect(kCu, "SOFTWARE\\A").size(), 2u);
 }
 
 TEST_F(RegistryWalkTest, EveryHiveNameMapsToItsNumber) {
@@ -289,81 +342,12 @@ TEST_F(RegistryWalkTest, EveryHiveNameMapsToItsNumber) {
                                                      {"HKEY_CURRENT_CONFIG", kHiveCurrentConfig}};
     for (const auto& [name, number] : hives) {
         reg.addValue(number, "Top\\Sub", "v", kRegSz, "x");
-        state.RegExceptions = std::vector<RegException>(1);
-        addException(name, "Top\\Sub");
+        reg.addValue(number, "Software\\Marrowby", "v", kRegSz, "x");
+        state.RegExceptions = {{}, {name, "Top\\Sub"}};
         EXPECT_EQ(collect(number, "Top").size(), 1u) << name;
+        // The own settings key is skipped in every hive.
+        EXPECT_EQ(collect(number, "Software").size(), 1u) << name;
     }
-}
-
-TEST_F(RegistryWalkTest, UnknownHiveNamesNeverMatch) {
-    reg.addValue(kLm, "SOFTWARE\\A\\B", "v", kRegSz, "b");
-    addException("HKLM", "SOFTWARE\\A\\B");
-    addException("hkey_local_machine", "SOFTWARE\\A\\B");
-    addException("", "SOFTWARE\\A\\B");
-    EXPECT_EQ(collect(kLm, "SOFTWARE\\A").size(), 2u);
-}
-
-TEST_F(RegistryWalkTest, ExceptionPathsMatchExactlyAndCaseSensitively) {
-    reg.addValue(kLm, "SOFTWARE\\A\\B", "v", kRegSz, "b");
-    addException("HKEY_LOCAL_MACHINE", "software\\a\\b");
-    addException("HKEY_LOCAL_MACHINE", "SOFTWARE\\A\\B\\");
-    addException("HKEY_LOCAL_MACHINE", "SOFTWARE\\A\\B ");
-    addException("HKEY_LOCAL_MACHINE", "SOFTWARE\\A\\");
-    EXPECT_EQ(collect(kLm, "SOFTWARE\\A").size(), 2u);
-}
-
-TEST_F(RegistryWalkTest, ElementZeroOfTheExceptionListIsNotAnException) {
-    reg.addValue(kLm, "SOFTWARE\\A\\B", "v", kRegSz, "b");
-    state.RegExceptions[0] = RegException{"HKEY_LOCAL_MACHINE", "SOFTWARE\\A\\B"};
-    EXPECT_EQ(collect(kLm, "SOFTWARE\\A").size(), 2u);
-}
-
-TEST_F(RegistryWalkTest, StartKeyIsNeverTestedAgainstTheExceptions) {
-    reg.addValue(kLm, "SOFTWARE\\A", "v", kRegSz, "a");
-    addException("HKEY_LOCAL_MACHINE", "SOFTWARE\\A");
-    addException("HKEY_LOCAL_MACHINE", "\\SOFTWARE\\A");
-    EXPECT_EQ(collect(kLm, "SOFTWARE\\A").size(), 1u);
-}
-
-TEST_F(RegistryWalkTest, OwnSettingsKeyIsSkippedBelowSoftware) {
-    for (int32_t hive : {kLm, kCu, kHiveUsers}) {
-        reg.addValue(hive, "Software\\Marrowby", "Agreed", kRegSz, "1");
-        reg.addValue(hive, "Software\\Marrowby\\Deep", "x", kRegSz, "1");
-        reg.addValue(hive, "Software\\Other", "y", kRegSz, "2");
-        EXPECT_EQ(keyNames(collect(hive, "Software")),
-                  (std::vector<std::string>{"Software\\", "Software\\Other\\"}));
-    }
-}
-
-TEST_F(RegistryWalkTest, OwnSettingsKeyIsSkippedEvenWithExceptionsDefined) {
-    reg.addValue(kCu, "Software\\Marrowby", "Agreed", kRegSz, "1");
-    reg.addValue(kCu, "Software\\Other", "y", kRegSz, "2");
-    addException("HKEY_CURRENT_USER", "Software\\Unrelated");
-    EXPECT_EQ(collect(kCu, "Software").size(), 2u);
-}
-
-TEST_F(RegistryWalkTest, OwnSettingsKeyComparisonIsCaseSensitive) {
-    reg.addValue(kCu, "SOFTWARE\\Marrowby", "Agreed", kRegSz, "1");
-    EXPECT_EQ(keyNames(collect(kCu, "SOFTWARE")),
-              (std::vector<std::string>{"SOFTWARE\\", "SOFTWARE\\Marrowby\\"}));
-    EXPECT_EQ(keyNames(collect(kCu, "software")),
-              (std::vector<std::string>{"software\\", "software\\Marrowby\\"}));
-}
-
-TEST_F(RegistryWalkTest, OwnSettingsKeyMatchesOnlyTheExactChildPath) {
-    reg.addValue(kCu, "Software\\MarrowbyTools", "v", kRegSz, "1");
-    reg.addValue(kCu, "Software\\Marrowby", "v", kRegSz, "1");
-    EXPECT_EQ(keyNames(collect(kCu, "Software")),
-              (std::vector<std::string>{"Software\\", "Software\\MarrowbyTools\\"}));
-    // As the start key it is walked: the start key is never tested.
-    EXPECT_EQ(keyNames(collect(kCu, "Software\\Marrowby")),
-              (std::vector<std::string>{"Software\\Marrowby\\"}));
-}
-
-TEST_F(RegistryWalkTest, OwnSettingsKeyIsSkippedBelowAnEmptyStartPath) {
-    // Software's child path is "Software\Marrowby": no leading "\" at that level.
-    reg.addValue(kCu, "Software\\Marrowby", "v", kRegSz, "1");
-    EXPECT_EQ(keyNames(collect(kCu, "")), (std::vector<std::string>{"\\", "Software\\"}));
 }
 
 // ---- Yielding, stopping and nested handlers ----
@@ -435,28 +419,17 @@ TEST_F(RegistryWalkTest, SnapshotReplacedDuringAYieldStillTakesTheLaterEntries) 
 
 // ---- The caller's trim ----
 
-TEST(TrimSnapshot, CutsTheSurplusToExactlyJEntries) {
+TEST(TrimSnapshot, CutsTheSurplusButNeverTheSingleEmptyElement) {
     RegSnapshot s(6);
-    s[0].KeyName = "a\\";
     s[1].KeyName = "b\\";
     trimSnapshot(s, 2);
     ASSERT_EQ(s.size(), 2u);
     EXPECT_EQ(s[1].KeyName, "b\\");
-}
-
-TEST(TrimSnapshot, LeavesTheSingleEmptyElementWhenNothingWasRecorded) {
-    RegSnapshot s(1);
-    trimSnapshot(s, 0);
-    EXPECT_EQ(s, RegSnapshot(1));
+    trimSnapshot(s, 2);
+    EXPECT_EQ(s.size(), 2u);
     RegSnapshot grown(4);
     trimSnapshot(grown, 0);
     EXPECT_EQ(grown.size(), 4u);
-}
-
-TEST(TrimSnapshot, LeavesAnExactSnapshotAsItIs) {
-    RegSnapshot s(3);
-    trimSnapshot(s, 3);
-    EXPECT_EQ(s.size(), 3u);
 }
 
 TEST(RegistryWalkPath, JoinsWithASeparatorOnlyWhenBothPartsAreGiven) {

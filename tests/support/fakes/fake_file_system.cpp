@@ -104,11 +104,6 @@ FakeFileSystem::Node* FakeFileSystem::find(const std::string& path) {
     return it == nodes_.end() ? nullptr : &it->second;
 }
 
-const FakeFileSystem::Node* FakeFileSystem::find(const std::string& path) const {
-    auto it = nodes_.find(keyOf(path));
-    return it == nodes_.end() ? nullptr : &it->second;
-}
-
 FakeFileSystem::Node& FakeFileSystem::ensureFolder(const std::string& key, const std::string& path) {
     auto it = nodes_.find(key);
     if (it != nodes_.end()) return it->second;
@@ -147,30 +142,8 @@ void FakeFileSystem::addFolder(const std::string& path, uint32_t attributes, uin
     node.lastWriteTime = lastWriteTime;
 }
 
-bool FakeFileSystem::remove(const std::string& path) {
-    const std::string key = keyOf(path);
-    auto it = nodes_.find(key);
-    if (it == nodes_.end()) return false;
-    std::vector<std::string> doomed{key};
-    for (size_t i = 0; i < doomed.size(); ++i) {
-        const Node& n = nodes_.at(doomed[i]);
-        doomed.insert(doomed.end(), n.children.begin(), n.children.end());
-    }
-    const std::string parentKey = parentKeyOf(key);
-    if (auto parent = nodes_.find(parentKey); parent != nodes_.end()) {
-        auto& c = parent->second.children;
-        c.erase(std::remove(c.begin(), c.end(), key), c.end());
-    }
-    for (const auto& k : doomed) nodes_.erase(k);
-    return true;
-}
-
-void FakeFileSystem::setUnlistable(const std::string& folder, bool unlistable) {
-    if (Node* node = find(folder)) node->unlistable = unlistable;
-}
-
-bool FakeFileSystem::exists(const std::string& path) const {
-    return find(path) != nullptr;
+void FakeFileSystem::setUnlistable(const std::string& folder) {
+    if (Node* node = find(folder)) node->unlistable = true;
 }
 
 std::string FakeFileSystem::textOf(uint64_t lastWriteTime) {
@@ -236,19 +209,15 @@ std::optional<uint32_t> FakeFileSystem::attributes(const std::string& path) {
 }
 
 std::unique_ptr<DirEnumeration> FakeFileSystem::list(const std::string& folder) {
-    ++listCalls;
     listed.push_back(folder);
-    const std::string key = keyOf(folder);
-    auto it = nodes_.find(key);
-    if (it == nodes_.end()) return nullptr;
-    const Node& node = it->second;
-    if ((node.attributes & kAttrDirectory) == 0 || node.unlistable) return nullptr;
+    const Node* node = find(folder);
+    if (!node || (node->attributes & kAttrDirectory) == 0 || node->unlistable) return nullptr;
     std::vector<DirEntry> entries;
-    if (!isRootKey(key)) {
-        entries.push_back({".", kAttrDirectory, node.lastWriteTime});
-        entries.push_back({"..", kAttrDirectory, node.lastWriteTime});
+    if (!isRootKey(keyOf(folder))) {
+        entries.push_back({".", kAttrDirectory, node->lastWriteTime});
+        entries.push_back({"..", kAttrDirectory, node->lastWriteTime});
     }
-    for (const auto& childKey : node.children) {
+    for (const auto& childKey : node->children) {
         const Node& child = nodes_.at(childKey);
         entries.push_back({child.name, child.attributes, child.lastWriteTime});
     }

@@ -29,15 +29,11 @@ public:
     // kAttrReparsePoint are added to the directory bit.
     void addFolder(const std::string& path, uint32_t attributes = 0,
                    uint64_t lastWriteTime = kDefaultFileTime);
-    // Removes a file or a folder with everything below it; false if not found.
-    bool remove(const std::string& path);
     // A folder that exists but whose listing cannot be started.
-    void setUnlistable(const std::string& folder, bool unlistable = true);
+    void setUnlistable(const std::string& folder);
     // modifiedText throws a Failure for this time, as for a time the platform
     // cannot convert.
     void failModifiedTextFor(uint64_t lastWriteTime) { failingTimes_.insert(lastWriteTime); }
-
-    bool exists(const std::string& path) const;
 
     // The deterministic text that modifiedText gives: "YYYY-MM-DD hh:mm:ss" of the
     // UTC time, the date alone at 00:00:00.
@@ -47,7 +43,6 @@ public:
     std::string currentDirectory = "C:\\";
 
     // What the finder did to it.
-    int listCalls = 0;
     std::vector<std::string> listed;  // the folders asked for, in order
     int openListings = 0;
     int maxOpenListings = 0;
@@ -68,7 +63,6 @@ private:
         std::vector<std::string> children;  // keys, in the order added
     };
     Node* find(const std::string& path);
-    const Node* find(const std::string& path) const;
     Node& ensureFolder(const std::string& key, const std::string& path);
     Node& addNode(const std::string& path, uint32_t attributes);
 

@@ -3,13 +3,8 @@
 // walk and of the collection workflow. Keys form a tree per hive with subkeys
 // and values kept in the order they were added; key and value names match
 // without regard to ASCII case, like the real registry.
-//
-//   FakeRegistry reg;
-//   reg.addValue(kHiveLocalMachine, "SOFTWARE\\A", "name", kRegSz, "text");
-//   reg.addDword(kHiveLocalMachine, "SOFTWARE\\A", "count", 7);
-//   reg.addKey(kHiveLocalMachine, "SOFTWARE\\B");
-//   FakeRegistrySource source(reg);  // hands out providers that read `reg`
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <ostream>
 #include <set>
@@ -45,22 +40,13 @@ public:
     void addDword(int32_t hive, std::string_view path, std::string_view name, uint32_t number);
     void addMultiString(int32_t hive, std::string_view path, std::string_view name,
                         std::vector<std::string> strings);
-    // Removes a value, or a key with its subtree; false when there was none.
-    bool removeValue(int32_t hive, std::string_view path, std::string_view name);
-    bool removeKey(int32_t hive, std::string_view path);
 
     // Reads of this value fail (the walk then records empty data).
     void failRead(int32_t hive, std::string_view path, std::string_view name);
-    // Every value read fails.
-    bool failAllReads = false;
     // The key cannot be enumerated: no values, no subkeys, no default value.
     void makeUnreadable(int32_t hive, std::string_view path);
 
-    // Number of provider operations served, all seven counted.
-    long calls = 0;
-    long enumValuesCalls = 0;
-    long enumKeyCalls = 0;
-    long readCalls = 0;
+    long readCalls = 0;  // value reads served
 
     bool EnumValues(int32_t hive, const std::string& path, std::vector<std::string>& names,
                     std::vector<uint32_t>& types) override;
@@ -79,24 +65,22 @@ public:
     struct Key;
 
 private:
-    Key* find(int32_t hive, std::string_view path);
-    Key& make(int32_t hive, std::string_view path);
+    Key* find(int32_t hive, std::string_view path, bool create);
     Value& putValue(int32_t hive, std::string_view path, std::string_view name, uint32_t type);
     const Value* readable(int32_t hive, const std::string& key, const std::string& name, uint32_t type);
 
-    std::vector<std::pair<int32_t, std::unique_ptr<Key>>> hives_;
+    std::map<int32_t, std::unique_ptr<Key>> hives_;
     std::set<std::tuple<int32_t, std::string, std::string>> failedReads_;
 };
 
 // Connects providers that forward to one FakeRegistry, so a test can change the
-// registry between two collections. connect() throws a Failure when told to.
+// registry between two collections. connect() throws a Failure (access denied)
+// when told to.
 class FakeRegistrySource : public RegistryProviderSource {
 public:
     explicit FakeRegistrySource(FakeRegistry& registry) : registry_(registry) {}
 
     bool failConnect = false;
-    int32_t connectErrorNumber = -2147217405;  // WBEM_E_ACCESS_DENIED
-    std::string connectErrorText = "Access denied";
     long connects = 0;
     long live = 0;  // providers handed out and not yet released
 
