@@ -14,7 +14,6 @@ namespace qv {
 namespace {
 
 using ::testing::ElementsAre;
-using ::testing::ElementsAreArray;
 using testing::FakeFileSystem;
 using testing::fileTime;
 using testing::kDefaultFileTime;
@@ -34,7 +33,8 @@ public:
     }
 };
 
-struct FileFinderTest : ::testing::Test {
+// The finder with scripted surroundings; table rows each take a fresh one.
+struct FinderRig {
     AppState state;
     FailingFileSystem fs;
     testing::ScriptedYielder yielder;
@@ -45,7 +45,7 @@ struct FileFinderTest : ::testing::Test {
     std::vector<std::string> folders;  // CurrentFolder, in order
     std::optional<std::pair<int32_t, int32_t>> finished;
 
-    FileFinderTest() {
+    FinderRig() {
         state.StartFileListBoolean = true;
         finder.CurrentFolder = [this](std::string_view f) { folders.emplace_back(f); };
         finder.Finished = [this](int32_t flag, int32_t files) { finished = {flag, files}; };
@@ -65,13 +65,17 @@ struct FileFinderTest : ::testing::Test {
     }
 };
 
+struct FileFinderTest : ::testing::Test, FinderRig {};
+
 // --- what is recorded, and in which order ---
 
-TEST_F(FileFinderTest, RecordsAFoldersFilesBeforeItsSubfoldersInListingOrder) {
-    fs.addFile("C:\\Data\\b.txt");
-    fs.addFile("C:\\Data\\sub1\\x.txt");
-    fs.addFile("C:\\Data\\a.txt");
+TEST_F(FileFinderTest, RecordsAFoldersFilesBeforeItsSubfoldersWhateverTheirAttributes) {
+    fs.addFile("C:\\Data\\b.txt", 1, kDefaultFileTime, kAttrHidden);
+    fs.addFolder("C:\\Data\\sub1", kAttrHidden | kAttrSystem);
+    fs.addFile("C:\\Data\\sub1\\x.txt", 1, kDefaultFileTime, kAttrSystem | kAttrHidden);
+    fs.addFile("C:\\Data\\a.txt", 1, kDefaultFileTime, kAttrReadOnly);
     fs.addFile("C:\\Data\\sub2\\y\\z.txt");
+    fs.addFolder("C:\\Data\\empty");
     fs.addFile("C:\\Data\\sub1\\w.txt");
     fs.addFile("C:\\Data\\sub2\\c.txt");
 
@@ -81,60 +85,11 @@ TEST_F(FileFinderTest, RecordsAFoldersFilesBeforeItsSubfoldersInListingOrder) {
                 ElementsAre("C:\\Data\\b.txt", "C:\\Data\\a.txt", "C:\\Data\\sub1\\x.txt",
                             "C:\\Data\\sub1\\w.txt", "C:\\Data\\sub2\\c.txt", "C:\\Data\\sub2\\y\\z.txt"));
     EXPECT_EQ(state.StartFileList[0], FileSnapshotEntry{});
-    EXPECT_EQ(finder.ResultFlag(), clsFileFind::DirExSuccess);
-    // Six files and the three folders that "*.*" also matches.
-    EXPECT_EQ(finder.Files(), 9);
-    EXPECT_EQ(finished, std::make_pair(clsFileFind::DirExSuccess, 9));
-    EXPECT_THAT(folders, ElementsAre("C:\\Data", "C:\\Data\\sub1", "C:\\Data\\sub2", "C:\\Data\\sub2\\y"));
-}
-
-TEST_F(FileFinderTest, ModifiedDateIsTheSourcesTextOfTheListedTime) {
-    const uint64_t t1 = fileTime(2023, 11, 5, 8, 9, 10);
-    const uint64_t t2 = fileTime(2020, 2, 29);
-    fs.addFile("C:\\Data\\one.bin", 10, t1);
-    fs.addFile("C:\\Data\\two.bin", 20, t2);
-
-    scan("C:\\Data\\");
-
-    ASSERT_EQ(state.StartFileList.size(), 3u);
-    EXPECT_EQ(state.StartFileList[1].ModifiedDate, FakeFileSystem::textOf(t1));
-    EXPECT_EQ(state.StartFileList[2].ModifiedDate, "2020-02-29");
-}
-
-TEST_F(FileFinderTest, HiddenSystemAndReadOnlyFilesAreRecorded) {
-    fs.addFile("C:\\Data\\hidden.txt", 1, kDefaultFileTime, kAttrHidden);
-    fs.addFile("C:\\Data\\system.sys", 1, kDefaultFileTime, kAttrSystem | kAttrHidden);
-    fs.addFile("C:\\Data\\readonly.txt", 1, kDefaultFileTime, kAttrReadOnly);
-    fs.addFolder("C:\\Data\\HiddenDir", kAttrHidden | kAttrSystem);
-    fs.addFile("C:\\Data\\HiddenDir\\inner.txt");
-
-    scan("C:\\Data\\");
-
-    EXPECT_THAT(recorded(), ElementsAre("C:\\Data\\hidden.txt", "C:\\Data\\system.sys",
-                                        "C:\\Data\\readonly.txt", "C:\\Data\\HiddenDir\\inner.txt"));
-}
-
-TEST_F(FileFinderTest, FolderMatchingThePatternIsCountedButNeverRecorded) {
-    fs.addFile("C:\\Data\\x1.txt");
-    fs.addFile("C:\\Data\\xdir\\xa.txt");
-    fs.addFile("C:\\Data\\xdir\\b.txt");
-    fs.addFile("C:\\Data\\other.txt");
-
-    scan("C:\\Data\\x*");
-
-    EXPECT_THAT(recorded(), ElementsAre("C:\\Data\\x1.txt", "C:\\Data\\xdir\\xa.txt"));
-    EXPECT_EQ(finder.Files(), 3);  // x1.txt, the folder xdir, xa.txt
-}
-
-TEST_F(FileFinderTest, TargetListKeepsItsEmptyFirstElementAndGrowsByTheRecordedFiles) {
-    for (int i = 0; i < 25; ++i) fs.addFile("C:\\Data\\f" + std::to_string(i));
-
-    scan("C:\\Data\\");
-
-    ASSERT_EQ(state.StartFileList.size(), 26u);
-    EXPECT_EQ(state.StartFileList[0], FileSnapshotEntry{});
-    EXPECT_EQ(state.StartFileList[25].Filepath, "C:\\Data\\f24");
     EXPECT_EQ(state.FinishFileList.size(), 1u);
+    // Six files and the four folders that "*.*" also matches.
+    EXPECT_EQ(finished, std::make_pair(clsFileFind::DirExSuccess, 10));
+    EXPECT_THAT(folders, ElementsAre("C:\\Data", "C:\\Data\\sub1", "C:\\Data\\sub2", "C:\\Data\\sub2\\y",
+                                     "C:\\Data\\empty"));
 }
 
 TEST_F(FileFinderTest, FinalScanFillsTheFinishList) {
@@ -144,37 +99,6 @@ TEST_F(FileFinderTest, FinalScanFillsTheFinishList) {
     scan("C:\\Data\\");
 
     EXPECT_THAT(recorded(state.FinishFileList), ElementsAre("C:\\Data\\a.txt"));
-    EXPECT_EQ(state.StartFileList.size(), 1u);
-}
-
-TEST_F(FileFinderTest, StatusNamesEachRecordedFileAndEndsWithTheLast) {
-    fs.addFile("C:\\Data\\a.txt");
-    fs.addFile("C:\\Data\\sub\\last.txt");
-    view.keepStatusHistory = true;
-
-    scan("C:\\Data\\");
-
-    EXPECT_THAT(view.statusHistory, ElementsAre("Getting file system data: C:\\Data\\a.txt",
-                                                "Getting file system data: C:\\Data\\sub\\last.txt"));
-    EXPECT_EQ(view.status, "Getting file system data: C:\\Data\\sub\\last.txt");
-}
-
-TEST_F(FileFinderTest, EmptyFolderIsVisitedAndAddsNothing) {
-    fs.addFolder("C:\\Data\\empty");
-    fs.addFile("C:\\Data\\z.txt");
-
-    scan("C:\\Data\\");
-
-    EXPECT_THAT(folders, ElementsAre("C:\\Data", "C:\\Data\\empty"));
-    EXPECT_THAT(recorded(), ElementsAre("C:\\Data\\z.txt"));
-}
-
-TEST_F(FileFinderTest, OnlyEmptyFoldersGiveNoFilesFound) {
-    fs.addFolder("C:\\Data");
-
-    scan("C:\\Data\\");
-
-    EXPECT_EQ(finished, std::make_pair(clsFileFind::NoFilesFound, 0));
     EXPECT_EQ(state.StartFileList.size(), 1u);
 }
 
@@ -201,42 +125,48 @@ TEST_F(FileFinderTest, PathsOfMoreThan260CharactersAreScanned) {
 
 // --- the start path ---
 
-TEST_F(FileFinderTest, DriveRootIsSearchedAsTheRoot) {
-    fs.addFile("D:\\top.txt");
-    fs.addFile("D:\\dir\\below.txt");
+TEST(FileFinderStartPath, IsSplitIntoTheFolderToWalkAndANamePattern) {
+    struct Case {
+        const char* path;
+        bool caseSensitive;
+        int32_t flag, files;
+        const char* firstFolder;  // "" when no folder is visited
+        std::vector<std::string> recorded;
+    };
+    constexpr int32_t ok = clsFileFind::DirExSuccess, invalid = clsFileFind::PathNameNotValid;
+    // clang-format off
+    const Case cases[] = {
+        {"D:\\", false, ok, 3, "D:\\", {"D:\\top.txt", "D:\\dir\\below.txt"}},
+        {"\\\\pc\\s\\", false, ok, 3, "\\\\pc\\s", {"\\\\pc\\s\\top.txt", "\\\\pc\\s\\dir\\below.txt"}},
+        {"C:\\Missing\\", false, invalid, 0, "", {}},
+        {"C:\\Missing\\*.txt", false, invalid, 0, "", {}},
+        {"C:\\Empty\\", false, clsFileFind::NoFilesFound, 0, "C:\\Empty", {}},
+        // A folder named without its backslash is a name looked for below its parent; the folder
+        // "sub" matches and is counted, never recorded.
+        {"C:\\X\\sub", false, ok, 2, "C:\\X", {"C:\\X\\other\\sub"}},
+        {"C:\\X\\a.txt", false, ok, 2, "C:\\X", {"C:\\X\\a.txt", "C:\\X\\sub\\A.TXT"}},
+        {"C:\\X\\*.txt", false, ok, 3, "C:\\X", {"C:\\X\\a.txt", "C:\\X\\B.TXT", "C:\\X\\sub\\A.TXT"}},
+        {"C:\\X\\*.txt", true, ok, 1, "C:\\X", {"C:\\X\\a.txt"}},
+        {"Data\\", false, ok, 1, "C:\\Work\\Data", {"C:\\Work\\Data\\a.txt"}},  // from the current directory
+    };
+    // clang-format on
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.path) + (c.caseSensitive ? " case-sensitive" : ""));
+        FinderRig rig;
+        for (const char* f : {"C:\\X\\a.txt", "C:\\X\\B.TXT", "C:\\X\\sub\\A.TXT", "C:\\X\\other\\sub",
+                              "D:\\top.txt", "D:\\dir\\below.txt", "\\\\pc\\s\\top.txt",
+                              "\\\\pc\\s\\dir\\below.txt", "C:\\Work\\Data\\a.txt"})
+            rig.fs.addFile(f);
+        rig.fs.addFolder("C:\\Empty");
+        rig.fs.currentDirectory = "C:\\Work\\";
 
-    scan("D:\\");
+        rig.finder.SearchFile(c.path, true, c.caseSensitive);
 
-    EXPECT_THAT(recorded(), ElementsAre("D:\\top.txt", "D:\\dir\\below.txt"));
-    EXPECT_THAT(folders, ElementsAre("D:\\", "D:\\dir"));
-}
-
-TEST_F(FileFinderTest, ShareRootIsSearchedAsTheRoot) {
-    fs.addFile("\\\\server\\share\\top.txt");
-    fs.addFile("\\\\server\\share\\dir\\below.txt");
-
-    scan("\\\\server\\share\\");
-
-    EXPECT_THAT(recorded(), ElementsAre("\\\\server\\share\\top.txt", "\\\\server\\share\\dir\\below.txt"));
-}
-
-TEST_F(FileFinderTest, MissingStartFolderGivesPathNameNotValidAndRecordsNothing) {
-    fs.addFile("C:\\Data\\a.txt");
-
-    scan("C:\\Missing\\");
-
-    EXPECT_EQ(finished, std::make_pair(clsFileFind::PathNameNotValid, 0));
-    EXPECT_EQ(state.StartFileList.size(), 1u);
-    EXPECT_TRUE(folders.empty());
-}
-
-TEST_F(FileFinderTest, PatternInAMissingFolderGivesPathNameNotValid) {
-    fs.addFile("C:\\Data\\a.txt");
-
-    scan("C:\\Missing\\*.txt");
-
-    EXPECT_EQ(finder.ResultFlag(), clsFileFind::PathNameNotValid);
-    EXPECT_EQ(state.StartFileList.size(), 1u);
+        EXPECT_EQ(rig.finished, std::make_pair(c.flag, c.files));
+        EXPECT_EQ(rig.folders.empty() ? "" : rig.folders.front(), c.firstFolder);
+        EXPECT_EQ(rig.recorded(), c.recorded);
+        EXPECT_EQ(rig.finder.CaseSensitive(), c.caseSensitive);
+    }
 }
 
 TEST_F(FileFinderTest, EmptyPathGivesPathNameNotValidAndLeavesTheOtherFields) {
@@ -247,56 +177,9 @@ TEST_F(FileFinderTest, EmptyPathGivesPathNameNotValidAndLeavesTheOtherFields) {
     finder.SearchFile("", true, false);
 
     EXPECT_EQ(finished, std::make_pair(clsFileFind::PathNameNotValid, 1));
-    EXPECT_EQ(finder.Files(), 1);
     EXPECT_TRUE(finder.CaseSensitive());
     EXPECT_FALSE(finder.RecursiveSearch());
     EXPECT_EQ(state.StartFileList.size(), 2u);
-}
-
-TEST_F(FileFinderTest, FolderPathWithoutBackslashIsANameLookedForBelowItsParent) {
-    fs.addFile("C:\\Data\\sub\\inside.txt");
-    fs.addFile("C:\\Data\\other\\sub");
-    fs.addFile("C:\\Data\\top.txt");
-
-    scan("C:\\Data\\sub");
-
-    EXPECT_THAT(recorded(), ElementsAre("C:\\Data\\other\\sub"));
-    EXPECT_EQ(finder.Files(), 2);  // the folder sub and the file sub
-    EXPECT_EQ(folders.front(), "C:\\Data");
-}
-
-TEST_F(FileFinderTest, StartPathNamingAFileRecordsThatNameInEveryFolder) {
-    fs.addFile("C:\\Data\\a.txt");
-    fs.addFile("C:\\Data\\b.txt");
-    fs.addFile("C:\\Data\\sub\\A.TXT");
-
-    scan("C:\\Data\\a.txt");
-
-    EXPECT_THAT(recorded(), ElementsAre("C:\\Data\\a.txt", "C:\\Data\\sub\\A.TXT"));
-}
-
-TEST_F(FileFinderTest, WildcardPatternIgnoresCaseUnlessCaseSensitive) {
-    fs.addFile("C:\\Data\\a.txt");
-    fs.addFile("C:\\Data\\B.TXT");
-    fs.addFile("C:\\Data\\c.doc");
-    fs.addFile("C:\\Data\\sub\\d.txt");
-
-    scan("C:\\Data\\*.txt");
-    EXPECT_THAT(recorded(), ElementsAre("C:\\Data\\a.txt", "C:\\Data\\B.TXT", "C:\\Data\\sub\\d.txt"));
-
-    state.StartFileList = FileSnapshot(1);
-    finder.SearchFile("C:\\Data\\*.txt", true, true);
-    EXPECT_THAT(recorded(), ElementsAre("C:\\Data\\a.txt", "C:\\Data\\sub\\d.txt"));
-    EXPECT_TRUE(finder.CaseSensitive());
-}
-
-TEST_F(FileFinderTest, RelativeStartPathIsTakenFromTheCurrentDirectory) {
-    fs.currentDirectory = "C:\\Work\\";
-    fs.addFile("C:\\Work\\Data\\a.txt");
-
-    scan("Data\\");
-
-    EXPECT_THAT(recorded(), ElementsAre("C:\\Work\\Data\\a.txt"));
 }
 
 // --- exceptions ---
@@ -315,52 +198,37 @@ TEST_F(FileFinderTest, FileExceptionExcludesOnlyTheExactCaseSensitivePath) {
     EXPECT_EQ(finder.Files(), 3);  // counted before the exception test
 }
 
-TEST_F(FileFinderTest, FolderExceptionWithoutBackslashCoversEveryFolderItPrefixes) {
-    for (const char* dir : {"Temp", "Temp2", "Temporary", "Tem", "Other"}) {
-        fs.addFile(std::string("C:\\") + dir + "\\f.txt");
-        fs.addFile(std::string("C:\\") + dir + "\\deep\\g.txt");
-    }
-    addException("C:\\Temp", "Folder");
-
-    scan("C:\\");
-
-    EXPECT_THAT(recorded(), ElementsAre("C:\\Tem\\f.txt", "C:\\Tem\\deep\\g.txt", "C:\\Other\\f.txt",
-                                        "C:\\Other\\deep\\g.txt"));
-    EXPECT_THAT(folders, ElementsAre("C:\\", "C:\\Tem", "C:\\Tem\\deep", "C:\\Other", "C:\\Other\\deep"));
-}
-
-TEST_F(FileFinderTest, FolderExceptionsMatchWithCaseAndAnEndingBackslashLimitsThemToOneFolder) {
-    for (const char* dir : {"Temp", "Temp2", "Temporary", "Skip"})
-        fs.addFile(std::string("C:\\") + dir + "\\f.txt");
-    const std::vector<std::string> all = {"C:\\Temp\\f.txt", "C:\\Temp2\\f.txt", "C:\\Temporary\\f.txt",
-                                          "C:\\Skip\\f.txt"};
+// A folder exception is a case-sensitive prefix of the folder path with its backslash: without
+// one it also covers the folders it prefixes. Excluded folders are neither announced nor entered.
+TEST(FileFinderFolderExceptions, CoverEveryFolderPathTheyPrefix) {
+    const std::vector<std::string> all = {"C:\\D", "C:\\D\\T", "C:\\D\\T2", "C:\\D\\U", "C:\\D\\U\\deep"};
     const struct {
+        std::string start;
         std::vector<FileException> exceptions;
-        std::vector<std::string> kept;
+        std::vector<std::string> folders;  // the visited folders, each holding the one file f
     } cases[] = {
-        {{{"C:\\Temp\\", "Folder"}}, {all[1], all[2], all[3]}},
-        {{{"C:\\skip\\", "Folder"}}, all},
-        {{{"", "Folder"}, {"", "File"}, {"C:\\Skip\\f.txt", "file"}}, all},
+        // clang-format off
+        {"C:\\D\\", {{"C:\\D\\T", "Folder"}}, {all[0], all[3], all[4]}},
+        {"C:\\D\\", {{"C:\\D\\T\\", "Folder"}}, {all[0], all[2], all[3], all[4]}},
+        {"C:\\D\\", {{"C:\\D\\t\\", "Folder"}}, all},
+        {"C:\\D\\", {{"", "Folder"}, {"", "File"}, {"C:\\D\\f", "file"}}, all},  // no exceptions at all
+        {"C:\\D\\U\\deep\\", {{"C:\\D\\U", "Folder"}}, {}},  // above the start folder
+        // clang-format on
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.exceptions[0].Path);
-        state.FileExceptions = std::vector<FileException>(1);
-        for (const auto& e : c.exceptions) state.FileExceptions.push_back(e);
-        state.StartFileList = FileSnapshot(1);
-        scan("C:\\");
-        EXPECT_EQ(recorded(), c.kept);
+        SCOPED_TRACE(c.start + " " + c.exceptions[0].Path);
+        FinderRig rig;
+        for (const std::string& folder : all) rig.fs.addFile(folder + "\\f");
+        rig.state.FileExceptions = std::vector<FileException>(1);
+        for (const auto& e : c.exceptions) rig.state.FileExceptions.push_back(e);
+
+        rig.scan(c.start);
+
+        EXPECT_EQ(rig.folders, c.folders);
+        std::vector<std::string> files;
+        for (const std::string& folder : c.folders) files.push_back(folder + "\\f");
+        EXPECT_EQ(rig.recorded(), files);
     }
-}
-
-TEST_F(FileFinderTest, FolderExceptionAboveTheStartFolderLeavesTheSnapshotEmpty) {
-    fs.addFile("C:\\Data\\sub\\a.txt");
-    addException("C:\\Dat", "Folder");
-
-    scan("C:\\Data\\sub\\");
-
-    EXPECT_EQ(state.StartFileList.size(), 1u);
-    EXPECT_TRUE(folders.empty());  // no notification for an excluded folder
-    EXPECT_EQ(finished, std::make_pair(clsFileFind::NoFilesFound, 0));
 }
 
 TEST_F(FileFinderTest, ExceptionsAndTargetListAreReadAfreshAfterEveryYield) {
@@ -386,59 +254,47 @@ TEST_F(FileFinderTest, ExceptionsAndTargetListAreReadAfreshAfterEveryYield) {
 
 // --- stopping ---
 
-struct StopTest : FileFinderTest {
-    StopTest() {
-        fs.addFile("C:\\S\\a.txt");
-        fs.addFile("C:\\S\\sub1\\b.txt");
-        fs.addFile("C:\\S\\sub2\\c.txt");
-        // Yields: 1 folder S; 2-6 its entries (., .., a.txt, sub1, sub2); 7 folder sub1; 8-10 its
-        // entries; 11 folder sub2; 12-14.
+TEST(FileFinderStop, StopEndsTheWalkBeforeTheNextFolderAndStopSearchAtTheNextCheck) {
+    struct Case {
+        long at;  // the yield that presses Stop (StopDetect) or calls StopSearch; 0 for none
+        bool stopSearch;
+        int32_t flag, files;
+        std::vector<std::string> recorded;
+        long yields;
+    };
+    constexpr int32_t ok = clsFileFind::DirExSuccess;
+    // Yields: 1 folder S; 2-6 its entries (., .., a.txt, sub1, sub2); 7 folder sub1; 8-10 its
+    // entries; 11 folder sub2; 12-14.
+    // clang-format off
+    const Case cases[] = {
+        {0, false, ok, 5, {"C:\\S\\a.txt", "C:\\S\\sub1\\b.txt", "C:\\S\\sub2\\c.txt"}, 14},
+        {1, false, clsFileFind::NoFilesFound, 0, {}, 1},
+        {3, false, ok, 3, {"C:\\S\\a.txt"}, 7},  // the folder being listed finishes
+        {7, false, ok, 3, {"C:\\S\\a.txt"}, 7},  // sub1's file step never starts
+        {8, true, clsFileFind::UserCanceled, 3, {"C:\\S\\a.txt"}, 8},
+    };
+    // clang-format on
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.at);
+        FinderRig rig;
+        for (const char* f : {"C:\\S\\a.txt", "C:\\S\\sub1\\b.txt", "C:\\S\\sub2\\c.txt"}) rig.fs.addFile(f);
+        if (c.at)
+            rig.yielder.at[c.at] = [&rig, &c] {
+                if (c.stopSearch)
+                    rig.finder.StopSearch();
+                else
+                    rig.state.StopDetect = true;
+            };
+
+        rig.scan("C:\\S\\");
+
+        EXPECT_EQ(rig.recorded(), c.recorded);
+        EXPECT_EQ(rig.finished, std::make_pair(c.flag, c.files));
+        EXPECT_EQ(rig.yielder.count, c.yields);  // and so no folder is listed after the stop
     }
-};
-
-TEST_F(StopTest, YieldsAtEveryFolderStepAndEveryEntry) {
-    scan("C:\\S\\");
-    EXPECT_EQ(yielder.count, 14);
-    finder.ResultFlag();
-    EXPECT_EQ(yielder.count, 15);
-}
-
-TEST_F(StopTest, StopDuringAFoldersListingLetsThatFolderFinish) {
-    yielder.at[3] = [this] { state.StopDetect = true; };
-
-    scan("C:\\S\\");
-
-    EXPECT_THAT(recorded(), ElementsAre("C:\\S\\a.txt"));
-    EXPECT_EQ(finished->first, clsFileFind::DirExSuccess);
-}
-
-TEST_F(StopTest, FolderWhoseFileStepStartsAfterTheStopAddsNothing) {
-    yielder.at[7] = [this] { state.StopDetect = true; };
-
-    scan("C:\\S\\");
-
-    EXPECT_THAT(recorded(), ElementsAre("C:\\S\\a.txt"));
-    // The walk ends rather than listing folders it may not record from.
-    EXPECT_EQ(std::count(fs.listed.begin(), fs.listed.end(), "C:\\S\\sub2\\"), 0);
-}
-
-TEST_F(StopTest, StopBeforeTheFirstFileStepRecordsNothing) {
-    yielder.at[1] = [this] { state.StopDetect = true; };
-
-    scan("C:\\S\\");
-
-    EXPECT_EQ(state.StartFileList.size(), 1u);
-    EXPECT_EQ(finished, std::make_pair(clsFileFind::NoFilesFound, 0));
-}
-
-TEST_F(StopTest, StopSearchEndsTheWalkAtTheNextCheckWithUserCanceled) {
-    yielder.at[8] = [this] { finder.StopSearch(); };
-
-    scan("C:\\S\\");
-
-    EXPECT_THAT(recorded(), ElementsAre("C:\\S\\a.txt"));
-    EXPECT_EQ(finished, std::make_pair(clsFileFind::UserCanceled, 3));
-    EXPECT_EQ(yielder.count, 8);
+    FinderRig idle;
+    idle.finder.ResultFlag();  // reading the result lets the window run too
+    EXPECT_EQ(idle.yielder.count, 1);
 }
 
 // --- the walk's limits and failures ---
@@ -498,11 +354,11 @@ TEST_F(FileFinderTest, UnlistableFolderGivesNothingAndTheWalkGoesOn) {
     EXPECT_EQ(finished->first, clsFileFind::DirExSuccess);
 }
 
-TEST_F(FileFinderTest, UnreadableDateIsReportedAndLeavesTheDateEmpty) {
-    const uint64_t bad = fileTime(2024, 1, 1, 1, 1, 1);
+TEST_F(FileFinderTest, DateIsTheSourcesTextAndAnUnreadableOneIsReportedAndLeftEmpty) {
+    const uint64_t bad = fileTime(2024, 1, 1, 1, 1, 1), good = fileTime(2020, 2, 29, 8, 9, 10);
     fs.addFile("C:\\Data\\a.txt");
     fs.addFile("C:\\Data\\vanished.txt", 0, bad);
-    fs.addFile("C:\\Data\\sub\\c.txt");
+    fs.addFile("C:\\Data\\sub\\c.txt", 0, good);
     fs.failModifiedTextFor(bad);
     view.keepStatusHistory = true;
 
@@ -512,78 +368,71 @@ TEST_F(FileFinderTest, UnreadableDateIsReportedAndLeavesTheDateEmpty) {
     EXPECT_EQ(state.StartFileList[2].Filepath, "C:\\Data\\vanished.txt");
     EXPECT_EQ(state.StartFileList[2].ModifiedDate, "");
     EXPECT_EQ(state.StartFileList[3].Filepath, "C:\\Data\\sub\\c.txt");
-    EXPECT_FALSE(state.StartFileList[3].ModifiedDate.empty());
+    EXPECT_EQ(state.StartFileList[3].ModifiedDate, FakeFileSystem::textOf(good));
     EXPECT_TRUE(reporter.LineTextsLoaded());  // the reporter was called
+    // The status names each file recorded with its date.
     EXPECT_THAT(view.statusHistory, ElementsAre("Getting file system data: C:\\Data\\a.txt",
                                                 "Getting file system data: C:\\Data\\sub\\c.txt"));
     EXPECT_EQ(finished->first, clsFileFind::DirExSuccess);
 }
 
-TEST_F(FileFinderTest, FailureInTheStartPathSplitGivesDirExFailed) {
-    fs.addFile("C:\\Data\\a.txt");
-    fs.failFullPath = true;
-    scan("C:\\Data\\");
-    EXPECT_EQ(finder.ResultFlag(), clsFileFind::DirExFailed);
-    EXPECT_EQ(state.StartFileList.size(), 1u);
-}
+TEST(FileFinderFailures, GiveDirExFailedUnreportedAndKeepWhatWasRecorded) {
+    FinderRig split;
+    split.fs.addFile("C:\\Data\\a.txt");
+    split.fs.failFullPath = true;
+    split.scan("C:\\Data\\");
+    EXPECT_EQ(split.finder.ResultFlag(), clsFileFind::DirExFailed);
+    EXPECT_EQ(split.state.StartFileList.size(), 1u);
 
-TEST_F(FileFinderTest, FailureInTheWalkGivesDirExFailedAndKeepsWhatWasRecorded) {
-    fs.addFile("C:\\Data\\a.txt");
-    fs.addFile("C:\\Data\\bad\\b.txt");
-    fs.addFile("C:\\Data\\later\\c.txt");
-    fs.failListOf = "C:\\Data\\bad\\";
-    scan("C:\\Data\\");
-    EXPECT_EQ(finished->first, clsFileFind::DirExFailed);
-    EXPECT_THAT(recorded(), ElementsAre("C:\\Data\\a.txt"));
-    EXPECT_TRUE(prompt.calls.empty());
+    FinderRig walk;
+    for (const char* f : {"C:\\Data\\a.txt", "C:\\Data\\bad\\b.txt", "C:\\Data\\later\\c.txt"})
+        walk.fs.addFile(f);
+    walk.fs.failListOf = "C:\\Data\\bad\\";
+    walk.scan("C:\\Data\\");
+    EXPECT_EQ(walk.finished->first, clsFileFind::DirExFailed);
+    EXPECT_THAT(walk.recorded(), ElementsAre("C:\\Data\\a.txt"));
+    EXPECT_TRUE(walk.prompt.calls.empty());
 }
 
 // --- helpers ---
 
-TEST(FileFinderHelpers, QualifyKeepsOnlyADriveRootsBackslash) {
-    EXPECT_EQ(clsFileFind::Qualify(""), "");
-    EXPECT_EQ(clsFileFind::Qualify("C:"), "C:\\");
-    EXPECT_EQ(clsFileFind::Qualify("C:\\"), "C:\\");
-    EXPECT_EQ(clsFileFind::Qualify("C:\\Data\\"), "C:\\Data");
-    EXPECT_EQ(clsFileFind::Qualify("C:\\Data"), "C:\\Data");
-    EXPECT_EQ(clsFileFind::Qualify("\\\\server\\share\\"), "\\\\server\\share");
-    EXPECT_EQ(clsFileFind::Qualify("\\\\?\\C:\\"), "\\\\?\\C:\\");
+TEST(FileFinderHelpers, QualifyKeepsOnlyADriveRootsBackslashAndRootLengthEndsAfterDriveOrShare) {
+    const std::pair<const char*, const char*> qualified[] = {{"", ""},
+                                                             {"C:", "C:\\"},
+                                                             {"C:\\", "C:\\"},
+                                                             {"C:\\Data\\", "C:\\Data"},
+                                                             {"C:\\Data", "C:\\Data"},
+                                                             {"\\\\server\\share\\", "\\\\server\\share"},
+                                                             {"\\\\?\\C:\\", "\\\\?\\C:\\"}};
+    for (const auto& [path, expected] : qualified) EXPECT_EQ(clsFileFind::Qualify(path), expected) << path;
+    const std::pair<const char*, size_t> roots[] = {
+        {"C:\\Data\\x", 3},     {"\\\\server\\share\\dir", 15},         {"\\\\server\\share", 14},
+        {"\\\\?\\C:\\Data", 7}, {"\\\\?\\UNC\\server\\share\\dir", 21}, {"relative\\dir", 0}};
+    for (const auto& [path, length] : roots) EXPECT_EQ(clsFileFind::RootLength(path), length) << path;
 }
 
-TEST(FileFinderHelpers, RootLengthStopsAtTheDriveOrShare) {
-    EXPECT_EQ(clsFileFind::RootLength("C:\\Data\\x"), 3u);
-    EXPECT_EQ(clsFileFind::RootLength("\\\\server\\share\\dir"), 15u);
-    EXPECT_EQ(clsFileFind::RootLength("\\\\server\\share"), 14u);
-    EXPECT_EQ(clsFileFind::RootLength("\\\\?\\C:\\Data"), 7u);
-    EXPECT_EQ(clsFileFind::RootLength("\\\\?\\UNC\\server\\share\\dir"), 21u);
-    EXPECT_EQ(clsFileFind::RootLength("relative\\dir"), 0u);
-}
-
-TEST(FileSpecMatch, StarDotStarAndStarMatchEveryName) {
+TEST(FileSpecMatch, WildcardsAndCase) {
     for (const char* name : {"a", "a.b", "noextension", ".hidden", "x.y.z", ""}) {
         EXPECT_TRUE(matchesFileSpec("*.*", name, true)) << name;
         EXPECT_TRUE(matchesFileSpec("*", name, false)) << name;
     }
-}
-
-TEST(FileSpecMatch, WildcardsAndCase) {
-    EXPECT_TRUE(matchesFileSpec("*.txt", "Read.Me.TXT", false));
-    EXPECT_FALSE(matchesFileSpec("*.txt", "Read.Me.TXT", true));
-    EXPECT_TRUE(matchesFileSpec("a?c", "abc", true));
-    EXPECT_FALSE(matchesFileSpec("a?c", "ac", true));
-    EXPECT_TRUE(matchesFileSpec("a*b*c", "axxbyybzc", true));
-    EXPECT_FALSE(matchesFileSpec("a*b*c", "axxbyyb", true));
-    EXPECT_TRUE(matchesFileSpec("*.", "name.", true));
-    EXPECT_FALSE(matchesFileSpec("sub", "sub2", false));
-    // "?" stands for one character, however many bytes it takes.
-    EXPECT_TRUE(matchesFileSpec("Gr??e.txt",
-                                "Gr\xC3\xBC\xC3\x9F"
-                                "e.txt",
-                                true));
-    EXPECT_TRUE(matchesFileSpec("*\xE6\x97\xA5*",
-                                "x\xE6\x97\xA5"
-                                "y",
-                                true));
+    const struct {
+        const char* spec;
+        const char* name;
+        bool caseSensitive, matches;
+    } cases[] = {
+        // clang-format off
+        {"*.txt", "Read.Me.TXT", false, true}, {"*.txt", "Read.Me.TXT", true, false},
+        {"a?c", "abc", true, true}, {"a?c", "ac", true, false},
+        {"a*b*c", "axxbyybzc", true, true}, {"a*b*c", "axxbyyb", true, false},
+        {"*.", "name.", true, true}, {"sub", "sub2", false, false},
+        // "?" stands for one character, however many bytes it takes.
+        {"Gr??e.txt", "Gr\xC3\xBC\xC3\x9F" "e.txt", true, true},
+        {"*\xE6\x97\xA5*", "x\xE6\x97\xA5" "y", true, true},
+        // clang-format on
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(matchesFileSpec(c.spec, c.name, c.caseSensitive), c.matches) << c.spec;
 }
 
 }  // namespace
