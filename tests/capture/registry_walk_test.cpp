@@ -54,25 +54,6 @@ protected:
     }
 };
 
-// ---- Entries, order and growth ----
-
-TEST_F(RegistryWalkTest, StartKeyWithTwoValuesHasUpperBoundThreeBeforeTheTrim) {
-    reg.addValue(kLm, "SOFTWARE\\A", "first", kRegSz, "1");
-    reg.addValue(kLm, "SOFTWARE\\A", "second", kRegSz, "2");
-    walkUntrimmed(kLm, "SOFTWARE\\A");
-    EXPECT_EQ(state.j, 2);
-    EXPECT_EQ(state.regArray.size(), 4u);  // upper bound 3
-    trimSnapshot(state.regArray, state.j);
-    EXPECT_EQ(state.regArray,
-              (RegSnapshot{entry("SOFTWARE\\A\\", "first", "1"), entry("SOFTWARE\\A\\", "second", "2")}));
-}
-
-TEST_F(RegistryWalkTest, KeyWithOnlySubkeysRecordsItsOwnEntryBeforeTheirs) {
-    reg.addValue(kLm, "S\\Parent\\Child", "v", kRegSz, "x");
-    EXPECT_EQ(collect(kLm, "S\\Parent"),
-              (RegSnapshot{entry("S\\Parent\\", "", ""), entry("S\\Parent\\Child\\", "v", "x")}));
-}
-
 TEST_F(RegistryWalkTest, EntriesArePreOrderInTheProvidersSubkeyOrder) {
     reg.addValue(kLm, "R", "r1", kRegSz, "a");
     reg.addValue(kLm, "R\\Zeta", "z1", kRegSz, "b");
@@ -92,24 +73,21 @@ TEST_F(RegistryWalkTest, EntriesArePreOrderInTheProvidersSubkeyOrder) {
                                  }));
 }
 
-TEST_F(RegistryWalkTest, ValuelessKeyGrowsTheSnapshotOnlyWhenItIsFull) {
-    reg.addKey(kLm, "V\\One");
-    walkUntrimmed(kLm, "V");
-    EXPECT_EQ(state.j, 2);
-    EXPECT_EQ(state.regArray.size(), 2u);
-}
-
-TEST_F(RegistryWalkTest, ValuelessKeysUseTheSurplusOfEarlierGrowth) {
+TEST_F(RegistryWalkTest, KeyWithValuesGrowsTheSnapshotByTheirCountPlusOneAndValuelessKeysOnlyWhenFull) {
     reg.addValue(kLm, "G", "a", kRegSz, "1");
     reg.addValue(kLm, "G", "b", kRegSz, "2");
-    reg.addKey(kLm, "G\\Empty");
+    for (const char* key : {"G\\E1", "G\\E2", "G\\E3"}) reg.addKey(kLm, key);
     reg.addValue(kLm, "G\\Three", "c", kRegSz, "3");
+    size_t afterG = 0;
+    yielder.at[2] = [&] { afterG = state.regArray.size(); };
     walkUntrimmed(kLm, "G");
-    // 1 + (2 + 1) for G; the empty key fits in G's surplus; 1 more + 2 for Three.
-    EXPECT_EQ(state.j, 4);
-    EXPECT_EQ(state.regArray.size(), 6u);
+    // 1 + (2 + 1) for G; E1 and E2 fit in its surplus, E3 adds one; then 1 + 1 for Three.
+    EXPECT_EQ(afterG, 4u);
+    EXPECT_EQ(state.j, 6);
+    EXPECT_EQ(state.regArray.size(), 7u);
     trimSnapshot(state.regArray, state.j);
-    EXPECT_EQ(keyNames(state.regArray), (std::vector<std::string>{"G\\", "G\\", "G\\Empty\\", "G\\Three\\"}));
+    EXPECT_EQ(keyNames(state.regArray),
+              (std::vector<std::string>{"G\\", "G\\", "G\\E1\\", "G\\E2\\", "G\\E3\\", "G\\Three\\"}));
 }
 
 TEST_F(RegistryWalkTest, MissingStartKeyYieldsExactlyOneEmptyEntry) {
@@ -147,28 +125,20 @@ TEST_F(RegistryWalkTest, DefaultValueEnumeratedWithTheOthersIsRecordedByItsEmpty
     EXPECT_EQ(collect(kLm, "D"), (RegSnapshot{entry("D\\", "", "default text"), entry("D\\", "n", "5")}));
 }
 
-TEST_F(RegistryWalkTest, ValuesAreRenderedByTheirType) {
+TEST_F(RegistryWalkTest, ValuesAreRenderedByTheirTypeAndFailedReadsKeepTheValueWithEmptyData) {
     reg.addValue(kLm, "T", "sz", kRegSz, "text");
     reg.addValue(kLm, "T", "expand", kRegExpandSz, "%SystemRoot%");
     reg.addBinary(kLm, "T", "bin", {0, 15});
     reg.addDword(kLm, "T", "dword", 4294967295u);
     reg.addMultiString(kLm, "T", "multi", {"only"});
     reg.addValue(kLm, "T", "qword", 11, "ignored");
-    EXPECT_EQ(collect(kLm, "T"), (RegSnapshot{
-                                     entry("T\\", "sz", "text"),
-                                     entry("T\\", "expand", "%SystemRoot%"),
-                                     entry("T\\", "bin", "00,0F"),
-                                     entry("T\\", "dword", "4294967295"),
-                                     entry("T\\", "multi", "only"),
-                                     entry("T\\", "qword", ""),
-                                 }));
-}
-
-TEST_F(RegistryWalkTest, FailedReadsStillRecordTheValueWithEmptyData) {
-    reg.addValue(kLm, "F", "good", kRegSz, "kept");
-    reg.addValue(kLm, "F", "bad", kRegSz, "lost");
-    reg.failRead(kLm, "F", "bad");
-    EXPECT_EQ(collect(kLm, "F"), (RegSnapshot{entry("F\\", "good", "kept"), entry("F\\", "bad", "")}));
+    reg.addValue(kLm, "T", "bad", kRegSz, "lost");
+    reg.failRead(kLm, "T", "bad");
+    EXPECT_EQ(
+        collect(kLm, "T"),
+        (RegSnapshot{entry("T\\", "sz", "text"), entry("T\\", "expand", "%SystemRoot%"),
+                     entry("T\\", "bin", "00,0F"), entry("T\\", "dword", "4294967295"),
+                     entry("T\\", "multi", "only"), entry("T\\", "qword", ""), entry("T\\", "bad", "")}));
 }
 
 // A provider whose reads throw: the walk passes over them as failed reads.
@@ -260,73 +230,36 @@ TEST_F(RegistryWalkTest, ExceptionsAndTheOwnSettingsKeyExcludeWholeSubtrees) {
     for (const char* key :
          {"Software\\Marrowby", "Software\\Marrowby\\Deep", "Software\\MarrowbyTools", "Software\\X"})
         reg.addValue(kCu, key, "v", kRegSz, "x");
-    const std::string lm = "HKEY_LOCAL_MACHINE", cu = "HKEY_CURRENT_USER";
+    const std::string lm = "HKEY_LOCAL_MACHINE", cu = "HKEY_CURRENT_USER", a = "SOFTWARE\\A", b = a + "\\B";
     const std::vector<std::string> allOfA = {"SOFTWARE\\A\\", "SOFTWARE\\A\\B\\", "SOFTWARE\\A\\B\\C\\",
                                              "SOFTWARE\\A\\D\\"};
-    const std::vector<std::string> belowRoot = {"\\", "Software\\", "Software\\MarrowbyTools\\",
-                                                "Software\\X\\"};
+    const std::vector<std::string> belowSw = {"Software\\", "Software\\MarrowbyTools\\", "Software\\X\\"};
+    std::vector<std::string> belowRoot = belowSw;
+    belowRoot.insert(belowRoot.begin(), "\\");
+    // clang-format off
     const ExceptionCase cases[] = {
-        {"exception excludes the whole subtree",
-         kLm,
-         "SOFTWARE\\A",
-         {{}, {lm, "SOFTWARE\\A\\B"}},
-         {"SOFTWARE\\A\\", "SOFTWARE\\A\\D\\"}},
-        {"exception applies only to its own hive",
-         kHiveClassesRoot,
-         "SOFTWARE\\A",
-         {{}, {lm, "SOFTWARE\\A\\B"}},
+        {"exception excludes the whole subtree", kLm, a, {{}, {lm, b}}, {allOfA[0], allOfA[3]}},
+        {"exception applies only to its own hive", kHiveClassesRoot, a, {{}, {lm, b}}, allOfA},
+        {"unknown hive names never match", kLm, a, {{}, {"HKLM", b}, {"hkey_local_machine", b}, {"", b}},
          allOfA},
-        {"unknown hive names never match",
-         kLm,
-         "SOFTWARE\\A",
-         {{}, {"HKLM", "SOFTWARE\\A\\B"}, {"hkey_local_machine", "SOFTWARE\\A\\B"}, {"", "SOFTWARE\\A\\B"}},
-         allOfA},
-        {"paths match exactly and with case",
-         kLm,
-         "SOFTWARE\\A",
-         {{},
-          {lm, "software\\a\\b"},
-          {lm, "SOFTWARE\\A\\B\\"},
-          {lm, "SOFTWARE\\A\\B "},
-          {lm, "SOFTWARE\\A\\"}},
-         allOfA},
-        {"element zero is not an exception", kLm, "SOFTWARE\\A", {{lm, "SOFTWARE\\A\\B"}}, allOfA},
-        {"the start key is never tested",
-         kLm,
-         "SOFTWARE\\A",
-         {{}, {lm, "SOFTWARE\\A"}, {lm, "\\SOFTWARE\\A"}},
-         allOfA},
-        {"own key skipped below Software",
-         kCu,
-         "Software",
-         {{}},
-         {"Software\\", "Software\\MarrowbyTools\\", "Software\\X\\"}},
-        {"own key skipped with exceptions defined",
-         kCu,
-         "Software",
-         {{}, {cu, "Software\\Unrelated"}},
-         {"Software\\", "Software\\MarrowbyTools\\", "Software\\X\\"}},
-        {"own key comparison is case-sensitive",
-         kCu,
-         "SOFTWARE",
-         {{}},
-         {"SOFTWARE\\", "SOFTWARE\\Marrowby\\", "SOFTWARE\\Marrowby\\Deep\\", "SOFTWARE\\MarrowbyTools\\",
-          "SOFTWARE\\X\\"}},
-        {"own key as the start key is walked",
-         kCu,
-         "Software\\Marrowby",
-         {{}},
+        {"paths match exactly and with case", kLm, a,
+         {{}, {lm, "software\\a\\b"}, {lm, b + "\\"}, {lm, b + " "}, {lm, a + "\\"}}, allOfA},
+        {"element zero is not an exception", kLm, a, {{lm, b}}, allOfA},
+        {"the start key is never tested", kLm, a, {{}, {lm, a}, {lm, "\\" + a}}, allOfA},
+        {"own key skipped below Software", kCu, "Software", {{}}, belowSw},
+        {"own key skipped with other exceptions", kCu, "Software", {{}, {cu, "Software\\Other"}}, belowSw},
+        {"own key comparison is case-sensitive", kCu, "SOFTWARE", {{}}, {"SOFTWARE\\", "SOFTWARE\\Marrowby\\",
+         "SOFTWARE\\Marrowby\\Deep\\", "SOFTWARE\\MarrowbyTools\\", "SOFTWARE\\X\\"}},
+        {"own key as the start key is walked", kCu, "Software\\Marrowby", {{}},
          {"Software\\Marrowby\\", "Software\\Marrowby\\Deep\\"}},
         // Below an empty start path, children are tested as "\name", grandchildren by their plain path.
         {"own key skipped below an empty start path", kCu, "", {{}}, belowRoot},
         {"child of the empty path without its backslash", kCu, "", {{}, {cu, "Software"}}, belowRoot},
         {"child of the empty path with its backslash", kCu, "", {{}, {cu, "\\Software"}}, {"\\"}},
-        {"grandchild of the empty path by its plain path",
-         kCu,
-         "",
-         {{}, {cu, "Software\\X"}},
+        {"grandchild of the empty path by its plain path", kCu, "", {{}, {cu, "Software\\X"}},
          {"\\", "Software\\", "Software\\MarrowbyTools\\"}},
     };
+    // clang-format on
     for (const ExceptionCase& c : cases) {
         SCOPED_TRACE(c.name);
         state.RegExceptions = c.exceptions;
@@ -382,10 +315,8 @@ TEST_F(RegistryWalkTest, StopPressedAtTheThirdYieldRecordsNothingFromThatVisitOn
 TEST_F(RegistryWalkTest, StopBeforeTheFirstVisitRecordsNothing) {
     reg.addValue(kLm, "P", "p", kRegSz, "1");
     yielder.at[1] = [&] { state.StopDetect = true; };
-    walkUntrimmed(kLm, "P");
+    EXPECT_EQ(collect(kLm, "P"), RegSnapshot(1));
     EXPECT_EQ(state.j, 0);
-    trimSnapshot(state.regArray, state.j);
-    EXPECT_EQ(state.regArray, RegSnapshot(1));
 }
 
 TEST_F(RegistryWalkTest, ExceptionsReplacedDuringAYieldApplyToLaterKeys) {
@@ -417,22 +348,15 @@ TEST_F(RegistryWalkTest, SnapshotReplacedDuringAYieldStillTakesTheLaterEntries) 
     EXPECT_EQ(state.regArray[7], entry("R\\Sub2\\", "", ""));
 }
 
-// ---- The caller's trim ----
+// ---- Helpers ----
 
-TEST(TrimSnapshot, CutsTheSurplusButNeverTheSingleEmptyElement) {
-    RegSnapshot s(6);
+TEST(RegistryWalkHelpers, TrimKeepsTheSingleEmptyElementAndPathsJoinWithOneSeparator) {
+    RegSnapshot s(6), grown(4);
     s[1].KeyName = "b\\";
     trimSnapshot(s, 2);
-    ASSERT_EQ(s.size(), 2u);
-    EXPECT_EQ(s[1].KeyName, "b\\");
-    trimSnapshot(s, 2);
-    EXPECT_EQ(s.size(), 2u);
-    RegSnapshot grown(4);
+    EXPECT_EQ(s, (RegSnapshot{RegEntry{}, entry("b\\", "", "")}));
     trimSnapshot(grown, 0);
     EXPECT_EQ(grown.size(), 4u);
-}
-
-TEST(RegistryWalkPath, JoinsWithASeparatorOnlyWhenBothPartsAreGiven) {
     EXPECT_EQ(registryWalkPath("A", "B"), "A\\B");
     EXPECT_EQ(registryWalkPath("A", ""), "A");
     EXPECT_EQ(registryWalkPath("", "B"), "B");
