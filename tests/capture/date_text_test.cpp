@@ -36,29 +36,24 @@ struct DateTextTest : ::testing::Test {
 
 TEST(CivilTime, BreaksDownKnownDates) {
     EXPECT_EQ(civilTime(0), (CivilTime{1601, 1, 1, 1, 0, 0, 0}));  // a Monday
-    const auto seconds = [](uint64_t ticks) { return static_cast<int64_t>(ticks / kTicksPerSecond); };
-    EXPECT_EQ(civilTime(seconds(fileTime(2000, 2, 29, 23, 59, 58))), (CivilTime{2000, 2, 29, 2, 23, 59, 58}));
-    EXPECT_EQ(civilTime(seconds(fileTime(2024, 5, 1, 12, 34, 56))), (CivilTime{2024, 5, 1, 3, 12, 34, 56}));
-    EXPECT_EQ(civilTime(seconds(fileTime(1970, 1, 1))), (CivilTime{1970, 1, 1, 4, 0, 0, 0}));
-    EXPECT_EQ(civilTime(seconds(fileTime(2100, 3, 1, 0, 0, 1))), (CivilTime{2100, 3, 1, 1, 0, 0, 1}));
+    for (const CivilTime& t : {CivilTime{2000, 2, 29, 2, 23, 59, 58}, CivilTime{2024, 5, 1, 3, 12, 34, 56},
+                               CivilTime{1970, 1, 1, 4, 0, 0, 0}, CivilTime{2100, 3, 1, 1, 0, 0, 1}}) {
+        const uint64_t ticks = fileTime(t.year, t.month, t.day, t.hour, t.minute, t.second);
+        EXPECT_EQ(civilTime(static_cast<int64_t>(ticks / kTicksPerSecond)), t) << t.year;
+    }
 }
 
-TEST_F(DateTextTest, TextIsLocalShortDateBlankAndLongTime) {
-    EXPECT_EQ(cache.text(fileTime(2024, 5, 1, 12, 34, 56)), "D2024-05-01 T14:34:56");
-    // Local time crosses into the next day.
-    EXPECT_EQ(cache.text(fileTime(2024, 12, 31, 23, 0, 1)), "D2025-01-01 T01:00:01");
-}
-
-TEST_F(DateTextTest, LocalMidnightGivesTheDateAlone) {
-    EXPECT_EQ(cache.text(fileTime(2024, 5, 1, 22, 0, 0)), "D2024-05-02");
-    // UTC midnight is not local midnight.
-    EXPECT_EQ(cache.text(fileTime(2024, 5, 2, 0, 0, 0)), "D2024-05-02 T02:00:00");
-}
-
-TEST_F(DateTextTest, SubSecondTicksDoNotChangeTheText) {
-    const uint64_t t = fileTime(2024, 5, 1, 12, 34, 56);
-    EXPECT_EQ(cache.text(t + 9'999'999), cache.text(t));
-    EXPECT_EQ(cache.text(fileTime(2024, 5, 1, 22, 0, 0) + 5), "D2024-05-02");
+// Local short date, a blank and the long time; local midnight gives the date alone.
+TEST_F(DateTextTest, TextIsTheLocalDateAndTimeOfTheWholeSecond) {
+    const std::pair<uint64_t, const char*> cases[] = {
+        {fileTime(2024, 5, 1, 12, 34, 56), "D2024-05-01 T14:34:56"},
+        {fileTime(2024, 5, 1, 12, 34, 56) + 9'999'999, "D2024-05-01 T14:34:56"},
+        {fileTime(2024, 12, 31, 23, 0, 1), "D2025-01-01 T01:00:01"},  // into the next day
+        {fileTime(2024, 5, 1, 22, 0, 0), "D2024-05-02"},
+        {fileTime(2024, 5, 1, 22, 0, 0) + 5, "D2024-05-02"},
+        {fileTime(2024, 5, 2, 0, 0, 0), "D2024-05-02 T02:00:00"},  // UTC midnight is not local midnight
+    };
+    for (const auto& [utc, text] : cases) EXPECT_EQ(cache.text(utc), text) << text;
 }
 
 TEST_F(DateTextTest, FormatsEachDayAndEachSecondOfTheDayOnce) {
@@ -93,37 +88,30 @@ TEST_F(DateTextTest, OffsetSwitchInsideAQuarterHourIsExactOnBothSides) {
     EXPECT_EQ(cache.text(fileTime(2024, 3, 31, 1, 20, 0)), "D2024-03-31 T03:20:00");
 }
 
-TEST_F(DateTextTest, ConversionFailurePassesThroughAndIsNotCached) {
+TEST_F(DateTextTest, ConversionAndFormatterFailuresPassThroughAndAreNotCached) {
     int failures = 2;
     offsetAt = [&failures](uint64_t) -> int64_t {
-        if (failures > 0) {
-            --failures;
-            throw std::runtime_error("cannot convert");
-        }
+        if (failures-- > 0) throw std::runtime_error("cannot convert");
         return 0;
     };
     const uint64_t t = fileTime(2024, 5, 1, 12, 0, 1);
     EXPECT_THROW(cache.text(t), std::runtime_error);
     EXPECT_THROW(cache.text(t), std::runtime_error);
     EXPECT_EQ(cache.text(t), "D2024-05-01 T12:00:01");
-}
 
-TEST(DateTextCacheFormatters, FormatterFailurePassesThroughAndIsRetried) {
-    int dateFailures = 1;
-    int timeFailures = 1;
-    DateTextCache cache([](uint64_t utc) { return static_cast<int64_t>(utc); },
-                        [&](const CivilTime& t) {
-                            if (dateFailures-- > 0) throw std::runtime_error("no date");
-                            return iso(t, false);
-                        },
-                        [&](const CivilTime& t) {
-                            if (timeFailures-- > 0) throw std::runtime_error("no time");
-                            return iso(t, true);
-                        });
-    const uint64_t t = fileTime(2024, 5, 1, 12, 0, 1);
-    EXPECT_THROW(cache.text(t), std::runtime_error);
-    EXPECT_THROW(cache.text(t), std::runtime_error);
-    EXPECT_EQ(cache.text(t), "2024-05-01 12:00:01");
+    int dateFailures = 1, timeFailures = 1;
+    DateTextCache failing([](uint64_t utc) { return static_cast<int64_t>(utc); },
+                          [&](const CivilTime& c) {
+                              if (dateFailures-- > 0) throw std::runtime_error("no date");
+                              return iso(c, false);
+                          },
+                          [&](const CivilTime& c) {
+                              if (timeFailures-- > 0) throw std::runtime_error("no time");
+                              return iso(c, true);
+                          });
+    EXPECT_THROW(failing.text(t), std::runtime_error);
+    EXPECT_THROW(failing.text(t), std::runtime_error);
+    EXPECT_EQ(failing.text(t), "2024-05-01 12:00:01");
 }
 
 TEST_F(DateTextTest, NegativeLocalTimeIsAFailureNotADate) {
