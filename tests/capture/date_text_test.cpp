@@ -88,7 +88,7 @@ TEST_F(DateTextTest, OffsetSwitchInsideAQuarterHourIsExactOnBothSides) {
     EXPECT_EQ(cache.text(fileTime(2024, 3, 31, 1, 20, 0)), "D2024-03-31 T03:20:00");
 }
 
-TEST_F(DateTextTest, ConversionAndFormatterFailuresPassThroughAndAreNotCached) {
+TEST_F(DateTextTest, ConversionAndFormatterFailuresPassThroughUncachedAndNegativeLocalTimeFails) {
     int failures = 2;
     offsetAt = [&failures](uint64_t) -> int64_t {
         if (failures-- > 0) throw std::runtime_error("cannot convert");
@@ -112,10 +112,7 @@ TEST_F(DateTextTest, ConversionAndFormatterFailuresPassThroughAndAreNotCached) {
     EXPECT_THROW(failing.text(t), std::runtime_error);
     EXPECT_THROW(failing.text(t), std::runtime_error);
     EXPECT_EQ(failing.text(t), "2024-05-01 12:00:01");
-}
-
-TEST_F(DateTextTest, NegativeLocalTimeIsAFailureNotADate) {
-    offsetAt = [](uint64_t) { return -2 * kHour; };
+    offsetAt = [](uint64_t) { return -2 * kHour; };  // a local time before 1601 is no date
     EXPECT_THROW(cache.text(fileTime(1601, 1, 1, 0, 30, 0)), Failure);
 }
 

@@ -78,49 +78,27 @@ TEST_F(FileFinderTest, RecordsAFoldersFilesBeforeItsSubfoldersWhateverTheirAttri
     fs.addFolder("C:\\Data\\empty");
     fs.addFile("C:\\Data\\sub1\\w.txt");
     fs.addFile("C:\\Data\\sub2\\c.txt");
-
     scan("C:\\Data\\");
-
     EXPECT_THAT(recorded(),
                 ElementsAre("C:\\Data\\b.txt", "C:\\Data\\a.txt", "C:\\Data\\sub1\\x.txt",
                             "C:\\Data\\sub1\\w.txt", "C:\\Data\\sub2\\c.txt", "C:\\Data\\sub2\\y\\z.txt"));
     EXPECT_EQ(state.StartFileList[0], FileSnapshotEntry{});
-    EXPECT_EQ(state.FinishFileList.size(), 1u);
     // Six files and the four folders that "*.*" also matches.
     EXPECT_EQ(finished, std::make_pair(clsFileFind::DirExSuccess, 10));
     EXPECT_THAT(folders, ElementsAre("C:\\Data", "C:\\Data\\sub1", "C:\\Data\\sub2", "C:\\Data\\sub2\\y",
                                      "C:\\Data\\empty"));
-}
-
-TEST_F(FileFinderTest, FinalScanFillsTheFinishList) {
-    fs.addFile("C:\\Data\\a.txt");
-    state.StartFileListBoolean = false;
-
+    state.StartFileListBoolean = false;  // the final scan fills the other list
     scan("C:\\Data\\");
-
-    EXPECT_THAT(recorded(state.FinishFileList), ElementsAre("C:\\Data\\a.txt"));
-    EXPECT_EQ(state.StartFileList.size(), 1u);
+    EXPECT_EQ(recorded(state.FinishFileList), recorded());
 }
 
 TEST_F(FileFinderTest, WithoutRecursionOnlyTheStartFolderIsRead) {
     fs.addFile("C:\\Data\\a.txt");
     fs.addFile("C:\\Data\\sub\\b.txt");
-
     finder.SearchFile("C:\\Data\\", false);
-
     EXPECT_THAT(recorded(), ElementsAre("C:\\Data\\a.txt"));
     EXPECT_FALSE(finder.RecursiveSearch());
     EXPECT_EQ(std::count(fs.listed.begin(), fs.listed.end(), "C:\\Data\\sub\\"), 0);
-}
-
-TEST_F(FileFinderTest, PathsOfMoreThan260CharactersAreScanned) {
-    std::string deep = "C:\\Long";
-    while (deep.size() < 300) deep += "\\" + std::string(40, 'd');
-    fs.addFile(deep + "\\file.txt");
-
-    scan("C:\\Long\\");
-
-    EXPECT_THAT(recorded(), ElementsAre(deep + "\\file.txt"));
 }
 
 // --- the start path ---
@@ -159,9 +137,7 @@ TEST(FileFinderStartPath, IsSplitIntoTheFolderToWalkAndANamePattern) {
             rig.fs.addFile(f);
         rig.fs.addFolder("C:\\Empty");
         rig.fs.currentDirectory = "C:\\Work\\";
-
         rig.finder.SearchFile(c.path, true, c.caseSensitive);
-
         EXPECT_EQ(rig.finished, std::make_pair(c.flag, c.files));
         EXPECT_EQ(rig.folders.empty() ? "" : rig.folders.front(), c.firstFolder);
         EXPECT_EQ(rig.recorded(), c.recorded);
@@ -173,9 +149,7 @@ TEST_F(FileFinderTest, EmptyPathGivesPathNameNotValidAndLeavesTheOtherFields) {
     fs.addFile("C:\\Data\\a.txt");
     finder.SearchFile("C:\\Data\\", false, true);
     ASSERT_EQ(finder.Files(), 1);
-
     finder.SearchFile("", true, false);
-
     EXPECT_EQ(finished, std::make_pair(clsFileFind::PathNameNotValid, 1));
     EXPECT_TRUE(finder.CaseSensitive());
     EXPECT_FALSE(finder.RecursiveSearch());
@@ -191,9 +165,7 @@ TEST_F(FileFinderTest, FileExceptionExcludesOnlyTheExactCaseSensitivePath) {
     addException("C:\\Data\\skip.txt", "File");
     addException("C:\\Data\\other.txt", "File");  // differs in case only
     addException("C:\\Data\\keep", "File");       // a prefix is no match
-
     scan("C:\\Data\\");
-
     EXPECT_THAT(recorded(), ElementsAre("C:\\Data\\keep.txt", "C:\\Data\\Other.txt"));
     EXPECT_EQ(finder.Files(), 3);  // counted before the exception test
 }
@@ -221,9 +193,7 @@ TEST(FileFinderFolderExceptions, CoverEveryFolderPathTheyPrefix) {
         for (const std::string& folder : all) rig.fs.addFile(folder + "\\f");
         rig.state.FileExceptions = std::vector<FileException>(1);
         for (const auto& e : c.exceptions) rig.state.FileExceptions.push_back(e);
-
         rig.scan(c.start);
-
         EXPECT_EQ(rig.folders, c.folders);
         std::vector<std::string> files;
         for (const std::string& folder : c.folders) files.push_back(folder + "\\f");
@@ -246,9 +216,7 @@ TEST_F(FileFinderTest, ExceptionsAndTargetListAreReadAfreshAfterEveryYield) {
         state.StartFileList = FileSnapshot(1);
         state.StartFileList.shrink_to_fit();
     };
-
     scan("C:\\Data\\");
-
     EXPECT_THAT(recorded(), ElementsAre("C:\\Data\\sub1\\b.txt", "C:\\Data\\sub2\\c.txt"));
 }
 
@@ -285,9 +253,7 @@ TEST(FileFinderStop, StopEndsTheWalkBeforeTheNextFolderAndStopSearchAtTheNextChe
                 else
                     rig.state.StopDetect = true;
             };
-
         rig.scan("C:\\S\\");
-
         EXPECT_EQ(rig.recorded(), c.recorded);
         EXPECT_EQ(rig.finished, std::make_pair(c.flag, c.files));
         EXPECT_EQ(rig.yielder.count, c.yields);  // and so no folder is listed after the stop
@@ -299,59 +265,46 @@ TEST(FileFinderStop, StopEndsTheWalkBeforeTheNextFolderAndStopSearchAtTheNextChe
 
 // --- the walk's limits and failures ---
 
-TEST_F(FileFinderTest, MoreThan32760SubfoldersAreAllVisited) {
+TEST_F(FileFinderTest, MoreThan32760SubfoldersAndPathsOfMoreThan260CharactersAreWalked) {
     constexpr int kFolders = 32'770;
     fs.addFolder("C:\\Big");
     for (int i = 0; i < kFolders; ++i) fs.addFolder("C:\\Big\\d" + std::to_string(i));
     fs.addFile("C:\\Big\\d0\\first.txt");
-    fs.addFile("C:\\Big\\d32769\\last.txt");
-
+    std::string deep = "C:\\Big\\d32769";
+    size_t levels = 0;
+    for (; deep.size() < 300; ++levels) deep += "\\" + std::string(40, 'd');
+    fs.addFile(deep + "\\last.txt");
     scan("C:\\Big\\");
-
-    EXPECT_EQ(folders.size(), static_cast<size_t>(kFolders + 1));
-    EXPECT_THAT(recorded(), ElementsAre("C:\\Big\\d0\\first.txt", "C:\\Big\\d32769\\last.txt"));
+    EXPECT_EQ(folders.size(), kFolders + 1 + levels);
+    EXPECT_THAT(recorded(), ElementsAre("C:\\Big\\d0\\first.txt", deep + "\\last.txt"));
     EXPECT_EQ(finished->first, clsFileFind::DirExSuccess);
 }
 
-TEST_F(FileFinderTest, ReparsePointFolderIsNeitherEnteredNorRecorded) {
-    fs.addFolder("C:\\Data\\loop", kAttrReparsePoint);
-    fs.addFile("C:\\Data\\loop\\inside.txt");
-    fs.addFile("C:\\Data\\real\\f.txt");
-    fs.addFile("C:\\Data\\linked.txt", 0, kDefaultFileTime, kAttrReparsePoint);  // a file link is a file
-
-    scan("C:\\Data\\");
-
-    EXPECT_THAT(recorded(), ElementsAre("C:\\Data\\linked.txt", "C:\\Data\\real\\f.txt"));
-    EXPECT_EQ(std::count(fs.listed.begin(), fs.listed.end(), "C:\\Data\\loop\\"), 0);
-    EXPECT_EQ(finder.Files(), 4);  // loop, real, linked.txt, f.txt
-}
-
-TEST_F(FileFinderTest, EachFolderIsListedOnceAndClosedBeforeItsSubfolders) {
+// Each folder is listed once, and closed before anything below it is read. A folder link may lead
+// back up the tree: it is neither entered nor recorded (a file link is a file). A folder that cannot
+// be listed gives nothing, unreported, and the walk goes on.
+TEST_F(FileFinderTest, WalkListsEachRealFolderOnceAndPassesOverLinksAndLockedFolders) {
     fs.addFile("C:\\Data\\a.txt");
     fs.addFile("C:\\Data\\s1\\b.txt");
     fs.addFile("C:\\Data\\s1\\t\\c.txt");
+    fs.addFolder("C:\\Data\\loop", kAttrReparsePoint);
+    fs.addFile("C:\\Data\\loop\\inside.txt");
+    fs.addFile("C:\\Data\\linked.txt", 0, kDefaultFileTime, kAttrReparsePoint);
+    fs.addFile("C:\\Data\\locked\\secret.txt");
+    fs.setUnlistable("C:\\Data\\locked");
     fs.addFile("C:\\Data\\s2\\d.txt");
-
     scan("C:\\Data\\");
-
+    EXPECT_THAT(recorded(), ElementsAre("C:\\Data\\a.txt", "C:\\Data\\linked.txt", "C:\\Data\\s1\\b.txt",
+                                        "C:\\Data\\s1\\t\\c.txt", "C:\\Data\\s2\\d.txt"));
     // The start folder once more for the start-path split, which reads one entry.
     EXPECT_THAT(fs.listed, ElementsAre("C:\\Data\\", "C:\\Data\\", "C:\\Data\\s1\\", "C:\\Data\\s1\\t\\",
-                                       "C:\\Data\\s2\\"));
+                                       "C:\\Data\\locked\\", "C:\\Data\\s2\\"));
     EXPECT_EQ(fs.maxOpenListings, 1);
     EXPECT_EQ(fs.openListings, 0);
-}
-
-TEST_F(FileFinderTest, UnlistableFolderGivesNothingAndTheWalkGoesOn) {
-    fs.addFile("C:\\Data\\locked\\secret.txt");
-    fs.addFile("C:\\Data\\open\\f.txt");
-    fs.setUnlistable("C:\\Data\\locked");
-
-    scan("C:\\Data\\");
-
-    EXPECT_THAT(recorded(), ElementsAre("C:\\Data\\open\\f.txt"));
-    EXPECT_THAT(folders, ElementsAre("C:\\Data", "C:\\Data\\locked", "C:\\Data\\open"));
+    EXPECT_THAT(folders, ElementsAre("C:\\Data", "C:\\Data\\s1", "C:\\Data\\s1\\t", "C:\\Data\\locked",
+                                     "C:\\Data\\s2"));
     EXPECT_TRUE(prompt.calls.empty());
-    EXPECT_EQ(finished->first, clsFileFind::DirExSuccess);
+    EXPECT_EQ(finished, std::make_pair(clsFileFind::DirExSuccess, 10));  // the link folder is counted
 }
 
 TEST_F(FileFinderTest, DateIsTheSourcesTextAndAnUnreadableOneIsReportedAndLeftEmpty) {
@@ -361,9 +314,7 @@ TEST_F(FileFinderTest, DateIsTheSourcesTextAndAnUnreadableOneIsReportedAndLeftEm
     fs.addFile("C:\\Data\\sub\\c.txt", 0, good);
     fs.failModifiedTextFor(bad);
     view.keepStatusHistory = true;
-
     scan("C:\\Data\\");
-
     ASSERT_EQ(state.StartFileList.size(), 4u);
     EXPECT_EQ(state.StartFileList[2].Filepath, "C:\\Data\\vanished.txt");
     EXPECT_EQ(state.StartFileList[2].ModifiedDate, "");
