@@ -54,21 +54,18 @@ public:
         return s;
     }
 
-    // Mostly the first snapshot with a few edits, so that matches are common.
+    // Mostly the first snapshot with a few edits (erase, insert, new data), so that matches are common.
     RegSnapshot finalRegSnapshot(const RegSnapshot& first) {
         if (chance(30)) return regSnapshot();
         RegSnapshot s = first;
         for (size_t n = upTo(3); n > 0; --n) {
-            switch (upTo(3)) {
-                case 0:
-                    if (!s.empty()) s.erase(s.begin() + static_cast<std::ptrdiff_t>(upTo(s.size() - 1)));
-                    break;
-                case 1:
-                    s.insert(s.begin() + static_cast<std::ptrdiff_t>(upTo(s.size())), regEntry());
-                    break;
-                default:
-                    if (!s.empty()) s[upTo(s.size() - 1)].ValueData = oneOf(data());
-            }
+            const size_t edit = upTo(3), at = upTo(s.size());
+            if (edit == 1)
+                s.insert(s.begin() + static_cast<std::ptrdiff_t>(at), regEntry());
+            else if (at < s.size() && edit == 0)
+                s.erase(s.begin() + static_cast<std::ptrdiff_t>(at));
+            else if (at < s.size())
+                s[at].ValueData = oneOf(data());
         }
         return s;
     }
@@ -104,12 +101,9 @@ void drawCase(Draw& draw, Case& c) {
     c.state.FilterList = {draw.chance(20) ? "x" : ""};
     for (size_t n = draw.upTo(3); n > 0; --n) c.state.FilterList.push_back(draw.oneOf(Draw::data()));
     DetectionSwitches& sw = c.state.switches;
-    sw.chkNewRegSetting = draw.switchValue();
-    sw.chkDeleteRegSetting = draw.switchValue();
-    sw.chkEditedRegSetting = draw.switchValue();
-    sw.chkNewFilesSetting = draw.switchValue();
-    sw.chkDeleteFilesSetting = draw.switchValue();
-    sw.chkModifiedFilesSetting = draw.switchValue();
+    for (int16_t* v : {&sw.chkNewRegSetting, &sw.chkDeleteRegSetting, &sw.chkEditedRegSetting,
+                       &sw.chkNewFilesSetting, &sw.chkDeleteFilesSetting, &sw.chkModifiedFilesSetting})
+        *v = draw.switchValue();
     c.registryTicked = draw.chance(85);
     for (const auto& f : c.state.FinishFileList) {
         if (draw.chance(60)) c.files.sizes[f.Filepath] = draw.upTo(5000);

@@ -5,6 +5,7 @@
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "tests/app/size_only_source.h"
@@ -17,12 +18,12 @@ using testing::ScriptedPrompt;
 using testing::ScriptedView;
 using testing::ScriptedYielder;
 using testing::SizeOnlySource;
+using Rows = std::vector<ResultRow>;
 
 // Remembers every progress maximum and value, not only the last ones.
 class RecordingView : public ScriptedView {
 public:
-    std::vector<int64_t> maxHistory;
-    std::vector<int64_t> valueHistory;
+    std::vector<int64_t> maxHistory, valueHistory;
     void setProgressMax(int64_t m) override {
         ScriptedView::setProgressMax(m);
         maxHistory.push_back(m);
@@ -36,24 +37,18 @@ public:
 class ChangeDetection : public ::testing::Test {
 protected:
     ChangeDetection() {
-        state.switches.chkDeleteRegSetting = 1;
-        state.switches.chkDeleteFilesSetting = 1;
-        view.keepStatusHistory = true;
-        view.cmdDetectChangesEnabled = true;
+        state.switches.chkDeleteRegSetting = state.switches.chkDeleteFilesSetting = 1;
+        view.keepStatusHistory = view.cmdDetectChangesEnabled = true;
     }
-
     void detect() {
+        for (auto& l : view.lists) l.clear();
         DetectionContext ctx{state, view, yielder, files, prompt};
         Detect_Click(ctx);
     }
-    std::vector<ResultRow>& rows(ListId id) { return view.list(id); }
-    size_t totalRows() {
-        size_t n = 0;
-        for (auto& l : view.lists) n += l.size();
-        return n;
-    }
-    void finalFiles(FileSnapshot files) {
-        state.FinishFileList = std::move(files);
+    Rows& rows(ListId id) { return view.list(id); }
+    void setFiles(FileSnapshot first, FileSnapshot final) {
+        state.StartFileList = std::move(first);
+        state.FinishFileList = std::move(final);
         state.FinishFileScanRan = true;
     }
 
@@ -65,34 +60,15 @@ protected:
 };
 
 const RegEntry kKey{"HKEY_LOCAL_MACHINE\\SOFTWARE\\Acme\\", "", ""};
-const RegEntry kPath{"HKEY_LOCAL_MACHINE\\SOFTWARE\\Acme\\", "Path", "C:\\Acme"};
-const RegEntry kVersion{"HKEY_LOCAL_MACHINE\\SOFTWARE\\Acme\\", "Version", "1.0"};
-
-ResultRow row(const RegEntry& e) {
-    return {e.KeyName, e.ValueName, e.ValueData};
-}
-
-using Rows = std::vector<ResultRow>;
+const RegEntry kPath{kKey.KeyName, "Path", "C:\\Acme"}, kPath2{kKey.KeyName, "Path", "D:\\Acme"};
+const RegEntry kVersion{kKey.KeyName, "Version", "1.0"}, kVersion2{kKey.KeyName, "Version", "2.0"};
+const RegEntry kOldDefault{kKey.KeyName, "", "old default"}, kNewDefault{kKey.KeyName, "", "new default"};
+const RegEntry kEmpty{kKey.KeyName, "Empty", ""};
 
 Rows rowsOf(std::initializer_list<RegEntry> entries) {
     Rows out;
-    for (const RegEntry& e : entries) out.push_back(row(e));
+    for (const RegEntry& e : entries) out.push_back({e.KeyName, e.ValueName, e.ValueData});
     return out;
-}
-
-// --- registry passes ---
-
-TEST_F(ChangeDetection, IdenticalSnapshotsGiveNoRowsButStillTheClosingBox) {
-    state.regArray = state.regArray2 = {kKey, kPath, kVersion};
-    state.StartFileList = {{}, {"C:\\a.txt", "01/02/2026 10:00:00"}};
-    finalFiles(state.StartFileList);
-    detect();
-    EXPECT_EQ(totalRows(), 0u);
-    ASSERT_EQ(prompt.calls.size(), 1u);
-    EXPECT_EQ(prompt.calls[0].text, "Detection done");
-    EXPECT_EQ(prompt.calls[0].title, "Done");
-    EXPECT_EQ(prompt.calls[0].buttons, Buttons::Ok);
-    EXPECT_EQ(prompt.calls[0].icon, Icon::Information);
 }
 
 struct RegistryCase {
@@ -101,116 +77,43 @@ struct RegistryCase {
     Rows added, edited, deleted;
     std::vector<std::string> filter = {};
     int16_t newSw = 1, editedSw = 1, deleteSw = 1;
+    bool ticked = true;
 };
 
 TEST_F(ChangeDetection, RegistryPassesFindNewEditedAndDeletedEntries) {
-    const RegEntry v2{kVersion.KeyName, "Version", "2.0"};
-    const RegEntry p2{kPath.KeyName, "Path", "D:\\Acme"};
-    const RegEntry oldDefault{kKey.KeyName, "", "old default"}, newDefault{kKey.KeyName, "", "new default"};
-    const RegEntry empty{kKey.KeyName, "Empty", ""};
+    // clang-format off
     const RegistryCase cases[] = {
-        {"value only in the final snapshot is new",
-         {kKey, kPath},
-         {kKey, kPath, kVersion},
-         rowsOf({kVersion}),
-         {},
-         {}},
-        {"deleted value keeps its old data",
-         {kKey, kPath, kVersion},
-         {kKey, kVersion},
-         {},
-         {},
-         rowsOf({kPath})},
-        {"edited value: new data edited, old data deleted",
-         {kKey, kVersion},
-         {kKey, v2},
-         {},
-         rowsOf({v2}),
-         rowsOf({kVersion})},
-        {"changed default of a valueless key is edited, never deleted",
-         {oldDefault},
-         {newDefault},
-         {},
-         rowsOf({newDefault}),
-         {}},
-        {"the first entry of the same name decides", {kVersion, v2}, {v2}, {}, rowsOf({v2}), {}, {}, 1, 1, 0},
+        {"identical snapshots give no rows", {kKey, kPath, kVersion}, {kKey, kPath, kVersion}, {}, {}, {}},
+        {"value only in the final snapshot is new", {kKey, kPath}, {kKey, kPath, kVersion}, rowsOf({kVersion}), {}, {}},
+        {"deleted value keeps its old data", {kKey, kPath, kVersion}, {kKey, kVersion}, {}, {}, rowsOf({kPath})},
+        {"edited value: new data edited, old data deleted", {kKey, kVersion}, {kKey, kVersion2}, {}, rowsOf({kVersion2}), rowsOf({kVersion})},
+        {"changed default of a valueless key is edited, never deleted", {kOldDefault}, {kNewDefault}, {}, rowsOf({kNewDefault}), {}},
+        {"the first entry of the same name decides", {kVersion, kVersion2}, {kVersion2}, {}, rowsOf({kVersion2}), {}, {}, 1, 1, 0},
         {"filtered new data gives no row", {kKey}, {kKey, kPath}, {}, {}, {}, {"", "C:\\Acme"}},
-        {"filter matches exactly and with case",
-         {kKey},
-         {kKey, kPath},
-         rowsOf({kPath}),
-         {},
-         {},
-         {"", "c:\\acme", "C:\\Acm"}},
-        {"old data filtered, new not: edited only",
-         {kKey, kPath},
-         {kKey, p2},
-         {},
-         rowsOf({p2}),
-         {},
-         {"", "C:\\Acme"}},
-        {"element zero of the filter list filters nothing",
-         {kKey},
-         {kKey, empty},
-         rowsOf({empty}),
-         {},
-         {},
-         {"", "something"}},
-        {"new entries listed when only the edited switch is on",
-         {kKey},
-         {kKey, kPath},
-         rowsOf({kPath}),
-         {},
-         {},
-         {},
-         0,
-         1,
-         1},
-        {"edited switch off suppresses edited rows only",
-         {kKey, kPath},
-         {kKey, p2, kVersion},
-         rowsOf({kVersion}),
-         {},
-         {},
-         {},
-         1,
-         0,
-         0},
-        {"only the deletion pass runs when new and edited are off",
-         {kKey, kPath},
-         {kKey, p2, kVersion},
-         {},
-         {},
-         rowsOf({kPath}),
-         {},
-         0,
-         0,
-         1},
+        {"filtered old data is not deleted", {kKey, kPath}, {kKey}, {}, {}, {}, {"", "C:\\Acme"}},
+        {"filter matches exactly and with case", {kKey}, {kKey, kPath}, rowsOf({kPath}), {}, {}, {"", "c:\\acme", "C:\\Acm"}},
+        {"old data filtered, new not: edited only", {kKey, kPath}, {kKey, kPath2}, {}, rowsOf({kPath2}), {}, {"", "C:\\Acme"}},
+        {"element zero of the filter list filters nothing", {kKey}, {kKey, kEmpty}, rowsOf({kEmpty}), {}, {}, {"", "something"}},
+        {"new entries listed when only the edited switch is on", {kKey}, {kKey, kPath}, rowsOf({kPath}), {}, {}, {}, 0, 1, 1},
+        {"edited switch off suppresses edited rows only", {kKey, kPath}, {kKey, kPath2, kVersion}, rowsOf({kVersion}), {}, {}, {}, 1, 0, 0},
+        {"only the deletion pass runs when new and edited are off", {kKey, kPath}, {kKey, kPath2, kVersion}, {}, {}, rowsOf({kPath}), {}, 0, 0, 1},
         {"all registry switches off", {kKey, kPath}, {kKey, kVersion}, {}, {}, {}, {}, 0, 0, 0},
-        {"final snapshot of one entry is examined",
-         {kKey, kPath},
-         {kVersion},
-         rowsOf({kVersion}),
-         {},
-         rowsOf({kPath})},
-        {"first snapshot of one entry is examined",
-         {kPath},
-         {kKey, kVersion},
-         rowsOf({kKey, kVersion}),
-         {},
-         rowsOf({kPath})},
+        {"unticked registry box", {kKey, kPath}, {kKey, kVersion}, {}, {}, {}, {}, 1, 1, 1, false},
+        {"final snapshot of one entry is examined", {kKey, kPath}, {kVersion}, rowsOf({kVersion}), {}, rowsOf({kPath})},
+        {"first snapshot of one entry is examined", {kPath}, {kKey, kVersion}, rowsOf({kKey, kVersion}), {}, rowsOf({kPath})},
         {"never-filled first snapshot holds no entry", RegSnapshot(1), {kPath}, rowsOf({kPath}), {}, {}},
         {"never-filled final snapshot holds no entry", {kPath}, RegSnapshot(1), {}, {}, rowsOf({kPath})},
     };
+    // clang-format on
     for (const RegistryCase& c : cases) {
         SCOPED_TRACE(c.name);
-        for (auto& l : view.lists) l.clear();
         state.regArray = c.first;
         state.regArray2 = c.final;
         state.FilterList = c.filter;
         state.switches.chkNewRegSetting = c.newSw;
         state.switches.chkEditedRegSetting = c.editedSw;
         state.switches.chkDeleteRegSetting = c.deleteSw;
+        view.chkDetectRegistry = c.ticked;
         detect();
         EXPECT_EQ(rows(ListId::NewEntries), c.added);
         EXPECT_EQ(rows(ListId::EditedRegistry), c.edited);
@@ -218,26 +121,15 @@ TEST_F(ChangeDetection, RegistryPassesFindNewEditedAndDeletedEntries) {
     }
 }
 
-TEST_F(ChangeDetection, UntickedRegistryBoxGivesNoRegistryRows) {
-    view.chkDetectRegistry = false;
-    state.regArray = {kKey, kPath};
-    state.regArray2 = {kKey, kVersion};
-    state.StartFileList = {{}};
-    finalFiles({{}, {"C:\\new.txt", "d"}});
-    detect();
-    EXPECT_EQ(totalRows(), 1u);
-    EXPECT_EQ(rows(ListId::NewFiles).size(), 1u);
-}
-
 TEST_F(ChangeDetection, DetectionAppendsToListsAndChangesNoSnapshot) {
-    rows(ListId::NewEntries).push_back({"earlier", "row", ""});
     state.regArray = {kKey};
     state.regArray2 = {kKey, kPath};
-    state.StartFileList = {{}, {"C:\\a", "1"}};
-    finalFiles({{}, {"C:\\a", "2"}});
+    setFiles({{}, {"C:\\a", "1"}}, {{}, {"C:\\a", "2"}});
     const AppState before = state;
-    detect();
-    EXPECT_EQ(rows(ListId::NewEntries).size(), 2u);
+    rows(ListId::NewEntries).push_back({"earlier", "row", ""});
+    DetectionContext ctx{state, view, yielder, files, prompt};
+    Detect_Click(ctx);
+    EXPECT_EQ(rows(ListId::NewEntries), (Rows{{"earlier", "row", ""}, {kPath.KeyName, "Path", "C:\\Acme"}}));
     EXPECT_EQ(state.regArray, before.regArray);
     EXPECT_EQ(state.regArray2, before.regArray2);
     EXPECT_EQ(state.StartFileList, before.StartFileList);
@@ -246,22 +138,28 @@ TEST_F(ChangeDetection, DetectionAppendsToListsAndChangesNoSnapshot) {
 
 // --- file passes ---
 
-TEST_F(ChangeDetection, NewAndModifiedFilesCarryThePresentSizeAndTheFinalDate) {
-    state.StartFileList = {{}, {"C:\\app\\old.dll", "01/01/2026 08:00:00"}, {"C:\\app\\same.txt", "x"}};
-    finalFiles({{},
-                {"C:\\app\\old.dll", "02/01/2026 09:30:00"},
-                {"C:\\app\\same.txt", "x"},
-                {"C:\\app\\new.exe", "n"}});
-    files.sizes = {{"C:\\app\\old.dll", 4096}, {"C:\\app\\new.exe", 12345678901ULL}};
+TEST_F(ChangeDetection, NewAndModifiedFilesCarryThePresentSizeOrNoneAndTheFinalDate) {
+    setFiles(
+        {{}, {"C:\\app\\old.dll", "01/01/2026 08:00:00"}, {"C:\\app\\same.txt", "x"}, {"C:\\locked.db", "1"}},
+        {{},
+         {"C:\\app\\old.dll", "02/01/2026 09:30:00"},
+         {"C:\\app\\same.txt", "x"},
+         {"C:\\app\\new.exe", "n"},
+         {"C:\\vanished.tmp", "d"},
+         {"C:\\locked.db", "2"}});
+    files.sizes = {{"C:\\app\\old.dll", 4096}, {"C:\\app\\new.exe", 12345678901ULL}, {"C:\\locked.db", 7}};
+    files.failing.insert("C:\\locked.db");
     detect();
-    EXPECT_EQ(rows(ListId::ModifiedFiles), (Rows{{"C:\\app\\old.dll", "4096", "02/01/2026 09:30:00"}}));
-    EXPECT_EQ(rows(ListId::NewFiles), (Rows{{"C:\\app\\new.exe", "12345678901", "n"}}));
+    EXPECT_EQ(rows(ListId::ModifiedFiles),
+              (Rows{{"C:\\app\\old.dll", "4096", "02/01/2026 09:30:00"}, {"C:\\locked.db", "", "2"}}));
+    EXPECT_EQ(rows(ListId::NewFiles),
+              (Rows{{"C:\\app\\new.exe", "12345678901", "n"}, {"C:\\vanished.tmp", "", "d"}}));
     EXPECT_TRUE(rows(ListId::DeletedFiles).empty());
+    EXPECT_EQ(prompt.calls.size(), 1u);
 }
 
 TEST_F(ChangeDetection, SizeIsReadWhenTheRowIsMade) {
-    state.StartFileList = {{}};
-    finalFiles({{}, {"C:\\grows.log", "d"}});
+    setFiles({{}}, {{}, {"C:\\grows.log", "d"}});
     files.sizes["C:\\grows.log"] = 10;
     // The file grows while detection runs, before its step.
     yielder.at[1] = [&] { files.sizes["C:\\grows.log"] = 2048; };
@@ -270,65 +168,30 @@ TEST_F(ChangeDetection, SizeIsReadWhenTheRowIsMade) {
     EXPECT_EQ(files.measured, std::vector<std::string>{"C:\\grows.log"});
 }
 
-TEST_F(ChangeDetection, FileThatCannotBeMeasuredKeepsItsRowWithAnEmptySize) {
-    state.StartFileList = {{}, {"C:\\locked.db", "1"}};
-    finalFiles({{}, {"C:\\vanished.tmp", "d"}, {"C:\\locked.db", "2"}});
-    files.failing.insert("C:\\locked.db");
-    detect();
-    EXPECT_EQ(rows(ListId::NewFiles), (Rows{{"C:\\vanished.tmp", "", "d"}}));
-    EXPECT_EQ(rows(ListId::ModifiedFiles), (Rows{{"C:\\locked.db", "", "2"}}));
-    EXPECT_EQ(prompt.calls.size(), 1u);
-}
-
 struct FileCase {
     const char* name;
     FileSnapshot first;
     std::optional<FileSnapshot> final;  // none: no final file scan ran
     Rows added, modified, deleted;
-    int16_t deleteSw = 1;
+    int16_t sw = 1;
 };
 
 TEST_F(ChangeDetection, FilePassesFindNewModifiedAndDeletedFiles) {
+    // The new and modified switches gate only the collection, not detection.
+    // clang-format off
     const FileCase cases[] = {
-        {"unchanged date is not reported",
-         {{}, {"C:\\c.bin", "same"}},
-         FileSnapshot{{}, {"C:\\c.bin", "same"}},
-         {},
-         {},
-         {}},
-        {"path differing only in case is new, the old one deleted",
-         {{}, {"C:\\App\\Read.me", "d"}},
-         FileSnapshot{{}, {"C:\\app\\read.me", "d"}},
-         {{"C:\\app\\read.me", "", "d"}},
-         {},
-         {{"C:\\App\\Read.me", "", ""}}},
-        // The new and modified switches gate only the collection, not detection.
-        {"delete switch off gives no deleted rows",
-         {{}, {"C:\\gone", "d"}, {"C:\\changed", "1"}},
-         FileSnapshot{{}, {"C:\\changed", "2"}, {"C:\\new", "n"}},
-         {{"C:\\new", "", "n"}},
-         {{"C:\\changed", "", "2"}},
-         {},
-         0},
-        {"empty final scan: every first file deleted",
-         {{}, {"C:\\a", "1"}, {"C:\\b", "2"}},
-         FileSnapshot{{}},
-         {},
-         {},
-         {{"C:\\a", "", ""}, {"C:\\b", "", ""}}},
+        {"unchanged date is not reported", {{}, {"C:\\c.bin", "same"}}, FileSnapshot{{}, {"C:\\c.bin", "same"}}, {}, {}, {}},
+        {"path differing only in case is new, the old one deleted", {{}, {"C:\\App\\Read.me", "d"}}, FileSnapshot{{}, {"C:\\app\\read.me", "d"}}, {{"C:\\app\\read.me", "", "d"}}, {}, {{"C:\\App\\Read.me", "", ""}}},
+        {"delete switch off gives no deleted rows", {{}, {"C:\\gone", "d"}, {"C:\\changed", "1"}}, FileSnapshot{{}, {"C:\\changed", "2"}, {"C:\\new", "n"}}, {{"C:\\new", "", "n"}}, {{"C:\\changed", "", "2"}}, {}, 0},
+        {"empty final scan: every first file deleted", {{}, {"C:\\a", "1"}, {"C:\\b", "2"}}, FileSnapshot{{}}, {}, {}, {{"C:\\a", "", ""}, {"C:\\b", "", ""}}},
         {"empty final scan with delete switch off", {{}, {"C:\\a", "1"}}, FileSnapshot{{}}, {}, {}, {}, 0},
-        {"no final file scan gives no file rows",
-         {{}, {"C:\\a", "1"}, {"C:\\b", "2"}},
-         std::nullopt,
-         {},
-         {},
-         {}},
+        {"no final file scan gives no file rows", {{}, {"C:\\a", "1"}, {"C:\\b", "2"}}, std::nullopt, {}, {}, {}},
     };
+    // clang-format on
     for (const FileCase& c : cases) {
         SCOPED_TRACE(c.name);
-        for (auto& l : view.lists) l.clear();
-        state.switches.chkDeleteFilesSetting = c.deleteSw;
-        state.switches.chkNewFilesSetting = state.switches.chkModifiedFilesSetting = c.deleteSw;
+        state.switches.chkDeleteFilesSetting = state.switches.chkNewFilesSetting = c.sw;
+        state.switches.chkModifiedFilesSetting = c.sw;
         state.StartFileList = c.first;
         state.FinishFileList = c.final.value_or(FileSnapshot(1));
         state.FinishFileScanRan = c.final.has_value();
@@ -344,53 +207,42 @@ TEST_F(ChangeDetection, FilePassesFindNewModifiedAndDeletedFiles) {
 TEST_F(ChangeDetection, ProgressAndStatusFollowTheOuterSteps) {
     state.regArray = {kKey, kPath};
     state.regArray2 = {kKey, kPath, kVersion};
-    state.StartFileList = {{}, {"C:\\a", "1"}};
-    finalFiles({{}, {"C:\\a", "1"}, {"C:\\b", "1"}});
+    setFiles({{}, {"C:\\a", "1"}}, {{}, {"C:\\a", "1"}, {"C:\\b", "1"}});
     detect();
-    const std::string reg = kKey.KeyName;
-    EXPECT_EQ(view.statusHistory, (std::vector<std::string>{
-                                      "Checking for new/edited registry data... " + reg,
-                                      "Checking for new/edited registry data... " + reg,
-                                      "Checking for new/edited registry data... " + reg,
-                                      "Checking for deleted registry data " + reg,
-                                      "Checking for deleted registry data " + reg,
-                                      "Checking for new/edited files... C:\\a",
-                                      "Checking for new/edited files... C:\\b",
-                                      "Checking for deleted files ",
-                                      "Checking for deleted files C:\\a",
-                                      "",
-                                  }));
+    const std::string newReg = "Checking for new/edited registry data... " + kKey.KeyName;
+    const std::string delReg = "Checking for deleted registry data " + kKey.KeyName;
+    EXPECT_EQ(view.statusHistory,
+              (std::vector<std::string>{
+                  newReg, newReg, newReg, delReg, delReg, "Checking for new/edited files... C:\\a",
+                  "Checking for new/edited files... C:\\b", "Checking for deleted files ",
+                  "Checking for deleted files C:\\a", ""}));
     EXPECT_EQ(view.maxHistory, (std::vector<int64_t>{2, 1, 2, 1}));
     EXPECT_EQ(view.valueHistory, (std::vector<int64_t>{0, 0, 1, 2, 0, 1, 0, 1, 2, 0, 1, 0}));
     // One yield at the start and one per outer step, none per comparison.
     EXPECT_EQ(yielder.count, 1 + 3 + 2 + 2 + 2);
 }
 
-TEST_F(ChangeDetection, EndDisablesDetectAndClearsProgressAndStatusBeforeTheBox) {
-    state.regArray = {kKey};
-    state.regArray2 = {kKey, kPath};
+TEST_F(ChangeDetection, CommandsStayLockedUntilTheEndWhichDisablesDetectAndClearsProgressBeforeTheBox) {
+    state.regArray = {kKey, kPath};
+    state.regArray2 = {kKey, kVersion};
+    setFiles({{}, {"C:\\a", "1"}}, {{}, {"C:\\b", "1"}});
+    int lockedYields = 0;
+    yielder.every = [&](long) { lockedYields += view.commandsLocked ? 1 : 0; };
     prompt.onAsk = [&](const testing::PromptCall&) {
+        EXPECT_FALSE(view.commandsLocked);
         EXPECT_FALSE(view.cmdDetectChangesEnabled);
         EXPECT_EQ(view.progressValue, 0);
         EXPECT_EQ(view.status, "");
     };
     detect();
-    EXPECT_EQ(prompt.calls.size(), 1u);
-}
-
-TEST_F(ChangeDetection, CommandsAreLockedWhileDetectionRunsAndUnlockedBeforeTheBox) {
-    state.regArray = {kKey, kPath};
-    state.regArray2 = {kKey, kVersion};
-    state.StartFileList = {{}, {"C:\\a", "1"}};
-    finalFiles({{}, {"C:\\b", "1"}});
-    int lockedYields = 0;
-    yielder.every = [&](long) { lockedYields += view.commandsLocked ? 1 : 0; };
-    prompt.onAsk = [&](const testing::PromptCall&) { EXPECT_FALSE(view.commandsLocked); };
-    detect();
     EXPECT_EQ(lockedYields, yielder.count);
     EXPECT_GT(yielder.count, 1);
-    EXPECT_FALSE(view.commandsLocked);
     EXPECT_EQ(view.lockCalls, 2);
+    ASSERT_EQ(prompt.calls.size(), 1u);
+    EXPECT_EQ(prompt.calls[0].text, "Detection done");
+    EXPECT_EQ(prompt.calls[0].title, "Done");
+    EXPECT_EQ(prompt.calls[0].buttons, Buttons::Ok);
+    EXPECT_EQ(prompt.calls[0].icon, Icon::Information);
 }
 
 // A window whose unlock gives every command back the state it had when locked.
@@ -399,13 +251,16 @@ public:
     bool detectAtLock = false;
     void lockCommands(bool locked) override {
         RecordingView::lockCommands(locked);
-        if (locked) {
-            detectAtLock = cmdDetectChangesEnabled;
-            cmdDetectChangesEnabled = false;
-        } else {
+        if (locked)
+            detectAtLock = std::exchange(cmdDetectChangesEnabled, false);
+        else
             cmdDetectChangesEnabled = detectAtLock;
-        }
     }
+};
+
+class ThrowingView : public ScriptedView {
+public:
+    void appendRow(ListId, ResultRow) override { throw std::runtime_error("list view failed"); }
 };
 
 TEST(ChangeDetectionEnd, DetectStaysDisabledWhenUnlockingRestoresTheCommands) {
@@ -419,11 +274,6 @@ TEST(ChangeDetectionEnd, DetectStaysDisabledWhenUnlockingRestoresTheCommands) {
     Detect_Click(ctx);
     EXPECT_FALSE(view.cmdDetectChangesEnabled);
 }
-
-class ThrowingView : public ScriptedView {
-public:
-    void appendRow(ListId, ResultRow) override { throw std::runtime_error("list view failed"); }
-};
 
 TEST(ChangeDetectionEnd, AThrowingViewLeavesTheCommandsUnlocked) {
     AppState state;

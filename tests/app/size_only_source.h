@@ -4,8 +4,6 @@
 // fileSize throw, as a locked or unreadable file may.
 #include <cstdint>
 #include <map>
-#include <memory>
-#include <optional>
 #include <set>
 #include <stdexcept>
 #include <string>
@@ -29,8 +27,7 @@ public:
         measured.push_back(path);
         if (failing.contains(path)) throw std::runtime_error("Permission denied");
         auto it = sizes.find(path);
-        if (it == sizes.end()) return std::nullopt;
-        return it->second;
+        return it == sizes.end() ? std::nullopt : std::optional<uint64_t>(it->second);
     }
 };
 

@@ -2,61 +2,61 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
 namespace qv {
 namespace {
 
+using HashOf = std::function<uint64_t(const std::string&)>;
+
+void insertAll(FirstIndexTable& table, const std::vector<std::string>& keys, const HashOf& hash) {
+    for (size_t k = 0; k < keys.size(); ++k)
+        table.insertFirst(hash(keys[k]), k, [&](size_t s) { return keys[s] == keys[k]; });
+}
+
+std::optional<size_t> lookup(FirstIndexTable& table, const std::vector<std::string>& keys, const HashOf& hash,
+                             const std::string& key) {
+    return table.find(hash(key), [&](size_t s) { return s < keys.size() && keys[s] == key; });
+}
+
 // Every key under one hash: the table must fall back on the key comparison
 // and walk the probe run, wrapping past the end of its slot array.
 TEST(FirstIndexTable, KeepsTheFirstIndexOfEachKeyWhenAllHashesCollide) {
     const std::vector<std::string> keys = {"a", "b", "a", "c", "b", "d"};
+    const HashOf sameHash = [](const std::string&) {
+        return uint64_t{15};
+    };  // the last slot of the smallest table
     FirstIndexTable table(keys.size());
-    const uint64_t sameHash = 15;  // the last slot of the smallest table
-    for (size_t k = 0; k < keys.size(); ++k) {
-        table.insertFirst(sameHash, k, [&](size_t s) { return keys[s] == keys[k]; });
-    }
-    auto lookup = [&](const std::string& key) {
-        return table.find(sameHash, [&](size_t s) { return keys[s] == key; });
-    };
-    EXPECT_EQ(lookup("a"), 0u);
-    EXPECT_EQ(lookup("b"), 1u);
-    EXPECT_EQ(lookup("c"), 3u);
-    EXPECT_EQ(lookup("d"), 5u);
-    EXPECT_FALSE(lookup("e").has_value());
+    insertAll(table, keys, sameHash);
+    EXPECT_EQ(lookup(table, keys, sameHash, "a"), 0u);
+    EXPECT_EQ(lookup(table, keys, sameHash, "b"), 1u);
+    EXPECT_EQ(lookup(table, keys, sameHash, "c"), 3u);
+    EXPECT_EQ(lookup(table, keys, sameHash, "d"), 5u);
+    EXPECT_FALSE(lookup(table, keys, sameHash, "e").has_value());
 }
 
 TEST(FirstIndexTable, FindsEveryKeyOfALargeSnapshot) {
     std::vector<std::string> keys;
     for (int k = 0; k < 5000; ++k) keys.push_back("HKLM\\Key" + std::to_string(k % 3000) + "\\");
     FirstIndexTable table(keys.size());
-    for (size_t k = 0; k < keys.size(); ++k) {
-        table.insertFirst(hashText(keys[k]), k, [&](size_t s) { return keys[s] == keys[k]; });
-    }
-    for (size_t k = 0; k < keys.size(); ++k) {
-        auto found = table.find(hashText(keys[k]), [&](size_t s) { return keys[s] == keys[k]; });
-        ASSERT_TRUE(found.has_value());
-        EXPECT_EQ(*found, k % 3000);
-    }
-    EXPECT_FALSE(
-        table.find(hashText("HKLM\\Key3000\\"), [&](size_t s) { return keys[s] == "HKLM\\Key3000\\"; }));
+    insertAll(table, keys, hashText);
+    for (size_t k = 0; k < keys.size(); ++k) ASSERT_EQ(lookup(table, keys, hashText, keys[k]), k % 3000);
+    EXPECT_FALSE(lookup(table, keys, hashText, "HKLM\\Key3000\\"));
 }
 
 TEST(FirstIndexTable, ResetForgetsEveryKeyAndKeepsWorkingAtAnotherSize) {
-    const std::vector<std::string> big = {"a", "b", "c", "d", "e", "f", "g", "h", "i", "j"};
+    const std::vector<std::string> big = {"a", "b", "c", "d", "e", "f", "g", "h", "i", "j"},
+                                   small = {"j", "a"};
     FirstIndexTable table(big.size());
-    for (size_t k = 0; k < big.size(); ++k) {
-        table.insertFirst(hashText(big[k]), k, [&](size_t s) { return big[s] == big[k]; });
-    }
-    const std::vector<std::string> small = {"j", "a"};
+    insertAll(table, big, hashText);
     table.reset(small.size());
-    EXPECT_FALSE(table.find(hashText("b"), [&](size_t s) { return s < small.size() && small[s] == "b"; }));
-    for (size_t k = 0; k < small.size(); ++k) {
-        table.insertFirst(hashText(small[k]), k, [&](size_t s) { return small[s] == small[k]; });
-    }
-    EXPECT_EQ(table.find(hashText("a"), [&](size_t s) { return small[s] == "a"; }), 1u);
-    EXPECT_EQ(table.find(hashText("j"), [&](size_t s) { return small[s] == "j"; }), 0u);
+    EXPECT_FALSE(lookup(table, small, hashText, "b"));
+    insertAll(table, small, hashText);
+    EXPECT_EQ(lookup(table, small, hashText, "a"), 1u);
+    EXPECT_EQ(lookup(table, small, hashText, "j"), 0u);
 }
 
 }  // namespace

@@ -20,6 +20,17 @@ using testing::ScriptedView;
 using testing::ScriptedYielder;
 
 const std::string kSep = "\r\n\t\t\t\t\t\t";
+
+// The bytes of a value as stored: the object's own, or its first `size` bytes.
+template <class T>
+std::vector<BYTE> bytesOf(const T& value, size_t size = sizeof(T)) {
+    const BYTE* first = reinterpret_cast<const BYTE*>(&value);
+    return {first, first + size};
+}
+// Text with its terminator, as programs normally store it.
+std::vector<BYTE> textBytes(const std::wstring& text) {
+    return bytesOf(*text.c_str(), (text.size() + 1) * sizeof(wchar_t));
+}
 const std::wstring kUnicodeName = L"Gr\u00fc\u00dfe \u65e5\u672c";
 
 // A key created for the test, with typed writers.
@@ -43,9 +54,9 @@ public:
                                  static_cast<DWORD>(bytes)),
                   ERROR_SUCCESS);
     }
-    // Text with its terminator, as programs normally store it.
     void text(const std::wstring& name, DWORD type, const std::wstring& value) {
-        raw(name, type, value.c_str(), (value.size() + 1) * sizeof(wchar_t));
+        const std::vector<BYTE> bytes = textBytes(value);
+        raw(name, type, bytes.data(), bytes.size());
     }
     void dword(const std::wstring& name, DWORD value) { raw(name, REG_DWORD, &value, sizeof value); }
 
@@ -115,72 +126,59 @@ protected:
         SetEnvironmentVariableW(L"QUORVEL_TEST_DIR", L"C:\\qv");
         expected_ = ExpectedKey{};
         TestKey root(HKEY_CURRENT_USER, rootPath());
-        auto& v = expected_.values;
-
         // Each value with the data the walk must record for it.
-        auto raw = [&](const std::wstring& name, DWORD type, const void* data, size_t bytes, std::string e) {
-            root.raw(name, type, data, bytes);
-            v[name] = std::move(e);
-        };
-        auto text = [&](const std::wstring& name, DWORD type, const std::wstring& value, std::string e) {
-            root.text(name, type, value);
-            v[name] = std::move(e);
-        };
-        text(L"Text", REG_SZ, L"hello world", "hello world");
-        text(L"Expand", REG_EXPAND_SZ, L"%QUORVEL_TEST_DIR%\\bin;%QUORVEL_UNSET_VARIABLE%",
-             "C:\\qv\\bin;%QUORVEL_UNSET_VARIABLE%");
-        text(L"ExpandPlain", REG_EXPAND_SZ, L"no variables", "no variables");
-        text(kUnicodeName, REG_SZ, L"Wert \u2713 \u5024", "Wert \u2713 \u5024");
-        text(L"EmptyString", REG_SZ, L"", "");
-        text(L"LongText", REG_SZ, std::wstring(5000, L'L'), std::string(5000, 'L'));
-        const BYTE bytes[] = {1, 10, 255};
-        raw(L"Bin", REG_BINARY, bytes, sizeof bytes, "01,0A,FF");
-        raw(L"BinEmpty", REG_BINARY, nullptr, 0, "");
         std::vector<BYTE> huge(100000);
         for (size_t i = 0; i < huge.size(); ++i) huge[i] = static_cast<BYTE>(i * 7);
-        raw(L"BinHuge", REG_BINARY, huge.data(), huge.size(),
-            renderBinary(std::vector<uint8_t>(huge.begin(), huge.end())));
-        const DWORD zero = 0, max = 0xFFFFFFFFu;
-        raw(L"DwordZero", REG_DWORD, &zero, sizeof zero, "0");
-        raw(L"DwordMax", REG_DWORD, &max, sizeof max, "4294967295");
-        const WORD shortNumber = 7;
-        raw(L"DwordShort", REG_DWORD, &shortNumber, sizeof shortNumber, "");
-        const wchar_t multi[] = L"one\0two\0three\0";  // the literal adds the final NUL
-        raw(L"Multi", REG_MULTI_SZ, multi, sizeof multi, "one" + kSep + "two" + kSep + "three");
-        const wchar_t multiOne[] = L"only\0";
-        raw(L"MultiOne", REG_MULTI_SZ, multiOne, sizeof multiOne, "only");
-        const wchar_t multiGap[] = L"first\0\0second\0";
-        raw(L"MultiEmptyString", REG_MULTI_SZ, multiGap, sizeof multiGap, "first");
-        raw(L"MultiNothing", REG_MULTI_SZ, L"", sizeof(wchar_t), "");
-        const wchar_t multiOpen[] = {L'a', 0, L'b'};
-        raw(L"MultiUnterminated", REG_MULTI_SZ, multiOpen, sizeof multiOpen, "a" + kSep + "b");
-        const ULONGLONG qword = 0x0123456789ABCDEFull;
-        raw(L"Qword", REG_QWORD, &qword, sizeof qword, "");
-        raw(L"None", REG_NONE, bytes, sizeof bytes, "");
-        raw(L"NoTerminator", REG_SZ, L"abc", 3 * sizeof(wchar_t), "abc");
-        raw(L"EmbeddedNul", REG_SZ, L"ab\0cd", 6 * sizeof(wchar_t), "ab");
-        raw(L"OddSize", REG_SZ, L"xyz", 5, "xy");
+        const struct {
+            std::wstring name;
+            DWORD type;
+            std::vector<BYTE> data;
+            std::string expected;
+        } values[] = {
+            // clang-format off
+            {L"Text", REG_SZ, textBytes(L"hello world"), "hello world"},
+            {L"Expand", REG_EXPAND_SZ, textBytes(L"%QUORVEL_TEST_DIR%\\bin;%QUORVEL_UNSET_VARIABLE%"), "C:\\qv\\bin;%QUORVEL_UNSET_VARIABLE%"},
+            {L"ExpandPlain", REG_EXPAND_SZ, textBytes(L"no variables"), "no variables"},
+            {kUnicodeName, REG_SZ, textBytes(L"Wert \u2713 \u5024"), "Wert \u2713 \u5024"},
+            {L"EmptyString", REG_SZ, textBytes(L""), ""},
+            {L"LongText", REG_SZ, textBytes(std::wstring(5000, L'L')), std::string(5000, 'L')},
+            {L"Bin", REG_BINARY, {1, 10, 255}, "01,0A,FF"},
+            {L"BinEmpty", REG_BINARY, {}, ""},
+            {L"BinHuge", REG_BINARY, huge, renderBinary(std::vector<uint8_t>(huge.begin(), huge.end()))},
+            {L"DwordZero", REG_DWORD, bytesOf(DWORD{0}), "0"},
+            {L"DwordMax", REG_DWORD, bytesOf(DWORD{0xFFFFFFFFu}), "4294967295"},
+            {L"DwordShort", REG_DWORD, bytesOf(WORD{7}), ""},
+            {L"Multi", REG_MULTI_SZ, bytesOf(L"one\0two\0three\0"), "one" + kSep + "two" + kSep + "three"},  // the literal adds the final NUL
+            {L"MultiOne", REG_MULTI_SZ, bytesOf(L"only\0"), "only"},
+            {L"MultiEmptyString", REG_MULTI_SZ, bytesOf(L"first\0\0second\0"), "first"},
+            {L"MultiNothing", REG_MULTI_SZ, bytesOf(L""), ""},
+            {L"MultiUnterminated", REG_MULTI_SZ, bytesOf(L"a\0b", 3 * sizeof(wchar_t)), "a" + kSep + "b"},
+            {L"Qword", REG_QWORD, bytesOf(ULONGLONG{0x0123456789ABCDEFull}), ""},
+            {L"None", REG_NONE, {1, 10, 255}, ""},
+            {L"NoTerminator", REG_SZ, bytesOf(L"abc", 3 * sizeof(wchar_t)), "abc"},
+            {L"EmbeddedNul", REG_SZ, bytesOf(L"ab\0cd"), "ab"},
+            {L"OddSize", REG_SZ, bytesOf(L"xyz", 5), "xy"},
+            // clang-format on
+        };
+        for (const auto& v : values) {
+            root.raw(v.name, v.type, v.data.data(), v.data.size());
+            expected_.values[v.name] = v.expected;
+        }
 
         { TestKey empty(root.get(), L"Empty"); }
-        expected_.subkeys.push_back(ExpectedKey{L"Empty", {}, {}});
-
-        TestKey defaultOnly(root.get(), L"DefaultOnly");
+        TestKey defaultOnly(root.get(), L"DefaultOnly"), both(root.get(), L"DefaultAndNamed");
+        TestKey unicode(root.get(), kUnicodeName), parent(root.get(), L"Parent"),
+            child(parent.get(), L"Child");
         defaultOnly.text(L"", REG_SZ, L"the default");
-        expected_.subkeys.push_back(ExpectedKey{L"DefaultOnly", {{L"", "the default"}}, {}});
-
-        TestKey both(root.get(), L"DefaultAndNamed");
         both.text(L"", REG_SZ, L"d");
         both.dword(L"named", 12);
-        expected_.subkeys.push_back(ExpectedKey{L"DefaultAndNamed", {{L"", "d"}, {L"named", "12"}}, {}});
-
-        TestKey unicode(root.get(), kUnicodeName);
         unicode.text(L"v", REG_SZ, L"x");
-        expected_.subkeys.push_back(ExpectedKey{kUnicodeName, {{L"v", "x"}}, {}});
-
-        TestKey parent(root.get(), L"Parent");
-        TestKey child(parent.get(), L"Child");
         child.dword(L"n", 7);
-        expected_.subkeys.push_back(ExpectedKey{L"Parent", {}, {ExpectedKey{L"Child", {{L"n", "7"}}, {}}}});
+        expected_.subkeys = {{L"Empty", {}, {}},
+                             {L"DefaultOnly", {{L"", "the default"}}, {}},
+                             {L"DefaultAndNamed", {{L"", "d"}, {L"named", "12"}}, {}},
+                             {kUnicodeName, {{L"v", "x"}}, {}},
+                             {L"Parent", {}, {{L"Child", {{L"n", "7"}}, {}}}}};
     }
 
     static void TearDownTestSuite() {
@@ -226,12 +224,22 @@ TEST_F(Win32RegistryProviderTest, MissingStartKeyGivesOneEmptyEntry) {
     EXPECT_EQ(collect(missing), (RegSnapshot{RegEntry{missing + "\\", "", ""}}));
 }
 
-TEST_F(Win32RegistryProviderTest, ReadsWithoutAnEnumerationAskTheRegistry) {
+TEST_F(Win32RegistryProviderTest,
+       DirectReadsAskTheRegistryWhateverTheSpellingAndListTheDefaultByItsEmptyName) {
     auto oreg = source.connect();
     const std::string key = rootPathUtf8() + "\\";
     std::string text;
     EXPECT_TRUE(oreg->GetStringValue(kHiveCurrentUser, key, "Text", text));
     EXPECT_EQ(text, "hello world");
+    std::vector<std::string> names;
+    std::vector<uint32_t> types;
+    ASSERT_TRUE(oreg->EnumValues(kHiveCurrentUser, rootPathUtf8(), names, types));
+    text.clear();
+    EXPECT_TRUE(oreg->GetStringValue(kHiveCurrentUser, key, "TEXT", text));
+    EXPECT_EQ(text, "hello world");
+    ASSERT_TRUE(oreg->EnumValues(kHiveCurrentUser, key + "DefaultOnly\\", names, types));
+    EXPECT_EQ(names, std::vector<std::string>{""});
+    EXPECT_EQ(types, std::vector<uint32_t>{kRegSz});
     uint32_t number = 1;
     EXPECT_TRUE(oreg->GetDWORDValue(kHiveCurrentUser, rootPathUtf8(), "DwordMax", number));
     EXPECT_EQ(number, 0xFFFFFFFFu);
@@ -259,25 +267,6 @@ TEST_F(Win32RegistryProviderTest, ReadsOfTheWrongTypeOrMissingValuesFail) {
     EXPECT_FALSE(oreg->EnumKey(kHiveCurrentUser, key + "Absent", names));
     EXPECT_FALSE(oreg->EnumValues(kHiveCurrentUser, key + "Empty", names, types));
     EXPECT_FALSE(oreg->EnumKey(kHiveCurrentUser, key + "Empty", names));
-}
-
-TEST_F(Win32RegistryProviderTest, NameSpelledDifferentlyThanEnumeratedStillReads) {
-    auto oreg = source.connect();
-    std::vector<std::string> names;
-    std::vector<uint32_t> types;
-    ASSERT_TRUE(oreg->EnumValues(kHiveCurrentUser, rootPathUtf8(), names, types));
-    std::string text;
-    EXPECT_TRUE(oreg->GetStringValue(kHiveCurrentUser, rootPathUtf8() + "\\", "TEXT", text));
-    EXPECT_EQ(text, "hello world");
-}
-
-TEST_F(Win32RegistryProviderTest, EnumerationListsTheDefaultValueByItsEmptyName) {
-    auto oreg = source.connect();
-    std::vector<std::string> names;
-    std::vector<uint32_t> types;
-    ASSERT_TRUE(oreg->EnumValues(kHiveCurrentUser, rootPathUtf8() + "\\DefaultOnly\\", names, types));
-    EXPECT_EQ(names, std::vector<std::string>{""});
-    EXPECT_EQ(types, std::vector<uint32_t>{kRegSz});
 }
 
 TEST_F(Win32RegistryProviderTest, ExpansionAgreesWithTheSystemsOwn) {

@@ -38,15 +38,9 @@ std::string keyOf(const std::string& path) {
     return key;
 }
 
-// Where the share name of a UNC key ends (npos when it is not one).
-size_t shareEnd(const std::string& key) {
-    if (!key.starts_with("\\\\")) return std::string::npos;
-    const size_t server = key.find('\\', 2);
-    return server == std::string::npos ? key.size() : std::min(key.find('\\', server + 1), key.size());
-}
-
+// A drive root ("C:\\") or a share ("\\\\SERVER\\SHARE"), the forms keyOf gives them.
 bool isRootKey(const std::string& key) {
-    return (key.size() == 3 && key[1] == ':') || shareEnd(key) == key.size();
+    return !key.empty() && rootLength(key) == key.size();
 }
 
 // The key of the folder holding `key`; "" for a root.
@@ -104,12 +98,6 @@ FakeFileSystem::Node* FakeFileSystem::find(const std::string& path) {
     return it == nodes_.end() ? nullptr : &it->second;
 }
 
-FakeFileSystem::Node& FakeFileSystem::ensureFolder(const std::string& key, const std::string& path) {
-    auto it = nodes_.find(key);
-    if (it != nodes_.end()) return it->second;
-    return addNode(path, kAttrDirectory);
-}
-
 FakeFileSystem::Node& FakeFileSystem::addNode(const std::string& path, uint32_t attributes) {
     const std::string key = keyOf(path);
     auto it = nodes_.find(key);
@@ -120,9 +108,8 @@ FakeFileSystem::Node& FakeFileSystem::addNode(const std::string& path, uint32_t 
     const std::string parentKey = parentKeyOf(key);
     if (!parentKey.empty()) {
         // The parent's path as written: the same length as its key.
-        std::string display = slashes(path);
-        if (display.size() > key.size()) display.resize(key.size());
-        ensureFolder(parentKey, display.substr(0, parentKey.size())).children.push_back(key);
+        if (!nodes_.contains(parentKey)) addNode(slashes(path).substr(0, parentKey.size()), kAttrDirectory);
+        nodes_[parentKey].children.push_back(key);
     }
     Node& node = nodes_[key];
     node.name = isRootKey(key) ? slashes(path) : lastName(path);

@@ -63,7 +63,6 @@ private:
         std::vector<std::string> children;  // keys, in the order added
     };
     Node* find(const std::string& path);
-    Node& ensureFolder(const std::string& key, const std::string& path);
     Node& addNode(const std::string& path, uint32_t attributes);
 
     std::map<std::string, Node> nodes_;  // by folded path without trailing backslash (roots keep theirs)

@@ -1,30 +1,10 @@
 #include "tests/support/fakes/fake_registry.h"
 
-#include <algorithm>
 #include <stdexcept>
-#include <unordered_map>
 
 #include "support/failure.h"
 
 namespace qv::testing {
-
-struct FakeRegistry::Value {
-    std::string name;
-    uint32_t type = 0;
-    std::string text;
-    std::vector<uint8_t> bytes;
-    uint32_t number = 0;
-    std::vector<std::string> strings;
-};
-
-struct FakeRegistry::Key {
-    std::string name;
-    std::vector<std::unique_ptr<Key>> subkeys;
-    std::vector<Value> values;
-    std::unordered_map<std::string, size_t> index;  // folded value name -> position
-    bool unreadable = false;
-};
-
 namespace {
 
 std::string folded(std::string_view text) {
@@ -34,56 +14,41 @@ std::string folded(std::string_view text) {
     return out;
 }
 
-bool sameName(std::string_view a, std::string_view b) {
-    return folded(a) == folded(b);
+// A trailing "\" names the same key; an empty component names none.
+bool validPath(std::string_view path) {
+    return !path.starts_with('\\') && !path.ends_with('\\') && path.find("\\\\") == std::string_view::npos;
 }
 
-// Path components; a trailing "\" names the same key, an empty component none.
-bool splitPath(std::string_view path, std::vector<std::string_view>& parts) {
+std::string_view withoutTrailingSlash(std::string_view path) {
     if (!path.empty() && path.back() == '\\') path.remove_suffix(1);
-    for (size_t start = 0; !path.empty();) {
-        const size_t end = path.find('\\', start);
-        const std::string_view part = path.substr(start, end == std::string_view::npos ? end : end - start);
-        if (part.empty()) return false;
-        parts.push_back(part);
-        if (end == std::string_view::npos) break;
-        start = end + 1;
-    }
-    return true;
+    return path;
 }
 
-std::string foldedKeyPath(std::string_view path) {
-    std::string p = folded(path);
-    if (!p.empty() && p.back() == '\\') p.pop_back();
-    return p;
+template <class T, class V>
+bool copyOut(const V* value, T V::*field, T& out) {
+    if (value) out = value->*field;
+    return value != nullptr;
 }
 
 }  // namespace
 
-FakeRegistry::FakeRegistry() = default;
-FakeRegistry::~FakeRegistry() = default;
-
 FakeRegistry::Key* FakeRegistry::find(int32_t hive, std::string_view path, bool create) {
-    std::vector<std::string_view> parts;
-    if (!splitPath(path, parts)) {
+    path = withoutTrailingSlash(path);
+    if (!validPath(path)) {
         if (create) throw std::invalid_argument("bad fake registry path");
         return nullptr;
     }
-    auto& root = hives_[hive];
-    if (!root && !create) return nullptr;
-    if (!root) root = std::make_unique<Key>();
-    Key* key = root.get();
-    for (std::string_view part : parts) {
-        auto it = std::find_if(key->subkeys.begin(), key->subkeys.end(),
-                               [&](const auto& k) { return sameName(k->name, part); });
-        if (it == key->subkeys.end()) {
-            if (!create) return nullptr;
-            key->subkeys.push_back(std::make_unique<Key>(Key{std::string(part), {}, {}, {}, false}));
-            it = std::prev(key->subkeys.end());
-        }
-        key = it->get();
+    const std::pair<int32_t, std::string> id{hive, folded(path)};
+    auto it = keys_.find(id);
+    if (it != keys_.end()) return &it->second;
+    if (!create) return nullptr;
+    if (!path.empty()) {
+        const size_t slash = path.rfind('\\');
+        const std::string_view parent = slash == std::string_view::npos ? "" : path.substr(0, slash);
+        find(hive, parent, true)
+            ->subkeys.emplace_back(path.substr(slash == std::string_view::npos ? 0 : slash + 1));
     }
-    return key;
+    return &keys_[id];
 }
 
 void FakeRegistry::addKey(int32_t hive, std::string_view path) {
@@ -119,7 +84,7 @@ void FakeRegistry::addMultiString(int32_t hive, std::string_view path, std::stri
 }
 
 void FakeRegistry::failRead(int32_t hive, std::string_view path, std::string_view name) {
-    failedReads_.emplace(hive, foldedKeyPath(path), folded(name));
+    failedReads_.emplace(hive, folded(withoutTrailingSlash(path)), folded(name));
 }
 
 void FakeRegistry::makeUnreadable(int32_t hive, std::string_view path) {
@@ -140,18 +105,17 @@ bool FakeRegistry::EnumValues(int32_t hive, const std::string& path, std::vector
 }
 
 bool FakeRegistry::EnumKey(int32_t hive, const std::string& path, std::vector<std::string>& names) {
-    names.clear();
     const Key* key = find(hive, path, false);
-    if (!key || key->unreadable || key->subkeys.empty()) return false;
-    for (const auto& k : key->subkeys) names.push_back(k->name);
-    return true;
+    names = key && !key->unreadable ? key->subkeys : std::vector<std::string>{};
+    return !names.empty();
 }
 
 const FakeRegistry::Value* FakeRegistry::readable(int32_t hive, const std::string& keyPath,
                                                   const std::string& name, uint32_t type) {
     ++readCalls;
     const Key* key = find(hive, keyPath, false);
-    if (!key || key->unreadable || failedReads_.count({hive, foldedKeyPath(keyPath), folded(name)}))
+    if (!key || key->unreadable ||
+        failedReads_.count({hive, folded(withoutTrailingSlash(keyPath)), folded(name)}))
         return nullptr;
     auto it = key->index.find(folded(name));
     if (it == key->index.end()) return nullptr;
@@ -161,37 +125,27 @@ const FakeRegistry::Value* FakeRegistry::readable(int32_t hive, const std::strin
 
 bool FakeRegistry::GetStringValue(int32_t hive, const std::string& key, const std::string& name,
                                   std::string& out) {
-    const Value* v = readable(hive, key, name, kRegSz);
-    if (v) out = v->text;
-    return v;
+    return copyOut(readable(hive, key, name, kRegSz), &Value::text, out);
 }
 
 bool FakeRegistry::GetExpandedStringValue(int32_t hive, const std::string& key, const std::string& name,
                                           std::string& out) {
-    const Value* v = readable(hive, key, name, kRegExpandSz);
-    if (v) out = v->text;
-    return v;
+    return copyOut(readable(hive, key, name, kRegExpandSz), &Value::text, out);
 }
 
 bool FakeRegistry::GetBinaryValue(int32_t hive, const std::string& key, const std::string& name,
                                   std::vector<uint8_t>& out) {
-    const Value* v = readable(hive, key, name, kRegBinary);
-    if (v) out = v->bytes;
-    return v;
+    return copyOut(readable(hive, key, name, kRegBinary), &Value::bytes, out);
 }
 
 bool FakeRegistry::GetDWORDValue(int32_t hive, const std::string& key, const std::string& name,
                                  uint32_t& out) {
-    const Value* v = readable(hive, key, name, kRegDword);
-    if (v) out = v->number;
-    return v;
+    return copyOut(readable(hive, key, name, kRegDword), &Value::number, out);
 }
 
 bool FakeRegistry::GetMultiStringValue(int32_t hive, const std::string& key, const std::string& name,
                                        std::vector<std::string>& out) {
-    const Value* v = readable(hive, key, name, kRegMultiSz);
-    if (v) out = v->strings;
-    return v;
+    return copyOut(readable(hive, key, name, kRegMultiSz), &Value::strings, out);
 }
 
 namespace {

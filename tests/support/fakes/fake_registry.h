@@ -11,6 +11,8 @@
 #include <string>
 #include <string_view>
 #include <tuple>
+#include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "app/snapshot_types.h"
@@ -27,9 +29,6 @@ namespace qv::testing {
 
 class FakeRegistry : public RegistryProvider {
 public:
-    FakeRegistry();
-    ~FakeRegistry() override;
-
     // Creates the key and any missing parents; the empty path is the hive itself.
     void addKey(int32_t hive, std::string_view path);
     // Adds (or replaces, keeping its place) a value; creates the key as needed.
@@ -61,15 +60,26 @@ public:
     bool GetMultiStringValue(int32_t hive, const std::string& key, const std::string& name,
                              std::vector<std::string>& out) override;
 
-    struct Value;
-    struct Key;
-
 private:
+    struct Value {
+        std::string name;
+        uint32_t type = 0;
+        std::string text;
+        std::vector<uint8_t> bytes;
+        uint32_t number = 0;
+        std::vector<std::string> strings;
+    };
+    struct Key {
+        std::vector<std::string> subkeys;  // names as added, in that order
+        std::vector<Value> values;
+        std::unordered_map<std::string, size_t> index;  // folded value name -> position in values
+        bool unreadable = false;
+    };
     Key* find(int32_t hive, std::string_view path, bool create);
     Value& putValue(int32_t hive, std::string_view path, std::string_view name, uint32_t type);
     const Value* readable(int32_t hive, const std::string& key, const std::string& name, uint32_t type);
 
-    std::map<int32_t, std::unique_ptr<Key>> hives_;
+    std::map<std::pair<int32_t, std::string>, Key> keys_;  // by hive and folded path without trailing "\"
     std::set<std::tuple<int32_t, std::string, std::string>> failedReads_;
 };
 
