@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "app/app_state.h"
+#include "app/message_pump_win.h"
 #include "capture/directory_source_win.h"
 #include "capture/file_finder.h"
 #include "support/error_report.h"
@@ -25,24 +26,6 @@ constexpr int kTopFolders = 50;
 constexpr int kSubFolders = 50;
 constexpr int kFilesPerFolder = 80;  // 200,000 files in 2,551 folders
 constexpr int kRounds = 5;
-
-// The window's yielder: a clock read per step, the message pump every 10 ms.
-class PumpingYielder : public qv::Yielder {
-public:
-    void yield() override {
-        const ULONGLONG now = GetTickCount64();
-        if (now - last_ < 10) return;
-        last_ = now;
-        MSG msg;
-        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&msg);
-            DispatchMessageW(&msg);
-        }
-    }
-
-private:
-    ULONGLONG last_ = GetTickCount64();
-};
 
 class StoredStatus : public qv::StatusSink {
 public:
@@ -133,7 +116,7 @@ struct OursResult {
 
 OursResult ourScan(const std::string& root, qv::AppState& state) {
     qv::Win32DirectorySource source;
-    PumpingYielder yielder;
+    qv::MessagePump yielder;  // the window's own pump: a clock read per step, a pump every 10 ms
     StoredStatus status;
     SilentPrompt prompt;
     qv::ErrorReporter reporter(prompt);

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "app/app_state.h"
+#include "app/message_pump_win.h"
 #include "capture/registry_provider_win.h"
 #include "capture/registry_walk.h"
 #include "support/utf.h"
@@ -171,27 +172,6 @@ struct BareWalker {
     }
 };
 
-// What the main window's yielder does: a clock read per step, the message
-// queue serviced every 10 ms.
-class WindowLikeYielder : public Yielder {
-public:
-    void yield() override {
-        const ULONGLONG now = GetTickCount64();
-        if (now - last_ < 10) return;
-        last_ = now;
-        MSG msg;
-        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&msg);
-            DispatchMessageW(&msg);
-        }
-        ++pumps;
-    }
-    long pumps = 0;
-
-private:
-    ULONGLONG last_ = GetTickCount64();
-};
-
 class StringStatus : public StatusSink {
 public:
     void setStatus(std::string_view text) override { text_.assign(text); }
@@ -211,7 +191,7 @@ struct OurRun {
 
 OurRun runOurs() {
     AppState state;
-    WindowLikeYielder yielder;
+    MessagePump yielder;  // the window's own pump: a clock read per step, a pump every 10 ms
     StringStatus status;
     const double start = seconds();
     Win32RegistryProviderSource source;
