@@ -54,7 +54,6 @@ void CollectionWorkflow::collect() {
         s_.view.setCollectCaption(kCollectData);
         return;
     }
-    if (collecting_) return;
     FlagScope busy(collecting_);
     if (caption == kCollectData) {
         firstCollection();
@@ -67,7 +66,9 @@ bool CollectionWorkflow::registryPhaseDue() const {
     return s_.view.registryTicked() && s_.state.switches.anyRegistry();
 }
 
-bool CollectionWorkflow::filePhaseDue() const { return s_.view.filesTicked() && s_.state.switches.anyFiles(); }
+bool CollectionWorkflow::filePhaseDue() const {
+    return s_.view.filesTicked() && s_.state.switches.anyFiles();
+}
 
 bool CollectionWorkflow::registryPhase(bool first) {
     AppState& st = s_.state;

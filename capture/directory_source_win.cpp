@@ -114,8 +114,7 @@ public:
         }
         pending_ = false;
         entry.name.clear();
-        appendUtf8(entry.name, std::u16string_view(reinterpret_cast<const char16_t*>(data_.cFileName),
-                                                   wcsnlen(data_.cFileName, MAX_PATH)));
+        appendUtf8(entry.name, std::wstring_view(data_.cFileName, wcsnlen(data_.cFileName, MAX_PATH)));
         entry.attributes = data_.dwFileAttributes;
         entry.lastWriteTime = ticksOf(data_.ftLastWriteTime);
         return true;

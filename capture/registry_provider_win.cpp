@@ -109,8 +109,7 @@ public:
             CachedValue value;
             value.type = type;
             value.nameOffset = valueNames_.size();
-            appendUtf8(valueNames_,
-                       std::u16string_view(reinterpret_cast<const char16_t*>(name_.data()), nameChars));
+            appendUtf8(valueNames_, std::wstring_view(name_.data(), nameChars));
             value.nameSize = valueNames_.size() - value.nameOffset;
             // Keep every value's data aligned for reading it as characters.
             valueData_.resize((valueData_.size() + 7) & ~static_cast<size_t>(7));
@@ -141,8 +140,7 @@ public:
             if (rc != ERROR_SUCCESS) break;
             retries = 0;
             ++index;
-            names.push_back(
-                toUtf8(std::u16string_view(reinterpret_cast<const char16_t*>(name_.data()), nameChars)));
+            names.push_back(toUtf8(std::wstring_view(name_.data(), nameChars)));
         }
         return !names.empty();
     }

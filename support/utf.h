@@ -24,4 +24,10 @@ inline std::wstring toWide(std::string_view text) {
 // Appends the UTF-8 form of `wide` to `out` without a temporary.
 void appendUtf8(std::string& out, std::u16string_view wide);
 
+#ifdef _WIN32
+inline void appendUtf8(std::string& out, std::wstring_view wide) {
+    appendUtf8(out, std::u16string_view(reinterpret_cast<const char16_t*>(wide.data()), wide.size()));
+}
+#endif
+
 }  // namespace qv
