@@ -1,8 +1,8 @@
 #include "app/application_win.h"
 
 #include "app/change_detection.h"
-#include "support/handler.h"
-#include "support/utf.h"
+#include "core/handler.h"
+#include "core/utf.h"
 
 namespace qv {
 

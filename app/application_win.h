@@ -2,12 +2,12 @@
 // The running program: the state, the window and the services, wired together.
 #include <windows.h>
 
-#include "app/app_state.h"
 #include "app/collection_workflow.h"
 #include "app/main_window_win.h"
 #include "app/message_pump_win.h"
 #include "capture/directory_source_win.h"
 #include "capture/registry_provider_win.h"
+#include "core/app_state.h"
 #include "support/error_report.h"
 #include "support/folder_picker_win.h"
 #include "support/message_box_win.h"

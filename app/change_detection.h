@@ -1,11 +1,11 @@
 #pragma once
 // Change detection: compares the first and the final snapshots and appends the
 // differences to the six result lists of the main window.
-#include "app/app_state.h"
 #include "app/main_view.h"
-#include "app/yielder.h"
 #include "capture/directory_source.h"
-#include "support/user_prompt.h"
+#include "core/app_state.h"
+#include "core/user_prompt.h"
+#include "core/yielder.h"
 
 namespace qv {
 

@@ -2,7 +2,7 @@
 
 #include "capture/file_finder.h"
 #include "capture/registry_walk.h"
-#include "support/handler.h"
+#include "core/handler.h"
 
 namespace qv {
 namespace {

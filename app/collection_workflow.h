@@ -5,14 +5,14 @@
 #include <functional>
 #include <memory>
 
-#include "app/app_state.h"
 #include "app/main_view.h"
-#include "app/yielder.h"
 #include "capture/directory_source.h"
 #include "capture/registry_provider.h"
+#include "core/app_state.h"
+#include "core/pickers.h"
+#include "core/user_prompt.h"
+#include "core/yielder.h"
 #include "support/error_report.h"
-#include "support/folder_picker.h"
-#include "support/user_prompt.h"
 
 namespace qv {
 

@@ -4,15 +4,9 @@
 #include <string>
 #include <string_view>
 
-namespace qv {
+#include "core/status_sink.h"
 
-class StatusSink {
-public:
-    virtual ~StatusSink() = default;
-    // The status bar's one simple text. Called once per recorded entry, so an
-    // implementation may defer the repaint to its next message pump.
-    virtual void setStatus(std::string_view text) = 0;
-};
+namespace qv {
 
 // The six result lists, in the order of their tabs (tab index - 1).
 enum class ListId { NewEntries, DeletedEntries, EditedRegistry, NewFiles, DeletedFiles, ModifiedFiles };

@@ -5,8 +5,8 @@
 #include <algorithm>
 #include <climits>
 
-#include "support/failure_win.h"
-#include "support/utf.h"
+#include "core/failure_win.h"
+#include "core/utf.h"
 
 namespace qv {
 namespace {

@@ -10,7 +10,7 @@
 #include "app/control_ids.h"
 #include "app/main_view.h"
 #include "app/result_list_win.h"
-#include "support/win_handles_win.h"
+#include "core/win_handles_win.h"
 
 namespace qv {
 

@@ -6,7 +6,7 @@
 
 #include <functional>
 
-#include "app/yielder.h"
+#include "core/yielder.h"
 
 namespace qv {
 

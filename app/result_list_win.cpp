@@ -2,8 +2,8 @@
 
 #include <commctrl.h>
 
-#include "support/failure_win.h"
-#include "support/utf.h"
+#include "core/failure_win.h"
+#include "core/utf.h"
 
 namespace qv {
 

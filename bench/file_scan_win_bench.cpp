@@ -13,12 +13,12 @@
 #include <string>
 #include <vector>
 
-#include "app/app_state.h"
 #include "app/message_pump_win.h"
 #include "capture/directory_source_win.h"
 #include "capture/file_finder.h"
+#include "core/app_state.h"
+#include "core/utf.h"
 #include "support/error_report.h"
-#include "support/utf.h"
 
 namespace {
 

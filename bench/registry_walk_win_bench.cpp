@@ -15,11 +15,11 @@
 #include <string>
 #include <vector>
 
-#include "app/app_state.h"
 #include "app/message_pump_win.h"
 #include "capture/registry_provider_win.h"
 #include "capture/registry_walk.h"
-#include "support/utf.h"
+#include "core/app_state.h"
+#include "core/utf.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include <limits>
 #include <utility>
 
-#include "support/failure.h"
+#include "core/failure.h"
 
 namespace qv {
 namespace {

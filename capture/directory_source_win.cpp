@@ -4,8 +4,8 @@
 
 #include <cwchar>
 
-#include "support/failure_win.h"
-#include "support/utf.h"
+#include "core/failure_win.h"
+#include "core/utf.h"
 
 namespace qv {
 namespace {

@@ -5,8 +5,8 @@
 #include <exception>
 #include <vector>
 
-#include "support/failure.h"
-#include "support/statements.h"
+#include "core/failure.h"
+#include "core/statements.h"
 
 namespace qv {
 namespace {
@@ -69,7 +69,7 @@ bool matchesFileSpec(std::string_view spec, std::string_view name, bool caseSens
 }
 
 clsFileFind::clsFileFind(AppState& state, DirectorySource& fs, Yielder& yielder, StatusSink& status,
-                         ErrorReporter& reporter)
+                         ErrorSink& reporter)
     : state_(state), fs_(fs), yielder_(yielder), status_(status), reporter_(reporter) {}
 
 int32_t clsFileFind::ResultFlag() {

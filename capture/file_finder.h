@@ -7,11 +7,11 @@
 #include <string>
 #include <string_view>
 
-#include "app/app_state.h"
-#include "app/main_view.h"
-#include "app/yielder.h"
 #include "capture/directory_source.h"
-#include "support/error_report.h"
+#include "core/app_state.h"
+#include "core/error_sink.h"
+#include "core/status_sink.h"
+#include "core/yielder.h"
 
 namespace qv {
 
@@ -30,7 +30,7 @@ public:
     static constexpr int32_t DirExFailed = 1123;
 
     clsFileFind(AppState& state, DirectorySource& fs, Yielder& yielder, StatusSink& status,
-                ErrorReporter& reporter);
+                ErrorSink& reporter);
 
     // Runs the whole search synchronously; the outcome is the recorded entries,
     // the result flag and the Finished notification.
@@ -78,7 +78,7 @@ private:
     DirectorySource& fs_;
     Yielder& yielder_;
     StatusSink& status_;
-    ErrorReporter& reporter_;
+    ErrorSink& reporter_;
 
     int32_t m_ResultFlag = DirExSuccess;
     int32_t m_Files = 0;

@@ -8,7 +8,7 @@
 #include <type_traits>
 
 #include "capture/environment_expansion.h"
-#include "support/utf.h"
+#include "core/utf.h"
 
 namespace qv {
 

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "capture/value_rendering.h"
-#include "support/failure.h"
+#include "core/failure.h"
 
 namespace qv {
 

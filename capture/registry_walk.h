@@ -4,11 +4,11 @@
 #include <cstdint>
 #include <string>
 
-#include "app/app_state.h"
-#include "app/main_view.h"
-#include "app/snapshot_types.h"
-#include "app/yielder.h"
 #include "capture/registry_provider.h"
+#include "core/app_state.h"
+#include "core/snapshot_types.h"
+#include "core/status_sink.h"
+#include "core/yielder.h"
 
 namespace qv {
 

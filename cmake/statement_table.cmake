@@ -5,7 +5,7 @@
 # through the files sorted by path, in source order, so they are unique and stable
 # for a given source tree.
 
-set(dirs app capture settings support)
+set(dirs core app capture settings support cli)
 set(files)
 foreach(d IN LISTS dirs)
     file(GLOB_RECURSE found RELATIVE "${SOURCE_DIR}" "${SOURCE_DIR}/${d}/*.cpp" "${SOURCE_DIR}/${d}/*.h")
@@ -13,7 +13,7 @@ foreach(d IN LISTS dirs)
 endforeach()
 list(SORT files)
 # The definitions of the failure functions are not statements of the program.
-list(FILTER files EXCLUDE REGEX "^support/(failure|failure_win|handler)\\.h$")
+list(FILTER files EXCLUDE REGEX "^core/(failure|failure_win|handler)\\.h$")
 
 set(pattern "(^|[^A-Za-z0-9_:.>])(qv::)?(fail|check|checkWin32|checkHr|throwWin32|runHandler)[ ]*\\(")
 set(rows "")

@@ -14,8 +14,8 @@
 #include <vector>
 
 #include "app/control_ids.h"
+#include "core/utf.h"
 #include "demo/screen_capture_win.h"
-#include "support/utf.h"
 
 namespace {
 

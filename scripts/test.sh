@@ -5,13 +5,15 @@ source "$(dirname "$0")/common.sh"
 
 ensure_packages "${NATIVE_PACKAGES[@]}" "${WINDOWS_PACKAGES[@]}"
 
+results=()
+failed=0
+
+./scripts/check_layers.sh || failed=1
+
 log "native build (ASan/UBSan)"
 configure_and_build native
 log "Windows build (MinGW-w64)"
 configure_and_build windows
-
-results=()
-failed=0
 
 log "native tests"
 if ! ./build/native/quorvel_native_tests --gtest_brief=1 | tee build/native/tests.log; then failed=1; fi

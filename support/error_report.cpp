@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "support/statements.h"
+#include "core/statements.h"
 
 namespace qv {
 

@@ -6,15 +6,16 @@
 #include <string_view>
 #include <vector>
 
-#include "support/user_prompt.h"
+#include "core/error_sink.h"
+#include "core/user_prompt.h"
 
 namespace qv {
 
-class ErrorReporter {
+class ErrorReporter : public ErrorSink {
 public:
     explicit ErrorReporter(UserPrompt& prompt) : prompt_(prompt) {}
 
-    void ReportError(int32_t errNumber, std::string_view errDescription, int32_t errLine);
+    void ReportError(int32_t errNumber, std::string_view errDescription, int32_t errLine) override;
 
     // The text the box shows for a failure; exposed for the report's tests.
     static std::string message(int32_t errNumber, std::string_view errDescription, int32_t errLine,

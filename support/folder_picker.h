@@ -2,15 +2,9 @@
 #include <string>
 #include <string_view>
 
-namespace qv {
+#include "core/pickers.h"
 
-// The shell's folder browser. Returns the chosen folder, or "" when nothing
-// usable was chosen.
-class FolderPicker {
-public:
-    virtual ~FolderPicker() = default;
-    virtual std::string BrowseFolder(std::string_view prompt) = 0;
-};
+namespace qv {
 
 // What the browser's raw answer becomes: virtual shell folders ("::{...}") and
 // paths without any backslash are not file-system folders and give "".

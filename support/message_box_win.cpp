@@ -1,6 +1,6 @@
 #include "support/message_box_win.h"
 
-#include "support/utf.h"
+#include "core/utf.h"
 
 namespace qv {
 

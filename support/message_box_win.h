@@ -3,7 +3,7 @@
 
 #include <functional>
 
-#include "support/user_prompt.h"
+#include "core/user_prompt.h"
 
 namespace qv {
 

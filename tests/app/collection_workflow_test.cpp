@@ -2,7 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include "support/statements.h"
+#include "core/statements.h"
+#include "support/folder_picker.h"
 #include "tests/support/fakes/fake_file_system.h"
 #include "tests/support/fakes/fake_registry.h"
 #include "tests/support/fakes/scripted_ui.h"

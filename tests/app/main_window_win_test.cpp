@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "app/application_win.h"
+#include "core/utf.h"
 #include "demo/screen_capture_win.h"
-#include "support/utf.h"
 
 namespace qv {
 namespace {

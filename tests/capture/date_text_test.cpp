@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <stdexcept>
 
-#include "support/failure.h"
+#include "core/failure.h"
 #include "tests/support/fakes/fake_file_system.h"
 
 namespace qv {

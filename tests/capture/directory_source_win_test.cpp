@@ -10,9 +10,10 @@
 #include <stdexcept>
 
 #include "capture/file_finder.h"
-#include "support/failure.h"
-#include "support/statements.h"
-#include "support/utf.h"
+#include "core/failure.h"
+#include "core/statements.h"
+#include "core/utf.h"
+#include "support/error_report.h"
 #include "tests/support/fakes/scripted_ui.h"
 
 namespace qv {

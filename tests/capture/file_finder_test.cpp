@@ -7,6 +7,7 @@
 #include <optional>
 #include <stdexcept>
 
+#include "support/error_report.h"
 #include "tests/support/fakes/fake_file_system.h"
 #include "tests/support/fakes/scripted_ui.h"
 

@@ -9,7 +9,7 @@
 
 #include "capture/registry_walk.h"
 #include "capture/value_rendering.h"
-#include "support/utf.h"
+#include "core/utf.h"
 #include "tests/support/fakes/fake_registry.h"
 #include "tests/support/fakes/scripted_ui.h"
 

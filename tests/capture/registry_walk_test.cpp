@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "support/failure.h"
+#include "core/failure.h"
 #include "tests/support/fakes/fake_registry.h"
 #include "tests/support/fakes/scripted_ui.h"
 

@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include "support/handler.h"
-#include "support/statements.h"
+#include "core/handler.h"
+#include "core/statements.h"
 #include "tests/support/fakes/scripted_ui.h"
 
 namespace qv {

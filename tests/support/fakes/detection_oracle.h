@@ -6,10 +6,10 @@
 #include <array>
 #include <vector>
 
-#include "app/app_state.h"
 #include "app/main_view.h"
-#include "app/yielder.h"
 #include "capture/directory_source.h"
+#include "core/app_state.h"
+#include "core/yielder.h"
 
 namespace qv::testing {
 

@@ -5,7 +5,7 @@
 #include <source_location>
 
 #include "capture/date_text.h"
-#include "support/failure.h"
+#include "core/failure.h"
 
 namespace qv::testing {
 namespace {

@@ -2,7 +2,7 @@
 
 #include <stdexcept>
 
-#include "support/failure.h"
+#include "core/failure.h"
 
 namespace qv::testing {
 namespace {

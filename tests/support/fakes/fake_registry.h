@@ -15,8 +15,8 @@
 #include <utility>
 #include <vector>
 
-#include "app/snapshot_types.h"
 #include "capture/registry_provider.h"
+#include "core/snapshot_types.h"
 
 namespace qv {
 // Readable failure messages for snapshot comparisons.

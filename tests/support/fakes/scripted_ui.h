@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "app/main_view.h"
-#include "app/yielder.h"
-#include "support/user_prompt.h"
+#include "core/user_prompt.h"
+#include "core/yielder.h"
 
 namespace qv::testing {
 

@@ -6,7 +6,7 @@
 #include <source_location>
 #include <string>
 
-#include "support/failure.h"
+#include "core/failure.h"
 
 namespace qv {
 

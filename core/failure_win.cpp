@@ -1,6 +1,6 @@
-#include "support/failure_win.h"
+#include "core/failure_win.h"
 
-#include "support/utf.h"
+#include "core/utf.h"
 
 namespace qv {
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "app/snapshot_types.h"
+#include "core/snapshot_types.h"
 
 namespace qv {
 

@@ -1,4 +1,4 @@
-#include "support/utf.h"
+#include "core/utf.h"
 
 #include <gtest/gtest.h>
 

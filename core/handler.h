@@ -5,14 +5,14 @@
 #include <new>
 #include <source_location>
 
-#include "support/error_report.h"
-#include "support/failure.h"
-#include "support/statements.h"
+#include "core/error_sink.h"
+#include "core/failure.h"
+#include "core/statements.h"
 
 namespace qv {
 
 template <class Body>
-void runHandler(ErrorReporter& reporter, Body&& body,
+void runHandler(ErrorSink& reporter, Body&& body,
                 std::source_location where = std::source_location::current()) {
     try {
         body();

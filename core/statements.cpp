@@ -1,4 +1,4 @@
-#include "support/statements.h"
+#include "core/statements.h"
 
 #include "statement_table.inc"
 
