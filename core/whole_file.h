@@ -1,0 +1,23 @@
+#pragma once
+// Whole-file reads and replacements by UTF-8 path, for the data files, the
+// snapshot files and the exports.
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace qv {
+
+// The file's bytes; nothing when it cannot be opened or read, with the reason
+// in `error` when given.
+std::optional<std::string> readWholeFile(const std::string& path, std::string* error = nullptr);
+
+// Replaces the file at `path` with `bytes` so that a crash or a full disk never
+// leaves it half-written: the bytes go to a temporary file in the same folder,
+// which is then renamed over the old file. On failure the old file stays as it
+// was, the temporary is removed, `error` gets the reason and the result is false.
+bool replaceWholeFile(const std::string& path, std::string_view bytes, std::string* error = nullptr);
+
+// True when `path` names an existing regular file.
+bool regularFileExists(const std::string& path);
+
+}  // namespace qv
