@@ -3,8 +3,23 @@
 #include "app/change_detection.h"
 #include "core/handler.h"
 #include "core/utf.h"
+#include "settings/data_files.h"
 
 namespace qv {
+
+std::string exeFolder() {
+    std::wstring path(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD n = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+        if (n == 0) return ".";
+        if (n < path.size()) {
+            path.resize(n);
+            break;
+        }
+        path.resize(path.size() * 2);
+    }
+    return toUtf8(std::wstring_view(path).substr(0, path.rfind(L'\\')));
+}
 
 Application::Application(HINSTANCE instance)
     : window_(instance, *this),
@@ -23,6 +38,8 @@ void Application::Form_Load(int showCommand) {
         window_.create(toWide(std::string(kAppname) + " " + kCurrentVersion));
         prompt_.owner = window_.hwnd();
         pump_.dialogWindow = window_.hwnd();
+        setDataFilePaths(state_, exeFolder());
+        LoadSettingsAndLists(state_, codePage_, reporter_);
         ShowWindow(window_.hwnd(), showCommand);
         UpdateWindow(window_.hwnd());
     });

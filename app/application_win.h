@@ -7,12 +7,16 @@
 #include "app/message_pump_win.h"
 #include "capture/directory_source_win.h"
 #include "capture/registry_provider_win.h"
+#include "settings/ansi_code_page_win.h"
 #include "core/app_state.h"
 #include "support/error_report.h"
 #include "support/folder_picker_win.h"
 #include "support/message_box_win.h"
 
 namespace qv {
+
+// The folder of the running executable, where the data files live.
+std::string exeFolder();
 
 class Application : public CommandTarget {
 public:
@@ -39,6 +43,7 @@ private:
     Win32RegistryProviderSource registry_;
     Win32DirectorySource files_;
     ShellFolderPicker folders_;
+    Win32AnsiCodePage codePage_;
     MainWindow window_;
     CollectionWorkflow workflow_;
 };
