@@ -21,14 +21,16 @@ std::string exeFolder() {
     return toUtf8(std::wstring_view(path).substr(0, path.rfind(L'\\')));
 }
 
-Application::Application(HINSTANCE instance)
+Application::Application(HINSTANCE instance, std::string updateHost)
     : window_(instance, *this),
       workflow_(WorkflowServices{state_, window_, prompt_, pump_, reporter_, registry_, files_, folders_}),
       advanced_(instance, [this](AdvancedView& view) {
           return std::make_unique<AdvancedSettings>(AdvancedServices{state_, view, prompt_, reporter_, folders_,
                                                                      filePicker_, fileDialog_, codePage_, *this,
                                                                      exeFolder()});
-      }) {
+      }),
+      about_(instance, prompt_),
+      updateHost_(std::move(updateHost)) {
     pump_.beforePump = [this] { window_.flush(); };
     prompt_.beforeShow = [this] { window_.flush(); };
     workflow_.Detect_Click = [this] {
@@ -37,9 +39,16 @@ Application::Application(HINSTANCE instance)
     };
 }
 
-void Application::Form_Load(int showCommand) {
+bool Application::Form_Load(int showCommand) {
+    bool go = true;
     runHandler(reporter_, [&] {
         state_ = AppState{};
+        HttpVersionSource versions(prompt_, pump_);
+        StartUpServices startUp{prompt_, reporter_, versions, store_, browser_};
+        if (!StartUp(startUp, updateHost_)) {
+            go = false;
+            return;
+        }
         window_.create(toWide(std::string(kAppname) + " " + kCurrentVersion));
         prompt_.owner = window_.hwnd();
         pump_.dialogWindow = window_.hwnd();
@@ -47,7 +56,9 @@ void Application::Form_Load(int showCommand) {
         LoadSettingsAndLists(state_, codePage_, reporter_);
         ShowWindow(window_.hwnd(), showCommand);
         UpdateWindow(window_.hwnd());
+        browser_.owner = window_.hwnd();
     });
+    return go;
 }
 
 void Application::clearResultsForNewSettings() {
@@ -84,6 +95,9 @@ void Application::onCommand(int controlId) {
                 advanced_.show(window_.hwnd());
                 pump_.modelessWindow = advanced_.hwnd();
             });
+            break;
+        case IDM_mnuQuorvel:
+            runHandler(reporter_, [&] { about_.show(window_.hwnd()); });
             break;
         default:
             break;

@@ -11,9 +11,12 @@
 #include "settings/ansi_code_page_win.h"
 #include "core/app_state.h"
 #include "support/error_report.h"
+#include "support/about_box_win.h"
 #include "support/file_picker_win.h"
 #include "support/folder_picker_win.h"
 #include "support/message_box_win.h"
+#include "support/registry_store_win.h"
+#include "support/start_up_win.h"
 
 namespace qv {
 
@@ -22,10 +25,13 @@ std::string exeFolder();
 
 class Application : public CommandTarget, public MainResults {
 public:
-    explicit Application(HINSTANCE instance);
+    // `updateHost`: where the start-up check looks for a newer version; the
+    // exe's own unless a test points it at a server of its own.
+    explicit Application(HINSTANCE instance, std::string updateHost = builtInUpdateHost());
 
     // The window's load: arrays emptied, caption set, window shown.
-    void Form_Load(int showCommand);
+    // False when the start-up checks end the program before any window shows.
+    bool Form_Load(int showCommand);
     // The message loop of the program; returns the exit code.
     int run();
 
@@ -38,6 +44,7 @@ public:
     MessagePump& pump() { return pump_; }
     MessageBoxPrompt& prompt() { return prompt_; }
     AdvancedDialog& advanced() { return advanced_; }
+    AboutBox& about() { return about_; }
 
 private:
     AppState state_;
@@ -53,6 +60,10 @@ private:
     MainWindow window_;
     CollectionWorkflow workflow_;
     AdvancedDialog advanced_;
+    AboutBox about_;
+    Win32RegistryStore store_;
+    ShellBrowser browser_;
+    std::string updateHost_;
 };
 
 }  // namespace qv

@@ -8,24 +8,12 @@
 #include <string_view>
 #include <vector>
 
-namespace qv {
+#include "core/registry_types.h"
 
-// The platform's predefined-key values, as the window passes them to the walk.
-inline constexpr int32_t kHiveClassesRoot = static_cast<int32_t>(0x80000000u);
-inline constexpr int32_t kHiveCurrentUser = static_cast<int32_t>(0x80000001u);
-inline constexpr int32_t kHiveLocalMachine = static_cast<int32_t>(0x80000002u);
-inline constexpr int32_t kHiveUsers = static_cast<int32_t>(0x80000003u);
-inline constexpr int32_t kHiveCurrentConfig = static_cast<int32_t>(0x80000005u);
+namespace qv {
 
 // "HKEY_LOCAL_MACHINE" and the other four names; nothing for any other text.
 std::optional<int32_t> hiveNumber(std::string_view hiveName);
-
-// Registry value type codes that the walk renders.
-inline constexpr uint32_t kRegSz = 1;
-inline constexpr uint32_t kRegExpandSz = 2;
-inline constexpr uint32_t kRegBinary = 3;
-inline constexpr uint32_t kRegDword = 4;
-inline constexpr uint32_t kRegMultiSz = 7;
 
 class RegistryProvider {
 public:

@@ -202,7 +202,18 @@ int wmain(int argc, wchar_t** argv) {
     CloseHandle(pi.hThread);
 
     HWND main = nullptr;
-    if (!waitFor([&] { return (main = findWindow(qv::kMainWindowClass, nullptr)) != nullptr; }, 60s))
+    // On a fresh account Quorvel first asks for the terms of use, before any
+    // window: the demo agrees, as its user would.
+    bool agreementShown = false;
+    if (!waitFor(
+            [&] {
+                if (!agreementShown && findWindow(L"#32770", L"Agreement")) {
+                    agreementShown = true;
+                    say(L"\"Agreement\" box: " + answerBox(L"Agreement", L"Yes", 10s) + L"  -> Yes");
+                }
+                return (main = findWindow(qv::kMainWindowClass, nullptr)) != nullptr;
+            },
+            60s))
         giveUp(L"the main window did not appear");
     say(L"Window: \"" + textOf(main) + L"\"");
 

@@ -5,10 +5,10 @@
 #include <string>
 #include <string_view>
 
+#include "core/registry_types.h"
+
 namespace qv {
 
-inline constexpr uint32_t kRegSz = 1;
-inline constexpr uint32_t kRegBinary = 3;
 
 class RegistryStore {
 public:

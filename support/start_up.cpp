@@ -61,7 +61,7 @@ bool StartUp(StartUpServices& s, std::string_view updateHost) {
             }
         }
         const std::string valueName = std::string(kAppname) + "FirstTime";
-        if (s.store.GetString(kHiveCurrentUserKey, kMainKey, valueName).empty()) {
+        if (s.store.GetString(kHiveCurrentUser, kMainKey, valueName).empty()) {
             const Answer agreed = s.prompt.ask(
                 "Use this application at your own risk. Marrowby is not responsible for any loss of data or any "
                 "data corruption. Do you agree to this?",
@@ -70,7 +70,7 @@ bool StartUp(StartUpServices& s, std::string_view updateHost) {
                 go = false;
                 return;
             }
-            s.store.SaveString(kHiveCurrentUserKey, kMainKey, valueName, "No");
+            s.store.SaveString(kHiveCurrentUser, kMainKey, valueName, "No");
         }
     });
     return go;

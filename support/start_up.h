@@ -5,12 +5,11 @@
 #include <string_view>
 
 #include "core/error_sink.h"
+#include "core/registry_types.h"
 #include "core/user_prompt.h"
 #include "support/registry_store.h"
 
 namespace qv {
-
-inline constexpr int32_t kHiveCurrentUserKey = static_cast<int32_t>(0x80000001u);
 
 // The version file's text, fetched over HTTP into memory; "" when the server
 // cannot be reached or its answer is not to be used.

@@ -124,7 +124,10 @@ protected:
         GetTempPathW(MAX_PATH, temp);
         folder_ = std::wstring(temp) + L"QuorvelWindowTest-" + std::to_wstring(GetCurrentProcessId());
         CreateDirectoryW(folder_.c_str(), nullptr);
-        app_ = std::make_unique<Application>(GetModuleHandleW(nullptr));
+        // This user has agreed to the terms already, and the update check asks
+        // a loopback port where nothing listens.
+        RegSetKeyValueW(HKEY_CURRENT_USER, L"SOFTWARE\\Marrowby", L"QuorvelFirstTime", REG_SZ, L"No", 6);
+        app_ = std::make_unique<Application>(GetModuleHandleW(nullptr), "127.0.0.1:9");
         app_->window().onClose = [] {};
         app_->Form_Load(SW_SHOW);
         main_ = app_->window().hwnd();

@@ -1,0 +1,150 @@
+#include "support/about_box_win.h"
+
+#include <vector>
+
+#include "core/app_state.h"
+#include "core/failure_win.h"
+#include "core/utf.h"
+#include "support/about_box.h"
+
+namespace qv {
+
+using namespace about;
+
+std::optional<std::string> GetKeyValue(HKEY KeyRoot, const std::string& KeyName, const std::string& SubKeyRef) {
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(KeyRoot, toWide(KeyName).c_str(), 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) return std::nullopt;
+    std::vector<BYTE> buffer(1024, 0);
+    DWORD type = 0, size = static_cast<DWORD>(buffer.size());
+    const LSTATUS rc = RegQueryValueExW(key, toWide(SubKeyRef).c_str(), nullptr, &type, buffer.data(), &size);
+    RegCloseKey(key);
+    // A value with no bytes at all, or one that is no string, names no program.
+    if (rc != ERROR_SUCCESS || size == 0 || type != REG_SZ) return std::nullopt;
+    std::wstring text(reinterpret_cast<const wchar_t*>(buffer.data()), size / sizeof(wchar_t));
+    text = text.substr(0, text.find(L'\0'));
+    return toUtf8(text);
+}
+
+AboutBox::~AboutBox() {
+    if (hwnd_) DestroyWindow(hwnd_);
+    if (font_) DeleteObject(font_);
+}
+
+void AboutBox::show(HWND owner) {
+    if (hwnd_) {
+        SetForegroundWindow(hwnd_);
+        return;
+    }
+    owner_ = owner;
+    static bool registered = false;
+    if (!registered) {
+        WNDCLASSEXW wc{};
+        wc.cbSize = sizeof wc;
+        wc.lpfnWndProc = WindowProc;
+        wc.hInstance = instance_;
+        wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+        wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+        wc.lpszClassName = kAboutWindowClass;
+        checkWin32(RegisterClassExW(&wc));
+        registered = true;
+    }
+    RECT frame{0, 0, 420, 230};
+    AdjustWindowRectEx(&frame, WS_CAPTION | WS_SYSMENU, FALSE, WS_EX_CONTROLPARENT);
+    RECT at{};
+    if (owner) GetWindowRect(owner, &at);
+    const std::wstring title = L"About " + toWide(kAppname);
+    checkWin32(CreateWindowExW(WS_EX_CONTROLPARENT, kAboutWindowClass, title.c_str(), WS_CAPTION | WS_SYSMENU,
+                               at.left + 60, at.top + 60, frame.right - frame.left, frame.bottom - frame.top, owner,
+                               nullptr, instance_, this));
+    ShowWindow(hwnd_, SW_SHOWNORMAL);
+    SetFocus(GetDlgItem(hwnd_, IDC_cmdOK));
+}
+
+LRESULT CALLBACK AboutBox::WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    AboutBox* self = nullptr;
+    if (msg == WM_NCCREATE) {
+        self = static_cast<AboutBox*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
+        self->hwnd_ = hwnd;
+        SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+    } else {
+        self = reinterpret_cast<AboutBox*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+    }
+    if (self) return self->HandleMessage(msg, wParam, lParam);
+    return DefWindowProcW(hwnd, msg, wParam, lParam);
+}
+
+void AboutBox::createControls() {
+    NONCLIENTMETRICSW metrics{};
+    metrics.cbSize = sizeof metrics;
+    SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0);
+    font_ = CreateFontIndirectW(&metrics.lfMessageFont);
+    const auto make = [&](const wchar_t* cls, const std::wstring& text, DWORD style, int x, int y, int w, int h,
+                          int id) {
+        HWND c = CreateWindowExW(0, cls, text.c_str(), WS_CHILD | WS_VISIBLE | style, x, y, w, h, hwnd_,
+                                 reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance_, nullptr);
+        SendMessageW(c, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
+        return c;
+    };
+    // The main window's icon, which the form and its picture box show.
+    HICON icon = owner_ ? reinterpret_cast<HICON>(GetClassLongPtrW(owner_, GCLP_HICON)) : nullptr;
+    if (!icon) icon = LoadIconW(nullptr, IDI_APPLICATION);
+    SendMessageW(hwnd_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
+    HWND pic = make(L"STATIC", L"", SS_ICON, 16, 16, 32, 32, IDC_picIcon);
+    SendMessageW(pic, STM_SETICON, reinterpret_cast<WPARAM>(icon), 0);
+    make(L"STATIC", toWide(kAppname), SS_LEFT, 64, 16, 330, 20, IDC_lblTitle);
+    make(L"STATIC", toWide(kCurrentVersion), SS_LEFT, 64, 40, 330, 20, IDC_lblVersion);
+    make(L"STATIC", toWide(kAboutDescription), SS_LEFT, 64, 66, 340, 40, IDC_lblDescription);
+    make(L"STATIC", L"", SS_ETCHEDHORZ, 16, 116, 388, 2, IDC_Line1);
+    make(L"STATIC", toWide(kAboutDisclaimer), SS_LEFT, 16, 126, 388, 36, IDC_lblDisclaimer);
+    make(L"STATIC", L"", SS_ETCHEDHORZ, 16, 166, 388, 2, IDC_Line1b);
+    make(L"BUTTON", L"OK", BS_DEFPUSHBUTTON | WS_TABSTOP, 294, 180, 110, 28, IDC_cmdOK);
+    make(L"BUTTON", L"&System Info...", BS_PUSHBUTTON | WS_TABSTOP, 176, 180, 110, 28, IDC_cmdSysInfo);
+}
+
+LRESULT AboutBox::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
+    switch (msg) {
+        case WM_CREATE:
+            createControls();
+            return 0;
+        case WM_COMMAND:
+            if (HIWORD(wParam) != BN_CLICKED) break;
+            if (LOWORD(wParam) == IDC_cmdOK || LOWORD(wParam) == IDCANCEL) DestroyWindow(hwnd_);
+            if (LOWORD(wParam) == IDC_cmdSysInfo) StartSysInfo();
+            return 0;
+        case WM_CLOSE:
+            DestroyWindow(hwnd_);
+            return 0;
+        case WM_DESTROY:
+            hwnd_ = nullptr;
+            return 0;
+        default:
+            break;
+    }
+    return DefWindowProcW(hwnd_, msg, wParam, lParam);
+}
+
+void AboutBox::StartSysInfo() {
+    const auto reader = [](const std::string& key, const std::string& value) {
+        return GetKeyValue(HKEY_LOCAL_MACHINE, key, value);
+    };
+    const auto exists = [](const std::string& path) {
+        const DWORD a = GetFileAttributesW(toWide(path).c_str());
+        return a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY);
+    };
+    if (const std::optional<std::string> path = sysInfoPath(reader, exists)) {
+        std::wstring command = L"\"" + toWide(*path) + L"\"";
+        STARTUPINFOW si{};
+        si.cb = sizeof si;
+        si.dwFlags = STARTF_USESHOWWINDOW;
+        si.wShowWindow = SW_SHOWNORMAL;
+        PROCESS_INFORMATION pi{};
+        if (CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
+            CloseHandle(pi.hThread);
+            CloseHandle(pi.hProcess);
+            return;
+        }
+    }
+    prompt_.ask(kSysInfoUnavailable, kAppname, Buttons::Ok, Icon::None);
+}
+
+}  // namespace qv

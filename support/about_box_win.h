@@ -1,0 +1,52 @@
+#pragma once
+// frmAbout: the name, the version, a short description and a button that
+// starts the System Information tool. Modeless beside the main window.
+#include <windows.h>
+
+#include <optional>
+#include <string>
+
+#include "core/user_prompt.h"
+
+namespace qv {
+
+inline constexpr const wchar_t* kAboutWindowClass = L"QuorvelAbout";
+
+namespace about {
+enum ControlId : int {
+    IDC_picIcon = 3001,
+    IDC_lblTitle,
+    IDC_lblVersion,
+    IDC_lblDescription,
+    IDC_lblDisclaimer,
+    IDC_Line1,
+    IDC_Line1b,
+    IDC_cmdOK = IDOK,
+    IDC_cmdSysInfo = 3010,
+};
+}  // namespace about
+
+// GetKeyValue: a REG_SZ value below HKEY_LOCAL_MACHINE, up to 1024 bytes.
+std::optional<std::string> GetKeyValue(HKEY KeyRoot, const std::string& KeyName, const std::string& SubKeyRef);
+
+class AboutBox {
+public:
+    AboutBox(HINSTANCE instance, UserPrompt& prompt) : instance_(instance), prompt_(prompt) {}
+    ~AboutBox();
+    void show(HWND owner);
+    HWND hwnd() const { return hwnd_; }
+    void StartSysInfo();
+
+private:
+    static LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+    LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam);
+    void createControls();
+
+    HINSTANCE instance_;
+    UserPrompt& prompt_;
+    HWND hwnd_ = nullptr;
+    HWND owner_ = nullptr;
+    HFONT font_ = nullptr;
+};
+
+}  // namespace qv
