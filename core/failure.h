@@ -4,7 +4,7 @@
 // to its program-wide number by the table generated from the sources at build
 // time (every line that calls one of these functions is a numbered statement).
 #include <cstdint>
-#include <source_location>
+#include "core/source_location.h"
 #include <stdexcept>
 #include <string>
 
@@ -12,25 +12,25 @@ namespace qv {
 
 class Failure : public std::runtime_error {
 public:
-    Failure(int32_t number, std::string description, std::source_location where)
+    Failure(int32_t number, std::string description, SourceLocation where)
         : std::runtime_error(description), number_(number), where_(where) {}
 
     int32_t number() const { return number_; }
     const char* description() const { return what(); }
-    const std::source_location& where() const { return where_; }
+    const SourceLocation& where() const { return where_; }
 
 private:
     int32_t number_;
-    std::source_location where_;
+    SourceLocation where_;
 };
 
 [[noreturn]] inline void fail(int32_t number, std::string description,
-                              std::source_location where = std::source_location::current()) {
+                              SourceLocation where = SourceLocation::current()) {
     throw Failure(number, std::move(description), where);
 }
 
 inline void check(bool ok, int32_t number, const char* description,
-                  std::source_location where = std::source_location::current()) {
+                  SourceLocation where = SourceLocation::current()) {
     if (!ok) throw Failure(number, description, where);
 }
 

@@ -3,7 +3,7 @@
 // description of the error.
 #include <windows.h>
 
-#include <source_location>
+#include "core/source_location.h"
 #include <string>
 
 #include "core/failure.h"
@@ -12,18 +12,18 @@ namespace qv {
 
 std::string win32ErrorText(DWORD error);
 
-[[noreturn]] inline void throwWin32(DWORD error, std::source_location where = std::source_location::current()) {
+[[noreturn]] inline void throwWin32(DWORD error, SourceLocation where = SourceLocation::current()) {
     throw Failure(static_cast<int32_t>(error), win32ErrorText(error), where);
 }
 
 // Checks a BOOL or handle-style result; on failure throws GetLastError().
 template <class T>
-T checkWin32(T result, std::source_location where = std::source_location::current()) {
+T checkWin32(T result, SourceLocation where = SourceLocation::current()) {
     if (!result) throwWin32(GetLastError(), where);
     return result;
 }
 
-inline void checkHr(HRESULT hr, std::source_location where = std::source_location::current()) {
+inline void checkHr(HRESULT hr, SourceLocation where = SourceLocation::current()) {
     if (FAILED(hr)) throw Failure(static_cast<int32_t>(hr), win32ErrorText(static_cast<DWORD>(hr)), where);
 }
 

@@ -3,7 +3,7 @@
 // reported once through the reporter, and the program goes on.
 #include <exception>
 #include <new>
-#include <source_location>
+#include "core/source_location.h"
 
 #include "core/error_sink.h"
 #include "core/failure.h"
@@ -13,7 +13,7 @@ namespace qv {
 
 template <class Body>
 void runHandler(ErrorSink& reporter, Body&& body,
-                std::source_location where = std::source_location::current()) {
+                SourceLocation where = SourceLocation::current()) {
     try {
         body();
     } catch (const Failure& failure) {

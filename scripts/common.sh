@@ -22,6 +22,8 @@ ensure_packages() {
 }
 
 NATIVE_PACKAGES=(cmake make g++ googletest)
+# libFuzzer and the sanitizer runtimes come with clang's runtime package.
+FUZZ_PACKAGES=(cmake make clang libclang-rt-14-dev)
 WINDOWS_PACKAGES=(cmake make g++-mingw-w64-x86-64-posix googletest wine wine64 xvfb imagemagick)
 
 configure_and_build() {

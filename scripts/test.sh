@@ -3,7 +3,7 @@
 # ASan/UBSan, then the Windows build under Wine on a private X server.
 source "$(dirname "$0")/common.sh"
 
-ensure_packages "${NATIVE_PACKAGES[@]}" "${WINDOWS_PACKAGES[@]}"
+ensure_packages "${NATIVE_PACKAGES[@]}" "${WINDOWS_PACKAGES[@]}" "${FUZZ_PACKAGES[@]}"
 
 results=()
 failed=0
@@ -18,6 +18,20 @@ configure_and_build windows
 log "native tests"
 if ! ./build/native/quorvel_native_tests --gtest_brief=1 | tee build/native/tests.log; then failed=1; fi
 results+=("native: $(grep -E '^\[  (PASSED|FAILED)  \] [0-9]+ test' build/native/tests.log | tail -2 | tr '\n' ' ' || true)")
+
+log "fuzzing"
+fuzz_passed=0
+fuzz_failed=0
+mkdir -p build
+if ! ./scripts/fuzz.sh | tee build/fuzz.log; then failed=1; fi
+fuzz_line=$(grep -E '^fuzz: [0-9]+ passed, [0-9]+ failed' build/fuzz.log | tail -1 || true)
+if [ -n "$fuzz_line" ]; then
+    fuzz_passed=$(echo "$fuzz_line" | grep -oE '[0-9]+ passed' | grep -oE '[0-9]+')
+    fuzz_failed=$(echo "$fuzz_line" | grep -oE '[0-9]+ failed' | grep -oE '[0-9]+')
+else
+    fuzz_failed=1
+fi
+results+=("fuzz: $fuzz_passed targets passed, $fuzz_failed failed")
 
 log "Windows tests under Wine"
 setup_wine
@@ -57,6 +71,8 @@ for log_file in build/native/tests.log build/windows/tests.log; do
     passed=$((passed + ${p:-0}))
     fails=$((fails + ${f:-0}))
 done
+passed=$((passed + fuzz_passed))
+fails=$((fails + fuzz_failed))
 printf '%s\n' "${results[@]}"
 if [ "$failed" -ne 0 ] && [ "$fails" -eq 0 ]; then fails=1; fi
 echo "$passed passed, $fails failed"

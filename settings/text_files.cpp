@@ -1,6 +1,8 @@
 #include "settings/text_files.h"
 
 #include <algorithm>
+#include <filesystem>
+#include <system_error>
 
 #include "core/failure.h"
 #include "core/handler.h"
@@ -44,6 +46,16 @@ std::string LoadTextFile(const std::string& Filepath, const AnsiCodePage& codePa
 }
 
 bool SaveData(std::string_view text, const std::string& path, const AnsiCodePage& codePage, std::string* error) {
+    // The replacing rename would pass over a read-only file where the platform
+    // does not check it (Wine, a POSIX root): the user's protection holds here.
+    std::error_code ec;
+    const std::filesystem::file_status st =
+        std::filesystem::status(std::u8string(reinterpret_cast<const char8_t*>(path.data()), path.size()), ec);
+    if (!ec && std::filesystem::is_regular_file(st) &&
+        (st.permissions() & std::filesystem::perms::owner_write) == std::filesystem::perms::none) {
+        if (error) *error = "the file is read-only";
+        return false;
+    }
     return replaceWholeFile(path, encodeFileText(text, codePage), error);
 }
 

@@ -13,57 +13,12 @@
 #include "app/application_win.h"
 #include "core/utf.h"
 #include "demo/screen_capture_win.h"
+#include "tests/support/fakes/box_answerer_win.h"
 
 namespace qv {
 namespace {
 
-// Answers the message boxes that the window opens on this thread: a thread
-// timer keeps running inside the boxes' own modal loops.
-class BoxAnswerer {
-public:
-    BoxAnswerer() {
-        self_ = this;
-        timer_ = SetTimer(nullptr, 0, 50, &BoxAnswerer::tick);
-    }
-    ~BoxAnswerer() {
-        KillTimer(nullptr, timer_);
-        self_ = nullptr;
-    }
-
-    std::map<std::wstring, std::wstring> buttonFor;  // box title -> button caption
-    std::vector<std::pair<std::wstring, std::wstring>> seen;  // title, text
-    std::function<void()> onTick;
-
-private:
-    static BOOL CALLBACK visit(HWND hwnd, LPARAM) {
-        wchar_t cls[32] = {};
-        GetClassNameW(hwnd, cls, 32);
-        if (wcscmp(cls, L"#32770") != 0 || !IsWindowVisible(hwnd)) return TRUE;
-        wchar_t title[256] = {}, text[2048] = {};
-        GetWindowTextW(hwnd, title, 256);
-        GetDlgItemTextW(hwnd, 0xFFFF, text, 2048);
-        auto it = self_->buttonFor.find(title);
-        const std::wstring button = it == self_->buttonFor.end() ? L"OK" : it->second;
-        for (HWND child = GetWindow(hwnd, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
-            wchar_t caption[64] = {};
-            GetWindowTextW(child, caption, 64);
-            std::wstring c = caption;
-            if (c == button || c == L"&" + button) {
-                self_->seen.emplace_back(title, text);
-                PostMessageW(child, BM_CLICK, 0, 0);
-                return FALSE;
-            }
-        }
-        return TRUE;
-    }
-    static void CALLBACK tick(HWND, UINT, UINT_PTR, DWORD) {
-        if (!self_) return;
-        if (self_->onTick) self_->onTick();
-        EnumThreadWindows(GetCurrentThreadId(), visit, 0);
-    }
-    static inline BoxAnswerer* self_ = nullptr;
-    UINT_PTR timer_ = 0;
-};
+using testing::BoxAnswerer;
 
 std::wstring testKeyPath() { return L"Software\\QuorvelWindowTest-" + std::to_wstring(GetCurrentProcessId()); }
 
