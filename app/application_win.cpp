@@ -3,12 +3,32 @@
 #include "app/change_detection.h"
 #include "core/handler.h"
 #include "core/utf.h"
+#include "settings/data_files.h"
 
 namespace qv {
 
+std::string exeFolder() {
+    std::wstring path(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD n = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+        if (n == 0) return ".";
+        if (n < path.size()) {
+            path.resize(n);
+            break;
+        }
+        path.resize(path.size() * 2);
+    }
+    return toUtf8(std::wstring_view(path).substr(0, path.rfind(L'\\')));
+}
+
 Application::Application(HINSTANCE instance)
     : window_(instance, *this),
-      workflow_(WorkflowServices{state_, window_, prompt_, pump_, reporter_, registry_, files_, folders_}) {
+      workflow_(WorkflowServices{state_, window_, prompt_, pump_, reporter_, registry_, files_, folders_}),
+      advanced_(instance, [this](AdvancedView& view) {
+          return std::make_unique<AdvancedSettings>(AdvancedServices{state_, view, prompt_, reporter_, folders_,
+                                                                     filePicker_, fileDialog_, codePage_, *this,
+                                                                     exeFolder()});
+      }) {
     pump_.beforePump = [this] { window_.flush(); };
     prompt_.beforeShow = [this] { window_.flush(); };
     workflow_.Detect_Click = [this] {
@@ -23,9 +43,20 @@ void Application::Form_Load(int showCommand) {
         window_.create(toWide(std::string(kAppname) + " " + kCurrentVersion));
         prompt_.owner = window_.hwnd();
         pump_.dialogWindow = window_.hwnd();
+        setDataFilePaths(state_, exeFolder());
+        LoadSettingsAndLists(state_, codePage_, reporter_);
         ShowWindow(window_.hwnd(), showCommand);
         UpdateWindow(window_.hwnd());
     });
+}
+
+void Application::clearResultsForNewSettings() {
+    for (ListId id : {ListId::NewEntries, ListId::DeletedEntries, ListId::EditedRegistry, ListId::NewFiles,
+                      ListId::DeletedFiles, ListId::ModifiedFiles})
+        window_.clearList(id);
+    window_.setCollectCaption("Collect data");
+    window_.setStatus("");
+    window_.flush();
 }
 
 int Application::run() {
@@ -48,9 +79,13 @@ void Application::onCommand(int controlId) {
         case IDC_cmdFileSystemStart:
             workflow_.cmdFileSystemStart_Click();
             break;
+        case IDC_cmdAdvanced:
+            runHandler(reporter_, [&] {
+                advanced_.show(window_.hwnd());
+                pump_.modelessWindow = advanced_.hwnd();
+            });
+            break;
         default:
-            // The advanced settings dialog and the about box arrive with the
-            // settings files and the start-up checks.
             break;
     }
 }

@@ -7,14 +7,20 @@
 #include "app/message_pump_win.h"
 #include "capture/directory_source_win.h"
 #include "capture/registry_provider_win.h"
+#include "settings/advanced_dialog_win.h"
+#include "settings/ansi_code_page_win.h"
 #include "core/app_state.h"
 #include "support/error_report.h"
+#include "support/file_picker_win.h"
 #include "support/folder_picker_win.h"
 #include "support/message_box_win.h"
 
 namespace qv {
 
-class Application : public CommandTarget {
+// The folder of the running executable, where the data files live.
+std::string exeFolder();
+
+class Application : public CommandTarget, public MainResults {
 public:
     explicit Application(HINSTANCE instance);
 
@@ -24,12 +30,14 @@ public:
     int run();
 
     void onCommand(int controlId) override;
+    void clearResultsForNewSettings() override;
 
     AppState& state() { return state_; }
     MainWindow& window() { return window_; }
     CollectionWorkflow& workflow() { return workflow_; }
     MessagePump& pump() { return pump_; }
     MessageBoxPrompt& prompt() { return prompt_; }
+    AdvancedDialog& advanced() { return advanced_; }
 
 private:
     AppState state_;
@@ -39,8 +47,12 @@ private:
     Win32RegistryProviderSource registry_;
     Win32DirectorySource files_;
     ShellFolderPicker folders_;
+    Win32AnsiCodePage codePage_;
+    Win32FilePicker filePicker_;
+    FileDialog fileDialog_;
     MainWindow window_;
     CollectionWorkflow workflow_;
+    AdvancedDialog advanced_;
 };
 
 }  // namespace qv

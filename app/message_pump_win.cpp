@@ -25,6 +25,7 @@ void MessagePump::pumpNow() {
 
 void MessagePump::dispatch(MSG& msg) const {
     if (dialogWindow && IsDialogMessageW(dialogWindow, &msg)) return;
+    if (modelessWindow && IsWindow(modelessWindow) && IsDialogMessageW(modelessWindow, &msg)) return;
     TranslateMessage(&msg);
     DispatchMessageW(&msg);
 }

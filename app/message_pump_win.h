@@ -16,6 +16,9 @@ public:
     std::function<void()> beforePump;
     // The window whose controls Tab and Shift+Tab move between.
     HWND dialogWindow = nullptr;
+    // A modeless window beside it (the advanced settings), with the same keys;
+    // Enter and Esc there press its OK and Cancel.
+    HWND modelessWindow = nullptr;
 
     // One message through the window's keyboard navigation or the usual route.
     void dispatch(MSG& msg) const;

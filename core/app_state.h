@@ -40,6 +40,11 @@ struct AppState {
     bool FinishFileScanRan = false;
 
     DetectionSwitches switches;
+    // The four data files, beside the executable.
+    std::string SettingsPath;
+    std::string RegExceptionsPath;
+    std::string FileExceptionsPath;
+    std::string FilterPath;
     std::vector<RegException> RegExceptions = std::vector<RegException>(1);
     std::vector<FileException> FileExceptions = std::vector<FileException>(1);
     std::vector<std::string> FilterList = std::vector<std::string>(1);

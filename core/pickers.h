@@ -1,8 +1,10 @@
 #pragma once
 // The pickers as the workflow and the dialogs see them; the shell's dialogs
 // answer them in the program, scripts answer them in tests.
+#include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace qv {
 
@@ -12,6 +14,42 @@ class FolderPicker {
 public:
     virtual ~FolderPicker() = default;
     virtual std::string BrowseFolder(std::string_view prompt) = 0;
+};
+
+// What the open-file dialog answers.
+struct SelectedFile {
+    int32_t nFilesSelected = 0;
+    // The bare names of the chosen files, from index 1 on (element 0 stays empty).
+    std::vector<std::string> sFiles;
+    // The folder of the chosen files, with its trailing backslash.
+    std::string sLastDirectory;
+    bool bCanceled = true;
+};
+
+inline constexpr uint32_t OFN_HIDEREADONLY_FLAG = 0x4;
+inline constexpr uint32_t OFN_ALLOWMULTISELECT_FLAG = 0x200;
+inline constexpr uint32_t OFN_CREATEPROMPT_FLAG = 0x2000;
+inline constexpr uint32_t OFN_NODEREFERENCELINKS_FLAG = 0x100000;
+inline constexpr uint32_t OFN_EXPLORER_FLAG = 0x80000;
+inline constexpr uint32_t OFN_LONGNAMES_FLAG = 0x200000;
+inline constexpr uint32_t OFS_FILE_OPEN_FLAGS = 0x382204;
+
+// The open-file dialog's settings, filled by the caller and by ShowOpen
+// together; it keeps its contents between calls.
+struct FileDialog {
+    std::string filter;      // description and pattern pairs, each text ended by a NUL
+    std::string initialDir;  // may be empty
+    std::string title;
+    uint32_t flags = 0;  // 0: OFS_FILE_OPEN_FLAGS
+    std::string sFile;   // the previous choice, offered again as the initial file name
+};
+
+// The platform's open-file dialog, centred on its owner (centerForm) or on
+// the screen. `owner` is the owner window's handle.
+class FilePicker {
+public:
+    virtual ~FilePicker() = default;
+    virtual SelectedFile ShowOpen(FileDialog& dialog, intptr_t owner, bool centerForm = true) = 0;
 };
 
 }  // namespace qv

@@ -24,6 +24,11 @@ std::string reason(const std::error_code& ec) { return ec ? ec.message() : std::
 }  // namespace
 
 std::optional<std::string> readWholeFile(const std::string& path, std::string* error) {
+    std::error_code ec;
+    if (fs::is_directory(pathOf(path), ec)) {
+        setError(error, "it is a folder, not a file");
+        return std::nullopt;
+    }
     std::ifstream in(pathOf(path), std::ios::binary);
     if (!in) {
         setError(error, "cannot open the file");
@@ -32,6 +37,10 @@ std::optional<std::string> readWholeFile(const std::string& path, std::string* e
     std::string bytes;
     in.seekg(0, std::ios::end);
     const std::streamoff size = in.tellg();
+    if (size < 0) {
+        setError(error, "cannot read the file");
+        return std::nullopt;
+    }
     if (size > 0) {
         bytes.resize(static_cast<size_t>(size));
         in.seekg(0, std::ios::beg);
@@ -80,6 +89,16 @@ bool replaceWholeFile(const std::string& path, std::string_view bytes, std::stri
 bool regularFileExists(const std::string& path) {
     std::error_code ec;
     return fs::is_regular_file(pathOf(path), ec);
+}
+
+}  // namespace qv
+
+namespace qv {
+
+bool pathExists(const std::string& path) {
+    std::error_code ec;
+    const auto status = std::filesystem::symlink_status(pathOf(path), ec);
+    return std::filesystem::exists(status) || (ec && ec != std::errc::no_such_file_or_directory);
 }
 
 }  // namespace qv

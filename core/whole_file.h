@@ -19,5 +19,7 @@ bool replaceWholeFile(const std::string& path, std::string_view bytes, std::stri
 
 // True when `path` names an existing regular file.
 bool regularFileExists(const std::string& path);
+// True when anything stands at `path`: a file, a folder, or what cannot be told.
+bool pathExists(const std::string& path);
 
 }  // namespace qv

@@ -6,6 +6,7 @@
 
 #include "core/failure_win.h"
 #include "core/utf.h"
+#include "support/centring_hook_win.h"
 
 namespace qv {
 
@@ -23,7 +24,11 @@ std::string ShellFolderPicker::BrowseFolder(std::string_view prompt) {
     BROWSEINFOW info{};
     info.lpszTitle = title.c_str();
     info.ulFlags = 0;
-    PIDLIST_ABSOLUTE chosen = SHBrowseForFolderW(&info);
+    PIDLIST_ABSOLUTE chosen;
+    {
+        CentringHook hook(nullptr);
+        chosen = SHBrowseForFolderW(&info);
+    }
     if (!chosen) return {};
     // The parsing name keeps virtual folders recognisable ("::{GUID}"), so they
     // are refused the same way as any other non-file-system choice.

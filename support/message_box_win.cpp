@@ -7,8 +7,19 @@ namespace qv {
 Answer MessageBoxPrompt::ask(std::string_view text, std::string_view title, Buttons buttons, Icon icon) {
     if (beforeShow) beforeShow();
     UINT type = buttons == Buttons::YesNoCancel ? MB_YESNOCANCEL : MB_OK;
-    type |= icon == Icon::Question ? MB_ICONQUESTION : icon == Icon::Exclamation ? MB_ICONEXCLAMATION
-                                                                                  : MB_ICONINFORMATION;
+    switch (icon) {
+        case Icon::Question:
+            type |= MB_ICONQUESTION;
+            break;
+        case Icon::Exclamation:
+            type |= MB_ICONEXCLAMATION;
+            break;
+        case Icon::Information:
+            type |= MB_ICONINFORMATION;
+            break;
+        case Icon::None:
+            break;
+    }
     const int result = MessageBoxW(owner, toWide(text).c_str(), toWide(title).c_str(), type);
     switch (result) {
         case IDYES:

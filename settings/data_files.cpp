@@ -1,0 +1,147 @@
+#include "settings/data_files.h"
+
+#include <charconv>
+
+#include "core/failure.h"
+#include "core/handler.h"
+#include "core/split_string.h"
+#include "core/whole_file.h"
+#include "settings/text_files.h"
+
+namespace qv {
+
+void setDataFilePaths(AppState& state, const std::string& exeFolder) {
+    state.SettingsPath = exeFolder + "\\Settings.dat";
+    state.RegExceptionsPath = exeFolder + "\\RegExceptions.dat";
+    state.FileExceptionsPath = exeFolder + "\\FileExceptions.dat";
+    state.FilterPath = exeFolder + "\\Filter.dat";
+}
+
+std::vector<TextPair> pairRule(const std::vector<std::string>& pieces) {
+    std::vector<TextPair> pairs;
+    for (size_t x = 0; x + 1 < pieces.size(); x += 2) {
+        if (!pieces[x].empty()) pairs.emplace_back(pieces[x], pieces[x + 1]);
+    }
+    return pairs;
+}
+
+std::vector<std::string> singleRule(const std::vector<std::string>& pieces) {
+    std::vector<std::string> singles;
+    for (size_t x = 0; x + 1 < pieces.size(); ++x) {
+        if (!pieces[x].empty()) singles.push_back(pieces[x]);
+    }
+    return singles;
+}
+
+namespace {
+
+std::vector<std::string> piecesAtCr(const std::string& text) {
+    std::vector<std::string> pieces;
+    SplitString(text, '\r', pieces);
+    return pieces;
+}
+
+}  // namespace
+
+std::vector<RegException> regExceptionsFromText(const std::string& text) {
+    std::vector<RegException> list(1);
+    for (auto& [hKey, keyPath] : pairRule(piecesAtCr(text))) list.push_back({std::move(hKey), std::move(keyPath)});
+    return list;
+}
+
+std::vector<FileException> fileExceptionsFromText(const std::string& text) {
+    std::vector<FileException> list(1);
+    for (auto& [path, kind] : pairRule(piecesAtCr(text))) list.push_back({std::move(path), std::move(kind)});
+    return list;
+}
+
+std::vector<std::string> filterListFromText(const std::string& text) {
+    std::vector<std::string> list(1);
+    for (auto& entry : singleRule(piecesAtCr(text))) list.push_back(std::move(entry));
+    return list;
+}
+
+std::string settingsText(const std::array<int16_t, 6>& flags) {
+    std::string text;
+    for (size_t i = 0; i < flags.size(); ++i) {
+        if (i) text += ',';
+        text += std::to_string(flags[i]);
+    }
+    return text;
+}
+
+std::string pairsText(const std::vector<TextPair>& rows) {
+    std::string text;
+    for (const auto& [first, second] : rows) {
+        text += first;
+        text += '\r';
+        text += second;
+        text += '\r';
+    }
+    return text;
+}
+
+std::string singlesText(const std::vector<std::string>& rows) {
+    std::string text;
+    for (const auto& row : rows) {
+        text += row;
+        text += '\r';
+    }
+    return text;
+}
+
+int16_t parseSettingValue(const std::string& piece) {
+    const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
+    size_t begin = 0, end = piece.size();
+    while (begin < end && blank(piece[begin])) ++begin;
+    while (end > begin && blank(piece[end - 1])) --end;
+    const char* first = piece.data() + begin;
+    const char* last = piece.data() + end;
+    if (first != last && *first == '+') ++first;
+    long value = 0;
+    const auto [stop, ec] = std::from_chars(first, last, value);
+    check(first != last && stop == last && ec != std::errc::invalid_argument, 13, "Type mismatch");
+    check(ec != std::errc::result_out_of_range && value >= INT16_MIN && value <= INT16_MAX, 6, "Overflow");
+    return static_cast<int16_t>(value);
+}
+
+std::array<int16_t, 6> flagsOf(const DetectionSwitches& s) {
+    return {s.chkNewRegSetting,   s.chkDeleteRegSetting,   s.chkEditedRegSetting,
+            s.chkNewFilesSetting, s.chkDeleteFilesSetting, s.chkModifiedFilesSetting};
+}
+
+void setFlags(DetectionSwitches& s, const std::array<int16_t, 6>& f) {
+    s.chkNewRegSetting = f[0];
+    s.chkDeleteRegSetting = f[1];
+    s.chkEditedRegSetting = f[2];
+    s.chkNewFilesSetting = f[3];
+    s.chkDeleteFilesSetting = f[4];
+    s.chkModifiedFilesSetting = f[5];
+}
+
+void LoadSettingsAndLists(AppState& state, const AnsiCodePage& codePage, ErrorSink& reporter) {
+    runHandler(reporter, [&] {
+        if (!regularFileExists(state.SettingsPath)) {
+            state.switches = DetectionSwitches{};
+        } else {
+            std::vector<std::string> pieces;
+            SplitString(LoadTextFile(state.SettingsPath, codePage, reporter), ',', pieces);
+            // A failing value leaves the flags after it off.
+            std::array<int16_t, 6> flags{};
+            setFlags(state.switches, flags);
+            for (size_t i = 0; i < flags.size(); ++i) {
+                check(i < pieces.size(), 9, "Subscript out of range");
+                flags[i] = parseSettingValue(pieces[i]);
+                setFlags(state.switches, flags);
+            }
+        }
+        if (regularFileExists(state.RegExceptionsPath))
+            state.RegExceptions = regExceptionsFromText(LoadTextFile(state.RegExceptionsPath, codePage, reporter));
+        if (regularFileExists(state.FileExceptionsPath))
+            state.FileExceptions = fileExceptionsFromText(LoadTextFile(state.FileExceptionsPath, codePage, reporter));
+        if (regularFileExists(state.FilterPath))
+            state.FilterList = filterListFromText(LoadTextFile(state.FilterPath, codePage, reporter));
+    });
+}
+
+}  // namespace qv

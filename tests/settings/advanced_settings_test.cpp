@@ -1,0 +1,193 @@
+#include "settings/advanced_settings.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <deque>
+#include <filesystem>
+
+#include "core/whole_file.h"
+#include "settings/data_files.h"
+#include "support/error_report.h"
+#include "tests/support/fakes/scripted_ui.h"
+
+namespace qv {
+namespace {
+
+using Rows = std::vector<SettingsRow>;
+
+class ScriptedAdvancedView : public AdvancedView {
+public:
+    std::array<int16_t, 6> checks{};
+    std::string root, key = "SOFTWARE", filter;
+    bool fileOption = true;
+    SettingsList visible = SettingsList::RegExceptions;
+    std::array<Rows, 3> lists;
+    bool closed = false;
+
+    int16_t checkValue(size_t i) const override { return checks[i]; }
+    void setCheckValue(size_t i, int16_t v) override { checks[i] = v; }
+    std::string regRootText() const override { return root; }
+    void setRegRootText(const std::string& t) override { root = t; }
+    std::string regKeyText() const override { return key; }
+    std::string filterText() const override { return filter; }
+    bool fileOptionSelected() const override { return fileOption; }
+    void showTab(SettingsList l) override { visible = l; }
+    SettingsList visibleList() const override { return visible; }
+    Rows rows(SettingsList l) const override { return lists[static_cast<size_t>(l)]; }
+    void setRows(SettingsList l, const Rows& r) override { lists[static_cast<size_t>(l)] = r; }
+    intptr_t windowHandle() const override { return 42; }
+    void close() override { closed = true; }
+    Rows& list(SettingsList l) { return lists[static_cast<size_t>(l)]; }
+};
+
+class ScriptedPickers : public FolderPicker, public FilePicker {
+public:
+    std::deque<std::string> folders;
+    std::deque<SelectedFile> files;
+    std::vector<FileDialog> dialogs;
+    std::string BrowseFolder(std::string_view) override {
+        std::string f = folders.empty() ? "" : folders.front();
+        if (!folders.empty()) folders.pop_front();
+        return f;
+    }
+    SelectedFile ShowOpen(FileDialog& dialog, intptr_t, bool) override {
+        dialogs.push_back(dialog);
+        SelectedFile f = files.empty() ? SelectedFile{} : files.front();
+        if (!files.empty()) files.pop_front();
+        return f;
+    }
+};
+
+class Resets : public MainResults {
+public:
+    int count = 0;
+    void clearResultsForNewSettings() override { ++count; }
+};
+
+class AdvancedDialog : public ::testing::Test {
+protected:
+    AdvancedDialog() {
+        dir_ = std::filesystem::temp_directory_path() / "quorvel-advanced-test";
+        std::filesystem::remove_all(dir_);
+        std::filesystem::create_directories(dir_);
+        setDataFilePaths(state, dir_.string());
+        for (std::string* p : {&state.SettingsPath, &state.RegExceptionsPath, &state.FileExceptionsPath,
+                               &state.FilterPath})
+            std::replace(p->begin(), p->end(), '\\', '/');
+    }
+    ~AdvancedDialog() override { std::filesystem::remove_all(dir_); }
+
+    std::string bytes(const std::string& path) { return readWholeFile(path).value_or("(missing)"); }
+
+    std::filesystem::path dir_;
+    AppState state;
+    ScriptedAdvancedView view;
+    testing::ScriptedPrompt prompt;
+    ErrorReporter reporter{prompt};
+    ScriptedPickers pickers;
+    FileDialog fileDialog;
+    Latin1CodePage codePage;
+    Resets main;
+    AdvancedSettings dialog{{state, view, prompt, reporter, pickers, pickers, fileDialog, codePage, main, "C:\\Q"}};
+};
+
+TEST_F(AdvancedDialog, OpensFromTheFlagsAndTheFilesAndOkWritesAllFourAndRebuildsMemory) {
+    state.switches.chkDeleteRegSetting = 7;  // only a hand-edited file gives this
+    state.switches.chkModifiedFilesSetting = 2;
+    ASSERT_TRUE(replaceWholeFile(state.RegExceptionsPath, "HKEY_USERS\rS-1\r\r\n"));
+    ASSERT_TRUE(replaceWholeFile(state.FilterPath, "a\r\r\n"));
+    dialog.Form_Load();
+    EXPECT_EQ(view.root, "HKEY_LOCAL_MACHINE");
+    EXPECT_EQ(view.checks, (std::array<int16_t, 6>{1, 0, 1, 1, 0, 2}));
+    EXPECT_EQ(view.list(SettingsList::RegExceptions), (Rows{{"HKEY_USERS", "S-1", false}}));
+    EXPECT_TRUE(view.list(SettingsList::FileExceptions).empty());
+
+    view.checks = {0, 1, 0, 1, 1, 1};
+    view.list(SettingsList::Filter).push_back({"", "", false});  // written, never loaded
+    view.list(SettingsList::Filter).push_back({"b", "", false});
+    state.FilterList = {"", "stale"};
+    dialog.cmdOK_Click();
+    EXPECT_TRUE(view.closed);
+    EXPECT_TRUE(prompt.calls.empty());
+    EXPECT_EQ(main.count, 1);
+    EXPECT_EQ(bytes(state.SettingsPath), "0,1,0,1,1,1\r\n");
+    EXPECT_EQ(bytes(state.RegExceptionsPath), "HKEY_USERS\rS-1\r\r\n");
+    EXPECT_EQ(bytes(state.FileExceptionsPath), "\r\n");
+    EXPECT_EQ(bytes(state.FilterPath), "a\r\rb\r\r\n");
+    EXPECT_EQ(flagsOf(state.switches), view.checks);
+    EXPECT_EQ(state.FilterList, (std::vector<std::string>{"", "a", "b"}));
+    EXPECT_EQ(state.RegExceptions.size(), 2u);
+    EXPECT_EQ(state.FileExceptions.size(), 1u);
+}
+
+TEST_F(AdvancedDialog, AddActsOnTheVisibleListAndRemoveTakesItsTickedRows) {
+    dialog.Form_Load();
+    view.key = "";
+    dialog.cmdAddRegExceptions_Click();
+    ASSERT_EQ(prompt.calls.size(), 1u);
+    EXPECT_EQ(prompt.calls[0].text, "Please type a registry key to add to your exception list.");
+    EXPECT_EQ(prompt.calls[0].title, "Exception");
+    view.root = "HKEY_USERS";
+    view.key = " Soft ";
+    dialog.cmdAddRegExceptions_Click();
+    EXPECT_EQ(view.list(SettingsList::RegExceptions), (Rows{{"HKEY_USERS", " Soft ", false}}));
+
+    dialog.tbExceptions_Click(2);
+    pickers.folders = {"D:\\Setup", "D:\\", ""};
+    view.fileOption = false;
+    for (int i = 0; i < 3; ++i) dialog.cmdAddRegExceptions_Click();
+    view.fileOption = true;
+    SelectedFile three{3, {"", "a.txt", "b.txt", "c.txt"}, "C:\\Data\\", false};
+    pickers.files = {three, SelectedFile{}};
+    dialog.cmdAddRegExceptions_Click();
+    dialog.cmdAddRegExceptions_Click();  // cancelled
+    EXPECT_EQ(view.list(SettingsList::FileExceptions),
+              (Rows{{"D:\\Setup\\", "Folder", false}, {"D:\\", "Folder", false}, {"C:\\Data\\a.txt", "File", false}}));
+    ASSERT_EQ(pickers.dialogs.size(), 2u);
+    EXPECT_EQ(pickers.dialogs[0].filter, std::string("All Files (*.*)\0*.*\0", 20));
+    EXPECT_EQ(pickers.dialogs[0].flags, 0x280204u);
+    EXPECT_EQ(pickers.dialogs[0].title, "Show Open");
+    EXPECT_EQ(pickers.dialogs[0].initialDir, "C:\\Q\\");
+
+    dialog.tbExceptions_Click(3);
+    dialog.cmdAddRegExceptions_Click();
+    EXPECT_EQ(prompt.calls.back().text, "Please type some data to add to your filter list.");
+    EXPECT_EQ(prompt.calls.back().title, "Filter");
+    for (const char* t : {"1", "2", "3", "4", "5"}) {
+        view.filter = t;
+        dialog.cmdAddRegExceptions_Click();
+    }
+    view.list(SettingsList::Filter)[1].ticked = view.list(SettingsList::Filter)[3].ticked = true;
+    view.list(SettingsList::RegExceptions)[0].ticked = true;
+    dialog.cmdRemoveRegExceptions_Click();
+    EXPECT_EQ(view.list(SettingsList::Filter), (Rows{{"1", "", false}, {"3", "", false}, {"5", "", false}}));
+    EXPECT_EQ(view.list(SettingsList::RegExceptions).size(), 1u);  // another tab's ticks stay
+    dialog.tbExceptions_Click(4);
+    EXPECT_EQ(view.visible, SettingsList::Filter);
+}
+
+TEST_F(AdvancedDialog, AFileThatCannotBeReadOrWrittenIsReportedKeptAndTheDialogStaysOpen) {
+    ASSERT_TRUE(replaceWholeFile(state.FilterPath, "keep\r\r\n"));
+    std::filesystem::create_directories(state.FileExceptionsPath);  // exists, but is no file to read
+    std::filesystem::create_directories(state.SettingsPath);        // and cannot be replaced
+    state.FileExceptions = {{}, {"C:\\Old\\", "Folder"}};
+    dialog.Form_Load();
+    ASSERT_EQ(prompt.calls.size(), 1u);
+    EXPECT_TRUE(dialog.unreadable(SettingsList::FileExceptions));
+    EXPECT_EQ(view.list(SettingsList::Filter), (Rows{{"keep", "", false}}));
+    view.list(SettingsList::FileExceptions).push_back({"C:\\New\\", "Folder", false});
+    view.checks = {1, 1, 1, 1, 1, 1};
+    dialog.cmdOK_Click();
+    EXPECT_FALSE(view.closed);
+    ASSERT_EQ(prompt.calls.size(), 2u);
+    EXPECT_NE(prompt.calls[1].text.find("Settings.dat"), std::string::npos);
+    EXPECT_NE(prompt.calls[1].text.find("FileExceptions.dat could not be read"), std::string::npos);
+    EXPECT_TRUE(std::filesystem::is_directory(state.FileExceptionsPath));
+    EXPECT_EQ(state.FileExceptions[1].Path, "C:\\Old\\");
+    EXPECT_EQ(bytes(state.FilterPath), "keep\r\r\n");  // the files that could be saved are
+    EXPECT_EQ(flagsOf(state.switches), view.checks);
+}
+
+}  // namespace
+}  // namespace qv
