@@ -10,6 +10,7 @@ void MessagePump::yield() {
 }
 
 void MessagePump::pumpNow() {
+    ++turns_;
     if (beforePump) beforePump();
     MSG msg;
     while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {

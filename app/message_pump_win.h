@@ -26,9 +26,11 @@ public:
     void yield() override;
     // Pumps now, whatever the time.
     void pumpNow();
+    unsigned long long turns() const override { return turns_; }
 
 private:
     ULONGLONG last_ = 0;
+    unsigned long long turns_ = 0;
 };
 
 }  // namespace qv

@@ -201,27 +201,14 @@ FileSnapshot& clsFileFind::TargetList() {
     return list;
 }
 
-bool clsFileFind::FolderExcluded() const {
-    // Read afresh for every folder: a handler run during a yield may have
-    // replaced the exception list.
-    const auto& exceptions = state_.FileExceptions;
-    for (size_t i = 1; i < exceptions.size(); ++i) {
-        const FileException& e = exceptions[i];
-        // A prefix test of the folder path with its backslash, so the exception
-        // C:\Temp also covers C:\Temp2\. An empty path would cover everything
-        // and is taken as no exception at all.
-        if (e.FileorFolder == "Folder" && !e.Path.empty() && path_.starts_with(e.Path)) return true;
-    }
-    return false;
+bool clsFileFind::FolderExcluded() {
+    // Asked of the current list every time: a handler run during a yield may
+    // have replaced it, and the index then follows.
+    return exceptionIndex_.coversFolder(state_.FileExceptions, path_, yielder_.turns());
 }
 
-bool clsFileFind::FileExcluded() const {
-    const auto& exceptions = state_.FileExceptions;
-    for (size_t i = 1; i < exceptions.size(); ++i) {
-        const FileException& e = exceptions[i];
-        if (e.Path == path_ && e.FileorFolder == "File") return true;
-    }
-    return false;
+bool clsFileFind::FileExcluded() {
+    return exceptionIndex_.coversFile(state_.FileExceptions, path_, yielder_.turns());
 }
 
 // Records the file whose full path is in path_.
@@ -235,6 +222,8 @@ void clsFileFind::FoundFile(uint64_t lastWriteTime) {
         // The entry keeps its path with an empty date and the walk goes on.
         const Statement at = statementAt(failure.where().file_name(), failure.where().line());
         reporter_.ReportError(failure.number(), failure.description(), at.number);
+        // The error box ran its own message loop, where any handler may have run.
+        exceptionIndex_.forget();
         return;
     }
     statusText_.assign(kStatusPrefix);

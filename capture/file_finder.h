@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "capture/directory_source.h"
+#include "capture/exception_index.h"
 #include "core/app_state.h"
 #include "core/error_sink.h"
 #include "core/status_sink.h"
@@ -69,8 +70,8 @@ private:
     bool ExistFile(const std::string& path, uint32_t mask);
     bool FileSpec(std::string& InitPath, std::string& Spec);
     void FindFolders(const std::string& start);
-    bool FolderExcluded() const;
-    bool FileExcluded() const;
+    bool FolderExcluded();
+    bool FileExcluded();
     void FoundFile(uint64_t lastWriteTime);
     FileSnapshot& TargetList();
 
@@ -90,6 +91,7 @@ private:
     // walk allocates only what it records.
     std::string path_;  // the folder being read, ending with "\"; a file's name appended while it is tested
     std::string statusText_;
+    FileExceptionIndex exceptionIndex_;
 };
 
 }  // namespace qv

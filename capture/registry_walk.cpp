@@ -1,11 +1,11 @@
 #include "capture/registry_walk.h"
 
 #include <algorithm>
-#include <optional>
 #include <string_view>
 #include <utility>
 #include <vector>
 
+#include "capture/exception_index.h"
 #include "capture/value_rendering.h"
 #include "core/failure.h"
 
@@ -28,7 +28,7 @@ struct OpenKey {
 class RegistryWalk {
 public:
     RegistryWalk(RegistryWalkContext& ctx, RegSnapshot AppState::*target, int32_t hive)
-        : ctx_(ctx), target_(target), hive_(hive) {}
+        : ctx_(ctx), target_(target), hive_(hive), exceptionIndex_(hive) {}
 
     // Pre-order: a key's own entries, then each subkey's subtree in the order
     // the provider lists the subkeys. An explicit stack keeps the native stack
@@ -118,16 +118,12 @@ private:
     // The own settings key, or a key named in the exception list for this
     // hive. `childPath` always carries the separator, so below an empty start
     // path it begins with "\".
-    bool skipped(const std::string& childPath) const {
+    bool skipped(const std::string& childPath) {
         if (childPath.size() + 1 == kOwnSettingsKey.size() && kOwnSettingsKey.starts_with(childPath))
             return true;
-        const auto& exceptions = ctx_.state.RegExceptions;
-        for (size_t x = 1; x < exceptions.size(); ++x) {
-            if (exceptions[x].KeyPath != childPath) continue;
-            const std::optional<int32_t> hive = hiveNumber(exceptions[x].hKey);
-            if (hive && *hive == hive_) return true;
-        }
-        return false;
+        // Asked of the current list: a handler run during a yield may have
+        // replaced it, and the index then follows.
+        return exceptionIndex_.covers(ctx_.state.RegExceptions, childPath, ctx_.yielder.turns());
     }
 
     // A provider's own failure is passed over like a failed read.
@@ -146,6 +142,7 @@ private:
     std::vector<std::string> names_;
     std::vector<uint32_t> types_;
     std::string status_;
+    RegistryExceptionIndex exceptionIndex_;
 };
 
 }  // namespace

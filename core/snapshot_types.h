@@ -24,11 +24,13 @@ struct FileSnapshotEntry {
 struct RegException {
     std::string hKey;     // root key name, such as "HKEY_LOCAL_MACHINE"
     std::string KeyPath;  // key path below that root
+    bool operator==(const RegException&) const = default;
 };
 
 struct FileException {
     std::string Path;          // a file's full path, or a folder's ending in "\"
     std::string FileorFolder;  // "File" or "Folder"
+    bool operator==(const FileException&) const = default;
 };
 
 // Registry snapshots are used from index 0; file snapshots and the lists loaded

@@ -8,6 +8,11 @@ class Yielder {
 public:
     virtual ~Yielder() = default;
     virtual void yield() = 0;
+    // Counts the times handlers have had the thread, so that a job caching
+    // something derived from shared state re-reads it only when this moved.
+    // kTurnsUnknown: any yield may have run a handler.
+    static constexpr unsigned long long kTurnsUnknown = ~0ULL;
+    virtual unsigned long long turns() const { return kTurnsUnknown; }
 };
 
 }  // namespace qv

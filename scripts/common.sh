@@ -26,11 +26,13 @@ NATIVE_PACKAGES=(cmake make g++ googletest)
 FUZZ_PACKAGES=(cmake make clang libclang-rt-14-dev)
 WINDOWS_PACKAGES=(cmake make g++-mingw-w64-x86-64-posix googletest wine wine64 xvfb imagemagick)
 
+# Configures and builds a preset; any further arguments go to the build (--target ...).
 configure_and_build() {
     local preset=$1
+    shift
     cmake --preset "$preset" >"build-$preset.log" 2>&1 || { cat "build-$preset.log"; return 1; }
     rm -f "build-$preset.log"
-    cmake --build --preset "$preset" -j"$(nproc)"
+    cmake --build --preset "$preset" -j"$(nproc)" "$@"
 }
 
 # A private Wine prefix inside the build folder, created once.

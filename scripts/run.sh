@@ -7,7 +7,7 @@ source "$(dirname "$0")/common.sh"
 
 ensure_packages "${WINDOWS_PACKAGES[@]}"
 log "Windows build (MinGW-w64)"
-configure_and_build windows >/dev/null
+configure_and_build windows --target quorvel quorvel_demo sample_installer >/dev/null
 setup_wine
 trap 'stop_xvfb; stop_wine' EXIT
 

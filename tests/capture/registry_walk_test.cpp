@@ -175,11 +175,12 @@ TEST_F(RegistryWalkTest, FinishWalkFillsTheFinalSnapshotOnly) {
 TEST_F(RegistryWalkTest, KeyWithMoreThan32768ValuesIsRecordedInOrder) {
     constexpr int kCount = 40000;
     for (int i = 0; i < kCount; ++i)
-        reg.addDword(kLm, "Big", "v" + std::to_string(i), static_cast<uint32_t>(i));
+        reg.addDword(kLm, "Big", std::string("v").append(std::to_string(i)), static_cast<uint32_t>(i));
     const RegSnapshot snapshot = collect(kLm, "Big");
     ASSERT_EQ(snapshot.size(), static_cast<size_t>(kCount));
     for (int i = 0; i < kCount; ++i)
-        ASSERT_EQ(snapshot[i], entry("Big\\", "v" + std::to_string(i), std::to_string(i))) << i;
+        ASSERT_EQ(snapshot[i], entry("Big\\", std::string("v").append(std::to_string(i)), std::to_string(i)))
+            << i;
 }
 
 TEST_F(RegistryWalkTest, WalkGoesNoDeeperThan512LevelsBelowTheStartKey) {
@@ -316,7 +317,8 @@ TEST_F(RegistryWalkTest, ExceptionsReplacedDuringAYieldApplyToLaterKeys) {
 }
 
 TEST_F(RegistryWalkTest, SnapshotReplacedDuringAYieldStillTakesTheLaterEntries) {
-    for (int i = 0; i < 5; ++i) reg.addValue(kLm, "R", "v" + std::to_string(i), kRegSz, "x");
+    for (int i = 0; i < 5; ++i)
+        reg.addValue(kLm, "R", std::string("v").append(std::to_string(i)), kRegSz, "x");
     reg.addValue(kLm, "R\\Sub", "a", kRegSz, "1");
     reg.addValue(kLm, "R\\Sub", "b", kRegSz, "2");
     reg.addKey(kLm, "R\\Sub2");

@@ -62,8 +62,8 @@ TEST_F(ReadValueDataTest, EachRenderedTypeIsReadWithItsOwnOperationAndOthersAreN
 
     const long before = reg.readCalls;
     for (uint32_t type : {11u, 0u, 5u}) {
-        reg.addValue(kHive, "K", "t" + std::to_string(type), type, "not rendered");
-        EXPECT_EQ(read("t" + std::to_string(type), type), "") << type;
+        reg.addValue(kHive, "K", std::string("t").append(std::to_string(type)), type, "not rendered");
+        EXPECT_EQ(read(std::string("t").append(std::to_string(type)), type), "") << type;
     }
     EXPECT_EQ(reg.readCalls, before);
 }
