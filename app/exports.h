@@ -1,0 +1,20 @@
+#pragma once
+// The six lists written as files: CSV for spreadsheets, a self-contained HTML
+// page, JSON for scripts, a .reg file that undoes the registry changes and a
+// .cmd file that deletes the new files. Each returns the whole file's bytes.
+#include <string>
+
+#include "app/result_lists.h"
+#include "core/snapshot_types.h"
+
+namespace qv {
+
+std::string exportCsv(const ResultLists& lists);
+std::string exportHtml(const ResultLists& lists, const ResultContext& context);
+std::string exportJson(const ResultLists& lists, const ResultContext& context);
+// `first` is the first registry snapshot: deleted and edited values are
+// restored from it with their old data and type.
+std::string exportRegUndo(const ResultLists& lists, const ResultContext& context, const RegSnapshot& first);
+std::string exportCmd(const ResultLists& lists);
+
+}  // namespace qv

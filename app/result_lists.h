@@ -1,0 +1,26 @@
+#pragma once
+// The six result lists outside any window: what detection appended, kept for
+// exports and for the command line.
+#include <array>
+#include <vector>
+
+#include "app/main_view.h"
+
+namespace qv {
+
+struct ResultLists {
+    // Indexed by ListId, in the order of the window's tabs.
+    std::array<std::vector<ResultRow>, 6> rows;
+    std::vector<ResultRow>& operator[](ListId list) { return rows[static_cast<size_t>(list)]; }
+    const std::vector<ResultRow>& operator[](ListId list) const { return rows[static_cast<size_t>(list)]; }
+    bool empty() const;
+};
+
+// Where exports take their context from: the two collections' places.
+struct ResultContext {
+    std::string hiveName;     // such as "HKEY_LOCAL_MACHINE"; "" when the registry was not walked
+    std::string startKey;
+    std::string startFolder;  // "" when no file scan ran
+};
+
+}  // namespace qv
