@@ -2,6 +2,7 @@
 // The six result lists outside any window: what detection appended, kept for
 // exports and for the command line.
 #include <array>
+#include <string>
 #include <vector>
 
 #include "app/main_view.h"
