@@ -14,11 +14,13 @@
 #include "core/utf.h"
 #include "demo/screen_capture_win.h"
 #include "tests/support/fakes/box_answerer_win.h"
+#include "tests/support/fakes/window_driver_win.h"
 
 namespace qv {
 namespace {
 
 using testing::BoxAnswerer;
+using testing::shownRows;
 
 std::wstring testKeyPath() { return L"Software\\QuorvelWindowTest-" + std::to_wstring(GetCurrentProcessId()); }
 
@@ -43,36 +45,10 @@ void writeFile(const std::wstring& path, const char* text, int hoursAhead = 0) {
     CloseHandle(h);
 }
 
-std::wstring cellText(HWND list, int row, int column) {
-    wchar_t buffer[1024] = {};
-    LVITEMW item{};
-    item.iSubItem = column;
-    item.pszText = buffer;
-    item.cchTextMax = 1024;
-    SendMessageW(list, LVM_GETITEMTEXTW, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
-    return buffer;
-}
-
-std::vector<std::vector<std::string>> shownRows(HWND list, int columns) {
-    std::vector<std::vector<std::string>> rows;
-    const int n = static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
-    for (int r = 0; r < n; ++r) {
-        std::vector<std::string> row;
-        for (int c = 0; c < columns; ++c) row.push_back(toUtf8(cellText(list, r, c)));
-        rows.push_back(row);
-    }
-    return rows;
-}
-
 class MainWindowTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        HDC probe = GetDC(nullptr);
-        if (!probe) GTEST_SKIP() << "no display";
-        ReleaseDC(nullptr, probe);
-        INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_LISTVIEW_CLASSES | ICC_TAB_CLASSES | ICC_BAR_CLASSES |
-                                                            ICC_PROGRESS_CLASS | ICC_STANDARD_CLASSES};
-        InitCommonControlsEx(&controls);
+        if (!testing::displayReady()) GTEST_SKIP() << "no display";
         key_ = testKeyPath();
         RegDeleteTreeW(HKEY_CURRENT_USER, key_.c_str());
         wchar_t temp[MAX_PATH];

@@ -15,6 +15,7 @@
 #include "core/whole_file.h"
 #include "demo/screen_capture_win.h"
 #include "tests/support/fakes/box_answerer_win.h"
+#include "tests/support/fakes/window_driver_win.h"
 
 namespace qv {
 namespace {
@@ -36,30 +37,10 @@ void removeDataFiles() {
 
 void writeFile(const std::string& path, const std::string& bytes) { ASSERT_TRUE(replaceWholeFile(path, bytes)); }
 
-std::vector<std::string> columnOf(HWND list, int column) {
-    std::vector<std::string> out;
-    const int n = static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
-    for (int r = 0; r < n; ++r) {
-        wchar_t buffer[1024] = {};
-        LVITEMW item{};
-        item.iSubItem = column;
-        item.pszText = buffer;
-        item.cchTextMax = 1024;
-        SendMessageW(list, LVM_GETITEMTEXTW, static_cast<WPARAM>(r), reinterpret_cast<LPARAM>(&item));
-        out.push_back(toUtf8(std::wstring_view(buffer)));
-    }
-    return out;
-}
-
 class SettingsFilesTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        HDC probe = GetDC(nullptr);
-        if (!probe) GTEST_SKIP() << "no display";
-        ReleaseDC(nullptr, probe);
-        INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_LISTVIEW_CLASSES | ICC_TAB_CLASSES | ICC_BAR_CLASSES |
-                                                            ICC_PROGRESS_CLASS | ICC_STANDARD_CLASSES};
-        InitCommonControlsEx(&controls);
+        if (!testing::displayReady()) GTEST_SKIP() << "no display";
         removeDataFiles();
         wchar_t temp[MAX_PATH];
         GetTempPathW(MAX_PATH, temp);
@@ -156,11 +137,11 @@ TEST_F(SettingsFilesTest, DataFilesBesideTheExeShapeTheWalkAndDetection) {
     click(main(IDC_cmdSnapShot));
     ASSERT_EQ(app_->window().collectCaption(), "Collect data");
 
-    EXPECT_EQ(columnOf(main(IDC_lstNewEntries), 1), (std::vector<std::string>{"Added"}));
+    EXPECT_EQ(testing::columnTexts(main(IDC_lstNewEntries), 1), (std::vector<std::string>{"Added"}));
     // The edited value's new data is filtered; its old data still shows as deleted.
-    EXPECT_TRUE(columnOf(main(IDC_lstEditedRegistry), 1).empty());
-    EXPECT_EQ(columnOf(main(IDC_lstNewFiles), 0), (std::vector<std::string>{folder + "\\new.txt"}));
-    EXPECT_TRUE(columnOf(main(IDC_lstDeletedFiles), 0).empty());
+    EXPECT_TRUE(testing::columnTexts(main(IDC_lstEditedRegistry), 1).empty());
+    EXPECT_EQ(testing::columnTexts(main(IDC_lstNewFiles), 0), (std::vector<std::string>{folder + "\\new.txt"}));
+    EXPECT_TRUE(testing::columnTexts(main(IDC_lstDeletedFiles), 0).empty());
 }
 
 TEST_F(SettingsFilesTest, DialogEditsAreWrittenByteForByteAndCancelWritesNothing) {
@@ -168,7 +149,7 @@ TEST_F(SettingsFilesTest, DialogEditsAreWrittenByteForByteAndCancelWritesNothing
     writeFile(dataFile("Filter.dat"), "old\r\r\n");
     start();
     openDialog();
-    EXPECT_EQ(columnOf(item(adv::IDC_lstRegExceptions), 1), (std::vector<std::string>{"S-1"}));
+    EXPECT_EQ(testing::columnTexts(item(adv::IDC_lstRegExceptions), 1), (std::vector<std::string>{"S-1"}));
     EXPECT_TRUE(IsWindowVisible(item(adv::IDC_lstRegExceptions)));
     EXPECT_FALSE(IsWindowVisible(item(adv::IDC_lstFilter)));
 
