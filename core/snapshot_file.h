@@ -40,4 +40,8 @@ std::optional<Collection> loadCollection(const std::string& path, std::string& e
 std::string collectionBytes(const Collection& collection);
 std::optional<Collection> collectionFromBytes(std::string_view bytes, std::string& fault);
 
+// The checksum that each section carries of its bytes, so that a fuzzer can
+// mend the checksums of the bytes it made and reach the parsing behind them.
+uint64_t sectionChecksum(std::string_view bytes);
+
 }  // namespace qv

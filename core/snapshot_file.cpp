@@ -1,0 +1,331 @@
+#include "core/snapshot_file.h"
+
+#include <algorithm>
+#include <bit>
+#include <cmath>
+#include <cstring>
+#include <type_traits>
+
+#include "core/registry_types.h"
+#include "core/whole_file.h"
+
+namespace qv {
+namespace {
+
+// "QVSNAP", then bytes that a text transfer or a truncated copy would change.
+constexpr char kMagic[8] = {'Q', 'V', 'S', 'N', 'A', 'P', '\r', '\n'};
+constexpr uint32_t kVersion = 1;
+
+// The sections, in the order the file holds them.
+enum Section : uint32_t { kPlaces = 1, kRegistry = 2, kFiles = 3 };
+const char* sectionName(uint32_t tag) {
+    switch (tag) {
+        case kPlaces: return "places";
+        case kRegistry: return "registry";
+        default: return "files";
+    }
+}
+
+// A section's header: its tag, its length and the checksum of its bytes.
+constexpr size_t kSectionHeader = 4 + 8 + 8;
+
+// A 64-bit checksum over eight bytes at a time, so that checking a file of a
+// few hundred megabytes costs a fraction of reading it. It finds accidental
+// damage (a flipped bit, a lost block); it is no defence against forgery.
+uint64_t checksumOf(std::string_view bytes) {
+    constexpr uint64_t kMul = 0x9E3779B97F4A7C15ull;
+    uint64_t h = 0x6A09E667F3BCC908ull ^ bytes.size();
+    size_t i = 0;
+    for (; i + 8 <= bytes.size(); i += 8) {
+        uint64_t word;
+        std::memcpy(&word, bytes.data() + i, 8);
+        h = std::rotl((h ^ word) * kMul, 29);
+    }
+    uint64_t tail = 0;
+    if (i < bytes.size()) std::memcpy(&tail, bytes.data() + i, bytes.size() - i);
+    h = std::rotl((h ^ tail) * kMul, 29);
+    h ^= h >> 32;
+    h *= kMul;
+    return h ^ (h >> 29);
+}
+
+// ---- Writing: little-endian fixed widths ----
+
+class Writer {
+public:
+    explicit Writer(std::string& out) : out_(out) {}
+    template <class T>
+    void number(T value) {
+        static_assert(std::is_integral_v<T>);
+        if constexpr (std::endian::native == std::endian::little) {
+            char bytes[sizeof(T)];
+            std::memcpy(bytes, &value, sizeof(T));
+            out_.append(bytes, sizeof(T));
+        } else {
+            for (size_t b = 0; b < sizeof(T); ++b)
+                out_ += static_cast<char>((static_cast<uint64_t>(value) >> (8 * b)) & 0xFF);
+        }
+    }
+    void text(std::string_view s) {
+        number(static_cast<uint32_t>(s.size()));
+        out_ += s;
+    }
+    // A path shares its start with the one before it more often than not: only
+    // the length of the shared part and the rest are written.
+    void path(std::string_view s, std::string_view previous) {
+        size_t shared = 0;
+        const size_t most = std::min(s.size(), previous.size());
+        while (shared < most && s[shared] == previous[shared]) ++shared;
+        number(static_cast<uint32_t>(shared));
+        text(s.substr(shared));
+    }
+
+private:
+    std::string& out_;
+};
+
+// Writes a section's header with room for its length and checksum, lets
+// `body` append the section's bytes to `out`, then fills the two in.
+template <class Body>
+void section(std::string& out, uint32_t tag, Body body) {
+    Writer(out).number(tag);
+    const size_t header = out.size();
+    out.append(16, '\0');
+    body(Writer(out));
+    const std::string_view written = std::string_view(out).substr(header + 16);
+    const uint64_t fields[2] = {written.size(), checksumOf(written)};
+    for (size_t f = 0; f < 2; ++f) {
+        std::string field;
+        Writer(field).number(fields[f]);
+        out.replace(header + 8 * f, 8, field);
+    }
+}
+
+// ---- Reading: every length is checked against what is left ----
+
+struct Damaged {
+    std::string what;
+};
+
+class Reader {
+public:
+    explicit Reader(std::string_view in) : in_(in) {}
+    size_t left() const { return in_.size(); }
+    template <class T>
+    T number() {
+        need(sizeof(T));
+        T v;
+        if constexpr (std::endian::native == std::endian::little) {
+            std::memcpy(&v, in_.data(), sizeof(T));
+        } else {
+            uint64_t u = 0;
+            for (size_t b = 0; b < sizeof(T); ++b)
+                u |= static_cast<uint64_t>(static_cast<unsigned char>(in_[b])) << (8 * b);
+            v = static_cast<T>(u);
+        }
+        in_.remove_prefix(sizeof(T));
+        return v;
+    }
+    std::string_view bytes(size_t n) {
+        need(n);
+        std::string_view s = in_.substr(0, n);
+        in_.remove_prefix(n);
+        return s;
+    }
+    void text(std::string& s) { s.assign(bytes(number<uint32_t>())); }
+    void path(std::string& s, const std::string& previous) {
+        const uint32_t shared = number<uint32_t>();
+        if (shared > previous.size()) throw Damaged{"a path refers to more of the path before it than there is"};
+        const std::string_view rest = bytes(number<uint32_t>());
+        s.reserve(shared + rest.size());
+        s.assign(previous, 0, shared);
+        s += rest;
+    }
+    // A count of entries of at least `minimum` bytes each must fit in what is
+    // left, so that a damaged count cannot make the reader allocate gigabytes.
+    uint64_t count(size_t minimum) {
+        const uint64_t n = number<uint64_t>();
+        if (n > left() / minimum) throw Damaged{"an entry count is larger than the section"};
+        return n;
+    }
+
+private:
+    void need(size_t n) const {
+        if (n > in_.size()) throw Damaged{"an entry runs past the end of its section"};
+    }
+    std::string_view in_;
+};
+
+void writePlaces(Writer w, const Collection& c) {
+    w.number(static_cast<uint8_t>(c.registryWalked));
+    w.number(c.hive);
+    w.text(c.startKey);
+    w.number(static_cast<uint8_t>(c.filesScanned));
+    w.text(c.startFolder);
+    w.number(std::bit_cast<uint64_t>(c.seconds));
+}
+
+// The hive goes back into the window's root drop-down and to the walk, so
+// only the five predefined keys are taken.
+bool knownHive(int32_t hive) {
+    for (int32_t h : {kHiveClassesRoot, kHiveCurrentUser, kHiveLocalMachine, kHiveUsers, kHiveCurrentConfig})
+        if (h == hive) return true;
+    return false;
+}
+
+void readPlaces(Reader& r, Collection& c) {
+    c.registryWalked = r.number<uint8_t>() != 0;
+    c.hive = r.number<int32_t>();
+    if (c.registryWalked && !knownHive(c.hive)) throw Damaged{"the registry root is none of the five"};
+    r.text(c.startKey);
+    c.filesScanned = r.number<uint8_t>() != 0;
+    r.text(c.startFolder);
+    c.seconds = std::bit_cast<double>(r.number<uint64_t>());
+    if (!(c.seconds >= 0 && c.seconds <= 1e9)) throw Damaged{"the time taken is no number of seconds"};
+    if (!std::isfinite(c.seconds) || c.seconds < 0) throw Damaged{"the time taken is not a time"};
+}
+
+void writeRegistry(Writer w, const RegSnapshot& registry) {
+    w.number(static_cast<uint64_t>(registry.size()));
+    std::string_view previous;
+    for (const RegEntry& e : registry) {
+        w.path(e.KeyName, previous);
+        w.text(e.ValueName);
+        w.text(e.ValueData);
+        w.number(e.ValueType);
+        previous = e.KeyName;
+    }
+}
+
+void readRegistry(Reader& r, RegSnapshot& registry) {
+    constexpr size_t kSmallestEntry = 4 + 4 + 4 + 4 + 4;
+    const uint64_t n = r.count(kSmallestEntry);
+    registry.clear();
+    registry.reserve(n);
+    const std::string none;
+    for (uint64_t i = 0; i < n; ++i) {
+        RegEntry& e = registry.emplace_back();
+        r.path(e.KeyName, i ? registry[i - 1].KeyName : none);
+        r.text(e.ValueName);
+        r.text(e.ValueData);
+        e.ValueType = r.number<uint32_t>();
+    }
+}
+
+// Element 0 of a file snapshot is the unused one and is not kept.
+void writeFiles(Writer w, const FileSnapshot& files) {
+    w.number(static_cast<uint64_t>(files.empty() ? 0 : files.size() - 1));
+    std::string_view previous;
+    for (size_t i = 1; i < files.size(); ++i) {
+        w.path(files[i].Filepath, previous);
+        w.text(files[i].ModifiedDate);
+        previous = files[i].Filepath;
+    }
+}
+
+void readFiles(Reader& r, FileSnapshot& files) {
+    constexpr size_t kSmallestEntry = 4 + 4 + 4;
+    const uint64_t n = r.count(kSmallestEntry);
+    files.assign(1, FileSnapshotEntry{});
+    files.reserve(1 + n);
+    for (uint64_t i = 1; i <= n; ++i) {
+        FileSnapshotEntry& f = files.emplace_back();
+        r.path(f.Filepath, files[i - 1].Filepath);
+        r.text(f.ModifiedDate);
+    }
+}
+
+}  // namespace
+
+uint64_t sectionChecksum(std::string_view bytes) { return checksumOf(bytes); }
+
+std::string collectionBytes(const Collection& collection) {
+    // One allocation for the whole file in all but odd cases: each entry
+    // takes its texts and at most 16 bytes of lengths and type.
+    size_t estimate = 256 + collection.startKey.size() + collection.startFolder.size();
+    for (const RegEntry& e : collection.registry) estimate += 16 + e.ValueName.size() + e.ValueData.size() + 16;
+    for (const FileSnapshotEntry& f : collection.files) estimate += 8 + f.ModifiedDate.size() + 24;
+    std::string out;
+    out.reserve(estimate);
+    out.assign(kMagic, sizeof kMagic);
+    Writer(out).number(kVersion);
+    section(out, kPlaces, [&](Writer w) { writePlaces(w, collection); });
+    section(out, kRegistry, [&](Writer w) { writeRegistry(w, collection.registry); });
+    section(out, kFiles, [&](Writer w) { writeFiles(w, collection.files); });
+    return out;
+}
+
+std::optional<Collection> collectionFromBytes(std::string_view bytes, std::string& fault) {
+    if (bytes.size() < sizeof kMagic + 4 || std::memcmp(bytes.data(), kMagic, sizeof kMagic) != 0) {
+        fault = "is not a Quorvel snapshot file";
+        return std::nullopt;
+    }
+    Reader file(bytes.substr(sizeof kMagic));
+    const uint32_t version = file.number<uint32_t>();
+    if (version != kVersion) {
+        fault = version > kVersion ? "was written by a newer version of Quorvel (format " + std::to_string(version) +
+                                         "; this version reads format " + std::to_string(kVersion) + ")"
+                                   : "has an unknown format number (" + std::to_string(version) + ")";
+        return std::nullopt;
+    }
+    Collection c;
+    for (uint32_t tag : {kPlaces, kRegistry, kFiles}) {
+        const std::string name = sectionName(tag);
+        if (file.left() < kSectionHeader) {
+            fault = "is truncated: the " + name + " section is missing";
+            return std::nullopt;
+        }
+        const uint32_t found = file.number<uint32_t>();
+        const uint64_t length = file.number<uint64_t>();
+        const uint64_t sum = file.number<uint64_t>();
+        if (found != tag) {
+            fault = "is damaged: the " + name + " section is not where it belongs";
+            return std::nullopt;
+        }
+        if (length > file.left()) {
+            fault = "is truncated: the " + name + " section is cut short";
+            return std::nullopt;
+        }
+        const std::string_view body = file.bytes(length);
+        if (checksumOf(body) != sum) {
+            fault = "is damaged: the " + name + " section's checksum does not match";
+            return std::nullopt;
+        }
+        try {
+            Reader r(body);
+            if (tag == kPlaces) readPlaces(r, c);
+            if (tag == kRegistry) readRegistry(r, c.registry);
+            if (tag == kFiles) readFiles(r, c.files);
+            if (r.left() != 0) throw Damaged{"it has bytes after its last entry"};
+        } catch (const Damaged& d) {
+            fault = "is damaged: in the " + name + " section, " + d.what;
+            return std::nullopt;
+        }
+    }
+    if (file.left() != 0) {
+        fault = "is damaged: it goes on after its last section";
+        return std::nullopt;
+    }
+    return c;
+}
+
+bool saveCollection(const std::string& path, const Collection& collection, std::string& error) {
+    std::string why;
+    if (replaceWholeFile(path, collectionBytes(collection), &why)) return true;
+    error = "The snapshot file " + path + " could not be written: " + why;
+    return false;
+}
+
+std::optional<Collection> loadCollection(const std::string& path, std::string& error) {
+    std::string why;
+    const std::optional<std::string> bytes = readWholeFile(path, &why);
+    if (!bytes) {
+        error = "The snapshot file " + path + " could not be read: " + why;
+        return std::nullopt;
+    }
+    std::optional<Collection> c = collectionFromBytes(*bytes, why);
+    if (!c) error = "The snapshot file " + path + " " + why + ".";
+    return c;
+}
+
+}  // namespace qv
