@@ -3,6 +3,7 @@
 // exports and for the command line.
 #include <array>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "app/main_view.h"
@@ -16,6 +17,11 @@ struct ResultLists {
     const std::vector<ResultRow>& operator[](ListId list) const { return rows[static_cast<size_t>(list)]; }
     bool empty() const;
 };
+
+// The list's name as its tab shows it, such as "New registry entries".
+std::string_view resultListTitle(ListId list);
+inline constexpr ListId kAllLists[] = {ListId::NewEntries, ListId::DeletedEntries, ListId::EditedRegistry,
+                                       ListId::NewFiles,   ListId::DeletedFiles,   ListId::ModifiedFiles};
 
 // Where exports take their context from: the two collections' places.
 struct ResultContext {

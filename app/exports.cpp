@@ -1,0 +1,223 @@
+#include "app/exports.h"
+
+#include <cstdio>
+
+#include "core/utf.h"
+
+namespace qv {
+namespace {
+
+// The columns each list shows in the window.
+struct Columns {
+    const char* names[3];
+    int count;
+};
+Columns columnsOf(ListId list) {
+    switch (list) {
+        case ListId::NewFiles: return {{"Filename", "Size", "Created"}, 3};
+        case ListId::DeletedFiles: return {{"Filename", "", ""}, 1};
+        case ListId::ModifiedFiles: return {{"Filename", "Size", "Modified"}, 3};
+        default: return {{"Keyname", "Value name", "Data"}, 3};
+    }
+}
+
+const std::string& cell(const ResultRow& row, int column) {
+    return column == 0 ? row.text : column == 1 ? row.sub1 : row.sub2;
+}
+
+// ---- CSV ----
+
+void csvField(std::string& out, std::string_view field) {
+    if (field.find_first_of(",\"\r\n") == std::string_view::npos) {
+        out += field;
+        return;
+    }
+    out += '"';
+    for (char c : field) {
+        if (c == '"') out += '"';
+        out += c;
+    }
+    out += '"';
+}
+
+// ---- HTML ----
+
+void htmlText(std::string& out, std::string_view text) {
+    for (char c : text) {
+        switch (c) {
+            case '&': out += "&amp;"; break;
+            case '<': out += "&lt;"; break;
+            case '>': out += "&gt;"; break;
+            case '"': out += "&quot;"; break;
+            case '\'': out += "&#39;"; break;
+            default: out += c;
+        }
+    }
+}
+
+// ---- JSON ----
+
+// Texts are UTF-8 in the form that also carries unpaired surrogates from
+// Windows names; those, and every control character, are written as \u
+// escapes so that the output is always valid JSON.
+void jsonString(std::string& out, std::string_view text) {
+    out += '"';
+    const std::u16string wide = toUtf16(text);
+    std::string plain;
+    for (size_t i = 0; i < wide.size(); ++i) {
+        const char16_t c = wide[i];
+        const bool high = c >= 0xD800 && c <= 0xDBFF, low = c >= 0xDC00 && c <= 0xDFFF;
+        const bool paired = high && i + 1 < wide.size() && wide[i + 1] >= 0xDC00 && wide[i + 1] <= 0xDFFF;
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += static_cast<char>(c);
+        } else if (c < 0x20 || (high && !paired) || low) {
+            char escape[8];
+            std::snprintf(escape, sizeof escape, "\\u%04x", static_cast<unsigned>(c));
+            out += escape;
+        } else {
+            const size_t n = paired ? 2 : 1;
+            appendUtf8(out, std::u16string_view(wide).substr(i, n));
+            i += n - 1;
+        }
+    }
+    out += '"';
+}
+
+const char* jsonKey(ListId list) {
+    switch (list) {
+        case ListId::NewEntries: return "newRegistryEntries";
+        case ListId::DeletedEntries: return "deletedRegistryEntries";
+        case ListId::EditedRegistry: return "editedRegistryEntries";
+        case ListId::NewFiles: return "newFiles";
+        case ListId::DeletedFiles: return "deletedFiles";
+        case ListId::ModifiedFiles: return "modifiedFiles";
+    }
+    return "";
+}
+
+const char* jsonField(ListId list, int column) {
+    static const char* const registry[] = {"key", "name", "data"};
+    static const char* const files[] = {"path", "size", "date"};
+    const bool isFile = list == ListId::NewFiles || list == ListId::DeletedFiles || list == ListId::ModifiedFiles;
+    return (isFile ? files : registry)[column];
+}
+
+}  // namespace
+
+std::string exportCsv(const ResultLists& lists) {
+    std::string out = "\xEF\xBB\xBF" "List,Name,Detail,Data\r\n";
+    for (ListId list : kAllLists) {
+        const int columns = columnsOf(list).count;
+        for (const ResultRow& row : lists[list]) {
+            csvField(out, resultListTitle(list));
+            for (int c = 0; c < 3; ++c) {
+                out += ',';
+                if (c < columns) csvField(out, cell(row, c));
+            }
+            out += "\r\n";
+        }
+    }
+    return out;
+}
+
+std::string exportHtml(const ResultLists& lists, const ResultContext& context) {
+    std::string out =
+        "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n<title>Quorvel results</title>\n"
+        "<style>body{font-family:sans-serif;margin:1.5em}table{border-collapse:collapse;margin-bottom:1.5em}"
+        "th,td{border:1px solid #bbb;padding:2px 6px;text-align:left;vertical-align:top;white-space:pre-wrap}"
+        "th{background:#eee}</style>\n</head>\n<body>\n<h1>Quorvel results</h1>\n<p>";
+    if (!context.hiveName.empty()) {
+        out += "Registry: ";
+        htmlText(out, context.hiveName + (context.startKey.empty() ? "" : "\\" + context.startKey));
+        out += "<br>\n";
+    }
+    if (!context.startFolder.empty()) {
+        out += "Folder: ";
+        htmlText(out, context.startFolder);
+    }
+    out += "</p>\n";
+    for (ListId list : kAllLists) {
+        const Columns columns = columnsOf(list);
+        out += "<h2>";
+        htmlText(out, resultListTitle(list));
+        out += " (" + std::to_string(lists[list].size()) + ")</h2>\n<table>\n<tr>";
+        for (int c = 0; c < columns.count; ++c) out += std::string("<th>") + columns.names[c] + "</th>";
+        out += "</tr>\n";
+        for (const ResultRow& row : lists[list]) {
+            out += "<tr>";
+            for (int c = 0; c < columns.count; ++c) {
+                out += "<td>";
+                htmlText(out, cell(row, c));
+                out += "</td>";
+            }
+            out += "</tr>\n";
+        }
+        out += "</table>\n";
+    }
+    out += "</body>\n</html>\n";
+    return out;
+}
+
+std::string exportJson(const ResultLists& lists, const ResultContext& context) {
+    std::string out = "{\"registry\":";
+    if (context.hiveName.empty()) {
+        out += "null";
+    } else {
+        out += "{\"root\":";
+        jsonString(out, context.hiveName);
+        out += ",\"key\":";
+        jsonString(out, context.startKey);
+        out += '}';
+    }
+    out += ",\"folder\":";
+    if (context.startFolder.empty())
+        out += "null";
+    else
+        jsonString(out, context.startFolder);
+    for (ListId list : kAllLists) {
+        out += ",\n\"";
+        out += jsonKey(list);
+        out += "\":[";
+        const int columns = columnsOf(list).count;
+        bool first = true;
+        for (const ResultRow& row : lists[list]) {
+            out += first ? "\n{" : ",\n{";
+            first = false;
+            for (int c = 0; c < columns; ++c) {
+                if (c) out += ',';
+                out += '"';
+                out += jsonField(list, c);
+                out += "\":";
+                jsonString(out, cell(row, c));
+            }
+            out += '}';
+        }
+        out += ']';
+    }
+    out += "}\n";
+    return out;
+}
+
+std::string exportCmd(const ResultLists& lists) {
+    // Inside double quotes cmd takes & | < > ^ ( ) literally, and a Windows
+    // name holds no quote; only % still expands, so it is doubled. Delayed
+    // expansion is switched off so that ! stays literal too. The file is UTF-8
+    // and the code page is set to match before the first path.
+    std::string out =
+        "@echo off\r\nrem Deletes the files that Quorvel found new.\r\nsetlocal disabledelayedexpansion\r\n"
+        "chcp 65001 >nul\r\n";
+    for (const ResultRow& row : lists[ListId::NewFiles]) {
+        std::string path;
+        for (char c : row.text) {
+            if (c == '\r' || c == '\n') continue;  // no Windows name holds them; they would end the line
+            path += c;
+            if (c == '%') path += '%';
+        }
+        out += "del /f /q /a \"" + path + "\"\r\n";
+    }
+    out += "endlocal\r\n";
+    return out;
+}
+
+}  // namespace qv

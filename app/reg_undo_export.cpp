@@ -1,0 +1,208 @@
+// The .reg file that undoes what the registry lists show: new keys and values
+// are removed, deleted and edited values are written back with the data and
+// type that the first snapshot holds.
+#include <cctype>
+#include <cstdio>
+#include <cstdlib>
+#include <optional>
+#include <set>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "app/exports.h"
+#include "core/registry_types.h"
+#include "core/utf.h"
+
+namespace qv {
+namespace {
+
+// The snapshot's key names end with "\" and, below an empty start path, begin
+// with one.
+std::string fullKey(const ResultContext& context, std::string_view keyName) {
+    if (!keyName.empty() && keyName.back() == '\\') keyName.remove_suffix(1);
+    if (!keyName.empty() && keyName.front() == '\\') keyName.remove_prefix(1);
+    std::string key = context.hiveName;
+    if (!keyName.empty()) key += "\\" + std::string(keyName);
+    return key;
+}
+
+std::string quoted(std::string_view text) {
+    std::string out = "\"";
+    for (char c : text) {
+        if (c == '\\' || c == '"') out += '\\';
+        out += c;
+    }
+    return out + '"';
+}
+
+std::string valueName(const std::string& name) { return name.empty() ? "@" : quoted(name); }
+
+void hexBytes(std::string& out, std::string_view bytes) {
+    char pair[4];
+    for (size_t i = 0; i < bytes.size(); ++i) {
+        std::snprintf(pair, sizeof pair, i ? ",%02x" : "%02x", static_cast<unsigned char>(bytes[i]));
+        out += pair;
+    }
+}
+
+// Strings as the registry stores them: UTF-16LE, each ended by a NUL.
+std::string utf16Bytes(const std::vector<std::string>& strings, bool listEnd) {
+    std::string bytes;
+    for (const std::string& s : strings) {
+        for (char16_t c : toUtf16(s)) {
+            bytes += static_cast<char>(c & 0xFF);
+            bytes += static_cast<char>(c >> 8);
+        }
+        bytes.append(2, '\0');
+    }
+    if (listEnd) bytes.append(2, '\0');
+    return bytes;
+}
+
+bool allHexPairs(const std::string& text) {
+    if (text.empty()) return true;
+    if (text.size() % 3 != 2) return false;
+    for (size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (i % 3 == 2 ? c != ',' : !std::isxdigit(static_cast<unsigned char>(c))) return false;
+    }
+    return true;
+}
+
+// The line that writes `e` back, or nothing when its text cannot give the
+// value back as it was; `why` then says so for the comment.
+std::optional<std::string> restoreLine(const RegEntry& e, std::string& why) {
+    std::string line = valueName(e.ValueName) + "=";
+    switch (e.ValueType) {
+        case kRegSz:
+            if (e.ValueData.find_first_of(std::string_view("\r\n\0", 3)) == std::string::npos)
+                return line + quoted(e.ValueData);
+            line += "hex(1):";
+            hexBytes(line, utf16Bytes({e.ValueData}, false));
+            return line;
+        case kRegExpandSz:
+            // The snapshot holds the text with its variables expanded, which
+            // is what the value gives any reader.
+            line += "hex(2):";
+            hexBytes(line, utf16Bytes({e.ValueData}, false));
+            return line;
+        case kRegMultiSz: {
+            std::vector<std::string> strings;
+            if (!e.ValueData.empty()) {
+                // The rendering joins the strings with CR LF and six tabs.
+                std::string_view rest = e.ValueData;
+                static constexpr std::string_view kJoin = "\r\n\t\t\t\t\t\t";
+                for (size_t at; (at = rest.find(kJoin)) != std::string_view::npos; rest.remove_prefix(at + kJoin.size()))
+                    strings.emplace_back(rest.substr(0, at));
+                strings.emplace_back(rest);
+            }
+            line += "hex(7):";
+            hexBytes(line, utf16Bytes(strings, true));
+            return line;
+        }
+        case kRegDword: {
+            char* end = nullptr;
+            const unsigned long long n = std::strtoull(e.ValueData.c_str(), &end, 10);
+            if (e.ValueData.empty() || *end != '\0' || n > 0xFFFFFFFFull) break;
+            char dword[16];
+            std::snprintf(dword, sizeof dword, "dword:%08llx", n);
+            return line + dword;
+        }
+        case kRegBinary: {
+            if (!allHexPairs(e.ValueData)) break;
+            line += "hex:";
+            for (char c : e.ValueData) line += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+            return line;
+        }
+        default:
+            why = "its data of type " + std::to_string(e.ValueType) + " was not recorded";
+            return std::nullopt;
+    }
+    why = "its recorded data \"" + e.ValueData + "\" is not of its type";
+    return std::nullopt;
+}
+
+struct KeyBlock {
+    std::vector<std::string> lines;
+};
+
+// A comment is one line, whatever the texts in it hold.
+std::string comment(std::string text) {
+    for (char& c : text)
+        if (c == '\r' || c == '\n') c = ' ';
+    return "; " + text;
+}
+
+}  // namespace
+
+std::string exportRegUndo(const ResultLists& lists, const ResultContext& context, const RegSnapshot& first) {
+    std::string text = "Windows Registry Editor Version 5.00\r\n\r\n";
+    if (!context.hiveName.empty()) {
+        std::unordered_map<std::string, std::unordered_map<std::string, const RegEntry*>> before;
+        for (const RegEntry& e : first) before[e.KeyName][e.ValueName] = &e;
+
+        // Keys that the first snapshot does not know are removed whole, and
+        // only the topmost of them: removing a key removes what is below it.
+        std::set<std::string> newKeys;
+        for (const ResultRow& row : lists[ListId::NewEntries])
+            if (!before.contains(row.text)) newKeys.insert(row.text);
+        // Everything that begins with a key sorts right after it.
+        const std::string* removed = nullptr;
+        for (const std::string& key : newKeys) {
+            if (removed && key.starts_with(*removed)) continue;
+            removed = &key;
+            text += "[-" + fullKey(context, key) + "]\r\n\r\n";
+        }
+
+        // Values grouped by key, in the order the lists show them.
+        std::vector<std::string> order;
+        std::unordered_map<std::string, KeyBlock> blocks;
+        const auto block = [&](const std::string& key) -> KeyBlock& {
+            auto [it, added] = blocks.try_emplace(key);
+            if (added) order.push_back(key);
+            return it->second;
+        };
+        for (const ResultRow& row : lists[ListId::NewEntries]) {
+            if (newKeys.contains(row.text)) continue;
+            block(row.text).lines.push_back(valueName(row.sub1) + "=-");
+        }
+        std::set<std::pair<std::string, std::string>> restored;
+        for (ListId list : {ListId::DeletedEntries, ListId::EditedRegistry}) {
+            for (const ResultRow& row : lists[list]) {
+                if (!restored.emplace(row.text, row.sub1).second) continue;
+                const auto key = before.find(row.text);
+                const RegEntry* e = nullptr;
+                if (key != before.end()) {
+                    const auto value = key->second.find(row.sub1);
+                    if (value != key->second.end()) e = value->second;
+                }
+                KeyBlock& b = block(row.text);
+                if (!e) {
+                    b.lines.push_back(comment(valueName(row.sub1) + " is not in the first snapshot and was left alone"));
+                } else if (e->ValueType != kKeyEntryType) {
+                    std::string why;
+                    if (std::optional<std::string> line = restoreLine(*e, why))
+                        b.lines.push_back(*line);
+                    else
+                        b.lines.push_back(comment(valueName(e->ValueName) + " could not be restored: " + why));
+                }
+            }
+        }
+        for (const std::string& key : order) {
+            text += "[" + fullKey(context, key) + "]\r\n";
+            for (const std::string& line : blocks[key].lines) text += line + "\r\n";
+            text += "\r\n";
+        }
+    }
+    // As regedit writes its files: UTF-16LE behind a byte order mark.
+    const std::u16string wide = toUtf16(text);
+    std::string bytes = "\xFF\xFE";
+    for (char16_t c : wide) {
+        bytes += static_cast<char>(c & 0xFF);
+        bytes += static_cast<char>(c >> 8);
+    }
+    return bytes;
+}
+
+}  // namespace qv
