@@ -23,7 +23,7 @@ std::string fullKey(const ResultContext& context, std::string_view keyName) {
     if (!keyName.empty() && keyName.back() == '\\') keyName.remove_suffix(1);
     if (!keyName.empty() && keyName.front() == '\\') keyName.remove_prefix(1);
     std::string key = context.hiveName;
-    if (!keyName.empty()) key += "\\" + std::string(keyName);
+    if (!keyName.empty()) key.append(1, '\\').append(keyName);
     return key;
 }
 
@@ -190,7 +190,7 @@ std::string exportRegUndo(const ResultLists& lists, const ResultContext& context
             }
         }
         for (const std::string& key : order) {
-            text += "[" + fullKey(context, key) + "]\r\n";
+            text.append("[").append(fullKey(context, key)).append("]\r\n");
             for (const std::string& line : blocks[key].lines) text += line + "\r\n";
             text += "\r\n";
         }

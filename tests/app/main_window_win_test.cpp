@@ -11,9 +11,15 @@
 #include <vector>
 
 #include "app/application_win.h"
+#include "app/exports.h"
+#include "capture/registry_provider_win.h"
+#include "capture/registry_walk.h"
+#include "core/registry_types.h"
 #include "core/utf.h"
+#include "core/whole_file.h"
 #include "demo/screen_capture_win.h"
 #include "tests/support/fakes/box_answerer_win.h"
+#include "tests/support/fakes/scripted_ui.h"
 #include "tests/support/fakes/window_driver_win.h"
 
 namespace qv {
@@ -21,6 +27,39 @@ namespace {
 
 using testing::BoxAnswerer;
 using testing::shownRows;
+
+void setValue(const std::wstring& key, const wchar_t* name, DWORD type, const void* data, size_t bytes) {
+    RegSetKeyValueW(HKEY_CURRENT_USER, key.c_str(), name, type, data, static_cast<DWORD>(bytes));
+}
+
+// Runs a program of the Wine prefix and waits for it.
+DWORD runAndWait(std::wstring commandLine) {
+    STARTUPINFOW si{};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi{};
+    if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr,
+                        &si, &pi))
+        return 0xFFFFFFFF;
+    WaitForSingleObject(pi.hProcess, 60000);
+    DWORD code = 0;
+    GetExitCodeProcess(pi.hProcess, &code);
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+    return code;
+}
+
+// The key's subtree as the walk records it, texts and types.
+RegSnapshot walkKey(const std::string& keyPath) {
+    AppState state;
+    testing::ScriptedYielder yielder;
+    testing::ScriptedView view;
+    Win32RegistryProviderSource source;
+    std::unique_ptr<RegistryProvider> provider = source.connect();
+    RegistryWalkContext ctx{state, *provider, yielder, view};
+    getvalsStart(ctx, kHiveCurrentUser, keyPath, "");
+    trimSnapshot(state.regArray, state.j);
+    return state.regArray;
+}
 
 std::wstring testKeyPath() { return L"Software\\QuorvelWindowTest-" + std::to_wstring(GetCurrentProcessId()); }
 
@@ -260,6 +299,69 @@ TEST_F(MainWindowTest, WholePrefixHiveAndWindowsFolderCompareAsUnchanged) {
     for (ListId id : {ListId::NewEntries, ListId::DeletedEntries, ListId::EditedRegistry, ListId::NewFiles,
                       ListId::DeletedFiles, ListId::ModifiedFiles})
         EXPECT_TRUE(app_->window().list(id).rows().empty()) << static_cast<int>(id);
+}
+
+// The undo files of a real change run, applied by the prefix's own regedit
+// and cmd, give the registry and the folder back as they were.
+TEST_F(MainWindowTest, UndoFilesPutTheRegistryAndTheFolderBack) {
+    const DWORD number = 7;
+    const unsigned char bytes[] = {1, 0xAB};
+    const wchar_t multi[] = L"one\0two\0";
+    setString(key_, L"Edited", L"old");
+    setString(key_, L"Removed", L"gone soon");
+    setString(key_, L"", L"default");
+    setValue(key_, L"Number", REG_DWORD, &number, sizeof number);
+    setValue(key_, L"Bytes", REG_BINARY, bytes, sizeof bytes);
+    setValue(key_, L"Multi", REG_MULTI_SZ, multi, sizeof multi);
+    setValue(key_, L"Expand", REG_EXPAND_SZ, L"C:\\plain", 20);
+    setString(key_ + L"\\Doomed\\Deep", L"v", L"x");
+    writeFile(folder_ + L"\\kept.txt", "kept");
+    watch(key_, folder_);
+    app_->state().switches.chkDeleteRegSetting = 1;
+    BoxAnswerer boxes;
+    boxes.buttonFor[L"Detect"] = L"Yes";
+    click(IDC_cmdSnapShot);
+    const RegSnapshot before = walkKey(toUtf8(key_));
+
+    const DWORD other = 0xFFFFFFFF;
+    const unsigned char otherBytes[] = {2};
+    setString(key_, L"Added", L"new");
+    setString(key_, L"Edited", L"new");
+    setString(key_, L"", L"changed default");
+    setValue(key_, L"Number", REG_DWORD, &other, sizeof other);
+    setValue(key_, L"Bytes", REG_BINARY, otherBytes, sizeof otherBytes);
+    setValue(key_, L"Multi", REG_MULTI_SZ, L"\0", 4);
+    RegDeleteKeyValueW(HKEY_CURRENT_USER, key_.c_str(), L"Removed");
+    RegDeleteKeyValueW(HKEY_CURRENT_USER, key_.c_str(), L"Expand");
+    RegDeleteTreeW(HKEY_CURRENT_USER, (key_ + L"\\Doomed").c_str());
+    setString(key_ + L"\\Fresh\\Deeper", L"v", L"x");
+    const std::wstring awkward[] = {L"\\a b & 100% ^ (x)!.txt", L"\\plain.txt", L"\\%PATH%.txt"};
+    for (const std::wstring& name : awkward) writeFile(folder_ + name, "new");
+    click(IDC_cmdSnapShot);
+    ASSERT_EQ(boxes.seen.size(), 3u);
+
+    ResultLists lists;
+    for (ListId id : kAllLists) lists[id] = app_->window().list(id).rows();
+    ASSERT_EQ(lists[ListId::NewFiles].size(), 3u);
+    const ResultContext context{"HKEY_CURRENT_USER", toUtf8(key_), toUtf8(folder_)};
+    wchar_t temp[MAX_PATH];
+    GetTempPathW(MAX_PATH, temp);
+    const std::wstring reg = std::wstring(temp) + L"quorvel-undo.reg", cmd = std::wstring(temp) + L"quorvel-undo.cmd";
+    ASSERT_TRUE(replaceWholeFile(toUtf8(reg), exportRegUndo(lists, context, app_->state().regArray)));
+    ASSERT_TRUE(replaceWholeFile(toUtf8(cmd), exportCmd(lists)));
+    EXPECT_EQ(runAndWait(L"regedit.exe /s \"" + reg + L"\""), 0u);
+    EXPECT_EQ(runAndWait(L"cmd.exe /c \"" + cmd + L"\""), 0u);
+
+    const RegSnapshot after = walkKey(toUtf8(key_));
+    EXPECT_EQ(after.size(), before.size());
+    for (size_t i = 0; i < std::min(after.size(), before.size()); ++i)
+        EXPECT_EQ(after[i], before[i]) << before[i].KeyName << before[i].ValueName << " / " << after[i].KeyName
+                                       << after[i].ValueName << "=" << after[i].ValueData;
+    for (const std::wstring& name : awkward)
+        EXPECT_EQ(GetFileAttributesW((folder_ + name).c_str()), INVALID_FILE_ATTRIBUTES) << toUtf8(name);
+    EXPECT_NE(GetFileAttributesW((folder_ + L"\\kept.txt").c_str()), INVALID_FILE_ATTRIBUTES);
+    DeleteFileW(reg.c_str());
+    DeleteFileW(cmd.c_str());
 }
 
 }  // namespace
