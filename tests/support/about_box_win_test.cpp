@@ -1,15 +1,15 @@
 // The real about box under Wine: its texts, and where "System Info..." looks
 // for the tool, with the two registry places written and removed by the test.
-#include <windows.h>
+#include "support/about_box_win.h"
 
 #include <gtest/gtest.h>
+#include <windows.h>
 
 #include <memory>
 
 #include "core/utf.h"
 #include "core/whole_file.h"
 #include "support/about_box.h"
-#include "support/about_box_win.h"
 #include "support/message_box_win.h"
 #include "tests/support/fakes/box_answerer_win.h"
 #include "tests/support/fakes/saved_registry_value_win.h"
@@ -32,17 +32,18 @@ protected:
         folder_ = toUtf8(temp) + "QuorvelAboutTest-" + std::to_string(GetCurrentProcessId());
         CreateDirectoryW(toWide(folder_).c_str(), nullptr);
         CreateDirectoryW(toWide(folder_ + "\\empty").c_str(), nullptr);
-        toolPath_ = std::make_unique<SavedRegistryValue>(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Shared Tools\\MSINFO",
-                                                         L"PATH");
-        toolFolder_ = std::make_unique<SavedRegistryValue>(HKEY_LOCAL_MACHINE,
-                                                           L"SOFTWARE\\Microsoft\\Shared Tools Location", L"MSINFO");
+        toolPath_ = std::make_unique<SavedRegistryValue>(
+            HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Shared Tools\\MSINFO", L"PATH");
+        toolFolder_ = std::make_unique<SavedRegistryValue>(
+            HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Shared Tools Location", L"MSINFO");
         about_.show(nullptr);
         ASSERT_NE(about_.hwnd(), nullptr);
     }
     void TearDown() override {
         toolPath_.reset();
         toolFolder_.reset();
-        for (const char* name : {"\\tool.bat", "\\marker.txt", "\\MSINFO32.EXE"}) DeleteFileW(toWide(folder_ + name).c_str());
+        for (const char* name : {"\\tool.bat", "\\marker.txt", "\\MSINFO32.EXE"})
+            DeleteFileW(toWide(folder_ + name).c_str());
         RemoveDirectoryW(toWide(folder_ + "\\empty").c_str());
         RemoveDirectoryW(toWide(folder_).c_str());
     }
@@ -85,8 +86,8 @@ TEST_F(AboutBoxTest, SystemInfoStartsTheToolFromEitherPlaceOrSaysItIsUnavailable
     wchar_t system[MAX_PATH];
     GetSystemDirectoryW(system, MAX_PATH);
     // A program that starts and ends without a window stands in for the tool.
-    ASSERT_TRUE(CopyFileW((std::wstring(system) + L"\\rundll32.exe").c_str(), toWide(folder_ + "\\MSINFO32.EXE").c_str(),
-                          FALSE));
+    ASSERT_TRUE(CopyFileW((std::wstring(system) + L"\\rundll32.exe").c_str(),
+                          toWide(folder_ + "\\MSINFO32.EXE").c_str(), FALSE));
     struct Case {
         const char* name;
         std::optional<std::string> path, folder;

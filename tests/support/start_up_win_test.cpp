@@ -1,6 +1,6 @@
 // The HTTP client and the start-up checks against a server on 127.0.0.1, and
 // the registry store and the first-run agreement on the prefix's own registry.
-#include "tests/support/fakes/loopback_server_win.h"
+#include "support/start_up_win.h"
 
 #include <gtest/gtest.h>
 
@@ -13,7 +13,7 @@
 #include "support/error_report.h"
 #include "support/http_client.h"
 #include "support/registry_store_win.h"
-#include "support/start_up_win.h"
+#include "tests/support/fakes/loopback_server_win.h"
 #include "tests/support/fakes/saved_registry_value_win.h"
 #include "tests/support/fakes/scripted_ui.h"
 
@@ -48,12 +48,13 @@ TEST(HttpClient, GetFileReadsTheBodyAsTheServerSentIt) {
         std::string response;
         size_t stallAfter;
         bool ok;
-        std::optional<std::string> data;  // nothing: what arrived before the stall is WinINet's to pass on or not
+        std::optional<std::string> data;  // none: what came before a stall is WinINet's to pass on or not
         bool box;                         // "Could not retrieve latest version"
     };
     const Case cases[] = {
         {"version file", httpAnswer("1.01,http://a/,x"), kWhole, true, "1.01,http://a/,x", false},
-        {"404 page", httpAnswer("<h1>Not Found</h1>", "404 Not Found"), kWhole, true, "<h1>Not Found</h1>", false},
+        {"404 page", httpAnswer("<h1>Not Found</h1>", "404 Not Found"), kWhole, true, "<h1>Not Found</h1>",
+         false},
         {"empty body", httpAnswer(""), kWhole, true, "", false},
         {"several chunks", httpAnswer(big + "\xE9"), kWhole, true, big + "\xC3\xA9", false},
         {"over 1 MiB", httpAnswer(std::string(kMaxMemoryBody + 1, 'x')), kWhole, false, "", false},
@@ -70,8 +71,8 @@ TEST(HttpClient, GetFileReadsTheBodyAsTheServerSentIt) {
         std::string data = "stale";
         bool toMemory = false;  // no local file: memory all the same
         const auto start = std::chrono::steady_clock::now();
-        EXPECT_EQ(http.GetFile("http://" + server.host() + "/AppVersions/QuorvelVersion.txt", "", data, toMemory,
-                               "X-Quorvel: 1"),
+        EXPECT_EQ(http.GetFile("http://" + server.host() + "/AppVersions/QuorvelVersion.txt", "", data,
+                               toMemory, "X-Quorvel: 1"),
                   c.ok);
         EXPECT_LT(secondsSince(start), 3.0);
         EXPECT_EQ(toMemory, c.data != "stale") << "memory mode is taken once connected";
@@ -95,7 +96,8 @@ TEST(HttpClient, GetFileReadsTheBodyAsTheServerSentIt) {
 TEST(HttpClient, FileModeReplacesTheLocalFileAndNoServerFailsSilently) {
     wchar_t temp[MAX_PATH];
     GetTempPathW(MAX_PATH, temp);
-    const std::string file = toUtf8(temp) + "QuorvelHttpTest-" + std::to_string(GetCurrentProcessId()) + ".txt";
+    const std::string file =
+        toUtf8(temp) + "QuorvelHttpTest-" + std::to_string(GetCurrentProcessId()) + ".txt";
     ASSERT_TRUE(replaceWholeFile(file, std::string(5000, 'o')));
     ScriptedPrompt prompt;
     clsHTTP http(prompt, nullptr, kShortTimeoutMs);
@@ -145,7 +147,7 @@ TEST(StartUpOverHttp, TheServedVersionFileDecidesTheOfferAndTheEnd) {
         {httpAnswer("v2.0," + page + ",must-download"), kWhole, {}, false, true, {}},
         {httpAnswer("<html>404</html>", "404 Not Found"), kWhole, {}, false, true, {}},
         {httpAnswer("9.9,calc.exe,must-download"), kWhole, {Answer::Yes}, false, true, {}},
-        {httpAnswer("9.9,file:///C:/windows/system32/calc.exe,must-download"), kWhole, {Answer::Yes}, false, true, {}},
+        {httpAnswer("9.9,file:///C:/x/calc.exe,must-download"), kWhole, {Answer::Yes}, false, true, {}},
         {httpAnswer("9.9,http://a/ C:\\x.exe,must-download"), kWhole, {Answer::Yes}, false, true, {}},
         {httpAnswer(""), kWhole, {}, false, true, {}},
         {httpAnswer("9.9," + page + ",must-download"), 0, {}, false, true, {}},
@@ -164,7 +166,8 @@ TEST(StartUpOverHttp, TheServedVersionFileDecidesTheOfferAndTheEnd) {
         Win32RegistryStore store;
         StartUpServices s{prompt, reporter, versions, store, browser};
         EXPECT_EQ(StartUp(s, server.host()), c.go);
-        EXPECT_EQ(titlesOf(prompt), c.asked ? std::vector<std::string>{"New Version"} : std::vector<std::string>{});
+        EXPECT_EQ(titlesOf(prompt),
+                  c.asked ? std::vector<std::string>{"New Version"} : std::vector<std::string>{});
         EXPECT_EQ(browser.opened, c.opened);
         const std::vector<std::string> requests = server.requests();
         ASSERT_EQ(requests.size(), 1u);
@@ -195,7 +198,8 @@ TEST(FirstRunAgreement, IsAskedUntilAcceptedAndThenStoredAsNo) {
         Win32RegistryStore store;
         StartUpServices s{prompt, reporter, versions, store, browser};
         EXPECT_EQ(StartUp(s, "127.0.0.1:1"), step.go);
-        EXPECT_EQ(titlesOf(prompt), step.asked ? std::vector<std::string>{"Agreement"} : std::vector<std::string>{});
+        EXPECT_EQ(titlesOf(prompt),
+                  step.asked ? std::vector<std::string>{"Agreement"} : std::vector<std::string>{});
         EXPECT_EQ(firstRun.now(), step.stored);
     }
 }
@@ -205,11 +209,15 @@ TEST(RegistryStore, RoundTripsAndReadsValuesOthersWroteOnTheRealRegistry) {
     const std::string path = toUtf8(root) + "\\below\\deeper";
     struct Cleanup {
         std::wstring key;
-        ~Cleanup() { RegDeleteTreeW(HKEY_CURRENT_USER, key.c_str()); RegDeleteKeyW(HKEY_CURRENT_USER, key.c_str()); }
+        ~Cleanup() {
+            RegDeleteTreeW(HKEY_CURRENT_USER, key.c_str());
+            RegDeleteKeyW(HKEY_CURRENT_USER, key.c_str());
+        }
     } cleanup{root};
     Win32RegistryStore store;
     EXPECT_EQ(store.GetString(kHiveCurrentUser, path, "v"), "");  // no key yet
-    for (const std::string& text : std::vector<std::string>{"No", "", "Gr\xC3\xBC\xC3\x9F" "e, 1.00", std::string(3000, 'x')}) {
+    const std::string texts[] = {"No", "", "Gr\u00FC\u00DFe, 1.00", std::string(3000, 'x')};
+    for (const std::string& text : texts) {
         store.SaveString(kHiveCurrentUser, path, "v", text);
         EXPECT_EQ(store.GetString(kHiveCurrentUser, path, "v"), text);
     }

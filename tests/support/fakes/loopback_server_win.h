@@ -87,8 +87,9 @@ private:
 
 // A whole HTTP/1.0 answer with a length, as a plain server sends it.
 inline std::string httpAnswer(const std::string& body, const char* status = "200 OK") {
-    return std::string("HTTP/1.0 ") + status + "\r\nContent-Type: text/plain\r\nContent-Length: " +
-           std::to_string(body.size()) + "\r\nLast-Modified: Mon, 01 Jan 2024 10:00:00 GMT\r\n\r\n" + body;
+    return std::string("HTTP/1.0 ") + status +
+           "\r\nContent-Type: text/plain\r\nContent-Length: " + std::to_string(body.size()) +
+           "\r\nLast-Modified: Mon, 01 Jan 2024 10:00:00 GMT\r\n\r\n" + body;
 }
 
 }  // namespace qv::testing
