@@ -8,15 +8,25 @@
 
 namespace qv {
 
-clsHTTP::clsHTTP(UserPrompt& prompt, Yielder* yielder, DWORD timeoutMs) : prompt_(prompt), yielder_(yielder) {
+namespace {
+
+// Set on every handle, not only on the session: Wine's WinINet starts each
+// connection with no send or receive timeout of its own, so a server that
+// accepts and never answers would hold the request for good.
+void setTimeouts(HINTERNET handle, DWORD timeoutMs) {
+    if (!handle) return;
+    for (DWORD option : {INTERNET_OPTION_CONNECT_TIMEOUT, INTERNET_OPTION_SEND_TIMEOUT, INTERNET_OPTION_RECEIVE_TIMEOUT,
+                         INTERNET_OPTION_DATA_SEND_TIMEOUT, INTERNET_OPTION_DATA_RECEIVE_TIMEOUT})
+        InternetSetOptionW(handle, option, &timeoutMs, sizeof timeoutMs);
+}
+
+}  // namespace
+
+clsHTTP::clsHTTP(UserPrompt& prompt, Yielder* yielder, DWORD timeoutMs)
+    : prompt_(prompt), yielder_(yielder), timeoutMs_(timeoutMs) {
     hInternetSession = InternetOpenW(L"http protocol", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
     sLastError = hInternetSession ? "" : "InternetOpen failed.";
-    if (hInternetSession) {
-        for (DWORD option : {INTERNET_OPTION_CONNECT_TIMEOUT, INTERNET_OPTION_SEND_TIMEOUT,
-                             INTERNET_OPTION_RECEIVE_TIMEOUT, INTERNET_OPTION_DATA_SEND_TIMEOUT,
-                             INTERNET_OPTION_DATA_RECEIVE_TIMEOUT})
-            InternetSetOptionW(hInternetSession, option, &timeoutMs, sizeof timeoutMs);
-    }
+    setTimeouts(hInternetSession, timeoutMs_);
 }
 
 clsHTTP::~clsHTTP() {
@@ -54,8 +64,10 @@ bool clsHTTP::Connect(std::string& Url, const std::string& AdditionalHeader) {
     hInternetConnect = InternetConnectW(hInternetSession, toWide(target.host).c_str(), target.port, nullptr,
                                         nullptr, INTERNET_SERVICE_HTTP, 0, 0);
     if (!hInternetConnect) return failed("InternetConnect failed");
+    setTimeouts(hInternetConnect, timeoutMs_);
     hHttpOpenRequest = HttpOpenRequestW(hInternetConnect, L"GET", toWide(target.object).c_str(), L"HTTP/1.0",
                                         nullptr, nullptr, INTERNET_FLAG_RELOAD, 0);
+    setTimeouts(hHttpOpenRequest, timeoutMs_);
     if (!AdditionalHeader.empty() && hHttpOpenRequest) {
         const std::wstring header = toWide(AdditionalHeader);
         HttpAddRequestHeadersW(hHttpOpenRequest, header.c_str(), static_cast<DWORD>(header.size()),

@@ -42,6 +42,7 @@ private:
 
     UserPrompt& prompt_;
     Yielder* yielder_;
+    DWORD timeoutMs_;
     HINTERNET hInternetSession = nullptr;
     HINTERNET hInternetConnect = nullptr;
     HINTERNET hHttpOpenRequest = nullptr;

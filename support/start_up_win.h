@@ -18,7 +18,8 @@ public:
 // could not be reached or sent more than a version file could hold.
 class HttpVersionSource : public VersionSource {
 public:
-    HttpVersionSource(UserPrompt& prompt, Yielder& yielder) : CheckVersion(prompt, &yielder) {}
+    HttpVersionSource(UserPrompt& prompt, Yielder& yielder, DWORD timeoutMs = 10'000)
+        : CheckVersion(prompt, &yielder, timeoutMs) {}
     std::string fetch(const std::string& url) override {
         std::string Data;
         bool toMemory = true;

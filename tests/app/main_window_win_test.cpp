@@ -19,6 +19,7 @@
 #include "core/whole_file.h"
 #include "demo/screen_capture_win.h"
 #include "tests/support/fakes/box_answerer_win.h"
+#include "tests/support/fakes/saved_registry_value_win.h"
 #include "tests/support/fakes/scripted_ui.h"
 #include "tests/support/fakes/window_driver_win.h"
 
@@ -96,7 +97,7 @@ protected:
         CreateDirectoryW(folder_.c_str(), nullptr);
         // This user has agreed to the terms already, and the update check asks
         // a loopback port where nothing listens.
-        RegSetKeyValueW(HKEY_CURRENT_USER, L"SOFTWARE\\Marrowby", L"QuorvelFirstTime", REG_SZ, L"No", 6);
+        firstRun_.set(L"No");
         app_ = std::make_unique<Application>(GetModuleHandleW(nullptr), "127.0.0.1:9");
         app_->window().onClose = [] {};
         app_->Form_Load(SW_SHOW);
@@ -133,6 +134,7 @@ protected:
     }
 
     std::wstring key_, folder_;
+    testing::SavedRegistryValue firstRun_{HKEY_CURRENT_USER, L"SOFTWARE\\Marrowby", L"QuorvelFirstTime"};
     std::unique_ptr<Application> app_;
     HWND main_ = nullptr;
 };

@@ -15,6 +15,7 @@
 #include "core/whole_file.h"
 #include "demo/screen_capture_win.h"
 #include "tests/support/fakes/box_answerer_win.h"
+#include "tests/support/fakes/saved_registry_value_win.h"
 #include "tests/support/fakes/window_driver_win.h"
 
 namespace qv {
@@ -58,7 +59,9 @@ protected:
         RemoveDirectoryW(folder_.c_str());
     }
     void start() {
-        app_ = std::make_unique<Application>(GetModuleHandleW(nullptr));
+        // Agreed before, and the update check asks a loopback port where nothing listens.
+        firstRun_.set(L"No");
+        app_ = std::make_unique<Application>(GetModuleHandleW(nullptr), "127.0.0.1:9");
         app_->window().onClose = [] {};
         app_->Form_Load(SW_SHOW);
         ASSERT_NE(app_->window().hwnd(), nullptr);
@@ -96,6 +99,7 @@ protected:
     }
 
     std::wstring folder_, key_;
+    testing::SavedRegistryValue firstRun_{HKEY_CURRENT_USER, L"SOFTWARE\\Marrowby", L"QuorvelFirstTime"};
     std::unique_ptr<Application> app_;
 };
 
