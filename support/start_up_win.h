@@ -19,15 +19,11 @@ public:
 class HttpVersionSource : public VersionSource {
 public:
     HttpVersionSource(UserPrompt& prompt, Yielder& yielder, DWORD timeoutMs = 10'000)
-        : CheckVersion(prompt, &yielder, timeoutMs) {}
-    std::string fetch(const std::string& url) override {
-        std::string Data;
-        bool toMemory = true;
-        CheckVersion.GetFile(url, "", Data, toMemory);
-        return Data;
-    }
+        : yielder_(yielder), CheckVersion(prompt, &yielder, timeoutMs) {}
+    std::string fetch(const std::string& url) override;
 
 private:
+    Yielder& yielder_;
     clsHTTP CheckVersion;
 };
 
