@@ -305,8 +305,11 @@ void MainWindow::greyUnavailable(HMENU menu) {
 }
 
 void MainWindow::setRegRootText(std::string_view hiveName) {
-    SendMessageW(control(IDC_cmbRegStart), CB_SELECTSTRING, static_cast<WPARAM>(-1),
-                 reinterpret_cast<LPARAM>(toWide(hiveName).c_str()));
+    // The whole name: a prefix match would take the first root it begins.
+    HWND roots = control(IDC_cmbRegStart);
+    const LRESULT at = SendMessageW(roots, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
+                                    reinterpret_cast<LPARAM>(toWide(hiveName).c_str()));
+    if (at != CB_ERR) SendMessageW(roots, CB_SETCURSEL, static_cast<WPARAM>(at), 0);
 }
 
 void MainWindow::setRegKeyText(std::string_view text) {

@@ -220,6 +220,9 @@ void SnapshotCommands::apply(Collection collection) {
     AppState& st = s_.state;
     const bool walked = collection.registryWalked;
     const bool scanned = collection.filesScanned;
+    // The flags as the collect click that took these snapshots left them.
+    st.StopDetect = false;
+    if (scanned) st.StartFileListBoolean = true;
     st.j = walked ? static_cast<int32_t>(collection.registry.size()) : 0;
     st.regArray = walked && !collection.registry.empty() ? std::move(collection.registry) : RegSnapshot(1);
     st.StartFileList = scanned ? std::move(collection.files) : FileSnapshot(1);

@@ -47,6 +47,7 @@ struct FirstCollectionResult {
     std::optional<CollectionPlaces> FirstPlaces;
     std::string caption, status, root, key, folder;
     bool collectEnabled, registryTicked, filesTicked;
+    bool StopDetect, StartFileListBoolean;
     bool operator==(const FirstCollectionResult&) const = default;
 };
 
@@ -77,7 +78,8 @@ protected:
                 view.cmdSnapShotCaption, view.status,
                 view.cmbRegStart,        view.txtRegKeyStart,
                 view.txtFileSystemStart, view.cmdSnapShotEnabled,
-                view.chkDetectRegistry,  view.chkDetectFiles};
+                view.chkDetectRegistry,  view.chkDetectFiles,
+                state.StopDetect,        state.StartFileListBoolean};
     }
     // The first collection, saved through the menu to `file`.
     FirstCollectionResult collectAndSave(const std::string& file) {
