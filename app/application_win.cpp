@@ -31,6 +31,7 @@ Application::Application(HINSTANCE instance, std::string updateHost)
       }),
       about_(instance, prompt_),
       updateHost_(std::move(updateHost)) {
+    answerFileDialogsWith(filePicker_, savePicker_);
     pump_.beforePump = [this] { window_.flush(); };
     prompt_.beforeShow = [this] { window_.flush(); };
     workflow_.Detect_Click = [this] {
@@ -51,6 +52,7 @@ bool Application::Form_Load(int showCommand) {
         }
         window_.create(toWide(std::string(kAppname) + " " + kCurrentVersion));
         prompt_.owner = window_.hwnd();
+        snapshots_->owner = reinterpret_cast<intptr_t>(window_.hwnd());
         pump_.dialogWindow = window_.hwnd();
         setDataFilePaths(state_, exeFolder());
         LoadSettingsAndLists(state_, codePage_, reporter_);
@@ -61,6 +63,12 @@ bool Application::Form_Load(int showCommand) {
     return go;
 }
 
+void Application::answerFileDialogsWith(FilePicker& open, SaveFilePicker& save) {
+    const intptr_t owner = snapshots_ ? snapshots_->owner : 0;
+    snapshots_.emplace(SnapshotServices{state_, window_, window_, prompt_, reporter_, open, save, workflow_});
+    snapshots_->owner = owner;
+}
+
 void Application::clearResultsForNewSettings() {
     for (ListId id : {ListId::NewEntries, ListId::DeletedEntries, ListId::EditedRegistry, ListId::NewFiles,
                       ListId::DeletedFiles, ListId::ModifiedFiles})
@@ -68,6 +76,15 @@ void Application::clearResultsForNewSettings() {
     window_.setCollectCaption("Collect data");
     window_.setStatus("");
     window_.flush();
+}
+
+bool Application::available(int controlId) const {
+    switch (controlId) {
+        case IDM_mnuSaveFirst: return snapshots_->canSave();
+        case IDM_mnuOpenFirst: return snapshots_->canOpen();
+        case IDM_mnuExport: return snapshots_->canExport();
+        default: return true;
+    }
 }
 
 int Application::run() {
@@ -98,6 +115,15 @@ void Application::onCommand(int controlId) {
             break;
         case IDM_mnuQuorvel:
             runHandler(reporter_, [&] { about_.show(window_.hwnd()); });
+            break;
+        case IDM_mnuSaveFirst:
+            snapshots_->mnuSaveFirst_Click();
+            break;
+        case IDM_mnuOpenFirst:
+            snapshots_->mnuOpenFirst_Click();
+            break;
+        case IDM_mnuExport:
+            snapshots_->mnuExport_Click();
             break;
         default:
             break;

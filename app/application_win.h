@@ -5,10 +5,13 @@
 #include "app/collection_workflow.h"
 #include "app/main_window_win.h"
 #include "app/message_pump_win.h"
+#include "app/snapshot_commands.h"
 #include "capture/directory_source_win.h"
 #include "capture/registry_provider_win.h"
 #include "settings/advanced_dialog_win.h"
 #include "settings/ansi_code_page_win.h"
+#include <optional>
+
 #include "core/app_state.h"
 #include "support/error_report.h"
 #include "support/about_box_win.h"
@@ -36,11 +39,17 @@ public:
     int run();
 
     void onCommand(int controlId) override;
+    bool available(int controlId) const override;
     void clearResultsForNewSettings() override;
+
+    // The File menu's dialogs answered by `open` and `save` instead of the
+    // common dialogs, which a test under Wine cannot drive reliably.
+    void answerFileDialogsWith(FilePicker& open, SaveFilePicker& save);
 
     AppState& state() { return state_; }
     MainWindow& window() { return window_; }
     CollectionWorkflow& workflow() { return workflow_; }
+    SnapshotCommands& snapshots() { return *snapshots_; }
     MessagePump& pump() { return pump_; }
     MessageBoxPrompt& prompt() { return prompt_; }
     AdvancedDialog& advanced() { return advanced_; }
@@ -56,9 +65,11 @@ private:
     ShellFolderPicker folders_;
     Win32AnsiCodePage codePage_;
     Win32FilePicker filePicker_;
+    Win32SaveFilePicker savePicker_;
     FileDialog fileDialog_;
     MainWindow window_;
     CollectionWorkflow workflow_;
+    std::optional<SnapshotCommands> snapshots_;
     AdvancedDialog advanced_;
     AboutBox about_;
     Win32RegistryStore store_;

@@ -1,5 +1,7 @@
 #include "app/collection_workflow.h"
 
+#include <chrono>
+
 #include "capture/file_finder.h"
 #include "capture/registry_walk.h"
 #include "core/handler.h"
@@ -115,17 +117,45 @@ bool CollectionWorkflow::filePhase(bool first) {
     return !st.StopDetect;
 }
 
-void CollectionWorkflow::firstCollection() {
+void CollectionWorkflow::clearForFirstCollection() {
     // Lists in the order the window has always cleared them at a new start.
     for (ListId id : {ListId::NewEntries, ListId::EditedRegistry, ListId::DeletedEntries, ListId::NewFiles,
                       ListId::DeletedFiles, ListId::ModifiedFiles})
         s_.view.clearList(id);
+}
 
-    if (registryPhaseDue() && !registryPhase(true)) return;
-    if (filePhaseDue() && !filePhase(true)) return;
-
+void CollectionWorkflow::readyForFinal() {
     s_.view.setStatus("");
     s_.view.setCollectEnabled(true);
+}
+
+void CollectionWorkflow::firstSnapshotOpened() {
+    clearForFirstCollection();
+    readyForFinal();
+    s_.view.setCollectCaption(kCollectFinal);
+}
+
+void CollectionWorkflow::firstCollection() {
+    clearForFirstCollection();
+
+    s_.state.FirstPlaces.reset();
+    const auto started = std::chrono::steady_clock::now();
+    CollectionPlaces places;
+    places.registryWalked = registryPhaseDue();
+    if (places.registryWalked) {
+        places.hive = hiveNumber(s_.view.regRootText()).value_or(0);
+        places.startKey = s_.view.regKeyText();
+        if (!registryPhase(true)) return;
+    }
+    places.filesScanned = filePhaseDue();
+    if (places.filesScanned) {
+        if (!filePhase(true)) return;
+        places.startFolder = s_.view.fileStartText();
+    }
+    places.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    s_.state.FirstPlaces = std::move(places);
+
+    readyForFinal();
     s_.prompt.ask(kCollectDone, "Collect", Buttons::Ok, Icon::Information);
     s_.view.setCollectCaption(kCollectFinal);
 }
@@ -158,6 +188,7 @@ void CollectionWorkflow::reset() {
     st.j = 0;
     oreg_ = nullptr;
     st.FinishFileScanRan = false;
+    st.FirstPlaces.reset();
     for (ListId id : {ListId::NewEntries, ListId::DeletedEntries, ListId::EditedRegistry, ListId::NewFiles,
                       ListId::DeletedFiles, ListId::ModifiedFiles})
         s_.view.clearList(id);

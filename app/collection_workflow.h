@@ -37,6 +37,11 @@ public:
     void cmdFileSystemStart_Click();
     void cmdDetectChanges_Click();
 
+    // The window after a first snapshot was opened from a file in place of a
+    // first collection (the snapshots and places already in the state): as a
+    // completed first collection leaves it, without its "Collect" box.
+    void firstSnapshotOpened();
+
     // Detection, run by "Detect changes" and after a final collection that
     // asked for it.
     std::function<void()> Detect_Click;
@@ -50,6 +55,8 @@ public:
 private:
     void collect();
     void firstCollection();
+    void clearForFirstCollection();
+    void readyForFinal();
     void finalCollection();
     void reset();
     bool registryPhaseDue() const;

@@ -30,6 +30,9 @@ enum ControlId : int {
     IDC_lblRegStart,
     IDC_lblFileSystem,
     IDM_mnuQuorvel = 201,
+    IDM_mnuSaveFirst,
+    IDM_mnuOpenFirst,
+    IDM_mnuExport,
 };
 
 // The list views in the order of their tabs.

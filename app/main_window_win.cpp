@@ -49,6 +49,12 @@ void MainWindow::create(const std::wstring& caption) {
         registered = true;
     }
     HMENU bar = CreateMenu();
+    HMENU file = CreatePopupMenu();
+    AppendMenuW(file, MF_STRING, IDM_mnuSaveFirst, L"Save first snapshot\u2026");
+    AppendMenuW(file, MF_STRING, IDM_mnuOpenFirst, L"Open first snapshot\u2026");
+    AppendMenuW(file, MF_SEPARATOR, 0, nullptr);
+    AppendMenuW(file, MF_STRING, IDM_mnuExport, L"Export results\u2026");
+    AppendMenuW(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(file), L"&File");
     HMENU about = CreatePopupMenu();
     AppendMenuW(about, MF_SEPARATOR, 0, nullptr);
     AppendMenuW(about, MF_STRING, IDM_mnuQuorvel, L"About Quorvel");
@@ -104,13 +110,17 @@ LRESULT MainWindow::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
             }
             if ((code == BN_CLICKED || code == 0) &&
                 (id == IDC_cmdSnapShot || id == IDC_cmdReset || id == IDC_cmdDetectChanges ||
-                 id == IDC_cmdFileSystemStart || id == IDC_cmdAdvanced || id == IDM_mnuQuorvel)) {
+                 id == IDC_cmdFileSystemStart || id == IDC_cmdAdvanced || id == IDM_mnuQuorvel ||
+                 id == IDM_mnuSaveFirst || id == IDM_mnuOpenFirst || id == IDM_mnuExport)) {
                 commands_.onCommand(id);
                 flush();
                 return 0;
             }
             break;
         }
+        case WM_INITMENUPOPUP:
+            greyUnavailable(reinterpret_cast<HMENU>(wParam));
+            return 0;
         case WM_NOTIFY: {
             auto* hdr = reinterpret_cast<NMHDR*>(lParam);
             if (hdr->idFrom == IDC_tbDisplay && hdr->code == TCN_SELCHANGE) {
@@ -280,6 +290,38 @@ void MainWindow::onCheckBox(int id) {
     } else {
         for (int c : {IDC_lblRegStart, IDC_cmbRegStart, IDC_txtRegKeyStart}) setEnabled(c, ticked);
     }
+}
+
+void MainWindow::setTicked(int id, bool ticked) {
+    SendMessageW(control(id), BM_SETCHECK, ticked ? BST_CHECKED : BST_UNCHECKED, 0);
+    onCheckBox(id);
+}
+
+void MainWindow::greyUnavailable(HMENU menu) {
+    for (int id : {IDM_mnuSaveFirst, IDM_mnuOpenFirst, IDM_mnuExport}) {
+        const UINT state = commands_.available(id) ? MF_ENABLED : MF_GRAYED;
+        EnableMenuItem(menu, static_cast<UINT>(id), MF_BYCOMMAND | state);
+    }
+}
+
+void MainWindow::setRegRootText(std::string_view hiveName) {
+    // The whole name: a prefix match would take the first root it begins.
+    HWND roots = control(IDC_cmbRegStart);
+    const LRESULT at = SendMessageW(roots, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
+                                    reinterpret_cast<LPARAM>(toWide(hiveName).c_str()));
+    if (at != CB_ERR) SendMessageW(roots, CB_SETCURSEL, static_cast<WPARAM>(at), 0);
+}
+
+void MainWindow::setRegKeyText(std::string_view text) {
+    SetWindowTextW(control(IDC_txtRegKeyStart), toWide(text).c_str());
+}
+
+void MainWindow::setRegistryTicked(bool ticked) { setTicked(IDC_chkDetectRegistry, ticked); }
+
+void MainWindow::setFilesTicked(bool ticked) { setTicked(IDC_chkDetectFiles, ticked); }
+
+const std::vector<ResultRow>& MainWindow::resultRows(ListId id) const {
+    return lists_[static_cast<size_t>(id)].rows();
 }
 
 void MainWindow::setEnabled(int id, bool enabled) {

@@ -10,6 +10,7 @@
 #include "app/control_ids.h"
 #include "app/main_view.h"
 #include "app/result_list_win.h"
+#include "app/snapshot_commands.h"
 #include "core/win_handles_win.h"
 
 namespace qv {
@@ -18,9 +19,11 @@ class CommandTarget {
 public:
     virtual ~CommandTarget() = default;
     virtual void onCommand(int controlId) = 0;
+    // False greys the menu item: the command makes no sense at the moment.
+    virtual bool available(int controlId) const = 0;
 };
 
-class MainWindow : public MainView {
+class MainWindow : public MainView, public SnapshotView {
 public:
     MainWindow(HINSTANCE instance, CommandTarget& commands);
     ~MainWindow() override;
@@ -59,6 +62,14 @@ public:
     void lockCommands(bool locked) override;
     void setStatus(std::string_view text) override;
 
+    // SnapshotView
+    void setRegRootText(std::string_view hiveName) override;
+    void setRegKeyText(std::string_view text) override;
+    void setRegistryTicked(bool ticked) override;
+    void setFilesTicked(bool ticked) override;
+    const std::vector<ResultRow>& resultRows(ListId id) const override;
+    bool commandsLocked() const override { return locked_; }
+
 private:
     static LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
     LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam);
@@ -68,6 +79,8 @@ private:
     int scale(int dips) const;
     void showList(int tabIndex);
     void onCheckBox(int id);
+    void setTicked(int id, bool ticked);
+    void greyUnavailable(HMENU menu);
     void setEnabled(int id, bool enabled);
 
     HINSTANCE instance_;

@@ -2,6 +2,7 @@
 // Process-wide state: the snapshots, switches, lists and flags that the window,
 // the captures and detection share. One instance lives as long as the program.
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -25,6 +26,18 @@ struct DetectionSwitches {
     bool anyFiles() const { return chkNewFilesSetting || chkDeleteFilesSetting || chkModifiedFilesSetting; }
 };
 
+// Where a collection began and what it took: enough, with the snapshots, to
+// save it and to head an export with the places it covers.
+struct CollectionPlaces {
+    bool registryWalked = false;
+    int32_t hive = 0;  // the predefined key walked (core/registry_types.h)
+    std::string startKey;
+    bool filesScanned = false;
+    std::string startFolder;  // with its trailing backslash, as scanned
+    double seconds = 0;
+    bool operator==(const CollectionPlaces&) const = default;
+};
+
 struct AppState {
     bool StopDetect = false;
     bool StartFileListBoolean = false;
@@ -38,6 +51,10 @@ struct AppState {
     // True once a final file scan has filled FinishFileList, so that a final
     // scan that found nothing can still report every first file as deleted.
     bool FinishFileScanRan = false;
+    // Set when a first collection completes or a first snapshot is opened;
+    // empty from the start of the next first collection and after a reset,
+    // so a half-taken snapshot is never offered for saving.
+    std::optional<CollectionPlaces> FirstPlaces;
 
     DetectionSwitches switches;
     // The four data files, beside the executable.

@@ -26,8 +26,11 @@ struct SelectedFile {
     bool bCanceled = true;
 };
 
+inline constexpr uint32_t OFN_OVERWRITEPROMPT_FLAG = 0x2;
 inline constexpr uint32_t OFN_HIDEREADONLY_FLAG = 0x4;
 inline constexpr uint32_t OFN_ALLOWMULTISELECT_FLAG = 0x200;
+inline constexpr uint32_t OFN_PATHMUSTEXIST_FLAG = 0x800;
+inline constexpr uint32_t OFN_FILEMUSTEXIST_FLAG = 0x1000;
 inline constexpr uint32_t OFN_CREATEPROMPT_FLAG = 0x2000;
 inline constexpr uint32_t OFN_NODEREFERENCELINKS_FLAG = 0x100000;
 inline constexpr uint32_t OFN_EXPLORER_FLAG = 0x80000;
@@ -42,6 +45,8 @@ struct FileDialog {
     std::string title;
     uint32_t flags = 0;  // 0: OFS_FILE_OPEN_FLAGS
     std::string sFile;   // the previous choice, offered again as the initial file name
+    // The 1-based filter shown first; the save dialog puts the chosen one here.
+    uint32_t filterIndex = 1;
 };
 
 // The platform's open-file dialog, centred on its owner (centerForm) or on
@@ -50,6 +55,15 @@ class FilePicker {
 public:
     virtual ~FilePicker() = default;
     virtual SelectedFile ShowOpen(FileDialog& dialog, intptr_t owner, bool centerForm = true) = 0;
+};
+
+// The platform's save-file dialog, centred like the open dialog. Returns the
+// chosen full path, or "" when the user cancelled; the path and the chosen
+// filter are also kept in `dialog` for the next call.
+class SaveFilePicker {
+public:
+    virtual ~SaveFilePicker() = default;
+    virtual std::string ShowSave(FileDialog& dialog, intptr_t owner, bool centerForm = true) = 0;
 };
 
 }  // namespace qv

@@ -9,4 +9,10 @@ public:
     SelectedFile ShowOpen(FileDialog& dialog, intptr_t owner, bool centerForm = true) override;
 };
 
+// The common save-file dialog (GetSaveFileNameW).
+class Win32SaveFilePicker : public SaveFilePicker {
+public:
+    std::string ShowSave(FileDialog& dialog, intptr_t owner, bool centerForm = true) override;
+};
+
 }  // namespace qv

@@ -271,6 +271,77 @@ TEST_F(MainWindowTest, StopDuringTheFirstWalkResetsTheWindow) {
     EXPECT_EQ(app_->window().statusText(), "");
 }
 
+TEST_F(MainWindowTest, FileMenuSavesAndOpensTheFirstSnapshotAndExportsTheResults) {
+    setString(key_, L"Kept", L"same");
+    setString(key_, L"Edited", L"old");
+    writeFile(folder_ + L"\\kept.txt", "kept");
+    watch(key_, folder_);
+    testing::ScriptedFileDialogs dialogs;
+    app_->answerFileDialogsWith(dialogs, dialogs);
+    HMENU fileMenu = GetSubMenu(GetMenu(main_), 0);
+    auto offered = [&](int id) {
+        SendMessageW(main_, WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(fileMenu), 0);
+        return (GetMenuState(fileMenu, static_cast<UINT>(id), MF_BYCOMMAND) & MF_GRAYED) == 0;
+    };
+    auto choose = [&](int id) { SendMessageW(main_, WM_COMMAND, MAKEWPARAM(id, 0), 0); };
+    EXPECT_FALSE(offered(IDM_mnuSaveFirst));
+    EXPECT_TRUE(offered(IDM_mnuOpenFirst));
+    EXPECT_FALSE(offered(IDM_mnuExport));
+
+    BoxAnswerer boxes;
+    boxes.buttonFor[L"Detect"] = L"No";
+    click(IDC_cmdSnapShot);
+    ASSERT_TRUE(offered(IDM_mnuSaveFirst));
+    wchar_t temp[MAX_PATH];
+    GetTempPathW(MAX_PATH, temp);
+    const std::string saved = toUtf8(std::wstring(temp) + L"QuorvelMenuTest-" + std::to_wstring(GetCurrentProcessId()));
+    dialogs.chosen = saved + ".qvs";
+    choose(IDM_mnuSaveFirst);
+    ASSERT_TRUE(regularFileExists(saved + ".qvs"));
+
+    // A reset and other places; opening the file puts the first collection back.
+    click(IDC_cmdReset);
+    SendMessageW(control(IDC_cmbRegStart), CB_SELECTSTRING, static_cast<WPARAM>(-1),
+                 reinterpret_cast<LPARAM>(L"HKEY_LOCAL_MACHINE"));
+    SetWindowTextW(control(IDC_txtRegKeyStart), L"SOFTWARE");
+    click(IDC_chkDetectFiles);
+    choose(IDM_mnuOpenFirst);
+    EXPECT_EQ(boxes.seen.size(), 1u);  // only the first collection's "Collect"
+    EXPECT_EQ(text(IDC_cmdSnapShot), L"Collect final data");
+    EXPECT_TRUE(IsWindowEnabled(control(IDC_cmdSnapShot)));
+    EXPECT_EQ(text(IDC_cmbRegStart), L"HKEY_CURRENT_USER");
+    EXPECT_EQ(text(IDC_txtRegKeyStart), key_);
+    EXPECT_EQ(text(IDC_txtFileSystemStart), folder_ + L"\\");
+    EXPECT_EQ(SendMessageW(control(IDC_chkDetectFiles), BM_GETCHECK, 0, 0), BST_CHECKED);
+    EXPECT_TRUE(IsWindowEnabled(control(IDC_txtFileSystemStart)));
+    EXPECT_EQ(app_->window().statusText(), "");
+
+    setString(key_, L"Added", L"new value");
+    setString(key_, L"Edited", L"new");
+    writeFile(folder_ + L"\\added.txt", "hello");
+    click(IDC_cmdSnapShot);
+    click(IDC_cmdDetectChanges);
+    ASSERT_EQ(boxes.seen.size(), 3u);
+    EXPECT_EQ(boxes.seen[2].first, L"Done");
+    const std::string key = toUtf8(key_) + "\\";
+    using Rows = std::vector<std::vector<std::string>>;
+    EXPECT_EQ(shownRows(control(IDC_lstNewEntries), 3), (Rows{{key, "Added", "new value"}}));
+    EXPECT_EQ(shownRows(control(IDC_lstEditedRegistry), 3), (Rows{{key, "Edited", "new"}}));
+    EXPECT_EQ(testing::columnTexts(control(IDC_lstNewFiles), 0),
+              (std::vector<std::string>{toUtf8(folder_) + "\\added.txt"}));
+
+    ASSERT_TRUE(offered(IDM_mnuExport));
+    dialogs.chosen = saved;
+    dialogs.filterIndex = 1;
+    choose(IDM_mnuExport);
+    ResultLists lists;
+    for (ListId id : kAllLists) lists[id] = app_->window().list(id).rows();
+    EXPECT_EQ(readWholeFile(saved + ".csv"), exportCsv(lists));
+    EXPECT_NE(readWholeFile(saved + ".csv").value_or("").find("added.txt"), std::string::npos);
+    DeleteFileW(toWide(saved + ".qvs").c_str());
+    DeleteFileW(toWide(saved + ".csv").c_str());
+}
+
 
 TEST_F(MainWindowTest, WholePrefixHiveAndWindowsFolderCompareAsUnchanged) {
     // A registry and a tree that nobody arranged for the test: the prefix's own

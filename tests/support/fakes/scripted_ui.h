@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "app/main_view.h"
+#include "core/pickers.h"
 #include "core/user_prompt.h"
 #include "core/yielder.h"
 
@@ -104,6 +105,34 @@ public:
     void setStatus(std::string_view text) override {
         status = text;
         if (keepStatusHistory) statusHistory.push_back(status);
+    }
+};
+
+// Answers the open and save dialogs with a chosen full path ("" cancels) and
+// keeps what each call was asked, as the common dialogs would be answered.
+class ScriptedFileDialogs : public FilePicker, public SaveFilePicker {
+public:
+    std::string chosen;
+    uint32_t filterIndex = 1;
+    std::vector<FileDialog> asked;
+
+    SelectedFile ShowOpen(FileDialog& dialog, intptr_t, bool) override {
+        asked.push_back(dialog);
+        if (chosen.empty()) return SelectedFile{};
+        const size_t cut = chosen.find_last_of("\\/") + 1;
+        SelectedFile file;
+        file.nFilesSelected = 1;
+        file.sFiles = {"", chosen.substr(cut)};
+        file.sLastDirectory = chosen.substr(0, cut);
+        file.bCanceled = false;
+        dialog.sFile = chosen;
+        return file;
+    }
+    std::string ShowSave(FileDialog& dialog, intptr_t, bool) override {
+        asked.push_back(dialog);
+        dialog.sFile = chosen;
+        dialog.filterIndex = filterIndex;
+        return chosen;
     }
 };
 

@@ -1,0 +1,93 @@
+#pragma once
+// The window's File menu: the first snapshot saved to a file and opened again
+// in place of a first collection, and the six lists exported. The dialogs are
+// reached through the picker interfaces, so all of it runs natively in tests.
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "app/collection_workflow.h"
+#include "app/main_view.h"
+#include "app/result_lists.h"
+#include "core/app_state.h"
+#include "core/error_sink.h"
+#include "core/pickers.h"
+#include "core/snapshot_file.h"
+#include "core/user_prompt.h"
+
+namespace qv {
+
+// What the menu needs of the window beyond MainView: the search fields a
+// loaded collection fills, the rows the lists show, and whether detection
+// holds the commands.
+class SnapshotView {
+public:
+    virtual ~SnapshotView() = default;
+    virtual void setRegRootText(std::string_view hiveName) = 0;  // cmbRegStart, one of its items
+    virtual void setRegKeyText(std::string_view text) = 0;       // txtRegKeyStart
+    // Tick or untick the check box with what its click does to the controls
+    // that depend on it.
+    virtual void setRegistryTicked(bool ticked) = 0;  // chkDetectRegistry
+    virtual void setFilesTicked(bool ticked) = 0;     // chkDetectFiles
+    virtual const std::vector<ResultRow>& resultRows(ListId list) const = 0;
+    virtual bool commandsLocked() const = 0;
+};
+
+ResultLists shownResults(const SnapshotView& view);
+ResultContext resultContext(const AppState& state);
+
+enum class ExportFormat { Csv, Html, Json, RegUndo, Cmd };
+struct ExportTarget {
+    std::string path;
+    ExportFormat format;
+    bool operator==(const ExportTarget&) const = default;
+};
+// A name ending in one of the five extensions is written in that format;
+// any other gets the chosen filter's format and extension.
+ExportTarget exportTarget(std::string path, uint32_t filterIndex);
+std::string exportBytes(ExportFormat format, const ResultLists& lists, const ResultContext& context,
+                        const RegSnapshot& first);
+
+struct SnapshotServices {
+    AppState& state;
+    MainView& view;
+    SnapshotView& places;
+    UserPrompt& prompt;
+    ErrorSink& reporter;
+    FilePicker& openPicker;
+    SaveFilePicker& savePicker;
+    CollectionWorkflow& workflow;
+};
+
+class SnapshotCommands {
+public:
+    explicit SnapshotCommands(SnapshotServices services);
+
+    // The owner window of the dialogs.
+    intptr_t owner = 0;
+
+    // What the menu offers now; the others are greyed.
+    bool canSave() const;
+    bool canOpen() const;
+    bool canExport() const;
+
+    // Each is a complete event handler: failures are reported and end it.
+    void mnuSaveFirst_Click();
+    void mnuOpenFirst_Click();
+    void mnuExport_Click();
+
+private:
+    bool busy() const;
+    // True when the command may run; otherwise the user is told why not.
+    bool available(bool can, std::string_view title, std::string_view why);
+    // Puts a loaded first collection into the state and the window exactly
+    // as a first collection of the same places leaves them.
+    void apply(Collection collection);
+
+    SnapshotServices s_;
+    FileDialog snapshotDialog_;
+    FileDialog exportDialog_;
+};
+
+}  // namespace qv
