@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <functional>
 #include <map>
 #include <string>
@@ -14,10 +15,14 @@
 #include "app/exports.h"
 #include "capture/registry_provider_win.h"
 #include "capture/registry_walk.h"
+#include "cli/commands.h"
 #include "core/registry_types.h"
 #include "core/utf.h"
 #include "core/whole_file.h"
 #include "demo/screen_capture_win.h"
+#include "settings/ansi_code_page_win.h"
+#include "settings/data_files.h"
+#include "settings/text_files.h"
 #include "tests/support/fakes/box_answerer_win.h"
 #include "tests/support/fakes/saved_registry_value_win.h"
 #include "tests/support/fakes/scripted_ui.h"
@@ -107,9 +112,8 @@ protected:
     void TearDown() override {
         app_.reset();
         RegDeleteTreeW(HKEY_CURRENT_USER, key_.c_str());
-        for (const wchar_t* name : {L"\\kept.txt", L"\\changed.txt", L"\\removed.txt", L"\\added.txt"})
-            DeleteFileW((folder_ + name).c_str());
-        RemoveDirectoryW(folder_.c_str());
+        std::error_code ignored;
+        std::filesystem::remove_all(std::filesystem::path(folder_), ignored);
     }
 
     HWND control(int id) { return GetDlgItem(main_, id); }
@@ -364,6 +368,53 @@ TEST_F(MainWindowTest, UndoFilesPutTheRegistryAndTheFolderBack) {
     EXPECT_NE(GetFileAttributesW((folder_ + L"\\kept.txt").c_str()), INVALID_FILE_ATTRIBUTES);
     DeleteFileW(reg.c_str());
     DeleteFileW(cmd.c_str());
+}
+
+// quorvel-cli's watch around the sample installer, run between the window's
+// two collections, sees what the window sees before and after, and must list
+// exactly what the window lists.
+TEST_F(MainWindowTest, CliWatchListsWhatTheWindowLists) {
+    const std::wstring cli = L"\"" + toWide(exeFolder()) + L"\\quorvel-cli.exe\"";
+    EXPECT_EQ(runAndWait(cli + L" snapshot --dir C:\\"), 2u);
+
+    const std::wstring demoKey = L"Software\\QuorvelDemo", settings = folder_ + L"-cli";
+    RegDeleteTreeW(HKEY_CURRENT_USER, demoKey.c_str());
+    const DWORD one = 1;
+    setValue(demoKey, L"Version", REG_DWORD, &one, sizeof one);
+    setString(demoKey, L"Obsolete", L"left over from 0.9");
+    writeFile(folder_ + L"\\old.log", "demo");
+    writeFile(folder_ + L"\\notes.txt", "demo");
+    watch(demoKey, folder_);
+    app_->state().switches.chkDeleteRegSetting = 1;
+    app_->state().switches.chkDeleteFilesSetting = 1;
+    CreateDirectoryW(settings.c_str(), nullptr);
+    ASSERT_TRUE(SaveData(settingsText(flagsOf(app_->state().switches)), toUtf8(settings) + "\\Settings.dat",
+                         Win32AnsiCodePage()));
+
+    BoxAnswerer boxes;
+    boxes.buttonFor[L"Detect"] = L"Yes";
+    click(IDC_cmdSnapShot);
+    // The installer starts through cmd's start, which returns at once: only
+    // the wait for the whole job sees it end.
+    const std::wstring out = settings + L"\\lists.txt";
+    EXPECT_EQ(runAndWait(cli + L" watch --reg HKEY_CURRENT_USER\\" + demoKey + L" --dir " + folder_ + L" --settings " +
+                         settings + L" -o " + out + L" -- cmd.exe /c start /b " + toWide(exeFolder()) +
+                         L"\\sample_installer.exe " + folder_),
+              1u);
+    click(IDC_cmdSnapShot);
+    ASSERT_EQ(boxes.seen.size(), 3u);
+
+    ResultLists shown;
+    std::vector<size_t> sizes;
+    for (ListId id : kAllLists) {
+        shown[id] = app_->window().list(id).rows();
+        sizes.push_back(shown[id].size());
+    }
+    EXPECT_EQ(sizes, (std::vector<size_t>{2, 2, 1, 3, 1, 1}));
+    EXPECT_EQ(readWholeFile(toUtf8(out)).value_or(""), cli::formatResults(shown, cli::OutputFormat::Text, {}, {}));
+    RegDeleteTreeW(HKEY_CURRENT_USER, demoKey.c_str());
+    std::error_code ignored;
+    std::filesystem::remove_all(std::filesystem::path(settings), ignored);
 }
 
 }  // namespace
