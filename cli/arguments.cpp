@@ -71,8 +71,9 @@ struct Named {
     Command command;
     unsigned bit;
 };
-constexpr Named kCommands[] = {
-    {"snapshot", Command::Snapshot, kSnapshot}, {"diff", Command::Diff, kDiff}, {"watch", Command::Watch, kWatch}};
+constexpr Named kCommands[] = {{"snapshot", Command::Snapshot, kSnapshot},
+                               {"diff", Command::Diff, kDiff},
+                               {"watch", Command::Watch, kWatch}};
 
 constexpr std::pair<std::string_view, OutputFormat> kFormats[] = {{"text", OutputFormat::Text},
                                                                   {"csv", OutputFormat::Csv},
@@ -80,7 +81,9 @@ constexpr std::pair<std::string_view, OutputFormat> kFormats[] = {{"text", Outpu
                                                                   {"html", OutputFormat::Html},
                                                                   {"reg", OutputFormat::Reg}};
 
-bool isHelp(std::string_view arg) { return arg == "--help" || arg == "-h"; }
+bool isHelp(std::string_view arg) {
+    return arg == "--help" || arg == "-h";
+}
 
 const Option* findOption(std::string_view name) {
     for (const Option& o : kOptions)
@@ -137,7 +140,8 @@ std::string parseCommand(const Named& command, const std::vector<std::string>& a
 
     if (auto it = values.find("--reg"); it != values.end() && !splitRegistry(it->second, out.capture))
         return "unknown registry root " + out.capture.root +
-               " (use HKEY_CLASSES_ROOT, HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE, HKEY_USERS or HKEY_CURRENT_CONFIG)";
+               " (use HKEY_CLASSES_ROOT, HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE, HKEY_USERS or "
+               "HKEY_CURRENT_CONFIG)";
     if (auto it = values.find("--dir"); it != values.end()) {
         out.capture.files = true;
         out.capture.folder = it->second;
@@ -147,7 +151,8 @@ std::string parseCommand(const Named& command, const std::vector<std::string>& a
     if (auto it = values.find("--format"); it != values.end()) {
         const auto* format = std::find_if(std::begin(kFormats), std::end(kFormats),
                                           [&](const auto& f) { return f.first == it->second; });
-        if (format == std::end(kFormats)) return "unknown format " + it->second + " (use text, csv, json, html or reg)";
+        if (format == std::end(kFormats))
+            return "unknown format " + it->second + " (use text, csv, json, html or reg)";
         out.format = format->second;
     }
     if (auto it = values.find("--settings"); it != values.end()) out.settingsFolder = it->second;
@@ -190,9 +195,12 @@ ParsedArguments parseArguments(const std::vector<std::string>& args) {
 std::string_view helpText(std::optional<Command> command) {
     if (!command) return kOverview;
     switch (*command) {
-        case Command::Snapshot: return kSnapshotHelp;
-        case Command::Diff: return kDiffHelp;
-        case Command::Watch: return kWatchHelp;
+        case Command::Snapshot:
+            return kSnapshotHelp;
+        case Command::Diff:
+            return kDiffHelp;
+        case Command::Watch:
+            return kWatchHelp;
     }
     return kOverview;
 }

@@ -24,9 +24,9 @@ struct CaptureOptions {
 struct Arguments {
     std::optional<Command> command;  // nothing: the program's own help
     bool help = false;
-    CaptureOptions capture;          // snapshot, watch
-    std::string settingsFolder;      // "": the folder of the exe
-    std::string output;              // "": standard output (required by snapshot)
+    CaptureOptions capture;      // snapshot, watch
+    std::string settingsFolder;  // "": the folder of the exe
+    std::string output;          // "": standard output (required by snapshot)
     OutputFormat format = OutputFormat::Text;
     std::vector<std::string> snapshots;  // diff: before, after
     std::vector<std::string> program;    // watch: the installer and its arguments

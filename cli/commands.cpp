@@ -23,8 +23,8 @@ public:
         : services_(services),
           view_(services.console),
           reporter_(services.console),
-          workflow_(WorkflowServices{state_, view_, prompt_, yielder_, reporter_, services.registry, services.files,
-                                     folders_}) {
+          workflow_(WorkflowServices{state_, view_, prompt_, yielder_, reporter_, services.registry,
+                                     services.files, folders_}) {
         workflow_.Detect_Click = [this] {
             DetectionContext ctx{state_, view_, yielder_, services_.files, prompt_};
             Detect_Click(ctx);
@@ -92,7 +92,8 @@ public:
         runHandler(reporter_, [&] { code = services_.runner.run(program); });
         services_.console.progress("");
         if (failed()) return false;
-        if (code != 0) complain(services_.console, program.front() + " ended with exit code " + std::to_string(code));
+        if (code != 0)
+            complain(services_.console, program.front() + " ended with exit code " + std::to_string(code));
         return true;
     }
 
@@ -116,7 +117,11 @@ private:
 std::string textResults(const ResultLists& lists) {
     std::string out;
     for (ListId list : kAllLists) {
-        out += "[" + std::string(resultListTitle(list)) + "] " + std::to_string(lists[list].size()) + " rows\n";
+        out += '[';
+        out += resultListTitle(list);
+        out += "] ";
+        out += std::to_string(lists[list].size());
+        out += " rows\n";
         const int columns = resultListColumns(list).count;
         for (const ResultRow& row : lists[list]) {
             out += "    ";
@@ -148,8 +153,8 @@ ResultContext contextOf(const Collection& c) {
 
 // Writes the results where they were asked for; the exit code says whether
 // anything changed.
-int deliver(const ResultLists& lists, const Arguments& args, const ResultContext& context, const RegSnapshot& first,
-            Console& console) {
+int deliver(const ResultLists& lists, const Arguments& args, const ResultContext& context,
+            const RegSnapshot& first, Console& console) {
     const std::string text = formatResults(lists, args.format, context, first);
     if (args.output.empty()) {
         console.write(text);
@@ -189,7 +194,8 @@ int diff(const Arguments& args, CliServices& services) {
     Session session(services);
     if (!session.loadSettings(args.settingsFolder)) return kBadUsage;
     const ResultContext context = contextOf(*snapshots[0]);
-    const std::optional<ResultLists> lists = session.compare(std::move(*snapshots[0]), std::move(*snapshots[1]));
+    const std::optional<ResultLists> lists =
+        session.compare(std::move(*snapshots[0]), std::move(*snapshots[1]));
     if (!lists) return kRunFailure;
     return deliver(*lists, args, context, session.firstRegistry(), services.console);
 }
@@ -212,11 +218,16 @@ int watch(const Arguments& args, CliServices& services) {
 std::string formatResults(const ResultLists& lists, OutputFormat format, const ResultContext& context,
                           const RegSnapshot& first) {
     switch (format) {
-        case OutputFormat::Text: return textResults(lists);
-        case OutputFormat::Csv: return exportCsv(lists);
-        case OutputFormat::Json: return exportJson(lists, context);
-        case OutputFormat::Html: return exportHtml(lists, context);
-        case OutputFormat::Reg: return exportRegUndo(lists, context, first);
+        case OutputFormat::Text:
+            return textResults(lists);
+        case OutputFormat::Csv:
+            return exportCsv(lists);
+        case OutputFormat::Json:
+            return exportJson(lists, context);
+        case OutputFormat::Html:
+            return exportHtml(lists, context);
+        case OutputFormat::Reg:
+            return exportRegUndo(lists, context, first);
     }
     return {};
 }
@@ -227,9 +238,12 @@ int runCommand(const Arguments& args, CliServices& services) {
         return kNoChanges;
     }
     switch (*args.command) {
-        case Command::Snapshot: return snapshot(args, services);
-        case Command::Diff: return diff(args, services);
-        case Command::Watch: return watch(args, services);
+        case Command::Snapshot:
+            return snapshot(args, services);
+        case Command::Diff:
+            return diff(args, services);
+        case Command::Watch:
+            return watch(args, services);
     }
     return kBadUsage;
 }

@@ -37,7 +37,9 @@ Win32Console::Win32Console()
       outIsConsole_(isConsole(out_)),
       errIsConsole_(isConsole(err_)) {}
 
-Win32Console::~Win32Console() { clearProgress(); }
+Win32Console::~Win32Console() {
+    clearProgress();
+}
 
 void Win32Console::write(std::string_view bytes) {
     if (outIsConsole_) clearProgress();

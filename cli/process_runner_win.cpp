@@ -9,7 +9,9 @@
 namespace qv::cli {
 namespace {
 
-void closeHandle(HANDLE h) { CloseHandle(h); }
+void closeHandle(HANDLE h) {
+    CloseHandle(h);
+}
 using UniqueKernelHandle = UniqueHandle<HANDLE, closeHandle>;
 
 // An inheritable copy of one of our standard handles, for the installer's own;

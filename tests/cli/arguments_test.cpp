@@ -20,39 +20,20 @@ TEST(CliArguments, UsableCommandLinesGiveTheirArguments) {
         std::function<void(Arguments&)> set;
     } cases[] = {
         {{"snapshot", "--reg", "HKEY_LOCAL_MACHINE\\SOFTWARE", "-o", "before.qvs"},
-         [&](Arguments& a) {
-             a.command = Command::Snapshot;
-             a.capture = hklm;
-             a.output = "before.qvs";
-         }},
+         [&](Arguments& a) { a.command = Command::Snapshot; a.capture = hklm; a.output = "before.qvs"; }},
         {{"snapshot", "--dir=C:\\", "--reg", "HKEY_CURRENT_USER\\", "--settings", "S", "--output", "b.qvs"},
-         [&](Arguments& a) {
-             a.command = Command::Snapshot;
-             a.capture = both;
-             a.settingsFolder = "S";
-             a.output = "b.qvs";
-         }},
+         [&](Arguments& a) { a.command = Command::Snapshot; a.capture = both;
+                             a.settingsFolder = "S"; a.output = "b.qvs"; }},
         {{"diff", "a.qvs", "--format", "json", "b.qvs"},
-         [](Arguments& a) {
-             a.command = Command::Diff;
-             a.format = OutputFormat::Json;
-             a.snapshots = {"a.qvs", "b.qvs"};
-         }},
-        {{"watch", "--reg", "HKEY_LOCAL_MACHINE\\SOFTWARE\\", "-o", "r.reg", "--format=reg", "--", "setup.exe",
-          "--help", "/S"},
-         [&](Arguments& a) {
-             a.command = Command::Watch;
-             a.capture = hklm;
-             a.output = "r.reg";
-             a.format = OutputFormat::Reg;
-             a.program = {"setup.exe", "--help", "/S"};
-         }},
+         [](Arguments& a) { a.command = Command::Diff; a.format = OutputFormat::Json;
+                            a.snapshots = {"a.qvs", "b.qvs"}; }},
+        {{"watch", "--reg", "HKEY_LOCAL_MACHINE\\SOFTWARE\\", "-o", "r.reg", "--format=reg", "--",
+          "setup.exe", "--help", "/S"},
+         [&](Arguments& a) { a.command = Command::Watch; a.capture = hklm; a.output = "r.reg";
+                             a.format = OutputFormat::Reg; a.program = {"setup.exe", "--help", "/S"}; }},
         {{"--help"}, [](Arguments& a) { a.help = true; }},
         {{"diff", "--format", "nonsense", "-h"},
-         [](Arguments& a) {
-             a.command = Command::Diff;
-             a.help = true;
-         }},
+         [](Arguments& a) { a.command = Command::Diff; a.help = true; }},
     };
     for (const auto& c : cases) {
         const ParsedArguments parsed = parseArguments(c.args);

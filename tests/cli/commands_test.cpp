@@ -76,7 +76,8 @@ protected:
     }
     std::string path(const char* name) const { return (dir_ / name).string(); }
     int snapshot(const char* name) {
-        return run({"snapshot", "--reg", "HKEY_CURRENT_USER\\Software\\App", "--dir", "C:\\Data", "-o", path(name)});
+        return run(
+            {"snapshot", "--reg", "HKEY_CURRENT_USER\\Software\\App", "--dir", "C:\\Data", "-o", path(name)});
     }
 
     const std::filesystem::path dir_ = std::filesystem::temp_directory_path() / "quorvel-cli-test";
@@ -90,8 +91,8 @@ protected:
 };
 
 TEST_F(CliCommands, WatchRunsTheInstallerBetweenTwoSnapshotsAndListsWhatItChanged) {
-    EXPECT_EQ(run({"watch", "--reg", "HKEY_CURRENT_USER\\Software\\App", "--dir", "C:\\Data", "--", "setup.exe",
-                   "/S"}),
+    EXPECT_EQ(run({"watch", "--reg", "HKEY_CURRENT_USER\\Software\\App", "--dir", "C:\\Data", "--",
+                   "setup.exe", "/S"}),
               kChangesFound);
     EXPECT_EQ(console.out, kChanges);
     EXPECT_EQ(runner.command, (Args{"setup.exe", "/S"}));
@@ -110,13 +111,15 @@ TEST_F(CliCommands, SnapshotFilesDiffToWhatWatchFindsInEveryFormat) {
         const char* format;
         const char* start;
     } formats[] = {{"csv", "\xEF\xBB\xBFList,"},
-                   {"json", "{\"registry\":{\"root\":\"HKEY_CURRENT_USER\",\"key\":\"Software\\\\App\"},"
-                            "\"folder\":\"C:\\\\Data\\\\\",\n\"newRegistryEntries\":"},
+                   {"json",
+                    "{\"registry\":{\"root\":\"HKEY_CURRENT_USER\",\"key\":\"Software\\\\App\"},"
+                    "\"folder\":\"C:\\\\Data\\\\\",\n\"newRegistryEntries\":"},
                    {"html", "<!DOCTYPE html>"},
                    {"reg", "\xFF\xFE"}};
     for (const auto& f : formats) {
-        EXPECT_EQ(run({"diff", path("before.qvs"), path("after.qvs"), "--format", f.format, "-o", path("out")}),
-                  kChangesFound);
+        EXPECT_EQ(
+            run({"diff", path("before.qvs"), path("after.qvs"), "--format", f.format, "-o", path("out")}),
+            kChangesFound);
         EXPECT_EQ(console.out, "");
         EXPECT_EQ(readWholeFile(path("out")).value_or("").rfind(f.start, 0), 0u) << f.format;
     }
@@ -126,10 +129,10 @@ TEST_F(CliCommands, UnreadableOrUnmatchedSnapshotsAreBadUsage) {
     ASSERT_EQ(snapshot("both.qvs"), kNoChanges);
     ASSERT_EQ(run({"snapshot", "--dir", "C:\\Data", "-o", path("files.qvs")}), kNoChanges);
     ASSERT_TRUE(replaceWholeFile(path("junk.qvs"), "not a snapshot"));
-    for (const Args& args : {Args{"diff", path("absent.qvs"), path("both.qvs")},
-                             Args{"diff", path("both.qvs"), path("junk.qvs")},
-                             Args{"diff", path("both.qvs"), path("files.qvs")},
-                             Args{"diff", path("both.qvs"), path("both.qvs"), "--settings", path("absent")}}) {
+    for (const Args& args :
+         {Args{"diff", path("absent.qvs"), path("both.qvs")},
+          Args{"diff", path("both.qvs"), path("junk.qvs")}, Args{"diff", path("both.qvs"), path("files.qvs")},
+          Args{"diff", path("both.qvs"), path("both.qvs"), "--settings", path("absent")}}) {
         EXPECT_EQ(run(args), kBadUsage) << args[2];
         ASSERT_EQ(console.lines.size(), 1u);
         EXPECT_EQ(console.lines[0].rfind("quorvel-cli: ", 0), 0u);
