@@ -374,19 +374,16 @@ TEST_F(MainWindowTest, UndoFilesPutTheRegistryAndTheFolderBack) {
 // two collections, sees what the window sees before and after, and must list
 // exactly what the window lists.
 TEST_F(MainWindowTest, CliWatchListsWhatTheWindowLists) {
-    const std::wstring cli = L"\"" + toWide(exeFolder()) + L"\\quorvel-cli.exe\"";
+    const std::wstring bin = toWide(exeFolder()), cli = L"\"" + bin + L"\\quorvel-cli.exe\"";
     EXPECT_EQ(runAndWait(cli + L" snapshot --dir C:\\"), 2u);
-
-    const std::wstring demoKey = L"Software\\QuorvelDemo", settings = folder_ + L"-cli";
-    RegDeleteTreeW(HKEY_CURRENT_USER, demoKey.c_str());
+    const std::wstring demo = L"Software\\QuorvelDemo", settings = folder_ + L"-cli", out = settings + L"\\lists.txt";
+    RegDeleteTreeW(HKEY_CURRENT_USER, demo.c_str());
     const DWORD one = 1;
-    setValue(demoKey, L"Version", REG_DWORD, &one, sizeof one);
-    setString(demoKey, L"Obsolete", L"left over from 0.9");
-    writeFile(folder_ + L"\\old.log", "demo");
-    writeFile(folder_ + L"\\notes.txt", "demo");
-    watch(demoKey, folder_);
-    app_->state().switches.chkDeleteRegSetting = 1;
-    app_->state().switches.chkDeleteFilesSetting = 1;
+    setValue(demo, L"Version", REG_DWORD, &one, sizeof one);
+    setString(demo, L"Obsolete", L"left over from 0.9");
+    for (const wchar_t* name : {L"\\old.log", L"\\notes.txt"}) writeFile(folder_ + name, "demo");
+    watch(demo, folder_);
+    app_->state().switches.chkDeleteRegSetting = app_->state().switches.chkDeleteFilesSetting = 1;
     CreateDirectoryW(settings.c_str(), nullptr);
     ASSERT_TRUE(SaveData(settingsText(flagsOf(app_->state().switches)), toUtf8(settings) + "\\Settings.dat",
                          Win32AnsiCodePage()));
@@ -394,25 +391,20 @@ TEST_F(MainWindowTest, CliWatchListsWhatTheWindowLists) {
     BoxAnswerer boxes;
     boxes.buttonFor[L"Detect"] = L"Yes";
     click(IDC_cmdSnapShot);
-    // The installer starts through cmd's start, which returns at once: only
-    // the wait for the whole job sees it end.
-    const std::wstring out = settings + L"\\lists.txt";
-    EXPECT_EQ(runAndWait(cli + L" watch --reg HKEY_CURRENT_USER\\" + demoKey + L" --dir " + folder_ + L" --settings " +
-                         settings + L" -o " + out + L" -- cmd.exe /c start /b " + toWide(exeFolder()) +
-                         L"\\sample_installer.exe " + folder_),
+    // cmd's start returns at once: only the wait for the whole job sees the installer end.
+    EXPECT_EQ(runAndWait(cli + L" watch --reg HKEY_CURRENT_USER\\" + demo + L" --dir " + folder_ + L" --settings " +
+                         settings + L" -o " + out + L" -- cmd.exe /c start /b " + bin + L"\\sample_installer.exe " +
+                         folder_),
               1u);
     click(IDC_cmdSnapShot);
     ASSERT_EQ(boxes.seen.size(), 3u);
 
     ResultLists shown;
     std::vector<size_t> sizes;
-    for (ListId id : kAllLists) {
-        shown[id] = app_->window().list(id).rows();
-        sizes.push_back(shown[id].size());
-    }
+    for (ListId id : kAllLists) sizes.push_back((shown[id] = app_->window().list(id).rows()).size());
     EXPECT_EQ(sizes, (std::vector<size_t>{2, 2, 1, 3, 1, 1}));
     EXPECT_EQ(readWholeFile(toUtf8(out)).value_or(""), cli::formatResults(shown, cli::OutputFormat::Text, {}, {}));
-    RegDeleteTreeW(HKEY_CURRENT_USER, demoKey.c_str());
+    RegDeleteTreeW(HKEY_CURRENT_USER, demo.c_str());
     std::error_code ignored;
     std::filesystem::remove_all(std::filesystem::path(settings), ignored);
 }

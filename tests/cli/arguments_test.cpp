@@ -57,9 +57,7 @@ TEST(CliArguments, EachMistakeGetsOneClearLine) {
          "unknown registry root HKLM (use HKEY_CLASSES_ROOT, HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE, HKEY_USERS or "
          "HKEY_CURRENT_CONFIG)"},
         {{"snapshot", "--dir", "C:\\", "--dir", "D:\\", "-o", "x"}, "--dir is given twice"},
-        {{"snapshot", "--dir", "C:\\", "-o"}, "--output needs a value"},
         {{"snapshot", "--dir=", "-o", "x"}, "--dir needs a value"},
-        {{"snapshot", "--dir", "C:\\", "--format", "csv", "-o", "x"}, "unknown option --format for snapshot"},
         {{"snapshot", "--dir", "C:\\", "-o", "x", "extra"}, "unexpected argument extra"},
         {{"diff", "a.qvs"}, "diff needs two snapshot files, before and after"},
         {{"diff", "a", "b", "--reg", "HKEY_USERS"}, "unknown option --reg for diff"},

@@ -31,9 +31,7 @@ class FakeRunner : public ProcessRunner {
 public:
     std::vector<std::string> command;
     std::function<void()> install;
-    bool failStart = false;
     uint32_t run(const std::vector<std::string>& c) override {
-        if (failStart) fail(2, "The system cannot find the file specified");
         command = c;
         install();
         return 0;
@@ -97,6 +95,8 @@ TEST_F(CliCommands, WatchRunsTheInstallerBetweenTwoSnapshotsAndListsWhatItChange
     EXPECT_EQ(console.out, kChanges);
     EXPECT_EQ(runner.command, (Args{"setup.exe", "/S"}));
     EXPECT_TRUE(console.lines.empty());
+    EXPECT_EQ(run({"watch", "--help"}), kNoChanges);
+    EXPECT_EQ(console.out, helpText(Command::Watch));
 }
 
 TEST_F(CliCommands, SnapshotFilesDiffToWhatWatchFindsInEveryFormat) {
@@ -107,21 +107,15 @@ TEST_F(CliCommands, SnapshotFilesDiffToWhatWatchFindsInEveryFormat) {
     EXPECT_EQ(console.out, kChanges);
     EXPECT_EQ(run({"diff", path("after.qvs"), path("after.qvs")}), kNoChanges);
 
-    const struct {
-        const char* format;
-        const char* start;
-    } formats[] = {{"csv", "\xEF\xBB\xBFList,"},
-                   {"json",
-                    "{\"registry\":{\"root\":\"HKEY_CURRENT_USER\",\"key\":\"Software\\\\App\"},"
-                    "\"folder\":\"C:\\\\Data\\\\\",\n\"newRegistryEntries\":"},
-                   {"html", "<!DOCTYPE html>"},
-                   {"reg", "\xFF\xFE"}};
-    for (const auto& f : formats) {
-        EXPECT_EQ(
-            run({"diff", path("before.qvs"), path("after.qvs"), "--format", f.format, "-o", path("out")}),
-            kChangesFound);
+    for (auto [format, start] :
+         {std::pair{"csv", "\xEF\xBB\xBFList,"},
+          {"html", "<!DOCTYPE html>"},
+          {"json", "{\"registry\":{\"root\":\"HKEY_CURRENT_USER\",\"key\":\"Software\\\\App\"}"},
+          {"reg", "\xFF\xFE"}}) {
+        EXPECT_EQ(run({"diff", path("before.qvs"), path("after.qvs"), "--format", format, "-o", path("out")}),
+                  kChangesFound);
         EXPECT_EQ(console.out, "");
-        EXPECT_EQ(readWholeFile(path("out")).value_or("").rfind(f.start, 0), 0u) << f.format;
+        EXPECT_EQ(readWholeFile(path("out")).value_or("").rfind(start, 0), 0u) << format;
     }
 }
 
@@ -148,16 +142,11 @@ TEST_F(CliCommands, RunTimeFailuresAreReportedAsLinesAndWriteNothing) {
     EXPECT_EQ(console.lines[0].rfind("quorvel-cli: error -2147217405: Access denied (statement ", 0), 0u);
 
     source.failConnect = false;
-    runner.failStart = true;
+    runner.install = [] { fail(2, "The system cannot find the file specified"); };
     EXPECT_EQ(run({"watch", "--dir", "C:\\Data", "--", "absent.exe"}), kRunFailure);
     EXPECT_EQ(console.out, "");
     ASSERT_EQ(console.lines.size(), 1u);
     EXPECT_NE(console.lines[0].find("The system cannot find the file specified"), std::string::npos);
-}
-
-TEST_F(CliCommands, HelpGoesToStandardOutput) {
-    EXPECT_EQ(run({"watch", "--help"}), kNoChanges);
-    EXPECT_EQ(console.out, helpText(Command::Watch));
 }
 
 }  // namespace
