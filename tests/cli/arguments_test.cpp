@@ -21,9 +21,10 @@ TEST(CliArguments, UsableCommandLinesGiveTheirArguments) {
     } cases[] = {
         {{"snapshot", "--reg", "HKEY_LOCAL_MACHINE\\SOFTWARE", "-o", "before.qvs"},
          [&](Arguments& a) { a.command = Command::Snapshot; a.capture = hklm; a.output = "before.qvs"; }},
-        {{"snapshot", "--dir=C:\\", "--reg", "HKEY_CURRENT_USER\\", "--settings", "S", "--output", "b.qvs"},
+        {{"snapshot", "--dir=C:\\", "--reg", "HKEY_CURRENT_USER\\", "--settings", "C:\\Settings", "--output",
+          "b.qvs"},
          [&](Arguments& a) { a.command = Command::Snapshot; a.capture = both;
-                             a.settingsFolder = "S"; a.output = "b.qvs"; }},
+                             a.settingsFolder = "C:\\Settings"; a.output = "b.qvs"; }},
         {{"diff", "a.qvs", "--format", "json", "b.qvs"},
          [](Arguments& a) { a.command = Command::Diff; a.format = OutputFormat::Json;
                             a.snapshots = {"a.qvs", "b.qvs"}; }},
