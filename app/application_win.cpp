@@ -7,20 +7,6 @@
 
 namespace qv {
 
-std::string exeFolder() {
-    std::wstring path(MAX_PATH, L'\0');
-    for (;;) {
-        const DWORD n = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
-        if (n == 0) return ".";
-        if (n < path.size()) {
-            path.resize(n);
-            break;
-        }
-        path.resize(path.size() * 2);
-    }
-    return toUtf8(std::wstring_view(path).substr(0, path.rfind(L'\\')));
-}
-
 Application::Application(HINSTANCE instance, std::string updateHost)
     : window_(instance, *this),
       workflow_(WorkflowServices{state_, window_, prompt_, pump_, reporter_, registry_, files_, folders_}),

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "app/collection_workflow.h"
+#include "app/exe_folder_win.h"
 #include "app/main_window_win.h"
 #include "app/message_pump_win.h"
 #include "app/snapshot_commands.h"
@@ -22,9 +23,6 @@
 #include "support/start_up_win.h"
 
 namespace qv {
-
-// The folder of the running executable, where the data files live.
-std::string exeFolder();
 
 class Application : public CommandTarget, public MainResults {
 public:

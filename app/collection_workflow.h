@@ -9,10 +9,10 @@
 #include "capture/directory_source.h"
 #include "capture/registry_provider.h"
 #include "core/app_state.h"
+#include "core/error_sink.h"
 #include "core/pickers.h"
 #include "core/user_prompt.h"
 #include "core/yielder.h"
-#include "support/error_report.h"
 
 namespace qv {
 
@@ -21,7 +21,7 @@ struct WorkflowServices {
     MainView& view;
     UserPrompt& prompt;
     Yielder& yielder;
-    ErrorReporter& reporter;
+    ErrorSink& reporter;
     RegistryProviderSource& registry;
     DirectorySource& files;
     FolderPicker& folders;
@@ -52,6 +52,11 @@ public:
     // True while a registry walk holds the provider.
     bool holdsProvider() const { return oreg_ != nullptr; }
 
+    // Whether a collection walks the registry and scans the files: the window's
+    // tick and at least one of the phase's three detection switches.
+    bool registryPhaseDue() const;
+    bool filePhaseDue() const;
+
 private:
     void collect();
     void firstCollection();
@@ -59,8 +64,6 @@ private:
     void readyForFinal();
     void finalCollection();
     void reset();
-    bool registryPhaseDue() const;
-    bool filePhaseDue() const;
     // Returns false when the collection was stopped.
     bool registryPhase(bool first);
     bool filePhase(bool first);

@@ -7,24 +7,6 @@
 namespace qv {
 namespace {
 
-// The columns each list shows in the window.
-struct Columns {
-    const char* names[3];
-    int count;
-};
-Columns columnsOf(ListId list) {
-    switch (list) {
-        case ListId::NewFiles: return {{"Filename", "Size", "Created"}, 3};
-        case ListId::DeletedFiles: return {{"Filename", "", ""}, 1};
-        case ListId::ModifiedFiles: return {{"Filename", "Size", "Modified"}, 3};
-        default: return {{"Keyname", "Value name", "Data"}, 3};
-    }
-}
-
-const std::string& cell(const ResultRow& row, int column) {
-    return column == 0 ? row.text : column == 1 ? row.sub1 : row.sub2;
-}
-
 // ---- CSV ----
 
 void csvField(std::string& out, std::string_view field) {
@@ -108,12 +90,12 @@ const char* jsonField(ListId list, int column) {
 std::string exportCsv(const ResultLists& lists) {
     std::string out = "\xEF\xBB\xBF" "List,Name,Detail,Data\r\n";
     for (ListId list : kAllLists) {
-        const int columns = columnsOf(list).count;
+        const int columns = resultListColumns(list).count;
         for (const ResultRow& row : lists[list]) {
             csvField(out, resultListTitle(list));
             for (int c = 0; c < 3; ++c) {
                 out += ',';
-                if (c < columns) csvField(out, cell(row, c));
+                if (c < columns) csvField(out, resultCell(row, c));
             }
             out += "\r\n";
         }
@@ -138,7 +120,7 @@ std::string exportHtml(const ResultLists& lists, const ResultContext& context) {
     }
     out += "</p>\n";
     for (ListId list : kAllLists) {
-        const Columns columns = columnsOf(list);
+        const ResultColumns columns = resultListColumns(list);
         out += "<h2>";
         htmlText(out, resultListTitle(list));
         out += " (" + std::to_string(lists[list].size()) + ")</h2>\n<table>\n<tr>";
@@ -148,7 +130,7 @@ std::string exportHtml(const ResultLists& lists, const ResultContext& context) {
             out += "<tr>";
             for (int c = 0; c < columns.count; ++c) {
                 out += "<td>";
-                htmlText(out, cell(row, c));
+                htmlText(out, resultCell(row, c));
                 out += "</td>";
             }
             out += "</tr>\n";
@@ -179,7 +161,7 @@ std::string exportJson(const ResultLists& lists, const ResultContext& context) {
         out += ",\n\"";
         out += jsonKey(list);
         out += "\":[";
-        const int columns = columnsOf(list).count;
+        const int columns = resultListColumns(list).count;
         bool first = true;
         for (const ResultRow& row : lists[list]) {
             out += first ? "\n{" : ",\n{";
@@ -189,7 +171,7 @@ std::string exportJson(const ResultLists& lists, const ResultContext& context) {
                 out += '"';
                 out += jsonField(list, c);
                 out += "\":";
-                jsonString(out, cell(row, c));
+                jsonString(out, resultCell(row, c));
             }
             out += '}';
         }

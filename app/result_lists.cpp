@@ -20,4 +20,17 @@ std::string_view resultListTitle(ListId list) {
     return {};
 }
 
+ResultColumns resultListColumns(ListId list) {
+    switch (list) {
+        case ListId::NewFiles: return {{"Filename", "Size", "Created"}, 3};
+        case ListId::DeletedFiles: return {{"Filename", "", ""}, 1};
+        case ListId::ModifiedFiles: return {{"Filename", "Size", "Modified"}, 3};
+        default: return {{"Keyname", "Value name", "Data"}, 3};
+    }
+}
+
+const std::string& resultCell(const ResultRow& row, int column) {
+    return column == 0 ? row.text : column == 1 ? row.sub1 : row.sub2;
+}
+
 }  // namespace qv

@@ -20,6 +20,15 @@ struct ResultLists {
 
 // The list's name as its tab shows it, such as "New registry entries".
 std::string_view resultListTitle(ListId list);
+// The columns a list shows in the window: their headers, and how many there are
+// (deleted files show only the name).
+struct ResultColumns {
+    const char* names[3];
+    int count;
+};
+ResultColumns resultListColumns(ListId list);
+// Column 0, 1 or 2 of a row.
+const std::string& resultCell(const ResultRow& row, int column);
 inline constexpr ListId kAllLists[] = {ListId::NewEntries, ListId::DeletedEntries, ListId::EditedRegistry,
                                        ListId::NewFiles,   ListId::DeletedFiles,   ListId::ModifiedFiles};
 

@@ -14,6 +14,8 @@ namespace qv {
 
 // "HKEY_LOCAL_MACHINE" and the other four names; nothing for any other text.
 std::optional<int32_t> hiveNumber(std::string_view hiveName);
+// The name of one of the five hive numbers; "" for any other number.
+std::string_view hiveName(int32_t hive);
 
 class RegistryProvider {
 public:

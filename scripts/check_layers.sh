@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The folders are floors: core/ at the bottom; capture/, settings/ and support/
-# on it, side by side; app/ and cli/ on top. An include that runs up or
-# sideways fails the check.
+# on it, side by side; app/ above them, and cli/ on top of app/. An include
+# that runs up or sideways fails the check.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -9,7 +9,8 @@ allowed() {
     case "$1" in
         core) echo "core" ;;
         capture | settings | support) echo "core $1" ;;
-        app | cli) echo "core capture settings support $1" ;;
+        app) echo "core capture settings support app" ;;
+        cli) echo "core capture settings support app cli" ;;
     esac
 }
 

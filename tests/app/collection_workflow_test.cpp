@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "core/statements.h"
+#include "support/error_report.h"
 #include "support/folder_picker.h"
 #include "tests/support/fakes/fake_file_system.h"
 #include "tests/support/fakes/fake_registry.h"

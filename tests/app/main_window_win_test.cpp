@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <functional>
 #include <map>
 #include <string>
@@ -14,10 +15,14 @@
 #include "app/exports.h"
 #include "capture/registry_provider_win.h"
 #include "capture/registry_walk.h"
+#include "cli/commands.h"
 #include "core/registry_types.h"
 #include "core/utf.h"
 #include "core/whole_file.h"
 #include "demo/screen_capture_win.h"
+#include "settings/ansi_code_page_win.h"
+#include "settings/data_files.h"
+#include "settings/text_files.h"
 #include "tests/support/fakes/box_answerer_win.h"
 #include "tests/support/fakes/saved_registry_value_win.h"
 #include "tests/support/fakes/scripted_ui.h"
@@ -107,9 +112,8 @@ protected:
     void TearDown() override {
         app_.reset();
         RegDeleteTreeW(HKEY_CURRENT_USER, key_.c_str());
-        for (const wchar_t* name : {L"\\kept.txt", L"\\changed.txt", L"\\removed.txt", L"\\added.txt"})
-            DeleteFileW((folder_ + name).c_str());
-        RemoveDirectoryW(folder_.c_str());
+        std::error_code ignored;
+        std::filesystem::remove_all(std::filesystem::path(folder_), ignored);
     }
 
     HWND control(int id) { return GetDlgItem(main_, id); }
@@ -435,6 +439,45 @@ TEST_F(MainWindowTest, UndoFilesPutTheRegistryAndTheFolderBack) {
     EXPECT_NE(GetFileAttributesW((folder_ + L"\\kept.txt").c_str()), INVALID_FILE_ATTRIBUTES);
     DeleteFileW(reg.c_str());
     DeleteFileW(cmd.c_str());
+}
+
+// quorvel-cli's watch around the sample installer, run between the window's
+// two collections, sees what the window sees before and after, and must list
+// exactly what the window lists.
+TEST_F(MainWindowTest, CliWatchListsWhatTheWindowLists) {
+    const std::wstring bin = toWide(exeFolder()), cli = L"\"" + bin + L"\\quorvel-cli.exe\"";
+    EXPECT_EQ(runAndWait(cli + L" snapshot --dir C:\\"), 2u);
+    const std::wstring demo = L"Software\\QuorvelDemo", settings = folder_ + L"-cli", out = settings + L"\\lists.txt";
+    RegDeleteTreeW(HKEY_CURRENT_USER, demo.c_str());
+    const DWORD one = 1;
+    setValue(demo, L"Version", REG_DWORD, &one, sizeof one);
+    setString(demo, L"Obsolete", L"left over from 0.9");
+    for (const wchar_t* name : {L"\\old.log", L"\\notes.txt"}) writeFile(folder_ + name, "demo");
+    watch(demo, folder_);
+    app_->state().switches.chkDeleteRegSetting = app_->state().switches.chkDeleteFilesSetting = 1;
+    CreateDirectoryW(settings.c_str(), nullptr);
+    ASSERT_TRUE(SaveData(settingsText(flagsOf(app_->state().switches)), toUtf8(settings) + "\\Settings.dat",
+                         Win32AnsiCodePage()));
+
+    BoxAnswerer boxes;
+    boxes.buttonFor[L"Detect"] = L"Yes";
+    click(IDC_cmdSnapShot);
+    // cmd's start returns at once: only the wait for the whole job sees the installer end.
+    EXPECT_EQ(runAndWait(cli + L" watch --reg HKEY_CURRENT_USER\\" + demo + L" --dir " + folder_ + L" --settings " +
+                         settings + L" -o " + out + L" -- cmd.exe /c start /b " + bin + L"\\sample_installer.exe " +
+                         folder_),
+              1u);
+    click(IDC_cmdSnapShot);
+    ASSERT_EQ(boxes.seen.size(), 3u);
+
+    ResultLists shown;
+    std::vector<size_t> sizes;
+    for (ListId id : kAllLists) sizes.push_back((shown[id] = app_->window().list(id).rows()).size());
+    EXPECT_EQ(sizes, (std::vector<size_t>{2, 2, 1, 3, 1, 1}));
+    EXPECT_EQ(readWholeFile(toUtf8(out)).value_or(""), cli::formatResults(shown, cli::OutputFormat::Text, {}, {}));
+    RegDeleteTreeW(HKEY_CURRENT_USER, demo.c_str());
+    std::error_code ignored;
+    std::filesystem::remove_all(std::filesystem::path(settings), ignored);
 }
 
 }  // namespace

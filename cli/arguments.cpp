@@ -1,0 +1,208 @@
+#include "cli/arguments.h"
+
+#include <algorithm>
+#include <iterator>
+#include <map>
+
+#include "capture/registry_provider.h"
+
+namespace qv::cli {
+namespace {
+
+constexpr std::string_view kOverview =
+    "quorvel-cli: what an installation changed, for scripts.\n"
+    "\n"
+    "  quorvel-cli snapshot (--reg ROOT\\KEY | --dir FOLDER)... -o FILE [--settings DIR]\n"
+    "  quorvel-cli diff BEFORE AFTER [--format text|csv|json|html|reg] [-o FILE] [--settings DIR]\n"
+    "  quorvel-cli watch (--reg ROOT\\KEY | --dir FOLDER)... [diff options] -- INSTALLER [ARGS...]\n"
+    "\n"
+    "Each command takes --help. Exit codes: 0 no changes, 1 changes found,\n"
+    "2 bad usage or a bad file, 3 a run-time failure.\n";
+
+constexpr std::string_view kSnapshotHelp =
+    "quorvel-cli snapshot: takes one snapshot and writes it to a file.\n"
+    "\n"
+    "  --reg ROOT\\KEY   the registry key to walk, below HKEY_CLASSES_ROOT, HKEY_CURRENT_USER,\n"
+    "                   HKEY_LOCAL_MACHINE, HKEY_USERS or HKEY_CURRENT_CONFIG\n"
+    "  --dir FOLDER     the folder to scan, with everything below it\n"
+    "  -o FILE          the snapshot file to write (required)\n"
+    "  --settings DIR   the folder of Settings.dat, RegExceptions.dat, FileExceptions.dat and\n"
+    "                   Filter.dat (default: the folder of quorvel-cli.exe)\n"
+    "\n"
+    "At least one of --reg and --dir. Exit codes: 0 written, 2 bad usage, 3 a run-time failure.\n";
+
+constexpr std::string_view kDiffHelp =
+    "quorvel-cli diff: compares two snapshot files into the six lists.\n"
+    "\n"
+    "  BEFORE AFTER     the first and the final snapshot, taken of the same places\n"
+    "  --format F       text (default), csv, json (one object with the six arrays), html,\n"
+    "                   or reg (a .reg file that undoes the registry changes)\n"
+    "  -o FILE          write there instead of to standard output\n"
+    "  --settings DIR   where the detection switches and the filter list are read from\n"
+    "\n"
+    "Exit codes: 0 no changes, 1 changes found, 2 bad usage or a bad file, 3 a run-time failure.\n";
+
+constexpr std::string_view kWatchHelp =
+    "quorvel-cli watch: snapshot, run an installer, snapshot again, compare.\n"
+    "\n"
+    "  --reg ROOT\\KEY, --dir FOLDER, --settings DIR   as for snapshot\n"
+    "  --format F, -o FILE                          as for diff\n"
+    "  -- INSTALLER [ARGS...]                       the program to run; the final snapshot is\n"
+    "                                               taken when it and every process it started\n"
+    "                                               have ended\n"
+    "\n"
+    "Exit codes: 0 no changes, 1 changes found, 2 bad usage, 3 a run-time failure.\n";
+
+constexpr unsigned kSnapshot = 1, kDiff = 2, kWatch = 4;
+
+struct Option {
+    std::string_view name;
+    std::string_view shortName;
+    unsigned commands;
+};
+constexpr Option kOptions[] = {{"--reg", "", kSnapshot | kWatch},
+                               {"--dir", "", kSnapshot | kWatch},
+                               {"--settings", "", kSnapshot | kDiff | kWatch},
+                               {"--format", "", kDiff | kWatch},
+                               {"--output", "-o", kSnapshot | kDiff | kWatch}};
+
+struct Named {
+    std::string_view name;
+    Command command;
+    unsigned bit;
+};
+constexpr Named kCommands[] = {{"snapshot", Command::Snapshot, kSnapshot},
+                               {"diff", Command::Diff, kDiff},
+                               {"watch", Command::Watch, kWatch}};
+
+constexpr std::pair<std::string_view, OutputFormat> kFormats[] = {{"text", OutputFormat::Text},
+                                                                  {"csv", OutputFormat::Csv},
+                                                                  {"json", OutputFormat::Json},
+                                                                  {"html", OutputFormat::Html},
+                                                                  {"reg", OutputFormat::Reg}};
+
+bool isHelp(std::string_view arg) {
+    return arg == "--help" || arg == "-h";
+}
+
+const Option* findOption(std::string_view name) {
+    for (const Option& o : kOptions)
+        if (o.name == name || (!o.shortName.empty() && o.shortName == name)) return &o;
+    return nullptr;
+}
+
+// "HKEY_LOCAL_MACHINE\SOFTWARE" into its root and key; false for an unknown root.
+bool splitRegistry(const std::string& text, CaptureOptions& capture) {
+    const size_t slash = text.find('\\');
+    capture.root = text.substr(0, slash);
+    capture.key = slash == std::string::npos ? std::string() : text.substr(slash + 1);
+    while (!capture.key.empty() && capture.key.back() == '\\') capture.key.pop_back();
+    capture.registry = true;
+    return hiveNumber(capture.root).has_value();
+}
+
+std::string parseCommand(const Named& command, const std::vector<std::string>& args, Arguments& out) {
+    std::map<std::string_view, std::string> values;
+    std::vector<std::string> positional;
+    size_t i = 1;
+    for (; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        if (arg == "--" && command.command == Command::Watch) break;
+        if (arg.size() < 2 || arg[0] != '-') {
+            positional.push_back(arg);
+            continue;
+        }
+        const size_t equals = arg.find('=');
+        const Option* option = findOption(std::string_view(arg).substr(0, equals));
+        if (!option || !(option->commands & command.bit))
+            return "unknown option " + arg.substr(0, equals) + " for " + std::string(command.name);
+        std::string value;
+        if (equals != std::string::npos) {
+            value = arg.substr(equals + 1);
+        } else if (i + 1 < args.size()) {
+            value = args[++i];
+        } else {
+            return std::string(option->name) + " needs a value";
+        }
+        if (value.empty()) return std::string(option->name) + " needs a value";
+        if (!values.emplace(option->name, value).second) return std::string(option->name) + " is given twice";
+    }
+    if (command.command == Command::Watch) {
+        if (i + 1 >= args.size()) return "watch needs -- and the installer to run";
+        out.program.assign(args.begin() + static_cast<std::ptrdiff_t>(i) + 1, args.end());
+    }
+    if (command.command == Command::Diff) {
+        if (positional.size() != 2) return "diff needs two snapshot files, before and after";
+        out.snapshots = positional;
+    } else if (!positional.empty()) {
+        return "unexpected argument " + positional.front();
+    }
+
+    if (auto it = values.find("--reg"); it != values.end() && !splitRegistry(it->second, out.capture))
+        return "unknown registry root " + out.capture.root +
+               " (use HKEY_CLASSES_ROOT, HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE, HKEY_USERS or "
+               "HKEY_CURRENT_CONFIG)";
+    if (auto it = values.find("--dir"); it != values.end()) {
+        out.capture.files = true;
+        out.capture.folder = it->second;
+    }
+    if ((command.bit & (kSnapshot | kWatch)) != 0 && !out.capture.registry && !out.capture.files)
+        return std::string(command.name) + " needs --reg, --dir or both";
+    if (auto it = values.find("--format"); it != values.end()) {
+        const auto* format = std::find_if(std::begin(kFormats), std::end(kFormats),
+                                          [&](const auto& f) { return f.first == it->second; });
+        if (format == std::end(kFormats))
+            return "unknown format " + it->second + " (use text, csv, json, html or reg)";
+        out.format = format->second;
+    }
+    if (auto it = values.find("--settings"); it != values.end()) out.settingsFolder = it->second;
+    if (auto it = values.find("--output"); it != values.end()) out.output = it->second;
+    if (command.command == Command::Snapshot && out.output.empty()) return "snapshot needs -o FILE";
+    return {};
+}
+
+}  // namespace
+
+ParsedArguments parseArguments(const std::vector<std::string>& args) {
+    ParsedArguments parsed;
+    Arguments& out = parsed.arguments;
+    if (args.empty()) {
+        parsed.error = "no command given (try quorvel-cli --help)";
+        return parsed;
+    }
+    if (isHelp(args[0]) || args[0] == "help") {
+        out.help = true;
+        return parsed;
+    }
+    const auto* command = std::find_if(std::begin(kCommands), std::end(kCommands),
+                                       [&](const Named& c) { return c.name == args[0]; });
+    if (command == std::end(kCommands)) {
+        parsed.error = "unknown command " + args[0] + " (try quorvel-cli --help)";
+        return parsed;
+    }
+    out.command = command->command;
+    // --help wins over everything else given with it, up to the installer's own arguments.
+    for (size_t i = 1; i < args.size() && args[i] != "--"; ++i) {
+        if (isHelp(args[i])) {
+            out.help = true;
+            return parsed;
+        }
+    }
+    parsed.error = parseCommand(*command, args, out);
+    return parsed;
+}
+
+std::string_view helpText(std::optional<Command> command) {
+    if (!command) return kOverview;
+    switch (*command) {
+        case Command::Snapshot:
+            return kSnapshotHelp;
+        case Command::Diff:
+            return kDiffHelp;
+        case Command::Watch:
+            return kWatchHelp;
+    }
+    return kOverview;
+}
+
+}  // namespace qv::cli

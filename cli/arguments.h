@@ -1,0 +1,47 @@
+#pragma once
+// The command line of quorvel-cli: which command, what to collect, where the
+// results go. Parsing never touches the registry or the disk.
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace qv::cli {
+
+enum class Command { Snapshot, Diff, Watch };
+enum class OutputFormat { Text, Csv, Json, Html, Reg };
+
+// What one collection takes: a registry key below a root, a folder, or both.
+struct CaptureOptions {
+    bool registry = false;
+    std::string root;  // "HKEY_LOCAL_MACHINE" and the other four
+    std::string key;   // below the root, without a trailing backslash
+    bool files = false;
+    std::string folder;
+    bool operator==(const CaptureOptions&) const = default;
+};
+
+struct Arguments {
+    std::optional<Command> command;  // nothing: the program's own help
+    bool help = false;
+    CaptureOptions capture;      // snapshot, watch
+    std::string settingsFolder;  // "": the folder of the exe
+    std::string output;          // "": standard output (required by snapshot)
+    OutputFormat format = OutputFormat::Text;
+    std::vector<std::string> snapshots;  // diff: before, after
+    std::vector<std::string> program;    // watch: the installer and its arguments
+    bool operator==(const Arguments&) const = default;
+};
+
+// The arguments after the program's name. `error` is one line for the user
+// when they cannot be used; `arguments` is meaningful only without it.
+struct ParsedArguments {
+    Arguments arguments;
+    std::string error;
+};
+ParsedArguments parseArguments(const std::vector<std::string>& args);
+
+// What --help prints: the program's overview, or one command's options.
+std::string_view helpText(std::optional<Command> command);
+
+}  // namespace qv::cli

@@ -1,0 +1,36 @@
+#pragma once
+// The three commands on the program's own core: the collection workflow takes
+// the snapshots and change detection compares them, exactly as in the window.
+#include <string>
+
+#include "app/result_lists.h"
+#include "capture/directory_source.h"
+#include "capture/registry_provider.h"
+#include "cli/arguments.h"
+#include "cli/console.h"
+#include "cli/process_runner.h"
+#include "core/snapshot_types.h"
+#include "settings/ansi_code_page.h"
+
+namespace qv::cli {
+
+enum ExitCode : int { kNoChanges = 0, kChangesFound = 1, kBadUsage = 2, kRunFailure = 3 };
+
+struct CliServices {
+    RegistryProviderSource& registry;
+    DirectorySource& files;
+    const AnsiCodePage& codePage;
+    ProcessRunner& runner;
+    Console& console;
+    std::string exeFolder;  // where the data files are when --settings is not given
+};
+
+// Runs parsed arguments (help included) and returns the exit code.
+int runCommand(const Arguments& arguments, CliServices& services);
+
+// The six lists in one of the output formats. `first` is the first registry
+// snapshot, from which the undo file restores old values.
+std::string formatResults(const ResultLists& lists, OutputFormat format, const ResultContext& context,
+                          const RegSnapshot& first);
+
+}  // namespace qv::cli

@@ -1,0 +1,19 @@
+#pragma once
+// The command line's two outputs and its progress line.
+#include <string_view>
+
+namespace qv::cli {
+
+class Console {
+public:
+    virtual ~Console() = default;
+    // Bytes to standard output, as they are.
+    virtual void write(std::string_view bytes) = 0;
+    // One line to standard error.
+    virtual void line(std::string_view text) = 0;
+    // The one-line progress on standard error, replaced by each call and only
+    // shown when standard error is a console; "" takes it away.
+    virtual void progress(std::string_view text) = 0;
+};
+
+}  // namespace qv::cli

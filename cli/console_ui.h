@@ -1,0 +1,89 @@
+#pragma once
+// The window's side of the workflow and of detection, answered on the console:
+// a view that keeps the six lists and shows the status as progress, boxes that
+// are answered without being shown, errors reported as lines, and a yield with
+// no window to hand the thread to.
+#include <cstdint>
+#include <string>
+
+#include "app/main_view.h"
+#include "app/result_lists.h"
+#include "cli/console.h"
+#include "core/error_sink.h"
+#include "core/pickers.h"
+#include "core/user_prompt.h"
+#include "core/yielder.h"
+
+namespace qv::cli {
+
+class ConsoleView : public MainView {
+public:
+    explicit ConsoleView(Console& console) : console_(console) {}
+
+    // What the "Search parameters" would show.
+    bool registry = false;
+    bool files = false;
+    std::string root, key, folder;
+    std::string caption = "Collect data";
+    ResultLists lists;
+
+    bool registryTicked() const override { return registry; }
+    bool filesTicked() const override { return files; }
+    std::string collectCaption() const override { return caption; }
+    void setCollectCaption(std::string_view text) override { caption = text; }
+    void setCollectEnabled(bool) override {}
+    void setDetectEnabled(bool) override {}
+    std::string regRootText() const override { return root; }
+    std::string regKeyText() const override { return key; }
+    std::string fileStartText() const override { return folder; }
+    void setFileStartText(std::string_view text) override { folder = text; }
+    void clearList(ListId list) override { lists[list].clear(); }
+    void appendRow(ListId list, ResultRow row) override { lists[list].push_back(std::move(row)); }
+    void setProgressMax(int64_t) override {}
+    void setProgressValue(int64_t) override {}
+    void lockCommands(bool) override {}
+    void setStatus(std::string_view text) override { console_.progress(text); }
+
+private:
+    Console& console_;
+};
+
+// A script cannot answer a box: information is taken as read and a question
+// gets the answer that does nothing more.
+class SilentPrompt : public UserPrompt {
+public:
+    Answer ask(std::string_view, std::string_view, Buttons buttons, Icon) override {
+        return buttons == Buttons::Ok ? Answer::Ok : Answer::No;
+    }
+};
+
+// Each trapped failure becomes one line on standard error, with the failing
+// statement, and is counted.
+class ConsoleErrorSink : public ErrorSink {
+public:
+    explicit ConsoleErrorSink(Console& console) : console_(console) {}
+    void ReportError(int32_t errNumber, std::string_view errDescription, int32_t errLine) override;
+    int failures() const { return failures_; }
+
+private:
+    Console& console_;
+    int failures_ = 0;
+};
+
+// Nothing else runs on the thread: no handler can change what a job caches.
+class NoYield : public Yielder {
+public:
+    void yield() override {}
+    unsigned long long turns() const override { return 0; }
+};
+
+class NoFolderPicker : public FolderPicker {
+public:
+    std::string BrowseFolder(std::string_view) override { return {}; }
+};
+
+// "quorvel-cli: " and the text, the form of every line the program writes to
+// standard error.
+void complain(Console& console, std::string_view text);
+
+}  // namespace qv::cli

@@ -1,0 +1,35 @@
+// quorvel-cli.exe: the console program on the same core as the window.
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "app/exe_folder_win.h"
+#include "capture/directory_source_win.h"
+#include "capture/registry_provider_win.h"
+#include "cli/commands.h"
+#include "cli/console_ui.h"
+#include "cli/console_win.h"
+#include "cli/process_runner_win.h"
+#include "core/utf.h"
+#include "settings/ansi_code_page_win.h"
+
+int wmain(int argc, wchar_t** argv) {
+    // For scripts: no system box for a missing disk or a crash either.
+    SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX | SEM_NOOPENFILEERRORBOX);
+    std::vector<std::string> args;
+    for (int i = 1; i < argc; ++i) args.push_back(qv::toUtf8(std::wstring_view(argv[i])));
+
+    qv::cli::Win32Console console;
+    const qv::cli::ParsedArguments parsed = qv::cli::parseArguments(args);
+    if (!parsed.error.empty()) {
+        qv::cli::complain(console, parsed.error);
+        return qv::cli::kBadUsage;
+    }
+    qv::Win32RegistryProviderSource registry;
+    qv::Win32DirectorySource files;
+    qv::Win32AnsiCodePage codePage;
+    qv::cli::JobProcessRunner runner;
+    qv::cli::CliServices services{registry, files, codePage, runner, console, qv::exeFolder()};
+    return qv::cli::runCommand(parsed.arguments, services);
+}

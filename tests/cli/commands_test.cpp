@@ -1,0 +1,153 @@
+#include "cli/commands.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <functional>
+
+#include "core/failure.h"
+#include "core/registry_types.h"
+#include "core/whole_file.h"
+#include "tests/support/fakes/fake_file_system.h"
+#include "tests/support/fakes/fake_registry.h"
+
+namespace qv::cli {
+namespace {
+
+using Args = std::vector<std::string>;
+using qv::testing::fileTime;
+
+class RecordingConsole : public Console {
+public:
+    std::string out;
+    std::vector<std::string> lines;
+    void write(std::string_view bytes) override { out += bytes; }
+    void line(std::string_view text) override { lines.emplace_back(text); }
+    void progress(std::string_view) override {}
+};
+
+// The "installer": whatever the test says it changes.
+class FakeRunner : public ProcessRunner {
+public:
+    std::vector<std::string> command;
+    std::function<void()> install;
+    uint32_t run(const std::vector<std::string>& c) override {
+        command = c;
+        install();
+        return 0;
+    }
+};
+
+constexpr const char* kChanges =
+    "[New registry entries] 1 rows\n"
+    "    Software\\App\\Plugins\\ | Renderer | fast\n"
+    "[Deleted registry / old entries] 0 rows\n"
+    "[Edited registry data] 1 rows\n"
+    "    Software\\App\\ | Version | 2\n"
+    "[New files created] 1 rows\n"
+    "    C:\\Data\\new\\b.txt | 3 | 2024-05-01 12:34:56\n"
+    "[Deleted files] 0 rows\n"
+    "[Modified files] 1 rows\n"
+    "    C:\\Data\\a.txt | 12 | 2024-02-01\n";
+
+class CliCommands : public ::testing::Test {
+protected:
+    CliCommands() {
+        registry.addValue(kHiveCurrentUser, "Software\\App", "Version", kRegSz, "1");
+        files.addFile("C:\\Data\\a.txt", 10, fileTime(2024, 1, 1));
+        runner.install = [this] {
+            registry.addValue(kHiveCurrentUser, "Software\\App", "Version", kRegSz, "2");
+            registry.addValue(kHiveCurrentUser, "Software\\App\\Plugins", "Renderer", kRegSz, "fast");
+            files.addFile("C:\\Data\\a.txt", 12, fileTime(2024, 2, 1));
+            files.addFile("C:\\Data\\new\\b.txt", 3);
+        };
+        std::filesystem::remove_all(dir_);
+        std::filesystem::create_directories(dir_);
+    }
+    ~CliCommands() override { std::filesystem::remove_all(dir_); }
+
+    int run(const Args& args) {
+        console = RecordingConsole();
+        const ParsedArguments parsed = parseArguments(args);
+        EXPECT_EQ(parsed.error, "");
+        return runCommand(parsed.arguments, services);
+    }
+    std::string path(const char* name) const { return (dir_ / name).string(); }
+    int snapshot(const char* name) {
+        return run(
+            {"snapshot", "--reg", "HKEY_CURRENT_USER\\Software\\App", "--dir", "C:\\Data", "-o", path(name)});
+    }
+
+    const std::filesystem::path dir_ = std::filesystem::temp_directory_path() / "quorvel-cli-test";
+    qv::testing::FakeRegistry registry;
+    qv::testing::FakeRegistrySource source{registry};
+    qv::testing::FakeFileSystem files;
+    Latin1CodePage codePage;
+    FakeRunner runner;
+    RecordingConsole console;
+    CliServices services{source, files, codePage, runner, console, "C:\\Tools"};
+};
+
+TEST_F(CliCommands, WatchRunsTheInstallerBetweenTwoSnapshotsAndListsWhatItChanged) {
+    EXPECT_EQ(run({"watch", "--reg", "HKEY_CURRENT_USER\\Software\\App", "--dir", "C:\\Data", "--",
+                   "setup.exe", "/S"}),
+              kChangesFound);
+    EXPECT_EQ(console.out, kChanges);
+    EXPECT_EQ(runner.command, (Args{"setup.exe", "/S"}));
+    EXPECT_TRUE(console.lines.empty());
+    EXPECT_EQ(run({"watch", "--help"}), kNoChanges);
+    EXPECT_EQ(console.out, helpText(Command::Watch));
+}
+
+TEST_F(CliCommands, SnapshotFilesDiffToWhatWatchFindsInEveryFormat) {
+    ASSERT_EQ(snapshot("before.qvs"), kNoChanges);
+    runner.install();
+    ASSERT_EQ(snapshot("after.qvs"), kNoChanges);
+    EXPECT_EQ(run({"diff", path("before.qvs"), path("after.qvs")}), kChangesFound);
+    EXPECT_EQ(console.out, kChanges);
+    EXPECT_EQ(run({"diff", path("after.qvs"), path("after.qvs")}), kNoChanges);
+
+    for (auto [format, start] :
+         {std::pair{"csv", "\xEF\xBB\xBFList,"},
+          {"html", "<!DOCTYPE html>"},
+          {"json", "{\"registry\":{\"root\":\"HKEY_CURRENT_USER\",\"key\":\"Software\\\\App\"}"},
+          {"reg", "\xFF\xFE"}}) {
+        EXPECT_EQ(run({"diff", path("before.qvs"), path("after.qvs"), "--format", format, "-o", path("out")}),
+                  kChangesFound);
+        EXPECT_EQ(console.out, "");
+        EXPECT_EQ(readWholeFile(path("out")).value_or("").rfind(start, 0), 0u) << format;
+    }
+}
+
+TEST_F(CliCommands, UnreadableOrUnmatchedSnapshotsAreBadUsage) {
+    ASSERT_EQ(snapshot("both.qvs"), kNoChanges);
+    ASSERT_EQ(run({"snapshot", "--dir", "C:\\Data", "-o", path("files.qvs")}), kNoChanges);
+    ASSERT_TRUE(replaceWholeFile(path("junk.qvs"), "not a snapshot"));
+    for (const Args& args :
+         {Args{"diff", path("absent.qvs"), path("both.qvs")},
+          Args{"diff", path("both.qvs"), path("junk.qvs")}, Args{"diff", path("both.qvs"), path("files.qvs")},
+          Args{"diff", path("both.qvs"), path("both.qvs"), "--settings", path("absent")}}) {
+        EXPECT_EQ(run(args), kBadUsage) << args[2];
+        ASSERT_EQ(console.lines.size(), 1u);
+        EXPECT_EQ(console.lines[0].rfind("quorvel-cli: ", 0), 0u);
+        EXPECT_EQ(console.out, "");
+    }
+}
+
+TEST_F(CliCommands, RunTimeFailuresAreReportedAsLinesAndWriteNothing) {
+    source.failConnect = true;
+    EXPECT_EQ(snapshot("before.qvs"), kRunFailure);
+    EXPECT_FALSE(pathExists(path("before.qvs")));
+    ASSERT_EQ(console.lines.size(), 1u);
+    EXPECT_EQ(console.lines[0].rfind("quorvel-cli: error -2147217405: Access denied (statement ", 0), 0u);
+
+    source.failConnect = false;
+    runner.install = [] { fail(2, "The system cannot find the file specified"); };
+    EXPECT_EQ(run({"watch", "--dir", "C:\\Data", "--", "absent.exe"}), kRunFailure);
+    EXPECT_EQ(console.out, "");
+    ASSERT_EQ(console.lines.size(), 1u);
+    EXPECT_NE(console.lines[0].find("The system cannot find the file specified"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace qv::cli
