@@ -59,13 +59,6 @@ bool endsWithNoCase(std::string_view text, std::string_view end) {
                       [](char a, char b) { return lowerAscii(a) == lowerAscii(b); });
 }
 
-std::string hiveNameOf(int32_t hive) {
-    for (const char* name : {"HKEY_CLASSES_ROOT", "HKEY_CURRENT_USER", "HKEY_LOCAL_MACHINE", "HKEY_USERS",
-                             "HKEY_CURRENT_CONFIG"})
-        if (hiveNumber(name) == hive) return name;
-    return {};
-}
-
 // The reporter puts a full stop after the description itself.
 std::string withoutFullStop(std::string text) {
     if (!text.empty() && text.back() == '.') text.pop_back();
@@ -110,7 +103,7 @@ ResultContext resultContext(const AppState& state) {
     if (!state.FirstPlaces) return context;
     const CollectionPlaces& places = *state.FirstPlaces;
     if (places.registryWalked) {
-        context.hiveName = hiveNameOf(places.hive);
+        context.hiveName = std::string(hiveName(places.hive));
         context.startKey = places.startKey;
     }
     if (places.filesScanned) context.startFolder = places.startFolder;
@@ -233,7 +226,7 @@ void SnapshotCommands::apply(Collection collection) {
     // collection takes the same.
     s_.places.setRegistryTicked(walked);
     if (walked) {
-        s_.places.setRegRootText(hiveNameOf(collection.hive));
+        s_.places.setRegRootText(std::string(hiveName(collection.hive)));
         s_.places.setRegKeyText(collection.startKey);
     }
     s_.places.setFilesTicked(scanned);

@@ -9,6 +9,7 @@
 #include "app/change_detection.h"
 #include "app/exports.h"
 #include "core/whole_file.h"
+#include "support/error_report.h"
 #include "tests/support/fakes/fake_file_system.h"
 #include "tests/support/fakes/fake_registry.h"
 #include "tests/support/fakes/scripted_ui.h"
