@@ -153,7 +153,8 @@ std::string FakeFileSystem::fullPathName(const std::string& path) {
     }
     // Resolve "." and ".." the way the platform does, never above the root.
     const size_t root = clsFileFind::RootLength(absolute);
-    std::string rest = "/" + absolute.substr(root);
+    std::string rest(1, '/');
+    rest += absolute.substr(root);
     std::replace(rest.begin(), rest.end(), '\\', '/');
     rest = std::filesystem::path(rest).lexically_normal().generic_string().substr(1);
     std::replace(rest.begin(), rest.end(), '/', '\\');
