@@ -39,6 +39,8 @@ TEST(ValueRendering, MultiStringsAreJoinedByCrLfAndSixTabsAndDwordsAreUnsigned) 
     EXPECT_EQ(renderDword(4294967295u), "4294967295");
 }
 
+// What each rendered type reads is held by the walk's rendering test; here the
+// types that are not rendered, and providers that fail.
 class ReadValueDataTest : public ::testing::Test {
 protected:
     static constexpr int32_t kHive = kHiveLocalMachine;
@@ -48,24 +50,12 @@ protected:
     }
 };
 
-TEST_F(ReadValueDataTest, EachRenderedTypeIsReadWithItsOwnOperationAndOthersAreNotRead) {
-    reg.addValue(kHive, "K", "s", kRegSz, "text");
-    reg.addValue(kHive, "K", "e", kRegExpandSz, "%PATH%\\x");
-    reg.addBinary(kHive, "K", "b", {0, 15});
-    reg.addDword(kHive, "K", "d", 4294967295u);
-    reg.addMultiString(kHive, "K", "m", {"x", "y"});
-    EXPECT_EQ(read("s", kRegSz), "text");
-    EXPECT_EQ(read("e", kRegExpandSz), "%PATH%\\x");
-    EXPECT_EQ(read("b", kRegBinary), "00,0F");
-    EXPECT_EQ(read("d", kRegDword), "4294967295");
-    EXPECT_EQ(read("m", kRegMultiSz), std::string("x") + kSep + "y");
-
-    const long before = reg.readCalls;
+TEST_F(ReadValueDataTest, TypesThatAreNotRenderedAreNotRead) {
     for (uint32_t type : {11u, 0u, 5u}) {
         reg.addValue(kHive, "K", std::string("t").append(std::to_string(type)), type, "not rendered");
         EXPECT_EQ(read(std::string("t").append(std::to_string(type)), type), "") << type;
     }
-    EXPECT_EQ(reg.readCalls, before);
+    EXPECT_EQ(reg.readCalls, 0);
 }
 
 // A provider that leaves stale output behind when it fails.
@@ -87,12 +77,6 @@ public:
 };
 
 TEST_F(ReadValueDataTest, FailedReadGivesEmptyDataWhateverTheProviderLeftBehind) {
-    reg.addValue(kHive, "K", "s", kRegSz, "text");
-    reg.addDword(kHive, "K", "d", 7);
-    reg.failRead(kHive, "K", "s");
-    reg.failRead(kHive, "K", "d");
-    EXPECT_EQ(read("s", kRegSz), "");
-    EXPECT_EQ(read("d", kRegDword), "");
     EXPECT_EQ(read("missing", kRegBinary), "");
     StaleOutputProvider stale;
     for (uint32_t type : {kRegSz, kRegDword, kRegMultiSz})

@@ -110,14 +110,6 @@ TEST_F(DataFiles, SavedTextReadsBackAsWrittenInAnsiOrUtf8WithAMark) {
     ASSERT_TRUE(SaveData("\xC3\xAF\xC2\xBB\xC2\xBF" "x", state.FilterPath, codePage));
     load();
     EXPECT_EQ(state.FilterList, (std::vector<std::string>{"", "\xC3\xAF\xC2\xBB\xC2\xBF" "x"}));
-
-    ASSERT_TRUE(SaveData("x", state.FilterPath, codePage));
-    EXPECT_EQ(readWholeFile(state.FilterPath), "x\r\n");
-    EXPECT_EQ(settingsText({1, 0, 1, 1, 0, 1}), "1,0,1,1,0,1");
-    EXPECT_EQ(singlesText({"a", "b"}), "a\rb\r");
-    std::string error;
-    EXPECT_FALSE(SaveData("x", (dir_ / "no" / "Filter.dat").string(), codePage, &error));
-    EXPECT_FALSE(error.empty());
 }
 
 TEST_F(DataFiles, UnreadableListFileIsReportedAndGivesNoEntries) {

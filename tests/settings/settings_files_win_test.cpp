@@ -1,11 +1,12 @@
 // The four data files beside the exe and the real advanced dialog under Wine:
-// the files shape a real walk and detection, the dialog writes them byte for
-// byte, Cancel leaves them alone, and a failed save is reported.
+// start-up reads the files, the dialog writes them byte for byte, Cancel leaves
+// them alone, and a failed save is reported.
 #include <windows.h>
 #include <commctrl.h>
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <memory>
 #include <string>
 #include <vector>
@@ -14,6 +15,7 @@
 #include "core/utf.h"
 #include "core/whole_file.h"
 #include "demo/screen_capture_win.h"
+#include "settings/data_files.h"
 #include "tests/support/fakes/box_answerer_win.h"
 #include "tests/support/fakes/saved_registry_value_win.h"
 #include "tests/support/fakes/window_driver_win.h"
@@ -43,20 +45,10 @@ protected:
     void SetUp() override {
         if (!testing::displayReady()) GTEST_SKIP() << "no display";
         removeDataFiles();
-        wchar_t temp[MAX_PATH];
-        GetTempPathW(MAX_PATH, temp);
-        folder_ = std::wstring(temp) + L"QuorvelSettingsTest-" + std::to_wstring(GetCurrentProcessId());
-        key_ = L"Software\\QuorvelSettingsTest-" + std::to_wstring(GetCurrentProcessId());
     }
     void TearDown() override {
         app_.reset();
         removeDataFiles();
-        RegDeleteTreeW(HKEY_CURRENT_USER, key_.c_str());
-        for (const wchar_t* name : {L"\\cache\\c.txt", L"\\cache2\\d.txt", L"\\skip.txt", L"\\new.txt", L"\\kept.txt"})
-            DeleteFileW((folder_ + name).c_str());
-        RemoveDirectoryW((folder_ + L"\\cache").c_str());
-        RemoveDirectoryW((folder_ + L"\\cache2").c_str());
-        RemoveDirectoryW(folder_.c_str());
     }
     void start() {
         // Agreed before, and the update check asks a loopback port where nothing listens.
@@ -98,54 +90,25 @@ protected:
         return out;
     }
 
-    std::wstring folder_, key_;
     testing::SavedRegistryValue firstRun_{HKEY_CURRENT_USER, L"SOFTWARE\\Marrowby", L"QuorvelFirstTime"};
     std::unique_ptr<Application> app_;
 };
 
-TEST_F(SettingsFilesTest, DataFilesBesideTheExeShapeTheWalkAndDetection) {
-    const std::string folder = toUtf8(folder_);
-    const std::string key = toUtf8(key_);
-    CreateDirectoryW(folder_.c_str(), nullptr);
-    CreateDirectoryW((folder_ + L"\\cache").c_str(), nullptr);
-    CreateDirectoryW((folder_ + L"\\cache2").c_str(), nullptr);
-    RegSetKeyValueW(HKEY_CURRENT_USER, (key_ + L"\\Noisy").c_str(), L"n", REG_SZ, L"1", 4);
-    RegSetKeyValueW(HKEY_CURRENT_USER, key_.c_str(), L"Kept", REG_SZ, L"a", 4);
-    writeFile(dataFile("Settings.dat"), "1,1,1,1,1,1\r\n");
-    writeFile(dataFile("RegExceptions.dat"), "HKEY_CURRENT_USER\r" + key + "\\Noisy\r\r\n");
-    // "Folder" is a prefix rule: the cache folder also covers cache2.
-    writeFile(dataFile("FileExceptions.dat"),
-              folder + "\\cache\rFolder\r" + folder + "\\skip.txt\rFile\r\r\n");
+// What the loaded lists then do to a walk and to detection is the native tests'
+// part; here only that start-up reads the four files from beside the exe.
+TEST_F(SettingsFilesTest, DataFilesBesideTheExeAreLoadedAtStartUp) {
+    writeFile(dataFile("Settings.dat"), "0,1,0,1,1,0\r\n");
+    writeFile(dataFile("RegExceptions.dat"), "HKEY_CURRENT_USER\rSoftware\\Noisy\r\r\n");
+    writeFile(dataFile("FileExceptions.dat"), "C:\\cache\rFolder\rC:\\skip.txt\rFile\r\r\n");
     writeFile(dataFile("Filter.dat"), "filtered\r\r\n");
     start();
-    EXPECT_EQ(app_->state().RegExceptions.size(), 2u);
-    EXPECT_EQ(app_->state().FileExceptions.size(), 3u);
-
-    SendMessageW(main(IDC_cmbRegStart), CB_SELECTSTRING, static_cast<WPARAM>(-1),
-                 reinterpret_cast<LPARAM>(L"HKEY_CURRENT_USER"));
-    SetWindowTextW(main(IDC_txtRegKeyStart), key_.c_str());
-    click(main(IDC_chkDetectFiles));
-    SetWindowTextW(main(IDC_txtFileSystemStart), folder_.c_str());
-    BoxAnswerer boxes;
-    boxes.buttonFor[L"Detect"] = L"Yes";
-    click(main(IDC_cmdSnapShot));
-
-    // What an installer would do: every change lands either in an exception
-    // or in the one value and file that should be reported.
-    RegSetKeyValueW(HKEY_CURRENT_USER, (key_ + L"\\Noisy").c_str(), L"m", REG_SZ, L"2", 4);
-    RegSetKeyValueW(HKEY_CURRENT_USER, key_.c_str(), L"Kept", REG_SZ, L"filtered", 18);
-    RegSetKeyValueW(HKEY_CURRENT_USER, key_.c_str(), L"Added", REG_SZ, L"b", 4);
-    for (const wchar_t* name : {L"\\cache\\c.txt", L"\\cache2\\d.txt", L"\\skip.txt", L"\\new.txt"}) {
-        writeFile(toUtf8(folder_ + name), "x");
-    }
-    click(main(IDC_cmdSnapShot));
-    ASSERT_EQ(app_->window().collectCaption(), "Collect data");
-
-    EXPECT_EQ(testing::columnTexts(main(IDC_lstNewEntries), 1), (std::vector<std::string>{"Added"}));
-    // The edited value's new data is filtered; its old data still shows as deleted.
-    EXPECT_TRUE(testing::columnTexts(main(IDC_lstEditedRegistry), 1).empty());
-    EXPECT_EQ(testing::columnTexts(main(IDC_lstNewFiles), 0), (std::vector<std::string>{folder + "\\new.txt"}));
-    EXPECT_TRUE(testing::columnTexts(main(IDC_lstDeletedFiles), 0).empty());
+    const AppState& state = app_->state();
+    EXPECT_EQ(flagsOf(state.switches), (std::array<int16_t, 6>{0, 1, 0, 1, 1, 0}));
+    ASSERT_EQ(state.RegExceptions.size(), 2u);
+    EXPECT_EQ(state.RegExceptions[1].KeyPath, "Software\\Noisy");
+    ASSERT_EQ(state.FileExceptions.size(), 3u);
+    EXPECT_EQ(state.FileExceptions[2].Path, "C:\\skip.txt");
+    EXPECT_EQ(state.FilterList, (std::vector<std::string>{"", "filtered"}));
 }
 
 TEST_F(SettingsFilesTest, DialogEditsAreWrittenByteForByteAndCancelWritesNothing) {

@@ -13,6 +13,7 @@
 #include "support/message_box_win.h"
 #include "tests/support/fakes/box_answerer_win.h"
 #include "tests/support/fakes/saved_registry_value_win.h"
+#include "tests/support/fakes/window_driver_win.h"
 
 namespace qv {
 namespace {
@@ -24,9 +25,7 @@ using namespace about;
 class AboutBoxTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        HDC probe = GetDC(nullptr);
-        if (!probe) GTEST_SKIP() << "no display";
-        ReleaseDC(nullptr, probe);
+        if (!testing::displayReady()) GTEST_SKIP() << "no display";
         wchar_t temp[MAX_PATH];
         GetTempPathW(MAX_PATH, temp);
         folder_ = toUtf8(temp) + "QuorvelAboutTest-" + std::to_string(GetCurrentProcessId());

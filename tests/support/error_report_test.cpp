@@ -33,37 +33,20 @@ TEST(ErrorReport, BoxIsAQuestionWithYesNoCancelTitledError) {
     EXPECT_NE(prompt.calls[0].text.find("Error Code: " + std::string(statementText(1))), std::string::npos);
 }
 
-TEST(ErrorReport, NoSilencesOnlyThatStatementForTheRestOfTheRun) {
+// Yes and Cancel keep showing a statement; No silences only that one for the rest
+// of the run; statement 0 (outside any numbered statement) is never shown.
+TEST(ErrorReport, OnlyNoSilencesAStatementAndStatementZeroIsNeverShown) {
     ScriptedPrompt prompt;
     ErrorReporter reporter(prompt);
     EXPECT_FALSE(reporter.LineTextsLoaded());
-    prompt.answers = {Answer::No};
-    reporter.ReportError(5, "Bad", 33);
-    EXPECT_TRUE(reporter.LineTextsLoaded());
-    EXPECT_EQ(reporter.SkipLines(), (std::vector<int32_t>{0, 33}));
-    reporter.ReportError(5, "Bad", 33);
-    EXPECT_EQ(prompt.calls.size(), 1u);
-    reporter.ReportError(5, "Bad", 34);
-    EXPECT_EQ(prompt.calls.size(), 2u);
-    EXPECT_EQ(reporter.SkipLines(), (std::vector<int32_t>{0, 33}));
-}
-
-TEST(ErrorReport, YesAndCancelKeepShowingTheStatement) {
-    ScriptedPrompt prompt;
-    ErrorReporter reporter(prompt);
-    prompt.answers = {Answer::Yes, Answer::Cancel};
-    reporter.ReportError(1, "a", 7);
-    reporter.ReportError(1, "a", 7);
-    reporter.ReportError(1, "a", 7);
+    prompt.answers = {Answer::Yes, Answer::Cancel, Answer::No};
+    for (int i = 0; i < 4; ++i) reporter.ReportError(5, "Bad", 33);
     EXPECT_EQ(prompt.calls.size(), 3u);
-    EXPECT_EQ(reporter.SkipLines(), (std::vector<int32_t>{0}));
-}
-
-TEST(ErrorReport, StatementZeroIsNeverShown) {
-    ScriptedPrompt prompt;
-    ErrorReporter reporter(prompt);
+    EXPECT_TRUE(reporter.LineTextsLoaded());
+    reporter.ReportError(5, "Bad", 34);
     reporter.ReportError(5, "outside any statement", 0);
-    EXPECT_TRUE(prompt.calls.empty());
+    EXPECT_EQ(prompt.calls.size(), 4u);
+    EXPECT_EQ(reporter.SkipLines(), (std::vector<int32_t>{0, 33}));
 }
 
 TEST(StatementTable, NumbersRunFromOneWithTheirSourceTexts) {

@@ -10,17 +10,21 @@
 namespace qv {
 namespace {
 
+// Keyed by hive too, so that the first-run value is checked to live under the current user.
 class MemoryStore : public RegistryStore {
 public:
     std::map<std::string, std::string> values;
-    void SaveString(int32_t, const std::string& path, const std::string& name, const std::string& data) override {
-        values[path + "|" + name] = data;
+    void SaveString(int32_t hive, const std::string& path, const std::string& name,
+                    const std::string& data) override {
+        values[std::to_string(hive) + "|" + path + "|" + name] = data;
     }
-    std::string GetString(int32_t, const std::string& path, const std::string& name) override {
-        auto it = values.find(path + "|" + name);
+    std::string GetString(int32_t hive, const std::string& path, const std::string& name) override {
+        auto it = values.find(std::to_string(hive) + "|" + path + "|" + name);
         return it == values.end() ? "" : it->second;
     }
 };
+
+const std::string kFirstRun = std::to_string(kHiveCurrentUser) + "|SOFTWARE\\Marrowby|QuorvelFirstTime";
 
 struct Fixed : VersionSource, Browser {
     std::string body;
@@ -56,6 +60,7 @@ TEST(StartUp, VersionFileDecidesTheOfferAndTheAgreementIsAskedUntilAccepted) {
         std::vector<Answer> answers;  // to the boxes, in order
         std::vector<std::string> titles;
         bool go, opened, agreed;
+        std::string stored = "";  // the first-run value before the start
     };
     const Case cases[] = {
         {"", {Answer::Yes}, {"Agreement"}, true, false, true},
@@ -65,17 +70,20 @@ TEST(StartUp, VersionFileDecidesTheOfferAndTheAgreementIsAskedUntilAccepted) {
         {"2.0," + download + ",must-download", {Answer::No}, {"New Version"}, false, false, false},
         {"2.0," + download + ",must-download", {Answer::Yes}, {"New Version"}, false, true, false},
         {"2.0," + download + ",must-download\r\n", {Answer::No, Answer::Yes}, {"New Version", "Agreement"}, true, false, true},
+        {"2.0," + download + ",must-download\n", {Answer::Cancel, Answer::Yes}, {"New Version", "Agreement"}, true, false, true},
         {"2.0", {Answer::Yes}, {"Agreement"}, true, false, true},  // fewer fields: no address, no offer
         {"2.0," + download, {Answer::No, Answer::Yes}, {"New Version", "Agreement"}, true, false, true},
         {"9.9,C:\\Windows\\notepad.exe,must-download", {Answer::Yes}, {"Agreement"}, true, false, true},
         {"", {Answer::No}, {"Agreement"}, false, false, false},
         {"", {Answer::Cancel}, {"Agreement"}, false, false, false},
+        {"", {}, {}, true, false, false, "Yes please"},  // once accepted, any text means no question
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.body);
         Fixed server;
         server.body = c.body;
         MemoryStore store;
+        store.values[kFirstRun] = c.stored;
         testing::ScriptedPrompt prompt;
         prompt.answers.assign(c.answers.begin(), c.answers.end());
         ErrorReporter reporter{prompt};
@@ -86,21 +94,12 @@ TEST(StartUp, VersionFileDecidesTheOfferAndTheAgreementIsAskedUntilAccepted) {
         for (const auto& call : prompt.calls) titles.push_back(call.title);
         EXPECT_EQ(titles, c.titles);
         EXPECT_EQ(server.opened.size(), c.opened ? 1u : 0u);
-        EXPECT_EQ(store.values["SOFTWARE\\Marrowby|QuorvelFirstTime"], c.agreed ? "No" : "");
+        EXPECT_EQ(store.values[kFirstRun], c.agreed ? "No" : c.stored);
         if (!prompt.calls.empty() && prompt.calls[0].title == "New Version") {
             EXPECT_EQ(prompt.calls[0].text, "New version is available at: " + download + ". Do you wish to go there now?");
             EXPECT_EQ(prompt.calls[0].icon, Icon::Information);
         }
     }
-    // Once accepted, any text in the value means no question.
-    Fixed server;
-    MemoryStore store;
-    store.values["SOFTWARE\\Marrowby|QuorvelFirstTime"] = "Yes please";
-    testing::ScriptedPrompt prompt;
-    ErrorReporter reporter{prompt};
-    StartUpServices s{prompt, reporter, server, store, server};
-    EXPECT_TRUE(StartUp(s, "h"));
-    EXPECT_TRUE(prompt.calls.empty());
 }
 
 TEST(RegistryStoreText, StringsEndAtTheirFirstNulAndBinaryReadsTwoBytes) {

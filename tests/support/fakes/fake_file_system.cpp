@@ -2,9 +2,11 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <filesystem>
 #include <source_location>
 
 #include "capture/date_text.h"
+#include "capture/file_finder.h"
 #include "core/failure.h"
 
 namespace qv::testing {
@@ -13,18 +15,6 @@ namespace {
 std::string slashes(std::string path) {
     std::replace(path.begin(), path.end(), '/', '\\');
     return path;
-}
-
-// Length of "X:\" or "\\server\share\" at the start of an absolute path.
-size_t rootLength(const std::string& p) {
-    if (p.size() >= 3 && p[1] == ':' && p[2] == '\\') return 3;
-    if (p.starts_with("\\\\")) {
-        const size_t server = p.find('\\', 2);
-        if (server == std::string::npos) return p.size();
-        const size_t share = p.find('\\', server + 1);
-        return share == std::string::npos ? p.size() : share + 1;
-    }
-    return 0;
 }
 
 // Map key: folded case, no trailing backslash except on a drive root.
@@ -40,7 +30,7 @@ std::string keyOf(const std::string& path) {
 
 // A drive root ("C:\\") or a share ("\\\\SERVER\\SHARE"), the forms keyOf gives them.
 bool isRootKey(const std::string& key) {
-    return !key.empty() && rootLength(key) == key.size();
+    return !key.empty() && clsFileFind::RootLength(key) == key.size();
 }
 
 // The key of the folder holding `key`; "" for a root.
@@ -150,7 +140,7 @@ std::string FakeFileSystem::fullPathName(const std::string& path) {
     if (path.empty()) return {};
     std::string p = slashes(path);
     std::string absolute;
-    if (rootLength(p) != 0) {
+    if (clsFileFind::RootLength(p) != 0) {
         absolute = p;
     } else if (p.size() >= 2 && p[1] == ':') {
         absolute = p.substr(0, 2) + "\\" + p.substr(2);
@@ -162,28 +152,13 @@ std::string FakeFileSystem::fullPathName(const std::string& path) {
         absolute += p;
     }
     // Resolve "." and ".." the way the platform does, never above the root.
-    const size_t root = rootLength(absolute);
-    std::string result = absolute.substr(0, root);
-    if (!result.empty() && result.back() != '\\' && root < absolute.size()) result += '\\';
-    std::vector<std::string> parts;
-    size_t at = root;
-    while (at <= absolute.size()) {
-        size_t end = absolute.find('\\', at);
-        if (end == std::string::npos) end = absolute.size();
-        std::string part = absolute.substr(at, end - at);
-        if (part == "..") {
-            if (!parts.empty()) parts.pop_back();
-        } else if (!part.empty() && part != ".") {
-            parts.push_back(part);
-        }
-        at = end + 1;
-    }
-    for (size_t i = 0; i < parts.size(); ++i) {
-        if (i) result += '\\';
-        result += parts[i];
-    }
-    if (!parts.empty() && absolute.back() == '\\') result += '\\';
-    return result;
+    const size_t root = clsFileFind::RootLength(absolute);
+    std::string rest(1, '/');
+    rest += absolute.substr(root);
+    std::replace(rest.begin(), rest.end(), '\\', '/');
+    rest = std::filesystem::path(rest).lexically_normal().generic_string().substr(1);
+    std::replace(rest.begin(), rest.end(), '/', '\\');
+    return absolute.substr(0, root) + rest;
 }
 
 std::optional<uint32_t> FakeFileSystem::attributes(const std::string& path) {
