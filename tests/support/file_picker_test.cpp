@@ -22,7 +22,11 @@ TEST(OpenFileBuffer, SingleAndManyFilesGiveTheFolderWithItsBackslashAndTheBareNa
 
     // Far more files than any fixed table would hold, below a drive root.
     std::u16string many = std::u16string(u"D:\\") + u'\0';
-    for (int i = 0; i < 5000; ++i) many += u"f" + std::u16string(1, static_cast<char16_t>(u'0' + i % 10)) + u'\0';
+    for (int i = 0; i < 5000; ++i) {
+        many += u'f';
+        many += static_cast<char16_t>(u'0' + i % 10);
+        many += u'\0';
+    }
     const SelectedFile lots = parseOpenFileBuffer(many, 4);
     EXPECT_EQ(lots.nFilesSelected, 5000);
     EXPECT_EQ(lots.sLastDirectory, "D:\\");
