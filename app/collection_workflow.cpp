@@ -108,6 +108,9 @@ bool CollectionWorkflow::filePhase(bool first) {
         st.StartFileList.assign(1, FileSnapshotEntry{});
     } else {
         st.FinishFileList.assign(1, FileSnapshotEntry{});
+        // The same tree again, give or take what the install changed: room for
+        // as many entries as the first scan found spares the list its growth.
+        st.FinishFileList.reserve(st.StartFileList.size());
         st.FinishFileScanRan = true;
     }
     st.StartFileListBoolean = first;

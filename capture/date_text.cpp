@@ -90,17 +90,20 @@ const std::string& DateTextCache::dateText(int64_t day, const CivilTime& t) {
 }
 
 const std::string& DateTextCache::timeText(int32_t secondOfDay, const CivilTime& t) {
-    if (times_.empty()) {
-        times_.resize(kSecondsPerDay);
+    if (timeKnown_.empty()) {
+        times_.resize(kSecondsPerDay / kSecondsPerTimeBlock);
         timeKnown_.assign(kSecondsPerDay, false);
     }
     const auto i = static_cast<size_t>(secondOfDay);
+    std::unique_ptr<std::string[]>& block = times_[i / kSecondsPerTimeBlock];
+    if (!block) block = std::make_unique<std::string[]>(kSecondsPerTimeBlock);
+    std::string& text = block[i % kSecondsPerTimeBlock];
     if (!timeKnown_[i]) {
         ++calls_.time;
-        times_[i] = formatTime_(t);
+        text = formatTime_(t);
         timeKnown_[i] = true;
     }
-    return times_[i];
+    return text;
 }
 
 std::string DateTextCache::text(uint64_t utcTicks) {
@@ -119,9 +122,10 @@ std::string DateTextCache::text(uint64_t utcTicks) {
     const std::string& date = dateCached ? *lastDate_ : dateText(day, fields());
     if (secondOfDay == 0) return date;
 
-    const bool timeCached = !times_.empty() && timeKnown_[static_cast<size_t>(secondOfDay)];
-    const std::string& time =
-        timeCached ? times_[static_cast<size_t>(secondOfDay)] : timeText(secondOfDay, fields());
+    const auto i = static_cast<size_t>(secondOfDay);
+    const bool timeCached = !timeKnown_.empty() && timeKnown_[i];
+    const std::string& time = timeCached ? times_[i / kSecondsPerTimeBlock][i % kSecondsPerTimeBlock]
+                                         : timeText(secondOfDay, fields());
     std::string out;
     out.reserve(date.size() + 1 + time.size());
     out += date;

@@ -7,6 +7,7 @@
 // local offset once per quarter hour of UTC.
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <unordered_map>
@@ -78,7 +79,12 @@ private:
     int64_t lastDay_ = -1;
     const std::string* lastDate_ = nullptr;
 
-    std::vector<std::string> times_;  // by second of the day, formatted on first use
+    // By second of the day, formatted on first use; the texts of an hour are
+    // made together when the first of them is needed, since a tree's files
+    // fall in a few hours and a whole day of empty texts is megabytes of memory
+    // to set up for every scan.
+    static constexpr size_t kSecondsPerTimeBlock = 3600;
+    std::vector<std::unique_ptr<std::string[]>> times_;
     std::vector<bool> timeKnown_;
 };
 

@@ -51,7 +51,11 @@ public:
             // The child lies open.size() levels below the start key.
             if (open.size() > kMaxRegistryWalkDepth) continue;
             OpenKey child;
-            if (visit(registryWalkPath(parent.walkPath, name), child)) open.push_back(std::move(child));
+            // Below a named parent the visit's path is the one just tested.
+            std::string walkPath = parent.walkPath.empty() || name.empty()
+                                       ? registryWalkPath(parent.walkPath, name)
+                                       : std::move(childPath);
+            if (visit(std::move(walkPath), child)) open.push_back(std::move(child));
         }
     }
 

@@ -5,11 +5,18 @@ namespace qv {
 void appendUtf8(std::string& out, std::u16string_view wide) {
     const size_t n = wide.size();
     for (size_t i = 0; i < n; ++i) {
-        uint32_t c = wide[i];
-        if (c < 0x80) {
-            out.push_back(static_cast<char>(c));
-            continue;
+        // Names, paths and data are mostly ASCII: each run of it is written in
+        // one step instead of a character at a time.
+        size_t run = i;
+        while (run < n && wide[run] < 0x80) ++run;
+        if (run > i) {
+            const size_t at = out.size();
+            out.resize(at + (run - i));
+            char* dst = out.data() + at;
+            for (; i < run; ++i) *dst++ = static_cast<char>(wide[i]);
+            if (i == n) break;
         }
+        uint32_t c = wide[i];
         if (c >= 0xD800 && c <= 0xDBFF && i + 1 < n && wide[i + 1] >= 0xDC00 && wide[i + 1] <= 0xDFFF) {
             c = 0x10000 + ((c - 0xD800) << 10) + (static_cast<uint32_t>(wide[i + 1]) - 0xDC00);
             ++i;
@@ -37,8 +44,14 @@ std::string toUtf8(std::u16string_view wide) {
     return out;
 }
 
-std::u16string toUtf16(std::string_view text) {
-    std::u16string out;
+namespace {
+
+// The UTF-16 form of `text` into `out`, whose units are 16 bits wide.
+template <class Wide>
+Wide utf16Of(std::string_view text) {
+    using Unit = typename Wide::value_type;
+    static_assert(sizeof(Unit) == sizeof(char16_t));
+    Wide out;
     out.reserve(text.size());
     const size_t n = text.size();
     size_t i = 0;
@@ -68,13 +81,26 @@ std::u16string toUtf16(std::string_view text) {
         }
         if (c >= 0x10000) {
             c -= 0x10000;
-            out.push_back(static_cast<char16_t>(0xD800 + (c >> 10)));
-            out.push_back(static_cast<char16_t>(0xDC00 + (c & 0x3FF)));
+            out.push_back(static_cast<Unit>(0xD800 + (c >> 10)));
+            out.push_back(static_cast<Unit>(0xDC00 + (c & 0x3FF)));
         } else {
-            out.push_back(static_cast<char16_t>(c));
+            out.push_back(static_cast<Unit>(c));
         }
     }
     return out;
 }
+
+}  // namespace
+
+std::u16string toUtf16(std::string_view text) {
+    return utf16Of<std::u16string>(text);
+}
+
+#ifdef _WIN32
+// Straight into the platform's string: no UTF-16 copy in between.
+std::wstring toWide(std::string_view text) {
+    return utf16Of<std::wstring>(text);
+}
+#endif
 
 }  // namespace qv

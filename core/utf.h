@@ -15,10 +15,7 @@ std::u16string toUtf16(std::string_view text);
 inline std::string toUtf8(std::wstring_view wide) {
     return toUtf8(std::u16string_view(reinterpret_cast<const char16_t*>(wide.data()), wide.size()));
 }
-inline std::wstring toWide(std::string_view text) {
-    std::u16string u = toUtf16(text);
-    return std::wstring(reinterpret_cast<const wchar_t*>(u.data()), u.size());
-}
+std::wstring toWide(std::string_view text);
 #endif
 
 // Appends the UTF-8 form of `wide` to `out` without a temporary.

@@ -55,6 +55,23 @@ setup_wine() {
 
 stop_wine() { wineserver -k 2>/dev/null || true; }
 
+# Whether Wine's X11 driver hands top-level windows to a window manager: "yes"
+# on a desktop, "no" on the private Xvfb, which runs none. A managed window
+# that is hidden before any manager has shown it makes Wine wait 2 s for one,
+# so without a manager every message box would cost 2 s as it closes. Wine
+# reads the setting when a program starts; the prefix remembers the last one.
+wine_window_manager() {
+    local want=$1 marker="$WINEPREFIX/.quorvel-window-manager"
+    [ "$(cat "$marker" 2>/dev/null)" = "$want" ] && return 0
+    local key='HKCU\Software\Wine\X11 Driver'
+    if [ "$want" = no ]; then
+        wine reg add "$key" /v Managed /d N /f >/dev/null 2>&1
+    else
+        wine reg delete "$key" /v Managed /f >/dev/null 2>&1 || true
+    fi
+    printf '%s\n' "$want" >"$marker"
+}
+
 XVFB_PID=""
 # Starts a private Xvfb on a free display and exports DISPLAY.
 start_xvfb() {
@@ -69,6 +86,7 @@ start_xvfb() {
         done
         if kill -0 "$XVFB_PID" 2>/dev/null; then
             export DISPLAY=":$n"
+            wine_window_manager no
             return 0
         fi
     done

@@ -13,6 +13,7 @@ trap 'stop_xvfb; stop_wine' EXIT
 
 if [ -n "${DISPLAY:-}" ] && [ "${1:-}" != "--demo" ]; then
     log "starting Quorvel on $DISPLAY"
+    wine_window_manager yes
     taskset -c 0 wine ./build/windows/quorvel.exe
     exit 0
 fi

@@ -19,6 +19,15 @@ TEST(Utf, LoneSurrogatesSurviveTheRoundTrip) {
     EXPECT_EQ(toUtf16(toUtf8(lone)), lone);
 }
 
+TEST(Utf, AppendingKeepsTheTextBeforeAndConvertsRunsOnEitherSideOfOtherCharacters) {
+    std::string out = "C:\\";
+    appendUtf8(out, u"ab\u00e9cd\u65e5\U0001F600e");
+    EXPECT_EQ(out, "C:\\ab\xC3\xA9" "cd\xE6\x97\xA5\xF0\x9F\x98\x80" "e");
+    appendUtf8(out, u"");
+    appendUtf8(out, u"\u00fc");
+    EXPECT_EQ(out, "C:\\ab\xC3\xA9" "cd\xE6\x97\xA5\xF0\x9F\x98\x80" "e\xC3\xBC");
+}
+
 TEST(Utf, InvalidUtf8BecomesReplacementCharacter) {
     EXPECT_EQ(toUtf16("a\xFF" "b"), (std::u16string{u'a', 0xFFFD, u'b'}));
 }
