@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "app/message_pump_win.h"
+#include "bench/clock_win.h"
 #include "capture/directory_source_win.h"
 #include "capture/file_finder.h"
 #include "capture/registry_provider_win.h"
@@ -39,13 +40,6 @@ public:
         return qv::Answer::Ok;
     }
 };
-
-double now() {
-    LARGE_INTEGER f, c;
-    QueryPerformanceFrequency(&f);
-    QueryPerformanceCounter(&c);
-    return static_cast<double>(c.QuadPart) / static_cast<double>(f.QuadPart);
-}
 
 void makeRegistry() {
     HKEY root = nullptr;
@@ -108,7 +102,7 @@ double walk(bool withExceptions, const std::string& treeRoot) {
     NoStatus status;
     NoPrompt prompt;
     qv::ErrorReporter reporter(prompt);
-    const double start = now();
+    const double start = benchSeconds();
     {
         qv::Win32RegistryProviderSource source;
         std::unique_ptr<qv::RegistryProvider> oreg = source.connect();
@@ -119,7 +113,7 @@ double walk(bool withExceptions, const std::string& treeRoot) {
     state.StartFileListBoolean = true;
     qv::clsFileFind finder(state, files, pump, status, reporter);
     finder.SearchFile(treeRoot + "\\", true);
-    const double seconds = now() - start;
+    const double seconds = benchSeconds() - start;
     if (state.j < kKeys * kValuesPerKey || state.StartFileList.size() <= kFolders * kFilesPerFolder)
         std::printf("unexpected: %d values, %zu files\n", state.j, state.StartFileList.size() - 1);
     return seconds;

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "app/message_pump_win.h"
+#include "bench/clock_win.h"
 #include "capture/directory_source_win.h"
 #include "capture/file_finder.h"
 #include "core/app_state.h"
@@ -41,12 +42,6 @@ public:
         return qv::Answer::Ok;
     }
 };
-
-double seconds(LARGE_INTEGER from, LARGE_INTEGER to) {
-    LARGE_INTEGER f;
-    QueryPerformanceFrequency(&f);
-    return static_cast<double>(to.QuadPart - from.QuadPart) / static_cast<double>(f.QuadPart);
-}
 
 bool exists(const std::wstring& path) {
     return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
@@ -123,20 +118,16 @@ OursResult ourScan(const std::string& root, qv::AppState& state) {
     state.StartFileListBoolean = true;
     state.StartFileList = qv::FileSnapshot(1);
     qv::clsFileFind finder(state, source, yielder, status, reporter);
-    LARGE_INTEGER a, b;
-    QueryPerformanceCounter(&a);
+    const double start = benchSeconds();
     finder.SearchFile(root, true);
-    QueryPerformanceCounter(&b);
-    return {seconds(a, b), state.StartFileList.size() - 1};
+    return {benchSeconds() - start, state.StartFileList.size() - 1};
 }
 
 double bareRun(const std::wstring& root, uint64_t& files) {
     std::wstring path = root + L"\\";
-    LARGE_INTEGER a, b;
-    QueryPerformanceCounter(&a);
+    const double start = benchSeconds();
     files = bareScan(path);
-    QueryPerformanceCounter(&b);
-    return seconds(a, b);
+    return benchSeconds() - start;
 }
 
 SIZE_T privateBytes() {

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "app/message_pump_win.h"
+#include "bench/clock_win.h"
 #include "capture/registry_provider_win.h"
 #include "capture/registry_walk.h"
 #include "core/app_state.h"
@@ -32,17 +33,6 @@ constexpr DWORD kTreeVersion = 2;
 constexpr int kFanOut1 = 25;
 constexpr int kFanOut2 = 25;
 constexpr int kLeaves = 32;
-
-double seconds() {
-    static LARGE_INTEGER frequency = [] {
-        LARGE_INTEGER f;
-        QueryPerformanceFrequency(&f);
-        return f;
-    }();
-    LARGE_INTEGER now;
-    QueryPerformanceCounter(&now);
-    return static_cast<double>(now.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
 
 HKEY createKey(HKEY parent, const std::wstring& name) {
     HKEY key = nullptr;
@@ -98,7 +88,7 @@ bool treePresent() {
 void buildTree() {
     RegDeleteTreeW(HKEY_CURRENT_USER, kRoot);
     std::printf("building the bench tree under HKCU\\%ls ...\n", kRoot);
-    const double start = seconds();
+    const double start = benchSeconds();
     HKEY root = createKey(HKEY_CURRENT_USER, kRoot);
     int seed = 0;
     for (int a = 0; a < kFanOut1; ++a) {
@@ -119,7 +109,7 @@ void buildTree() {
     }
     setValue(root, kMarker, REG_DWORD, &kTreeVersion, sizeof kTreeVersion);
     RegCloseKey(root);
-    std::printf("built in %.1f s\n", seconds() - start);
+    std::printf("built in %.1f s\n", benchSeconds() - start);
 }
 
 struct BareCount {
@@ -193,7 +183,7 @@ OurRun runOurs() {
     AppState state;
     MessagePump yielder;  // the window's own pump: a clock read per step, a pump every 10 ms
     StringStatus status;
-    const double start = seconds();
+    const double start = benchSeconds();
     Win32RegistryProviderSource source;
     {
         std::unique_ptr<RegistryProvider> oreg = source.connect();
@@ -203,7 +193,7 @@ OurRun runOurs() {
     }
     trimSnapshot(state.regArray, state.j);
     OurRun run;
-    run.seconds = seconds() - start;
+    run.seconds = benchSeconds() - start;
     run.entries = state.j;
     run.bytes = sizeof(RegEntry) * state.regArray.capacity();
     for (const RegEntry& e : state.regArray)
@@ -213,9 +203,9 @@ OurRun runOurs() {
 
 double runBare(BareCount& count) {
     BareWalker walker;
-    const double start = seconds();
+    const double start = benchSeconds();
     walker.walk(HKEY_CURRENT_USER, kRoot);
-    const double elapsed = seconds() - start;
+    const double elapsed = benchSeconds() - start;
     count = walker.count;
     return elapsed;
 }

@@ -18,6 +18,7 @@
 
 #include "app/application_win.h"
 #include "app/control_ids.h"
+#include "bench/clock_win.h"
 #include "tests/support/fakes/saved_registry_value_win.h"
 #include "tests/support/fakes/window_driver_win.h"
 
@@ -30,17 +31,6 @@ constexpr int kProductsPerVendor = 50;  // 2,000 keys with values
 constexpr int kValuesPerKey = 10;       // 20,000 values
 constexpr int kFolders = 100;
 constexpr int kFilesPerFolder = 1000;  // 100,000 files
-
-double now() {
-    static const LARGE_INTEGER frequency = [] {
-        LARGE_INTEGER f;
-        QueryPerformanceFrequency(&f);
-        return f;
-    }();
-    LARGE_INTEGER t;
-    QueryPerformanceCounter(&t);
-    return static_cast<double>(t.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
 
 void makeKeys(const std::wstring& root) {
     HKEY top = nullptr;
@@ -129,7 +119,7 @@ void answer(HWND box) {
             g_boxes.handled = box;
             g_boxes.lastTitle = title;
             ++g_boxes.seen;
-            g_boxes.answeredAt = now();
+            g_boxes.answeredAt = benchSeconds();
             PostMessageW(child, BM_CLICK, 0, 0);
             return;
         }
@@ -140,7 +130,7 @@ LRESULT CALLBACK watchBoxes(int code, WPARAM wParam, LPARAM lParam) {
     if (code == HCBT_ACTIVATE) {
         HWND hwnd = reinterpret_cast<HWND>(wParam);
         if (hwnd != g_boxes.handled && isBox(hwnd)) {
-            g_boxes.shownAt = now();
+            g_boxes.shownAt = benchSeconds();
             answer(hwnd);
         }
     } else if (code == HCBT_DESTROYWND && reinterpret_cast<HWND>(wParam) == g_boxes.handled) {
@@ -203,7 +193,7 @@ public:
     // what a user expects of it.
     bool round(Round& r) {
         const int boxesBefore = g_boxes.seen;
-        const double start = now();
+        const double start = benchSeconds();
         click(IDC_cmdSnapShot);
         if (g_boxes.seen != boxesBefore + 1 || g_boxes.lastTitle != L"Collect")
             return fail("no \"Collect\" box");
@@ -213,7 +203,7 @@ public:
         const size_t entries = app_->state().regArray.size();
 
         click(IDC_cmdSnapShot);
-        const double end = now();
+        const double end = benchSeconds();
         if (g_boxes.seen != boxesBefore + 2 || g_boxes.lastTitle != L"Detect")
             return fail("no \"Detect\" box");
         r.final = end - g_boxes.answeredAt;
@@ -267,10 +257,10 @@ int main(int argc, char** argv) {
     const std::wstring folder = std::wstring(temp) + L"QuorvelWindowBench-" + pid;
 
     std::printf("Wine's X11 driver leaves windows to a window manager: %s\n", wineWindowManager());
-    double t = now();
+    double t = benchSeconds();
     makeKeys(key);
     makeFiles(folder);
-    std::printf("made HKCU\\%ls and %ls in %.1f s\n", key.c_str(), folder.c_str(), now() - t);
+    std::printf("made HKCU\\%ls and %ls in %.1f s\n", key.c_str(), folder.c_str(), benchSeconds() - t);
 
     g_hook = SetWindowsHookExW(WH_CBT, watchBoxes, nullptr, GetCurrentThreadId());
     int status = 0;
