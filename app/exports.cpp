@@ -202,4 +202,21 @@ std::string exportCmd(const ResultLists& lists) {
     return out;
 }
 
+std::string exportBytes(ExportFormat format, const ResultLists& lists, const ResultContext& context,
+                        const RegSnapshot& first) {
+    switch (format) {
+        case ExportFormat::Csv:
+            return exportCsv(lists);
+        case ExportFormat::Html:
+            return exportHtml(lists, context);
+        case ExportFormat::Json:
+            return exportJson(lists, context);
+        case ExportFormat::RegUndo:
+            return exportRegUndo(lists, context, first);
+        case ExportFormat::Cmd:
+            return exportCmd(lists);
+    }
+    return {};
+}
+
 }  // namespace qv

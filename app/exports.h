@@ -17,4 +17,9 @@ std::string exportJson(const ResultLists& lists, const ResultContext& context);
 std::string exportRegUndo(const ResultLists& lists, const ResultContext& context, const RegSnapshot& first);
 std::string exportCmd(const ResultLists& lists);
 
+enum class ExportFormat { Csv, Html, Json, RegUndo, Cmd };
+// The file of one format: what the window's export and the command line write.
+std::string exportBytes(ExportFormat format, const ResultLists& lists, const ResultContext& context,
+                        const RegSnapshot& first);
+
 }  // namespace qv

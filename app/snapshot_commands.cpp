@@ -15,6 +15,9 @@ constexpr const char* kSaveTitle = "Save first snapshot";
 constexpr const char* kOpenTitle = "Open first snapshot";
 constexpr const char* kExportTitle = "Export results";
 constexpr const char* kWait = "Please wait until the collection or the detection has finished.";
+// Both save dialogs: a name in an existing folder, confirmed before replacing.
+constexpr uint32_t kSaveFlags =
+    OFN_EXPLORER_FLAG | OFN_LONGNAMES_FLAG | OFN_HIDEREADONLY_FLAG | OFN_OVERWRITEPROMPT_FLAG | OFN_PATHMUSTEXIST_FLAG;
 constexpr const char* kSnapshotFilter = "Quorvel snapshot (*.qvs)\0*.qvs\0All files (*.*)\0*.*\0";
 
 // The platform's "Path/File access error", for files that cannot be read,
@@ -117,22 +120,6 @@ ExportTarget exportTarget(std::string path, uint32_t filterIndex) {
     return {std::move(path) + kExportKinds[at].extension, kExportKinds[at].format};
 }
 
-std::string exportBytes(ExportFormat format, const ResultLists& lists, const ResultContext& context,
-                        const RegSnapshot& first) {
-    switch (format) {
-        case ExportFormat::Csv:
-            return exportCsv(lists);
-        case ExportFormat::Html:
-            return exportHtml(lists, context);
-        case ExportFormat::Json:
-            return exportJson(lists, context);
-        case ExportFormat::RegUndo:
-            return exportRegUndo(lists, context, first);
-        case ExportFormat::Cmd:
-            return exportCmd(lists);
-    }
-    return {};
-}
 
 SnapshotCommands::SnapshotCommands(SnapshotServices services) : s_(services) {
     snapshotDialog_.filter.assign(kSnapshotFilter, sizeof kSnapshotFilter - 1);
@@ -169,8 +156,7 @@ void SnapshotCommands::mnuSaveFirst_Click() {
                        busy() ? kWait : "There is no first snapshot to save. Please collect data first."))
             return;
         snapshotDialog_.title = kSaveTitle;
-        snapshotDialog_.flags = OFN_EXPLORER_FLAG | OFN_LONGNAMES_FLAG | OFN_HIDEREADONLY_FLAG |
-                                OFN_OVERWRITEPROMPT_FLAG | OFN_PATHMUSTEXIST_FLAG;
+        snapshotDialog_.flags = kSaveFlags;
         const std::string path = s_.savePicker.ShowSave(snapshotDialog_, owner);
         if (path.empty() || !s_.state.FirstPlaces) return;
         const CollectionPlaces& places = *s_.state.FirstPlaces;
@@ -240,8 +226,7 @@ void SnapshotCommands::mnuExport_Click() {
                        busy() ? kWait : "There are no results to export. Please detect changes first."))
             return;
         exportDialog_.title = kExportTitle;
-        exportDialog_.flags = OFN_EXPLORER_FLAG | OFN_LONGNAMES_FLAG | OFN_HIDEREADONLY_FLAG |
-                              OFN_OVERWRITEPROMPT_FLAG | OFN_PATHMUSTEXIST_FLAG;
+        exportDialog_.flags = kSaveFlags;
         std::string chosen = s_.savePicker.ShowSave(exportDialog_, owner);
         if (chosen.empty()) return;
         const ExportTarget target = exportTarget(std::move(chosen), exportDialog_.filterIndex);

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "app/collection_workflow.h"
+#include "app/exports.h"
 #include "app/main_view.h"
 #include "app/result_lists.h"
 #include "core/app_state.h"
@@ -37,7 +38,6 @@ public:
 ResultLists shownResults(const SnapshotView& view);
 ResultContext resultContext(const AppState& state);
 
-enum class ExportFormat { Csv, Html, Json, RegUndo, Cmd };
 struct ExportTarget {
     std::string path;
     ExportFormat format;
@@ -46,8 +46,6 @@ struct ExportTarget {
 // A name ending in one of the five extensions is written in that format;
 // any other gets the chosen filter's format and extension.
 ExportTarget exportTarget(std::string path, uint32_t filterIndex);
-std::string exportBytes(ExportFormat format, const ResultLists& lists, const ResultContext& context,
-                        const RegSnapshot& first);
 
 struct SnapshotServices {
     AppState& state;

@@ -75,11 +75,11 @@ constexpr Named kCommands[] = {{"snapshot", Command::Snapshot, kSnapshot},
                                {"diff", Command::Diff, kDiff},
                                {"watch", Command::Watch, kWatch}};
 
-constexpr std::pair<std::string_view, OutputFormat> kFormats[] = {{"text", OutputFormat::Text},
-                                                                  {"csv", OutputFormat::Csv},
-                                                                  {"json", OutputFormat::Json},
-                                                                  {"html", OutputFormat::Html},
-                                                                  {"reg", OutputFormat::Reg}};
+constexpr std::pair<std::string_view, OutputFormat> kFormats[] = {{"text", kTextOutput},
+                                                                  {"csv", ExportFormat::Csv},
+                                                                  {"json", ExportFormat::Json},
+                                                                  {"html", ExportFormat::Html},
+                                                                  {"reg", ExportFormat::RegUndo}};
 
 bool isHelp(std::string_view arg) {
     return arg == "--help" || arg == "-h";

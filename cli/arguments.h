@@ -6,10 +6,14 @@
 #include <string_view>
 #include <vector>
 
+#include "app/exports.h"
+
 namespace qv::cli {
 
 enum class Command { Snapshot, Diff, Watch };
-enum class OutputFormat { Text, Csv, Json, Html, Reg };
+// The six lists as text for a console, or as one of the exported files.
+using OutputFormat = std::optional<ExportFormat>;
+inline constexpr OutputFormat kTextOutput = std::nullopt;
 
 // What one collection takes: a registry key below a root, a folder, or both.
 struct CaptureOptions {
@@ -27,7 +31,7 @@ struct Arguments {
     CaptureOptions capture;      // snapshot, watch
     std::string settingsFolder;  // "": the folder of the exe
     std::string output;          // "": standard output (required by snapshot)
-    OutputFormat format = OutputFormat::Text;
+    OutputFormat format = kTextOutput;
     std::vector<std::string> snapshots;  // diff: before, after
     std::vector<std::string> program;    // watch: the installer and its arguments
     bool operator==(const Arguments&) const = default;

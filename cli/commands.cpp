@@ -217,19 +217,7 @@ int watch(const Arguments& args, CliServices& services) {
 
 std::string formatResults(const ResultLists& lists, OutputFormat format, const ResultContext& context,
                           const RegSnapshot& first) {
-    switch (format) {
-        case OutputFormat::Text:
-            return textResults(lists);
-        case OutputFormat::Csv:
-            return exportCsv(lists);
-        case OutputFormat::Json:
-            return exportJson(lists, context);
-        case OutputFormat::Html:
-            return exportHtml(lists, context);
-        case OutputFormat::Reg:
-            return exportRegUndo(lists, context, first);
-    }
-    return {};
+    return format ? exportBytes(*format, lists, context, first) : textResults(lists);
 }
 
 int runCommand(const Arguments& args, CliServices& services) {

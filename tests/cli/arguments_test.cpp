@@ -26,12 +26,12 @@ TEST(CliArguments, UsableCommandLinesGiveTheirArguments) {
          [&](Arguments& a) { a.command = Command::Snapshot; a.capture = both;
                              a.settingsFolder = "C:\\Settings"; a.output = "b.qvs"; }},
         {{"diff", "a.qvs", "--format", "json", "b.qvs"},
-         [](Arguments& a) { a.command = Command::Diff; a.format = OutputFormat::Json;
+         [](Arguments& a) { a.command = Command::Diff; a.format = ExportFormat::Json;
                             a.snapshots = {"a.qvs", "b.qvs"}; }},
         {{"watch", "--reg", "HKEY_LOCAL_MACHINE\\SOFTWARE\\", "-o", "r.reg", "--format=reg", "--",
           "setup.exe", "--help", "/S"},
          [&](Arguments& a) { a.command = Command::Watch; a.capture = hklm; a.output = "r.reg";
-                             a.format = OutputFormat::Reg; a.program = {"setup.exe", "--help", "/S"}; }},
+                             a.format = ExportFormat::RegUndo; a.program = {"setup.exe", "--help", "/S"}; }},
         {{"--help"}, [](Arguments& a) { a.help = true; }},
         {{"diff", "--format", "nonsense", "-h"},
          [](Arguments& a) { a.command = Command::Diff; a.help = true; }},
