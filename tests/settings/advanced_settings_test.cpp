@@ -121,6 +121,22 @@ TEST_F(AdvancedDialog, OpensFromTheFlagsAndTheFilesAndOkWritesAllFourAndRebuilds
     EXPECT_EQ(state.FileExceptions.size(), 1u);
 }
 
+TEST_F(AdvancedDialog, ListsLongerThanAShortIndexOpenSaveAndRebuildWhole) {
+    constexpr size_t kRows = 40000;  // beyond any 16-bit count
+    std::string text;
+    for (size_t i = 0; i < kRows; ++i) text += "C:\\Cache" + std::to_string(i) + "\\\rFolder\r";
+    text += "\r\n";
+    ASSERT_TRUE(replaceWholeFile(state.FileExceptionsPath, text));
+    dialog.Form_Load();
+    ASSERT_EQ(view.list(SettingsList::FileExceptions).size(), kRows);
+    EXPECT_EQ(view.list(SettingsList::FileExceptions).back().text, "C:\\Cache39999\\");
+    dialog.cmdOK_Click();
+    EXPECT_TRUE(view.closed);
+    EXPECT_EQ(bytes(state.FileExceptionsPath), text);
+    ASSERT_EQ(state.FileExceptions.size(), kRows + 1);
+    EXPECT_EQ(state.FileExceptions[kRows].Path, "C:\\Cache39999\\");
+}
+
 TEST_F(AdvancedDialog, AddActsOnTheVisibleListAndRemoveTakesItsTickedRows) {
     dialog.Form_Load();
     view.key = "";
