@@ -57,9 +57,11 @@ stop_wine() { wineserver -k 2>/dev/null || true; }
 
 # Whether Wine's X11 driver hands top-level windows to a window manager: "yes"
 # on a desktop, "no" on the private Xvfb, which runs none. A managed window
-# that is hidden before any manager has shown it makes Wine wait 2 s for one,
-# so without a manager every message box would cost 2 s as it closes. Wine
-# reads the setting when a program starts; the prefix remembers the last one.
+# that is hidden before any manager has shown it makes Wine wait 2 s for one.
+# Quorvel's message boxes close on a thread of their own, so the window goes
+# on at once either way; without the setting a closed box would still stay on
+# the screen for those 2 s. Wine reads the setting when a program starts; the
+# prefix remembers the last one.
 wine_window_manager() {
     local want=$1 marker="$WINEPREFIX/.quorvel-window-manager"
     [ "$(cat "$marker" 2>/dev/null)" = "$want" ] && return 0

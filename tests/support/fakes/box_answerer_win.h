@@ -1,6 +1,6 @@
 #pragma once
 // Test help for the real windows under Wine: answers the message boxes that a
-// window opens on this thread.
+// window of this process opens.
 #include <windows.h>
 
 #include <functional>
@@ -11,8 +11,8 @@
 
 namespace qv::testing {
 
-// Answers the message boxes that the window opens on this thread: a thread
-// timer keeps running inside the boxes' own modal loops.
+// Answers the message boxes of this process: a thread timer keeps running
+// while the window waits for a box's answer.
 class BoxAnswerer {
 public:
     BoxAnswerer() {
@@ -30,6 +30,9 @@ public:
 
 private:
     static BOOL CALLBACK visit(HWND hwnd, LPARAM) {
+        DWORD process = 0;
+        GetWindowThreadProcessId(hwnd, &process);
+        if (process != GetCurrentProcessId()) return TRUE;
         wchar_t cls[32] = {};
         GetClassNameW(hwnd, cls, 32);
         if (wcscmp(cls, L"#32770") != 0 || !IsWindowVisible(hwnd)) return TRUE;
@@ -53,7 +56,7 @@ private:
     static void CALLBACK tick(HWND, UINT, UINT_PTR, DWORD) {
         if (!self_) return;
         if (self_->onTick) self_->onTick();
-        EnumThreadWindows(GetCurrentThreadId(), visit, 0);
+        EnumWindows(visit, 0);
     }
     static inline BoxAnswerer* self_ = nullptr;
     UINT_PTR timer_ = 0;
