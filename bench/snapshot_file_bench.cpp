@@ -7,8 +7,7 @@
 #include <filesystem>
 #include <string>
 
-#include "core/registry_types.h"
-#include "core/snapshot_file.h"
+#include "bench/large_collection.h"
 
 namespace {
 
@@ -16,33 +15,11 @@ double since(std::chrono::steady_clock::time_point start) {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
-qv::Collection large(size_t n) {
-    qv::Collection c;
-    c.registryWalked = true;
-    c.hive = qv::kHiveLocalMachine;
-    c.startKey = "SOFTWARE";
-    c.registry.reserve(n);
-    for (size_t i = 0; i < n; ++i) {
-        const std::string key = "SOFTWARE\\Classes\\Vendor" + std::to_string(i / 1000) + "\\Product" +
-                                std::to_string(i / 10) + "\\Settings\\";
-        c.registry.push_back({key, "Value" + std::to_string(i % 10), "C:\\Program Files\\Vendor\\data" +
-                                                                         std::to_string(i), qv::kRegSz});
-    }
-    c.filesScanned = true;
-    c.startFolder = "C:\\";
-    c.files.reserve(n + 1);
-    for (size_t i = 0; i < n; ++i)
-        c.files.push_back({"C:\\Program Files\\Vendor" + std::to_string(i / 5000) + "\\Product\\folder" +
-                               std::to_string(i / 50) + "\\file" + std::to_string(i) + ".dll",
-                           "07/12/2026 12:34:56"});
-    return c;
-}
-
 }  // namespace
 
 int main() {
     constexpr size_t kEntries = 1000000;
-    const qv::Collection c = large(kEntries);
+    const qv::Collection c = qv::bench::largeCollection(kEntries);
     const std::string path = (std::filesystem::temp_directory_path() / "quorvel_bench.qvs").string();
     std::string error;
     auto start = std::chrono::steady_clock::now();
@@ -55,8 +32,9 @@ int main() {
         return std::printf("load failed: %s\n", error.c_str()), 1;
     const auto bytes = std::filesystem::file_size(path);
     if (!std::getenv("KEEP")) std::filesystem::remove(path);
-    std::printf("1M registry entries + 1M files: save %.3f s, load %.3f s (target < 2 s each); "
-                "file %.1f MiB, %.1f bytes per entry\n",
-                save, load, static_cast<double>(bytes) / 1048576.0, static_cast<double>(bytes) / (2.0 * kEntries));
+    std::printf(
+        "1M registry entries + 1M files: save %.3f s, load %.3f s (target < 2 s each); "
+        "file %.1f MiB, %.1f bytes per entry\n",
+        save, load, static_cast<double>(bytes) / 1048576.0, static_cast<double>(bytes) / (2.0 * kEntries));
     return 0;
 }

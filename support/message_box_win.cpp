@@ -85,8 +85,8 @@ int waitForAnswer(BoxAnswer& answer, DWORD boxThread) {
     for (;;) {
         // The box's thread takes a quit message only once it has a queue.
         if (quit && !quitPassedOn) quitPassedOn = PostThreadMessageW(boxThread, WM_QUIT, 0, 0);
-        const DWORD woke = MsgWaitForMultipleObjectsEx(1, &answer.ready, quit && !quitPassedOn ? 20 : INFINITE,
-                                                       QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+        const DWORD woke = MsgWaitForMultipleObjectsEx(
+            1, &answer.ready, quit && !quitPassedOn ? 20 : INFINITE, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
         if (woke == WAIT_OBJECT_0) break;
         if (woke == WAIT_FAILED) {
             WaitForSingleObject(answer.ready, INFINITE);

@@ -22,9 +22,12 @@ TEST(MessageBoxPromptTest, EachWayOfAnsweringReachesTheAskingThread) {
         Answer expected;
     };
     const Case cases[] = {
-        {Buttons::YesNoCancel, L"Yes", Answer::Yes},  {Buttons::YesNoCancel, L"No", Answer::No},
-        {Buttons::YesNoCancel, L"Cancel", Answer::Cancel}, {Buttons::YesNoCancel, nullptr, Answer::Cancel},
-        {Buttons::Ok, L"OK", Answer::Ok},              {Buttons::Ok, nullptr, Answer::Ok},
+        {Buttons::YesNoCancel, L"Yes", Answer::Yes},
+        {Buttons::YesNoCancel, L"No", Answer::No},
+        {Buttons::YesNoCancel, L"Cancel", Answer::Cancel},
+        {Buttons::YesNoCancel, nullptr, Answer::Cancel},
+        {Buttons::Ok, L"OK", Answer::Ok},
+        {Buttons::Ok, nullptr, Answer::Ok},
     };
     MessageBoxPrompt prompt;
     for (const Case& c : cases) {
@@ -37,7 +40,8 @@ TEST(MessageBoxPromptTest, EachWayOfAnsweringReachesTheAskingThread) {
             boxes.buttonFor[L"Box test"] = L"(none)";
             boxes.onTick = [&] {
                 if (++ticks < 2) return;
-                if (HWND box = FindWindowW(L"#32770", L"Box test")) PostMessageW(box, WM_KEYDOWN, VK_ESCAPE, 0);
+                if (HWND box = FindWindowW(L"#32770", L"Box test"))
+                    PostMessageW(box, WM_KEYDOWN, VK_ESCAPE, 0);
             };
         }
         EXPECT_EQ(prompt.ask("A question", "Box test", c.buttons, Icon::Question), c.expected);
