@@ -103,6 +103,10 @@ protected:
         // This user has agreed to the terms already, and the update check asks
         // a loopback port where nothing listens.
         firstRun_.set(L"No");
+        restart();
+    }
+    void restart() {
+        app_.reset();
         app_ = std::make_unique<Application>(GetModuleHandleW(nullptr), "127.0.0.1:9");
         app_->window().onClose = [] {};
         app_->Form_Load(SW_SHOW);
@@ -344,6 +348,60 @@ TEST_F(MainWindowTest, FileMenuSavesAndOpensTheFirstSnapshotAndExportsTheResults
     EXPECT_NE(readWholeFile(saved + ".csv").value_or("").find("added.txt"), std::string::npos);
     DeleteFileW(toWide(saved + ".qvs").c_str());
     DeleteFileW(toWide(saved + ".csv").c_str());
+}
+// The four data files, written by hand beside the exe before Quorvel starts,
+// shape a real walk and detection: every switch on, a key exception, a folder
+// exception that also covers the folders it prefixes, a file exception and a
+// filtered value.
+TEST_F(MainWindowTest, DataFilesWrittenBeforeTheStartShapeTheSixLists) {
+    const std::string key = toUtf8(key_), folder = toUtf8(folder_);
+    const std::pair<const char*, std::string> files[] = {
+        {"Settings.dat", "1,1,1,1,1,1\r\n"},
+        {"RegExceptions.dat", "HKEY_CURRENT_USER\r" + key + "\\Noisy\r\r\n"},
+        {"FileExceptions.dat", folder + "\\cache\rFolder\r" + folder + "\\skip.txt\rFile\r\r\n"},
+        {"Filter.dat", "filtered\r\r\n"}};
+    for (const auto& [name, bytes] : files) ASSERT_TRUE(replaceWholeFile(exeFolder() + "\\" + name, bytes));
+    struct RemoveFiles {
+        ~RemoveFiles() {
+            for (const char* name : {"Settings.dat", "RegExceptions.dat", "FileExceptions.dat", "Filter.dat"})
+                DeleteFileW(toWide(exeFolder() + "\\" + name).c_str());
+        }
+    } removeFiles;
+    setString(key_, L"Edited", L"old");
+    setString(key_, L"Removed", L"gone soon");
+    writeFile(folder_ + L"\\changed.txt", "before");
+    writeFile(folder_ + L"\\removed.txt", "bye");
+    restart();
+    watch(key_, folder_);
+
+    BoxAnswerer boxes;
+    boxes.buttonFor[L"Detect"] = L"Yes";
+    click(IDC_cmdSnapShot);
+    setString(key_, L"Added", L"new");
+    setString(key_, L"Filtered", L"filtered");
+    setString(key_, L"Edited", L"new");
+    RegDeleteKeyValueW(HKEY_CURRENT_USER, key_.c_str(), L"Removed");
+    setString(key_ + L"\\Noisy", L"hidden", L"x");
+    setString(key_ + L"\\Noisy\\Below", L"hidden", L"x");
+    for (const wchar_t* sub : {L"\\cache", L"\\cache2", L"\\kept"}) CreateDirectoryW((folder_ + sub).c_str(), nullptr);
+    for (const wchar_t* name : {L"\\cache\\a.tmp", L"\\cache2\\b.tmp", L"\\skip.txt", L"\\kept\\new.txt"})
+        writeFile(folder_ + name, "new");
+    writeFile(folder_ + L"\\changed.txt", "after!", 1);
+    DeleteFileW((folder_ + L"\\removed.txt").c_str());
+    click(IDC_cmdSnapShot);
+    ASSERT_EQ(boxes.seen.size(), 3u);
+
+    using Rows = std::vector<std::vector<std::string>>;
+    const std::string k = key + "\\";
+    EXPECT_EQ(shownRows(control(IDC_lstNewEntries), 3), (Rows{{k, "Added", "new"}}));
+    EXPECT_EQ(shownRows(control(IDC_lstEditedRegistry), 3), (Rows{{k, "Edited", "new"}}));
+    EXPECT_EQ(shownRows(control(IDC_lstDeletedEntries), 3), (Rows{{k, "Edited", "old"}, {k, "Removed", "gone soon"}}));
+    EXPECT_EQ(testing::columnTexts(control(IDC_lstNewFiles), 0),
+              (std::vector<std::string>{folder + "\\kept\\new.txt"}));
+    EXPECT_EQ(testing::columnTexts(control(IDC_lstModifiedFiles), 0),
+              (std::vector<std::string>{folder + "\\changed.txt"}));
+    EXPECT_EQ(testing::columnTexts(control(IDC_lstDeletedFiles), 0),
+              (std::vector<std::string>{folder + "\\removed.txt"}));
 }
 
 

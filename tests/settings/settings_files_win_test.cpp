@@ -94,23 +94,6 @@ protected:
     std::unique_ptr<Application> app_;
 };
 
-// What the loaded lists then do to a walk and to detection is the native tests'
-// part; here only that start-up reads the four files from beside the exe.
-TEST_F(SettingsFilesTest, DataFilesBesideTheExeAreLoadedAtStartUp) {
-    writeFile(dataFile("Settings.dat"), "0,1,0,1,1,0\r\n");
-    writeFile(dataFile("RegExceptions.dat"), "HKEY_CURRENT_USER\rSoftware\\Noisy\r\r\n");
-    writeFile(dataFile("FileExceptions.dat"), "C:\\cache\rFolder\rC:\\skip.txt\rFile\r\r\n");
-    writeFile(dataFile("Filter.dat"), "filtered\r\r\n");
-    start();
-    const AppState& state = app_->state();
-    EXPECT_EQ(flagsOf(state.switches), (std::array<int16_t, 6>{0, 1, 0, 1, 1, 0}));
-    ASSERT_EQ(state.RegExceptions.size(), 2u);
-    EXPECT_EQ(state.RegExceptions[1].KeyPath, "Software\\Noisy");
-    ASSERT_EQ(state.FileExceptions.size(), 3u);
-    EXPECT_EQ(state.FileExceptions[2].Path, "C:\\skip.txt");
-    EXPECT_EQ(state.FilterList, (std::vector<std::string>{"", "filtered"}));
-}
-
 TEST_F(SettingsFilesTest, DialogEditsAreWrittenByteForByteAndCancelWritesNothing) {
     writeFile(dataFile("RegExceptions.dat"), "HKEY_USERS\rS-1\r\r\n");
     writeFile(dataFile("Filter.dat"), "old\r\r\n");
@@ -162,7 +145,6 @@ TEST_F(SettingsFilesTest, DialogEditsAreWrittenByteForByteAndCancelWritesNothing
     EXPECT_EQ(fileBytes(), expected);
 }
 
-// Not yet run to the end under Wine: the first try hung on the error box.
 TEST_F(SettingsFilesTest, ReadOnlyFilesAreReportedByOkAndKeepTheirContent) {
     writeFile(dataFile("Filter.dat"), "kept\r\r\n");
     writeFile(dataFile("Settings.dat"), "1,0,1,1,0,1\r\n");
