@@ -40,12 +40,9 @@ TEST_F(EnvironmentExpanderTest, ReplacesDefinedReferencesOnly) {
 }
 
 TEST(EnvironmentBlock, ParsesNamesValuesAndDriveEntries) {
-    const char16_t block[] = u"=C:=C:\\dir\0PATH=a;b\0EQ=x=y\0\0";
-    const auto vars = parseEnvironmentBlock(block);
-    ASSERT_EQ(vars.size(), 3u);
-    EXPECT_EQ(vars[0], (std::pair<std::u16string, std::u16string>{u"=C:", u"C:\\dir"}));
-    EXPECT_EQ(vars[1], (std::pair<std::u16string, std::u16string>{u"PATH", u"a;b"}));
-    EXPECT_EQ(vars[2], (std::pair<std::u16string, std::u16string>{u"EQ", u"x=y"}));
+    using Variables = std::vector<std::pair<std::u16string, std::u16string>>;
+    EXPECT_EQ(parseEnvironmentBlock(u"=C:=C:\\dir\0PATH=a;b\0EQ=x=y\0\0"),
+              (Variables{{u"=C:", u"C:\\dir"}, {u"PATH", u"a;b"}, {u"EQ", u"x=y"}}));
     EXPECT_TRUE(parseEnvironmentBlock(nullptr).empty());
 }
 
