@@ -64,7 +64,12 @@ struct FinderRig {
 
 struct FileFinderTest : ::testing::Test, FinderRig {};
 
-TEST_F(FileFinderTest, RecordsAFoldersFilesBeforeItsSubfoldersWhateverTheirAttributes) {
+// A folder's files come before its subfolders, whatever their attributes, and each folder is listed
+// once and closed before anything below it is read. A folder link may lead back up the tree: it is
+// neither entered nor recorded (a file link is a file). A folder that cannot be listed gives nothing,
+// unreported, and the walk goes on. A file exception is the file's full path; the file is counted
+// before it is tested.
+TEST_F(FileFinderTest, RecordsFilesBeforeSubfoldersListingEachRealFolderOnce) {
     fs.addFile("C:\\Data\\b.txt", 1, kDefaultFileTime, kAttrHidden);
     fs.addFolder("C:\\Data\\sub1", kAttrHidden | kAttrSystem);
     fs.addFile("C:\\Data\\sub1\\x.txt", 1, kDefaultFileTime, kAttrSystem | kAttrHidden);
@@ -73,15 +78,26 @@ TEST_F(FileFinderTest, RecordsAFoldersFilesBeforeItsSubfoldersWhateverTheirAttri
     fs.addFolder("C:\\Data\\empty");
     fs.addFile("C:\\Data\\sub1\\w.txt");
     fs.addFile("C:\\Data\\sub2\\c.txt");
-    // A file exception is the file's full path; the file is counted before it is tested.
+    fs.addFolder("C:\\Data\\loop", kAttrReparsePoint);
+    fs.addFile("C:\\Data\\loop\\inside.txt");
+    fs.addFile("C:\\Data\\linked.txt", 0, kDefaultFileTime, kAttrReparsePoint);
+    fs.addFile("C:\\Data\\locked\\secret.txt");
+    fs.setUnlistable("C:\\Data\\locked");
     state.FileExceptions.push_back({"C:\\Data\\sub1\\w.txt", "File"});
     scan("C:\\Data\\");
-    EXPECT_THAT(recorded(), ElementsAre("C:\\Data\\b.txt", "C:\\Data\\a.txt", "C:\\Data\\sub1\\x.txt",
-                                        "C:\\Data\\sub2\\c.txt", "C:\\Data\\sub2\\y\\z.txt"));
-    // Six files and the four folders that "*.*" also matches.
-    EXPECT_EQ(finished, std::make_pair(clsFileFind::DirExSuccess, 10));
+    EXPECT_THAT(recorded(),
+                ElementsAre("C:\\Data\\b.txt", "C:\\Data\\a.txt", "C:\\Data\\linked.txt",
+                            "C:\\Data\\sub1\\x.txt", "C:\\Data\\sub2\\c.txt", "C:\\Data\\sub2\\y\\z.txt"));
+    // Seven files and the six folders that "*.*" also matches, the link among them.
+    EXPECT_EQ(finished, std::make_pair(clsFileFind::DirExSuccess, 13));
     EXPECT_THAT(folders, ElementsAre("C:\\Data", "C:\\Data\\sub1", "C:\\Data\\sub2", "C:\\Data\\sub2\\y",
-                                     "C:\\Data\\empty"));
+                                     "C:\\Data\\empty", "C:\\Data\\locked"));
+    // The start folder once more for the start-path split, which reads one entry.
+    EXPECT_THAT(fs.listed, ElementsAre("C:\\Data\\", "C:\\Data\\", "C:\\Data\\sub1\\", "C:\\Data\\sub2\\",
+                                       "C:\\Data\\sub2\\y\\", "C:\\Data\\empty\\", "C:\\Data\\locked\\"));
+    EXPECT_EQ(fs.maxOpenListings, 1);
+    EXPECT_EQ(fs.openListings, 0);
+    EXPECT_TRUE(prompt.calls.empty());
 }
 
 TEST(FileFinderStartPath, IsSplitIntoTheFolderToWalkAndANamePattern) {
@@ -234,33 +250,6 @@ TEST_F(FileFinderTest, MoreThan32760SubfoldersAndPathsOfMoreThan260CharactersAre
     EXPECT_EQ(folders.size(), kFolders + 1 + levels);
     EXPECT_THAT(recorded(), ElementsAre("C:\\Big\\d0\\first.txt", deep + "\\last.txt"));
     EXPECT_EQ(finished->first, clsFileFind::DirExSuccess);
-}
-
-// Each folder is listed once, and closed before anything below it is read. A folder link may lead
-// back up the tree: it is neither entered nor recorded (a file link is a file). A folder that cannot
-// be listed gives nothing, unreported, and the walk goes on.
-TEST_F(FileFinderTest, WalkListsEachRealFolderOnceAndPassesOverLinksAndLockedFolders) {
-    fs.addFile("C:\\Data\\a.txt");
-    fs.addFile("C:\\Data\\s1\\b.txt");
-    fs.addFile("C:\\Data\\s1\\t\\c.txt");
-    fs.addFolder("C:\\Data\\loop", kAttrReparsePoint);
-    fs.addFile("C:\\Data\\loop\\inside.txt");
-    fs.addFile("C:\\Data\\linked.txt", 0, kDefaultFileTime, kAttrReparsePoint);
-    fs.addFile("C:\\Data\\locked\\secret.txt");
-    fs.setUnlistable("C:\\Data\\locked");
-    fs.addFile("C:\\Data\\s2\\d.txt");
-    scan("C:\\Data\\");
-    EXPECT_THAT(recorded(), ElementsAre("C:\\Data\\a.txt", "C:\\Data\\linked.txt", "C:\\Data\\s1\\b.txt",
-                                        "C:\\Data\\s1\\t\\c.txt", "C:\\Data\\s2\\d.txt"));
-    // The start folder once more for the start-path split, which reads one entry.
-    EXPECT_THAT(fs.listed, ElementsAre("C:\\Data\\", "C:\\Data\\", "C:\\Data\\s1\\", "C:\\Data\\s1\\t\\",
-                                       "C:\\Data\\locked\\", "C:\\Data\\s2\\"));
-    EXPECT_EQ(fs.maxOpenListings, 1);
-    EXPECT_EQ(fs.openListings, 0);
-    EXPECT_THAT(folders, ElementsAre("C:\\Data", "C:\\Data\\s1", "C:\\Data\\s1\\t", "C:\\Data\\locked",
-                                     "C:\\Data\\s2"));
-    EXPECT_TRUE(prompt.calls.empty());
-    EXPECT_EQ(finished, std::make_pair(clsFileFind::DirExSuccess, 10));  // the link folder is counted
 }
 
 TEST_F(FileFinderTest, DateIsTheSourcesTextAndAnUnreadableOneIsReportedAndLeftEmpty) {

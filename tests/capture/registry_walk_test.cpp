@@ -65,18 +65,9 @@ TEST_F(RegistryWalkTest, EntriesArePreOrderInTheProvidersSubkeyOrder) {
                            entry("R\\Zeta\\Inner\\", "", ""), entry("R\\Zeta\\Inner\\Deep\\", "d1", "0"),
                            entry("R\\Alpha\\", "a1", "c"), entry("R\\Alpha\\", "a2", "d")}));
     EXPECT_EQ(yielder.count, 5);  // once per visited key
-    // The status names the key once per recorded entry.
     std::vector<std::string> status;
     for (const RegEntry& e : state.regArray) status.push_back("Getting registry data: " + e.KeyName);
     EXPECT_EQ(view.statusHistory, status);
-}
-
-TEST_F(RegistryWalkTest, MissingOrUnreadableKeyIsRecordedAsValuelessWithoutSubkeys) {
-    reg.addValue(kLm, "U\\Locked", "hidden", kRegSz, "x");
-    reg.addValue(kLm, "U\\Locked\\Below", "hidden", kRegSz, "y");
-    reg.makeUnreadable(kLm, "U\\Locked");
-    EXPECT_EQ(collect(kLm, "U"), (RegSnapshot{entry("U\\", "", ""), entry("U\\Locked\\", "", "")}));
-    EXPECT_EQ(collect(kLm, "SOFTWARE\\Nowhere"), (RegSnapshot{entry("SOFTWARE\\Nowhere\\", "", "")}));
 }
 
 // EnumValues lists no values for chosen keys while their default value reads.
@@ -90,17 +81,16 @@ public:
     }
 };
 
-TEST_F(RegistryWalkTest, DefaultValueIsRecordedByItsEmptyNameOrCarriedByAValuelessEntry) {
-    reg.addValue(kLm, "D", "", kRegSz, "default text");
-    reg.addDword(kLm, "D", "n", 5);
-    EXPECT_EQ(collect(kLm, "D"), (RegSnapshot{entry("D\\", "", "default text"), entry("D\\", "n", "5")}));
+TEST_F(RegistryWalkTest, DefaultValueOfAKeyThatListsNoValuesIsCarriedByItsValuelessEntry) {
     HiddenValuesRegistry hiddenReg;
     hiddenReg.addValue(kLm, "D", "", kRegSz, "default text");
     hiddenReg.hidden = "D";
     EXPECT_EQ(collect(kLm, "D", &hiddenReg), (RegSnapshot{entry("D\\", "", "default text")}));
 }
 
-TEST_F(RegistryWalkTest, ValuesAreRenderedByTheirTypeAndFailedReadsKeepTheValueWithEmptyData) {
+// A key that is missing or cannot be read is recorded as one without values or subkeys.
+TEST_F(RegistryWalkTest, ValuesAreRenderedByTypeAndFailedReadsAndUnreadableKeysKeepTheirEntries) {
+    reg.addValue(kLm, "T", "", kRegSz, "default text");
     reg.addValue(kLm, "T", "sz", kRegSz, "text");
     reg.addValue(kLm, "T", "expand", kRegExpandSz, "%SystemRoot%");
     reg.addBinary(kLm, "T", "bin", {0, 15});
@@ -109,15 +99,20 @@ TEST_F(RegistryWalkTest, ValuesAreRenderedByTheirTypeAndFailedReadsKeepTheValueW
     reg.addValue(kLm, "T", "qword", 11, "ignored");
     reg.addValue(kLm, "T", "bad", kRegSz, "lost");
     reg.failRead(kLm, "T", "bad");
+    reg.addValue(kLm, "T\\Locked", "hidden", kRegSz, "x");
+    reg.addValue(kLm, "T\\Locked\\Below", "hidden", kRegSz, "y");
+    reg.makeUnreadable(kLm, "T\\Locked");
     EXPECT_EQ(
         collect(kLm, "T"),
-        (RegSnapshot{entry("T\\", "sz", "text"), entry("T\\", "expand", "%SystemRoot%"),
-                     entry("T\\", "bin", "00,0F"), entry("T\\", "dword", "4294967295"),
-                     entry("T\\", "multi", "only"), entry("T\\", "qword", ""), entry("T\\", "bad", "")}));
+        (RegSnapshot{entry("T\\", "", "default text"), entry("T\\", "sz", "text"),
+                     entry("T\\", "expand", "%SystemRoot%"), entry("T\\", "bin", "00,0F"),
+                     entry("T\\", "dword", "4294967295"), entry("T\\", "multi", "only"),
+                     entry("T\\", "qword", ""), entry("T\\", "bad", ""), entry("T\\Locked\\", "", "")}));
     std::vector<uint32_t> types;
     for (const RegEntry& e : state.regArray) types.push_back(e.ValueType);
-    EXPECT_EQ(types,
-              (std::vector<uint32_t>{kRegSz, kRegExpandSz, kRegBinary, kRegDword, kRegMultiSz, 11, kRegSz}));
+    EXPECT_EQ(types, (std::vector<uint32_t>{kRegSz, kRegSz, kRegExpandSz, kRegBinary, kRegDword, kRegMultiSz,
+                                            11, kRegSz, kKeyEntryType}));
+    EXPECT_EQ(collect(kLm, "SOFTWARE\\Nowhere"), (RegSnapshot{entry("SOFTWARE\\Nowhere\\", "", "")}));
 }
 
 // A provider whose reads throw: the walk passes over them as failed reads.
