@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <stdexcept>
 
 #include "core/failure.h"
@@ -15,14 +14,8 @@ using testing::fileTime;
 
 constexpr int64_t kHour = 3600 * static_cast<int64_t>(kTicksPerSecond);
 
-std::string iso(const CivilTime& t, bool withTime) {
-    char b[40];
-    if (withTime) {
-        std::snprintf(b, sizeof b, "T%02d:%02d:%02d", t.hour, t.minute, t.second);
-    } else {
-        std::snprintf(b, sizeof b, "D%04d-%02d-%02d", t.year, t.month, t.day);
-    }
-    return b;
+std::string twoDigits(int n) {
+    return (n < 10 ? "0" : "") + std::to_string(n);
 }
 
 // A zone two hours east of UTC, or whatever `offsetAt` says, with formatters that show which fields
@@ -30,15 +23,16 @@ std::string iso(const CivilTime& t, bool withTime) {
 struct DateTextTest : ::testing::Test {
     std::function<int64_t(uint64_t)> offsetAt = [](uint64_t) { return 2 * kHour; };
     int dateFailures = 0, timeFailures = 0;
-    DateTextCache cache{[this](uint64_t utc) { return static_cast<int64_t>(utc) + offsetAt(utc); },
-                        [this](const CivilTime& t) {
-                            if (dateFailures-- > 0) throw std::runtime_error("no date");
-                            return iso(t, false);
-                        },
-                        [this](const CivilTime& t) {
-                            if (timeFailures-- > 0) throw std::runtime_error("no time");
-                            return iso(t, true);
-                        }};
+    DateTextCache cache{
+        [this](uint64_t utc) { return static_cast<int64_t>(utc) + offsetAt(utc); },
+        [this](const CivilTime& t) {
+            if (dateFailures-- > 0) throw std::runtime_error("no date");
+            return "D" + std::to_string(t.year) + "-" + twoDigits(t.month) + "-" + twoDigits(t.day);
+        },
+        [this](const CivilTime& t) {
+            if (timeFailures-- > 0) throw std::runtime_error("no time");
+            return "T" + twoDigits(t.hour) + ":" + twoDigits(t.minute) + ":" + twoDigits(t.second);
+        }};
 };
 
 TEST(CivilTime, BreaksDownKnownDates) {
