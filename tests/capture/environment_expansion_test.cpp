@@ -12,21 +12,12 @@ std::u16string asciiUpper(std::u16string_view name) {
     return out;
 }
 
-class EnvironmentExpanderTest : public ::testing::Test {
-protected:
-    EnvironmentExpander expander{{{u"SystemRoot", u"C:\\windows"}, {u"B", u"bee"}, {u"EMPTY", u""}},
-                                 asciiUpper};
-
-    std::u16string expand(std::u16string_view text) {
-        std::u16string out = u"prefix:";
-        expander.expand(text, out);
-        return out.substr(7);
-    }
-};
-
 // Defined variables are replaced whatever their case; an undefined reference is kept whole and the
-// scan goes on after it; unpaired and double percent signs stay.
-TEST_F(EnvironmentExpanderTest, ReplacesDefinedReferencesOnly) {
+// scan goes on after it; unpaired and double percent signs stay. The text is appended to what the
+// output holds.
+TEST(EnvironmentExpander, ReplacesDefinedReferencesOnly) {
+    const EnvironmentExpander expander{{{u"SystemRoot", u"C:\\windows"}, {u"B", u"bee"}, {u"EMPTY", u""}},
+                                       asciiUpper};
     // clang-format off
     const std::pair<std::u16string_view, std::u16string_view> cases[] = {
         {u"%SystemRoot%\\system32", u"C:\\windows\\system32"}, {u"a%EMPTY%b", u"ab"},
@@ -36,16 +27,17 @@ TEST_F(EnvironmentExpanderTest, ReplacesDefinedReferencesOnly) {
         {u"%", u"%"}, {u"", u""}, {u"plain", u"plain"},
     };
     // clang-format on
-    for (const auto& [text, expanded] : cases) EXPECT_EQ(expand(text), expanded);
+    for (const auto& [text, expanded] : cases) {
+        std::u16string out = u"prefix:";
+        expander.expand(text, out);
+        EXPECT_EQ(out, u"prefix:" + std::u16string(expanded));
+    }
 }
 
 TEST(EnvironmentBlock, ParsesNamesValuesAndDriveEntries) {
-    const char16_t block[] = u"=C:=C:\\dir\0PATH=a;b\0EQ=x=y\0\0";
-    const auto vars = parseEnvironmentBlock(block);
-    ASSERT_EQ(vars.size(), 3u);
-    EXPECT_EQ(vars[0], (std::pair<std::u16string, std::u16string>{u"=C:", u"C:\\dir"}));
-    EXPECT_EQ(vars[1], (std::pair<std::u16string, std::u16string>{u"PATH", u"a;b"}));
-    EXPECT_EQ(vars[2], (std::pair<std::u16string, std::u16string>{u"EQ", u"x=y"}));
+    using Variables = std::vector<std::pair<std::u16string, std::u16string>>;
+    EXPECT_EQ(parseEnvironmentBlock(u"=C:=C:\\dir\0PATH=a;b\0EQ=x=y\0\0"),
+              (Variables{{u"=C:", u"C:\\dir"}, {u"PATH", u"a;b"}, {u"EQ", u"x=y"}}));
     EXPECT_TRUE(parseEnvironmentBlock(nullptr).empty());
 }
 

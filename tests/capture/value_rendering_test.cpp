@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
-
 #include "tests/support/fakes/fake_registry.h"
 
 namespace qv {
@@ -11,51 +9,18 @@ namespace {
 
 using testing::FakeRegistry;
 
-constexpr const char* kSep = "\r\n\t\t\t\t\t\t";
-
-TEST(ValueRendering, BinaryIsUpperCaseHexPairsJoinedByCommas) {
-    EXPECT_EQ(renderBinary({1, 10, 255}), "01,0A,FF");
-    EXPECT_EQ(renderBinary({0xAB}), "AB");
-    EXPECT_EQ(renderBinary({}), "");
-    std::vector<uint8_t> all(256);
-    for (int i = 0; i < 256; ++i) all[i] = static_cast<uint8_t>(i);
-    const std::string text = renderBinary(all);
-    ASSERT_EQ(text.size(), 256u * 3 - 1);
-    for (int i = 0; i < 256; ++i) {
-        char pair[3];
-        std::snprintf(pair, sizeof pair, "%02X", i);
-        EXPECT_EQ(text.substr(static_cast<size_t>(i) * 3, 2), pair);
-    }
-}
-
-TEST(ValueRendering, MultiStringsAreJoinedByCrLfAndSixTabsAndDwordsAreUnsigned) {
-    EXPECT_EQ(renderMultiString({"one", "two", "three"}), std::string("one") + kSep + "two" + kSep + "three");
-    EXPECT_EQ(renderMultiString({"only"}), "only");
-    EXPECT_EQ(renderMultiString({}), "");
-    EXPECT_EQ(renderMultiString({"a", "", "b"}), std::string("a") + kSep + kSep + "b");
-    EXPECT_EQ(renderDword(0), "0");
-    EXPECT_EQ(renderDword(2147483647u), "2147483647");
-    EXPECT_EQ(renderDword(2147483648u), "2147483648");
-    EXPECT_EQ(renderDword(4294967295u), "4294967295");
-}
-
-// What each rendered type reads is held by the walk's rendering test; here the
-// types that are not rendered, and providers that fail.
-class ReadValueDataTest : public ::testing::Test {
-protected:
-    static constexpr int32_t kHive = kHiveLocalMachine;
-    FakeRegistry reg;
-    std::string read(const std::string& name, uint32_t type) {
-        return readValueData(reg, kHive, "K\\", name, type);
-    }
-};
-
-TEST_F(ReadValueDataTest, TypesThatAreNotRenderedAreNotRead) {
-    for (uint32_t type : {11u, 0u, 5u}) {
-        reg.addValue(kHive, "K", std::string("t").append(std::to_string(type)), type, "not rendered");
-        EXPECT_EQ(read(std::string("t").append(std::to_string(type)), type), "") << type;
-    }
-    EXPECT_EQ(reg.readCalls, 0);
+TEST(ValueRendering, BinaryIsUpperCaseHexPairsMultiStringsJoinByCrLfAndSixTabsAndDwordsAreUnsigned) {
+    const std::string sep = "\r\n\t\t\t\t\t\t";
+    const std::pair<std::string, std::string> cases[] = {
+        {renderBinary({1, 10, 255, 0xAB, 0x80}), "01,0A,FF,AB,80"},
+        {renderBinary({}), ""},
+        {renderMultiString({"one", "two", "three"}), "one" + sep + "two" + sep + "three"},
+        {renderMultiString({}), ""},
+        {renderMultiString({"a", "", "b"}), "a" + sep + sep + "b"},
+        {renderDword(0), "0"},
+        {renderDword(2147483648u), "2147483648"},
+    };
+    for (const auto& [rendered, expected] : cases) EXPECT_EQ(rendered, expected);
 }
 
 // A provider that leaves stale output behind when it fails.
@@ -76,11 +41,19 @@ public:
     }
 };
 
-TEST_F(ReadValueDataTest, FailedReadGivesEmptyDataWhateverTheProviderLeftBehind) {
-    EXPECT_EQ(read("missing", kRegBinary), "");
-    StaleOutputProvider stale;
+// What each rendered type reads is held by the walk's rendering test; here the types that are not
+// rendered, which are not even read, and failed reads.
+TEST(ReadValueData, FailedReadsAndTypesThatAreNotRenderedGiveEmptyData) {
+    StaleOutputProvider reg;
+    for (uint32_t type : {11u, 0u, 5u}) {
+        const std::string name = "t" + std::to_string(type);
+        reg.addValue(kHiveUsers, "K", name, type, "not rendered");
+        EXPECT_EQ(readValueData(reg, kHiveUsers, "K\\", name, type), "") << type;
+    }
+    EXPECT_EQ(reg.readCalls, 0);
+    EXPECT_EQ(readValueData(reg, kHiveUsers, "K\\", "missing", kRegBinary), "");
     for (uint32_t type : {kRegSz, kRegDword, kRegMultiSz})
-        EXPECT_EQ(readValueData(stale, kHiveUsers, "K\\", "v", type), "") << type;
+        EXPECT_EQ(readValueData(reg, kHiveUsers, "K\\", "v", type), "") << type;
 }
 
 }  // namespace

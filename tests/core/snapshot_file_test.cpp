@@ -2,11 +2,9 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <string>
 
 #include "core/registry_types.h"
-#include "core/whole_file.h"
 
 namespace qv {
 namespace {
@@ -26,18 +24,16 @@ Collection sample() {
                   {"S\\", std::string("nul\0inside", 10), "\xED\xA0\x80 lone surrogate", 11}};
     c.filesScanned = true;
     c.startFolder = "C:\\Program Files\\";
-    c.files = {{}, {"C:\\Program Files\\a.txt", "07/12/2026 12:00:00"}, {"C:\\Program Files\\b\\c.txt", ""},
+    c.files = {{},
+               {"C:\\Program Files\\a.txt", "07/12/2026 12:00:00"},
+               {"C:\\Program Files\\b\\c.txt", ""},
                {"C:\\x", "01/01/1990 00:00:01"}};
     c.seconds = 1.25;
     return c;
 }
 
 TEST(SnapshotFile, RoundTripsEveryFieldAndEmptyCollections) {
-    Collection onlyFiles;
-    onlyFiles.filesScanned = true;
-    onlyFiles.startFolder = "D:\\";
-    onlyFiles.files = {{}, {"D:\\f", "d"}};
-    for (const Collection& c : {sample(), Collection{}, onlyFiles}) {
+    for (const Collection& c : {sample(), Collection{}}) {
         std::string fault;
         const std::optional<Collection> back = collectionFromBytes(collectionBytes(c), fault);
         ASSERT_TRUE(back) << fault;
@@ -70,43 +66,20 @@ TEST(SnapshotFile, SaysWhatIsWrong) {
     badHive.hive = 7;
     badTime.seconds = -1;
     damaged[damaged.size() - 1] ^= 1;
-    struct Case {
-        std::string bytes, fault;
-    };
-    const Case cases[] = {
-        {"PK\x03\x04 a zip file", "is not a Quorvel snapshot file"},
+    const std::pair<std::string, std::string> cases[] = {
         {newer, "was written by a newer version of Quorvel (format 2; this version reads format 1)"},
         {older, "has an unknown format number (0)"},
-        {collectionBytes(badHive), "is damaged: in the places section, the registry root is none of the five"},
+        {collectionBytes(badHive),
+         "is damaged: in the places section, the registry root is none of the five"},
         {collectionBytes(badTime), "is damaged: in the places section, the time taken is not a time"},
         {damaged, "is damaged: the files section's checksum does not match"},
         {good.substr(0, 12), "is truncated: the places section is missing"},
     };
-    for (const Case& c : cases) {
+    for (const auto& [bytes, expected] : cases) {
         std::string fault;
-        EXPECT_FALSE(collectionFromBytes(c.bytes, fault));
-        EXPECT_EQ(fault, c.fault);
+        EXPECT_FALSE(collectionFromBytes(bytes, fault));
+        EXPECT_EQ(fault, expected);
     }
-}
-
-TEST(SnapshotFile, FilesNameThemselvesInErrorsAndAFailedSaveKeepsTheOldFile) {
-    const std::filesystem::path dir = std::filesystem::temp_directory_path() / "quorvel_snapshot_test";
-    std::filesystem::create_directories(dir);
-    const std::string path = (dir / "before.qvs").string();
-    std::string error;
-    ASSERT_TRUE(saveCollection(path, sample(), error)) << error;
-    const std::optional<Collection> back = loadCollection(path, error);
-    ASSERT_TRUE(back) << error;
-    EXPECT_EQ(*back, sample());
-
-    ASSERT_TRUE(replaceWholeFile(path, "not a snapshot"));
-    EXPECT_FALSE(loadCollection(path, error));
-    EXPECT_EQ(error, "The snapshot file " + path + " is not a Quorvel snapshot file.");
-    EXPECT_FALSE(loadCollection((dir / "absent.qvs").string(), error));
-    EXPECT_NE(error.find("absent.qvs could not be read"), std::string::npos) << error;
-    EXPECT_FALSE(saveCollection((dir / "no such folder" / "x.qvs").string(), sample(), error));
-    EXPECT_NE(error.find("x.qvs could not be written"), std::string::npos) << error;
-    std::filesystem::remove_all(dir);
 }
 
 }  // namespace

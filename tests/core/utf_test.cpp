@@ -5,31 +5,24 @@
 namespace qv {
 namespace {
 
-TEST(Utf, RoundTripsNamesOutsideTheAnsiCodePage) {
-    const std::u16string names[] = {u"plain", u"Gr\u00fc\u00dfe", u"\u65e5\u672c\u8a9e", u"\U0001F600smile", u""};
-    for (const auto& n : names) EXPECT_EQ(toUtf16(toUtf8(n)), n);
-    EXPECT_EQ(toUtf8(u"\u00e9"), "\xC3\xA9");
-    EXPECT_EQ(toUtf8(u"\U0001F600"), "\xF0\x9F\x98\x80");
-}
-
-TEST(Utf, LoneSurrogatesSurviveTheRoundTrip) {
-    // Windows file names may hold unpaired surrogates; losing them would record
-    // a name that does not exist.
-    const std::u16string lone = {u'a', static_cast<char16_t>(0xD800), u'b', static_cast<char16_t>(0xDFFF)};
-    EXPECT_EQ(toUtf16(toUtf8(lone)), lone);
-}
-
-TEST(Utf, AppendingKeepsTheTextBeforeAndConvertsRunsOnEitherSideOfOtherCharacters) {
-    std::string out = "C:\\";
-    appendUtf8(out, u"ab\u00e9cd\u65e5\U0001F600e");
-    EXPECT_EQ(out, "C:\\ab\xC3\xA9" "cd\xE6\x97\xA5\xF0\x9F\x98\x80" "e");
-    appendUtf8(out, u"");
-    appendUtf8(out, u"\u00fc");
-    EXPECT_EQ(out, "C:\\ab\xC3\xA9" "cd\xE6\x97\xA5\xF0\x9F\x98\x80" "e\xC3\xBC");
-}
-
-TEST(Utf, InvalidUtf8BecomesReplacementCharacter) {
-    EXPECT_EQ(toUtf16("a\xFF" "b"), (std::u16string{u'a', 0xFFFD, u'b'}));
+// Windows names may hold unpaired surrogates; losing them would record a name that does not exist.
+TEST(Utf, ConvertsAndAppendsBothWaysIncludingLoneSurrogates) {
+    const std::pair<std::u16string, std::string> cases[] = {
+        {u"plain", "plain"},
+        {u"", ""},
+        {u"Gr\u00fc\u00df", "Gr\xC3\xBC\xC3\x9F"},
+        {u"ab\u00e9xy\u65e5\u672c\U0001F600z", "ab\xC3\xA9xy\xE6\x97\xA5\xE6\x9C\xAC\xF0\x9F\x98\x80z"},
+        {u"\U0001F600smile", "\xF0\x9F\x98\x80smile"},
+        {{u'a', char16_t(0xD800), u'z', char16_t(0xDFFF)}, "a\xED\xA0\x80z\xED\xBF\xBF"},
+    };
+    for (const auto& [wide, utf8] : cases) {
+        EXPECT_EQ(toUtf8(wide), utf8);
+        EXPECT_EQ(toUtf16(utf8), wide);
+        std::string appended = "C:\\";
+        appendUtf8(appended, wide);
+        EXPECT_EQ(appended, "C:\\" + utf8);
+    }
+    EXPECT_EQ(toUtf16("a\xFFz"), (std::u16string{u'a', 0xFFFD, u'z'}));
 }
 
 }  // namespace
