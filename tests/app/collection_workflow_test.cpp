@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "core/statements.h"
 #include "support/error_report.h"
 #include "support/folder_picker.h"
@@ -29,10 +31,6 @@ public:
     }
 };
 
-constexpr const char* kCollectText =
-    "Data has been collected. Please install your application/game now. Once that has been done, click the "
-    "'Collect final data' button.";
-
 class WorkflowTest : public ::testing::Test {
 protected:
     WorkflowTest() {
@@ -51,6 +49,12 @@ protected:
         files.addFile("C:\\Data\\sub\\b.txt", 20, 2000);
     }
 
+    using Box = std::tuple<std::string, std::string, Buttons, Icon>;
+    std::vector<Box> boxes() const {
+        std::vector<Box> b;
+        for (const auto& c : prompt.calls) b.emplace_back(c.text, c.title, c.buttons, c.icon);
+        return b;
+    }
     std::vector<std::string> titles() const {
         std::vector<std::string> t;
         for (const auto& c : prompt.calls) t.push_back(c.title);
@@ -66,28 +70,22 @@ protected:
     FakeRegistrySource source{registry};
     FakeFileSystem files;
     ScriptedPicker picker;
-    CollectionWorkflow workflow{WorkflowServices{state, view, prompt, yielder, reporter, source, files, picker}};
+    CollectionWorkflow workflow{
+        WorkflowServices{state, view, prompt, yielder, reporter, source, files, picker}};
     int detections = 0;
 };
 
 TEST_F(WorkflowTest, NothingTickedShowsTheChangesBoxAndChangesNothing) {
     view.chkDetectRegistry = false;
+    view.cmdSnapShotCaption = "Stop";  // the ticks are tested first, so this stops nothing
     workflow.cmdSnapShot_Click();
-    ASSERT_EQ(prompt.calls.size(), 1u);
-    EXPECT_EQ(prompt.calls[0].text, "Please select to either detect registry changes or file system changes.");
-    EXPECT_EQ(prompt.calls[0].title, "Changes");
-    EXPECT_EQ(prompt.calls[0].buttons, Buttons::Ok);
-    EXPECT_EQ(prompt.calls[0].icon, Icon::Information);
-    EXPECT_EQ(view.cmdSnapShotCaption, "Collect data");
-    EXPECT_TRUE(view.clearOrder.empty());
-    EXPECT_EQ(source.connects, 0);
-
-    // The test comes before the caption test, so a "Stop" caption stops nothing.
-    view.cmdSnapShotCaption = "Stop";
-    workflow.cmdSnapShot_Click();
-    EXPECT_EQ(prompt.calls.size(), 2u);
+    EXPECT_EQ(boxes(),
+              (std::vector<Box>{{"Please select to either detect registry changes or file system changes.",
+                                 "Changes", Buttons::Ok, Icon::Information}}));
     EXPECT_FALSE(state.StopDetect);
     EXPECT_EQ(view.cmdSnapShotCaption, "Stop");
+    EXPECT_TRUE(view.clearOrder.empty());
+    EXPECT_EQ(source.connects, 0);
 }
 
 TEST_F(WorkflowTest, FirstCollectionWalksTheRegistryAndAsksForTheInstall) {
@@ -96,113 +94,117 @@ TEST_F(WorkflowTest, FirstCollectionWalksTheRegistryAndAsksForTheInstall) {
     workflow.cmdSnapShot_Click();
 
     EXPECT_EQ(captionDuringWalk, "Stop");
-    EXPECT_EQ(view.clearOrder, (std::vector<ListId>{ListId::NewEntries, ListId::EditedRegistry,
-                                                    ListId::DeletedEntries, ListId::NewFiles, ListId::DeletedFiles,
-                                                    ListId::ModifiedFiles}));
+    using enum ListId;
+    EXPECT_EQ(view.clearOrder, (std::vector<ListId>{NewEntries, EditedRegistry, DeletedEntries, NewFiles,
+                                                    DeletedFiles, ModifiedFiles}));
     ASSERT_EQ(state.regArray.size(), 3u);  // trimmed to exactly j entries
     EXPECT_EQ(state.j, 3);
     EXPECT_EQ(state.regArray[0], (RegEntry{"Software\\App\\", "Version", "1.0", kRegSz}));
     EXPECT_EQ(state.regArray[2], (RegEntry{"Software\\App\\Empty\\", "", ""}));
     EXPECT_EQ(source.live, 0);  // the provider is released after the walk
     EXPECT_FALSE(workflow.holdsProvider());
-    ASSERT_EQ(titles(), (std::vector<std::string>{"Collect"}));
-    EXPECT_EQ(prompt.calls[0].text, kCollectText);
-    EXPECT_EQ(prompt.calls[0].icon, Icon::Information);
+    EXPECT_EQ(boxes(),
+              (std::vector<Box>{{"Data has been collected. Please install your application/game now. "
+                                 "Once that has been done, click the 'Collect final data' button.",
+                                 "Collect", Buttons::Ok, Icon::Information}}));
     EXPECT_EQ(view.status, "");
     EXPECT_EQ(view.cmdSnapShotCaption, "Collect final data");
     EXPECT_TRUE(view.cmdSnapShotEnabled);
     EXPECT_FALSE(workflow.collecting());
 }
 
-TEST_F(WorkflowTest, StopAtTheThirdYieldLeavesTheWindowIdle) {
-    registry.addValue(kHiveCurrentUser, "Software\\App\\More", "x", kRegSz, "y");
-    workflow.cmdSnapShot_Click();  // first collection
-    workflow.cmdSnapShot_Click();  // final collection, to fill regArray2 too
-    ASSERT_GT(state.regArray2.size(), 1u);
-    view.cmdDetectChangesEnabled = true;
-    view.lists[0].push_back({"row", "", ""});
-    prompt.calls.clear();
-
-    yielder.at[yielder.count + 3] = [&] { workflow.cmdSnapShot_Click(); };  // the user presses "Stop"
+// "Stop" during a first collection, "Stop/Reset" during a final one, at every
+// yield of the registry walk and of the file scan.
+TEST_F(WorkflowTest, StopOrResetAtAnyYieldEndsTheCollectionAndLeavesTheWindowIdle) {
+    useFiles();
     workflow.cmdSnapShot_Click();
+    const long yieldsPerCollection = yielder.count;
+    ASSERT_GE(yieldsPerCollection, 4);
+    int stopsInWalk = 0;
+    for (bool final : {false, true}) {
+        for (long n = 1; n <= yieldsPerCollection; ++n) {
+            SCOPED_TRACE((final ? "final, yield " : "first, yield ") + std::to_string(n));
+            workflow.cmdReset_Click();
+            workflow.cmdSnapShot_Click();
+            if (!final) workflow.cmdSnapShot_Click();  // a whole run, whose results the stop must clear
+            ASSERT_EQ(view.cmdSnapShotCaption, final ? "Collect final data" : "Collect data");
+            view.cmdDetectChangesEnabled = !final;
+            view.lists[0].push_back({"row", "", ""});
+            prompt.calls.clear();
+            const int detectionsBefore = detections;
+            bool inWalk = false;
+            yielder.at[yielder.count + n] = [&] {
+                inWalk = source.live > 0;
+                stopsInWalk += inWalk ? 1 : 0;
+                if (final) {
+                    EXPECT_FALSE(view.cmdSnapShotEnabled);
+                    workflow.cmdReset_Click();
+                } else {
+                    EXPECT_EQ(view.cmdSnapShotCaption, "Stop");
+                    workflow.cmdSnapShot_Click();
+                }
+            };
+            workflow.cmdSnapShot_Click();
 
-    EXPECT_TRUE(state.StopDetect);
-    EXPECT_EQ(view.cmdSnapShotCaption, "Collect data");
-    EXPECT_TRUE(view.cmdSnapShotEnabled);
-    EXPECT_FALSE(view.cmdDetectChangesEnabled);
-    EXPECT_EQ(state.regArray.size(), 1u);
-    EXPECT_EQ(state.regArray2.size(), 1u);
-    EXPECT_EQ(state.j, 0);
-    EXPECT_EQ(view.status, "");
-    for (const auto& list : view.lists) EXPECT_TRUE(list.empty());
-    EXPECT_TRUE(prompt.calls.empty());  // no "Collect" box after a stop
-    EXPECT_EQ(source.live, 0);
-    EXPECT_FALSE(workflow.collecting());
+            EXPECT_TRUE(state.StopDetect);
+            EXPECT_EQ(titles(), final ? std::vector<std::string>{"Detect"} : std::vector<std::string>{});
+            EXPECT_EQ(detections, detectionsBefore);
+            EXPECT_FALSE(state.FirstPlaces.has_value());
+            EXPECT_EQ(view.cmdSnapShotCaption, "Collect data");
+            EXPECT_TRUE(view.cmdSnapShotEnabled);
+            EXPECT_FALSE(view.cmdDetectChangesEnabled);
+            EXPECT_EQ(state.regArray.size(), 1u);
+            EXPECT_EQ(state.regArray2.size(), 1u);
+            EXPECT_EQ(state.j, 0);
+            EXPECT_TRUE(!inWalk || view.status.empty()) << view.status;
+            for (const auto& list : view.lists) EXPECT_TRUE(list.empty());
+            EXPECT_EQ(source.live, 0);
+            EXPECT_FALSE(workflow.collecting());
+        }
+    }
+    EXPECT_GT(stopsInWalk, 0);
+    EXPECT_LT(stopsInWalk, 2 * yieldsPerCollection);  // some stops fall in the file scan
 }
 
-TEST_F(WorkflowTest, StopResetDuringTheFinalWalkEndsTheCollection) {
-    workflow.cmdSnapShot_Click();
-    bool collectDisabledDuringWalk = false;
-    yielder.at[yielder.count + 2] = [&] {
-        collectDisabledDuringWalk = !view.cmdSnapShotEnabled;
-        workflow.cmdReset_Click();
-    };
-    workflow.cmdSnapShot_Click();
-    EXPECT_TRUE(collectDisabledDuringWalk);
-    EXPECT_EQ(view.cmdSnapShotCaption, "Collect data");
-    EXPECT_TRUE(view.cmdSnapShotEnabled);
-    EXPECT_EQ(state.regArray2.size(), 1u);
-    EXPECT_EQ(detections, 0);
-    EXPECT_FALSE(view.cmdDetectChangesEnabled);
-}
-
-TEST_F(WorkflowTest, FinalCollectionWithoutAutomaticDetectionEnablesDetectButLeavesCollectDisabled) {
-    for (Answer answer : {Answer::No, Answer::Cancel}) {
+TEST_F(WorkflowTest, FinalCollectionAsksWhetherToDetectAndOnlyYesDetects) {
+    for (Answer answer : {Answer::No, Answer::Cancel, Answer::Yes}) {
+        SCOPED_TRACE(static_cast<int>(answer));
+        const bool yes = answer == Answer::Yes;
         view.cmdSnapShotCaption = "Collect data";
         view.cmdSnapShotEnabled = true;
         view.cmdDetectChangesEnabled = false;
+        detections = 0;
         workflow.cmdSnapShot_Click();
         prompt.calls.clear();
         prompt.answers = {answer};
         workflow.cmdSnapShot_Click();
-        ASSERT_EQ(titles(), (std::vector<std::string>{"Detect"}));
-        EXPECT_EQ(prompt.calls[0].text,
-                  "Do you wish to automatically detect changes once the final data has been collected?");
-        EXPECT_EQ(prompt.calls[0].buttons, Buttons::YesNoCancel);
-        EXPECT_EQ(prompt.calls[0].icon, Icon::Question);
+        EXPECT_EQ(
+            boxes(),
+            (std::vector<Box>{{"Do you wish to automatically detect changes once the final data has been "
+                               "collected?",
+                               "Detect", Buttons::YesNoCancel, Icon::Question}}));
         EXPECT_EQ(state.regArray2.size(), 3u);
-        EXPECT_EQ(detections, 0);
-        EXPECT_TRUE(view.cmdDetectChangesEnabled);
+        EXPECT_EQ(detections, yes ? 1 : 0);
+        EXPECT_EQ(view.cmdDetectChangesEnabled, !yes);
         EXPECT_EQ(view.cmdSnapShotCaption, "Collect data");
         EXPECT_FALSE(view.cmdSnapShotEnabled);  // until "Stop/Reset"
         // The status keeps the last progress text of the walk.
         EXPECT_EQ(view.status, "Getting registry data: Software\\App\\Empty\\");
     }
+    workflow.cmdDetectChanges_Click();
+    EXPECT_EQ(detections, 2);
     workflow.cmdReset_Click();
     EXPECT_TRUE(view.cmdSnapShotEnabled);
 }
 
-TEST_F(WorkflowTest, AutomaticDetectionRunsAfterTheFinalCollection) {
-    workflow.cmdSnapShot_Click();
-    prompt.answers = {Answer::Yes};
-    workflow.cmdSnapShot_Click();
-    EXPECT_EQ(detections, 1);
-    EXPECT_FALSE(view.cmdDetectChangesEnabled);
-    EXPECT_EQ(view.cmdSnapShotCaption, "Collect data");
-    workflow.cmdDetectChanges_Click();
-    EXPECT_EQ(detections, 2);
-}
-
 TEST_F(WorkflowTest, RegistrySwitchesOffSkipTheWalk) {
-    state.switches.chkNewRegSetting = 0;
-    state.switches.chkEditedRegSetting = 0;
-    state.switches.chkDeleteRegSetting = 0;
+    state.switches.chkNewRegSetting = state.switches.chkEditedRegSetting =
+        state.switches.chkDeleteRegSetting = 0;
     workflow.cmdSnapShot_Click();
     EXPECT_EQ(source.connects, 0);
     EXPECT_EQ(titles(), (std::vector<std::string>{"Collect"}));
     EXPECT_EQ(view.cmdSnapShotCaption, "Collect final data");
-
-    // The final collection then enables Detect and leaves the button enabled.
+    // With no walk to disable it, the final collection leaves the button enabled.
     workflow.cmdSnapShot_Click();
     EXPECT_TRUE(view.cmdSnapShotEnabled);
     EXPECT_EQ(view.cmdSnapShotCaption, "Collect data");
@@ -215,8 +217,7 @@ TEST_F(WorkflowTest, FileScanAfterSkippedWalkKeepsTheCaptionAndIgnoresClicks) {
     int nestedBoxes = -1;
     yielder.at[2] = [&] {
         captionDuringScan = view.cmdSnapShotCaption;
-        // A second click here must not start a collection on top of this one.
-        workflow.cmdSnapShot_Click();
+        workflow.cmdSnapShot_Click();  // must not start a collection on top of this one
         nestedBoxes = static_cast<int>(prompt.calls.size());
     };
     workflow.cmdSnapShot_Click();
@@ -225,13 +226,20 @@ TEST_F(WorkflowTest, FileScanAfterSkippedWalkKeepsTheCaptionAndIgnoresClicks) {
     EXPECT_EQ(titles(), (std::vector<std::string>{"Collect"}));
     ASSERT_EQ(state.StartFileList.size(), 3u);
     EXPECT_EQ(state.StartFileList[0], FileSnapshotEntry{});
-    EXPECT_EQ(state.StartFileList[1].Filepath, "C:\\Data\\a.txt");
-    EXPECT_EQ(state.StartFileList[2].Filepath, "C:\\Data\\sub\\b.txt");
+
+    // An empty start folder becomes "\": the scan finds nothing, yet the collection completes.
+    view.cmdSnapShotCaption = "Collect data";
+    view.txtFileSystemStart = "";
+    prompt.calls.clear();
+    workflow.cmdSnapShot_Click();
+    EXPECT_EQ(view.txtFileSystemStart, "\\");
+    EXPECT_EQ(titles(), (std::vector<std::string>{"Collect"}));
 }
 
 TEST_F(WorkflowTest, BothPhasesFillBothSnapshotsOfEachCollection) {
-    useFiles();
+    useFiles("C:\\Data");
     workflow.cmdSnapShot_Click();
+    EXPECT_EQ(view.txtFileSystemStart, "C:\\Data\\");  // the start folder gets its backslash
     EXPECT_EQ(state.regArray.size(), 3u);
     EXPECT_EQ(state.StartFileList.size(), 3u);
     files.addFile("C:\\Data\\c.txt", 5, 3000);
@@ -244,33 +252,6 @@ TEST_F(WorkflowTest, BothPhasesFillBothSnapshotsOfEachCollection) {
     EXPECT_TRUE(view.cmdDetectChangesEnabled);
 }
 
-TEST_F(WorkflowTest, StartDirectoryGetsItsTrailingBackslash) {
-    useFiles("C:\\Data");
-    view.chkDetectRegistry = false;
-    workflow.cmdSnapShot_Click();
-    EXPECT_EQ(view.txtFileSystemStart, "C:\\Data\\");
-    EXPECT_EQ(state.StartFileList.size(), 3u);
-
-    // An empty start directory becomes "\" and the scan finds nothing, yet the
-    // collection completes as usual.
-    view.cmdSnapShotCaption = "Collect data";
-    view.txtFileSystemStart = "";
-    prompt.calls.clear();
-    workflow.cmdSnapShot_Click();
-    EXPECT_EQ(view.txtFileSystemStart, "\\");
-    EXPECT_EQ(titles(), (std::vector<std::string>{"Collect"}));
-}
-
-TEST_F(WorkflowTest, StopDuringTheFileScanEndsTheClick) {
-    useFiles();
-    yielder.at[yielder.count + 6] = [&] { workflow.cmdSnapShot_Click(); };
-    workflow.cmdSnapShot_Click();
-    EXPECT_TRUE(state.StopDetect);
-    EXPECT_TRUE(prompt.calls.empty());
-    EXPECT_EQ(view.cmdSnapShotCaption, "Collect data");
-    EXPECT_LT(state.StartFileList.size(), 3u);
-}
-
 TEST_F(WorkflowTest, ProviderThatCannotBeHadIsReportedAndEndsTheClick) {
     source.failConnect = true;
     view.lists[0].push_back({"old row", "", ""});
@@ -279,7 +260,6 @@ TEST_F(WorkflowTest, ProviderThatCannotBeHadIsReportedAndEndsTheClick) {
     ASSERT_EQ(titles(), (std::vector<std::string>{"Error"}));
     EXPECT_NE(prompt.calls[0].text.find("Error Number: -2147217405.\r\nError Description: Access denied."),
               std::string::npos);
-    EXPECT_NE(prompt.calls[0].text.find("Error Line: "), std::string::npos);
     EXPECT_TRUE(view.lists[0].empty());
     EXPECT_EQ(state.regArray.size(), 1u);
     EXPECT_EQ(view.cmdSnapShotCaption, "Collect data");
@@ -294,32 +274,24 @@ TEST_F(WorkflowTest, FailingStatementIsShownWithItsNumberAndSourceText) {
     const size_t at = text.find("Error Line: ");
     ASSERT_NE(at, std::string::npos);
     const int32_t line = std::stoi(text.substr(at + 12));
-    EXPECT_GT(line, 0);
     EXPECT_NE(statementText(line).find("check(hive.has_value()"), std::string::npos);
     EXPECT_NE(text.find("Error Code: " + std::string(statementText(line)) + "\r\n"), std::string::npos);
-
-    // Answering No silences exactly that statement.
-    prompt.calls.clear();
-    prompt.answers = {Answer::No};
-    view.cmdSnapShotCaption = "Collect data";
-    workflow.cmdSnapShot_Click();
-    workflow.cmdSnapShot_Click();
-    EXPECT_EQ(prompt.calls.size(), 1u);
 }
 
 TEST_F(WorkflowTest, BrowseFillsTheStartDirectoryWithATrailingBackslash) {
-    view.txtFileSystemStart = "C:\\Old";
-    picker.answer = "D:\\Games";
-    workflow.cmdFileSystemStart_Click();
+    const struct {
+        const char* before;
+        const char* answer;  // "": cancelled
+        const char* after;
+    } cases[] = {
+        {"C:\\Old", "D:\\Games", "D:\\Games\\"}, {"E:\\Kept", "", "E:\\Kept\\"}, {"C:\\", "F:\\", "F:\\"}};
+    for (const auto& c : cases) {
+        view.txtFileSystemStart = c.before;
+        picker.answer = c.answer;
+        workflow.cmdFileSystemStart_Click();
+        EXPECT_EQ(view.txtFileSystemStart, c.after);
+    }
     EXPECT_EQ(picker.prompt, "Please select a source directory");
-    EXPECT_EQ(view.txtFileSystemStart, "D:\\Games\\");
-    picker.answer = "";
-    view.txtFileSystemStart = "E:\\Kept";
-    workflow.cmdFileSystemStart_Click();
-    EXPECT_EQ(view.txtFileSystemStart, "E:\\Kept\\");
-    picker.answer = "F:\\";
-    workflow.cmdFileSystemStart_Click();
-    EXPECT_EQ(view.txtFileSystemStart, "F:\\");
 }
 
 TEST(FolderPicker, VirtualFoldersAndPathsWithoutBackslashGiveNothing) {
