@@ -124,41 +124,30 @@ TEST_F(ChangeDetection, RegistryPassesFindNewEditedAndDeletedEntries) {
         EXPECT_EQ(rows(ListId::NewEntries), c.added);
         EXPECT_EQ(rows(ListId::EditedRegistry), c.edited);
         EXPECT_EQ(rows(ListId::DeletedEntries), c.deleted);
+        EXPECT_EQ(state.regArray, c.first);  // detection changes no snapshot
+        EXPECT_EQ(state.regArray2, c.final);
     }
 }
 
-TEST_F(ChangeDetection, DetectionAppendsToListsAndChangesNoSnapshot) {
-    state.regArray = {kKey};
-    state.regArray2 = {kKey, kPath};
-    setFiles({{}, {"C:\\a", "1"}}, {{}, {"C:\\a", "2"}});
-    const AppState before = state;
-    rows(ListId::NewEntries).push_back({"earlier", "row", ""});
-    detect(view);
-    EXPECT_EQ(rows(ListId::NewEntries), (Rows{{"earlier", "row", ""}, {kPath.KeyName, "Path", "C:\\Acme"}}));
-    EXPECT_EQ(state.regArray, before.regArray);
-    EXPECT_EQ(state.regArray2, before.regArray2);
-    EXPECT_EQ(state.StartFileList, before.StartFileList);
-    EXPECT_EQ(state.FinishFileList, before.FinishFileList);
-}
-
-// --- file passes ---
-
 // Missing and failing sizes are drawn by the differential test; its sizes stay small.
-TEST_F(ChangeDetection, NewAndModifiedFilesCarryTheSizeAtTheirStepAndTheFinalDate) {
+TEST_F(ChangeDetection, NewAndModifiedFilesAreAppendedWithTheSizeAtTheirStepAndTheFinalDate) {
     const FileSnapshotEntry same{"C:\\app\\same.txt", "d"};
     setFiles({{}, same, {"C:\\app\\old.dll", "01/01/2026 08:00:00"}},
              {{}, same, {"C:\\app\\old.dll", "02/01/2026 09:30:00"}, {"C:\\app\\new.exe", "n"}});
+    const AppState before = state;
     files.sizes = {{"C:\\app\\old.dll", 4096}, {"C:\\app\\new.exe", 10}};
     // The new file grows while detection runs, before its step.
     yielder.at[1] = [&] { files.sizes["C:\\app\\new.exe"] = 12345678901ULL; };
-    detect();
+    rows(ListId::NewFiles).push_back({"earlier", "row", ""});
+    detect(view);
     EXPECT_EQ(rows(ListId::ModifiedFiles), (Rows{{"C:\\app\\old.dll", "4096", "02/01/2026 09:30:00"}}));
-    EXPECT_EQ(rows(ListId::NewFiles), (Rows{{"C:\\app\\new.exe", "12345678901", "n"}}));
+    EXPECT_EQ(rows(ListId::NewFiles),
+              (Rows{{"earlier", "row", ""}, {"C:\\app\\new.exe", "12345678901", "n"}}));
     // Only the files that get a row are measured.
     EXPECT_EQ(files.measured, (std::vector<std::string>{"C:\\app\\old.dll", "C:\\app\\new.exe"}));
+    EXPECT_EQ(state.StartFileList, before.StartFileList);
+    EXPECT_EQ(state.FinishFileList, before.FinishFileList);
 }
-
-// --- progress, status and the end of the run ---
 
 TEST_F(ChangeDetection, ProgressAndStatusFollowTheOuterSteps) {
     state.regArray = {kKey, kPath};
