@@ -23,28 +23,48 @@ using testing::ScriptedView;
 using testing::ScriptedYielder;
 using testing::SizeOnlySource;
 
+const std::vector<std::string> kKeys = {"HKLM\\A\\", "HKLM\\a\\", "HKLM\\B\\", "HKLM\\A\\B\\", ""};
+const std::vector<std::string> kNames = {"", "v", "V", "w"}, kData = {"", "1", "2", "x", "X"};
+const std::vector<std::string> kPaths = {"C:\\a", "C:\\A", "c:\\a", "C:\\b", "C:\\d\\e", ""};
+const std::vector<std::string> kDates = {"d1", "d2", ""};
+
+struct Case {
+    AppState state;
+    bool registryTicked = true;
+    SizeOnlySource files;
+};
+
 class Draw {
 public:
     explicit Draw(uint32_t seed) : rng_(seed) {}
 
+    void into(Case& c) {
+        c.state.regArray = regSnapshot();
+        c.state.regArray2 = finalRegSnapshot(c.state.regArray);
+        c.state.StartFileList = fileSnapshot();
+        c.state.FinishFileList = chance(30) ? fileSnapshot() : c.state.StartFileList;
+        if (!c.state.FinishFileList.empty() && chance(30)) c.state.FinishFileList.back().ModifiedDate = "d3";
+        c.state.FinishFileScanRan = chance(70);
+        c.state.FilterList = {chance(20) ? "x" : ""};
+        for (size_t n = upTo(3); n > 0; --n) c.state.FilterList.push_back(oneOf(kData));
+        DetectionSwitches& sw = c.state.switches;
+        for (int16_t* v : {&sw.chkNewRegSetting, &sw.chkDeleteRegSetting, &sw.chkEditedRegSetting,
+                           &sw.chkNewFilesSetting, &sw.chkDeleteFilesSetting, &sw.chkModifiedFilesSetting})
+            *v = static_cast<int16_t>(chance(5) ? 2 : upTo(1));
+        c.registryTicked = chance(85);
+        for (const auto& f : c.state.FinishFileList) {
+            if (chance(60)) c.files.sizes[f.Filepath] = upTo(5000);
+            if (chance(5)) c.files.failing.insert(f.Filepath);
+        }
+    }
+
+private:
     size_t upTo(size_t n) { return std::uniform_int_distribution<size_t>(0, n)(rng_); }
     bool chance(int percent) { return upTo(99) < static_cast<size_t>(percent); }
-    template <class T>
-    const T& oneOf(const std::vector<T>& options) {
+    const std::string& oneOf(const std::vector<std::string>& options) {
         return options[upTo(options.size() - 1)];
     }
-
-    RegEntry regEntry() {
-        static const std::vector<std::string> keys = {"HKLM\\A\\", "HKLM\\a\\", "HKLM\\B\\", "HKLM\\A\\B\\",
-                                                      ""};
-        static const std::vector<std::string> names = {"", "v", "V", "w"};
-        return {oneOf(keys), oneOf(names), oneOf(data())};
-    }
-
-    static const std::vector<std::string>& data() {
-        static const std::vector<std::string> d = {"", "1", "2", "x", "X"};
-        return d;
-    }
+    RegEntry regEntry() { return {oneOf(kKeys), oneOf(kNames), oneOf(kData)}; }
 
     RegSnapshot regSnapshot() {
         if (chance(15)) return RegSnapshot(1);  // never filled
@@ -53,7 +73,6 @@ public:
         for (auto& e : s) e = regEntry();
         return s;
     }
-
     // Mostly the first snapshot with a few edits (erase, insert, new data), so that matches are common.
     RegSnapshot finalRegSnapshot(const RegSnapshot& first) {
         if (chance(30)) return regSnapshot();
@@ -65,51 +84,19 @@ public:
             else if (at < s.size() && edit == 0)
                 s.erase(s.begin() + static_cast<std::ptrdiff_t>(at));
             else if (at < s.size())
-                s[at].ValueData = oneOf(data());
+                s[at].ValueData = oneOf(kData);
         }
         return s;
     }
-
     FileSnapshot fileSnapshot() {
-        static const std::vector<std::string> paths = {"C:\\a", "C:\\A", "c:\\a", "C:\\b", "C:\\d\\e", ""};
-        static const std::vector<std::string> dates = {"d1", "d2", ""};
         if (chance(3)) return FileSnapshot();
         FileSnapshot s(1);
-        for (size_t n = upTo(6); n > 0; --n) s.push_back({oneOf(paths), oneOf(dates)});
+        for (size_t n = upTo(6); n > 0; --n) s.push_back({oneOf(kPaths), oneOf(kDates)});
         return s;
     }
 
-    int16_t switchValue() { return static_cast<int16_t>(chance(5) ? 2 : upTo(1)); }
-
-private:
     std::mt19937 rng_;
 };
-
-struct Case {
-    AppState state;
-    bool registryTicked = true;
-    SizeOnlySource files;
-};
-
-void drawCase(Draw& draw, Case& c) {
-    c.state.regArray = draw.regSnapshot();
-    c.state.regArray2 = draw.finalRegSnapshot(c.state.regArray);
-    c.state.StartFileList = draw.fileSnapshot();
-    c.state.FinishFileList = draw.chance(30) ? draw.fileSnapshot() : c.state.StartFileList;
-    if (!c.state.FinishFileList.empty() && draw.chance(30)) c.state.FinishFileList.back().ModifiedDate = "d3";
-    c.state.FinishFileScanRan = draw.chance(70);
-    c.state.FilterList = {draw.chance(20) ? "x" : ""};
-    for (size_t n = draw.upTo(3); n > 0; --n) c.state.FilterList.push_back(draw.oneOf(Draw::data()));
-    DetectionSwitches& sw = c.state.switches;
-    for (int16_t* v : {&sw.chkNewRegSetting, &sw.chkDeleteRegSetting, &sw.chkEditedRegSetting,
-                       &sw.chkNewFilesSetting, &sw.chkDeleteFilesSetting, &sw.chkModifiedFilesSetting})
-        *v = draw.switchValue();
-    c.registryTicked = draw.chance(85);
-    for (const auto& f : c.state.FinishFileList) {
-        if (draw.chance(60)) c.files.sizes[f.Filepath] = draw.upTo(5000);
-        if (draw.chance(5)) c.files.failing.insert(f.Filepath);
-    }
-}
 
 std::string describe(const std::vector<ResultRow>& rows) {
     std::string text;
@@ -123,9 +110,8 @@ TEST(ChangeDetectionDifferential, IndexedPassesGiveTheRowsOfTheNestedScans) {
     size_t rowsPerList[6] = {};
     for (int n = 0; n < kCases; ++n) {
         const uint32_t seed = kBaseSeed + static_cast<uint32_t>(n);
-        Draw draw(seed);
         Case c;
-        drawCase(draw, c);
+        Draw(seed).into(c);
 
         const DetectionRows expected = testing::literalDetection(c.state, c.registryTicked, c.files);
         ScriptedView view;

@@ -4,6 +4,7 @@
 
 #include <stdexcept>
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -19,10 +20,19 @@ using testing::ScriptedYielder;
 using testing::SizeOnlySource;
 using Rows = std::vector<ResultRow>;
 
-// Remembers every progress maximum and value, not only the last ones.
+// Remembers every progress maximum and value, not only the last ones, and
+// like the window gives every command back the state it had when locked.
 class RecordingView : public ScriptedView {
 public:
     std::vector<int64_t> maxHistory, valueHistory;
+    bool detectAtLock = false;
+    void lockCommands(bool locked) override {
+        ScriptedView::lockCommands(locked);
+        if (locked)
+            detectAtLock = std::exchange(cmdDetectChangesEnabled, false);
+        else
+            cmdDetectChangesEnabled = detectAtLock;
+    }
     void setProgressMax(int64_t m) override {
         ScriptedView::setProgressMax(m);
         maxHistory.push_back(m);
@@ -114,46 +124,30 @@ TEST_F(ChangeDetection, RegistryPassesFindNewEditedAndDeletedEntries) {
         EXPECT_EQ(rows(ListId::NewEntries), c.added);
         EXPECT_EQ(rows(ListId::EditedRegistry), c.edited);
         EXPECT_EQ(rows(ListId::DeletedEntries), c.deleted);
+        EXPECT_EQ(state.regArray, c.first);  // detection changes no snapshot
+        EXPECT_EQ(state.regArray2, c.final);
     }
 }
 
-TEST_F(ChangeDetection, DetectionAppendsToListsAndChangesNoSnapshot) {
-    state.regArray = {kKey};
-    state.regArray2 = {kKey, kPath};
-    setFiles({{}, {"C:\\a", "1"}}, {{}, {"C:\\a", "2"}});
+// Missing and failing sizes are drawn by the differential test; its sizes stay small.
+TEST_F(ChangeDetection, NewAndModifiedFilesAreAppendedWithTheSizeAtTheirStepAndTheFinalDate) {
+    const FileSnapshotEntry same{"C:\\app\\same.txt", "d"};
+    setFiles({{}, same, {"C:\\app\\old.dll", "01/01/2026 08:00:00"}},
+             {{}, same, {"C:\\app\\old.dll", "02/01/2026 09:30:00"}, {"C:\\app\\new.exe", "n"}});
     const AppState before = state;
-    rows(ListId::NewEntries).push_back({"earlier", "row", ""});
+    files.sizes = {{"C:\\app\\old.dll", 4096}, {"C:\\app\\new.exe", 10}};
+    // The new file grows while detection runs, before its step.
+    yielder.at[1] = [&] { files.sizes["C:\\app\\new.exe"] = 12345678901ULL; };
+    rows(ListId::NewFiles).push_back({"earlier", "row", ""});
     detect(view);
-    EXPECT_EQ(rows(ListId::NewEntries), (Rows{{"earlier", "row", ""}, {kPath.KeyName, "Path", "C:\\Acme"}}));
-    EXPECT_EQ(state.regArray, before.regArray);
-    EXPECT_EQ(state.regArray2, before.regArray2);
+    EXPECT_EQ(rows(ListId::ModifiedFiles), (Rows{{"C:\\app\\old.dll", "4096", "02/01/2026 09:30:00"}}));
+    EXPECT_EQ(rows(ListId::NewFiles),
+              (Rows{{"earlier", "row", ""}, {"C:\\app\\new.exe", "12345678901", "n"}}));
+    // Only the files that get a row are measured.
+    EXPECT_EQ(files.measured, (std::vector<std::string>{"C:\\app\\old.dll", "C:\\app\\new.exe"}));
     EXPECT_EQ(state.StartFileList, before.StartFileList);
     EXPECT_EQ(state.FinishFileList, before.FinishFileList);
 }
-
-// --- file passes ---
-
-// Missing and failing sizes are drawn by the differential test; its sizes stay small.
-TEST_F(ChangeDetection, NewAndModifiedFilesCarryTheWholeSizeAndTheFinalDate) {
-    setFiles({{}, {"C:\\app\\old.dll", "01/01/2026 08:00:00"}},
-             {{}, {"C:\\app\\old.dll", "02/01/2026 09:30:00"}, {"C:\\app\\new.exe", "n"}});
-    files.sizes = {{"C:\\app\\old.dll", 4096}, {"C:\\app\\new.exe", 12345678901ULL}};
-    detect();
-    EXPECT_EQ(rows(ListId::ModifiedFiles), (Rows{{"C:\\app\\old.dll", "4096", "02/01/2026 09:30:00"}}));
-    EXPECT_EQ(rows(ListId::NewFiles), (Rows{{"C:\\app\\new.exe", "12345678901", "n"}}));
-}
-
-TEST_F(ChangeDetection, SizeIsReadWhenTheRowIsMade) {
-    setFiles({{}}, {{}, {"C:\\grows.log", "d"}});
-    files.sizes["C:\\grows.log"] = 10;
-    // The file grows while detection runs, before its step.
-    yielder.at[1] = [&] { files.sizes["C:\\grows.log"] = 2048; };
-    detect();
-    EXPECT_EQ(rows(ListId::NewFiles), (Rows{{"C:\\grows.log", "2048", "d"}}));
-    EXPECT_EQ(files.measured, std::vector<std::string>{"C:\\grows.log"});
-}
-
-// --- progress, status and the end of the run ---
 
 TEST_F(ChangeDetection, ProgressAndStatusFollowTheOuterSteps) {
     state.regArray = {kKey, kPath};
@@ -173,6 +167,7 @@ TEST_F(ChangeDetection, ProgressAndStatusFollowTheOuterSteps) {
     EXPECT_EQ(yielder.count, 1 + 3 + 2 + 2 + 2);
 }
 
+// The end unlocks first, so that the restored Detect button is disabled after it.
 TEST_F(ChangeDetection, CommandsStayLockedUntilTheEndWhichDisablesDetectAndClearsProgressBeforeTheBox) {
     state.regArray = {kKey, kPath};
     state.regArray2 = {kKey, kVersion};
@@ -190,36 +185,15 @@ TEST_F(ChangeDetection, CommandsStayLockedUntilTheEndWhichDisablesDetectAndClear
     EXPECT_GT(yielder.count, 1);
     EXPECT_EQ(view.lockCalls, 2);
     ASSERT_EQ(prompt.calls.size(), 1u);
-    EXPECT_EQ(prompt.calls[0].text, "Detection done");
-    EXPECT_EQ(prompt.calls[0].title, "Done");
-    EXPECT_EQ(prompt.calls[0].buttons, Buttons::Ok);
-    EXPECT_EQ(prompt.calls[0].icon, Icon::Information);
+    const testing::PromptCall& box = prompt.calls[0];
+    EXPECT_EQ(std::tie(box.text, box.title, box.buttons, box.icon),
+              std::make_tuple("Detection done", "Done", Buttons::Ok, Icon::Information));
 }
-
-// A window whose unlock gives every command back the state it had when locked.
-class RestoringView : public RecordingView {
-public:
-    bool detectAtLock = false;
-    void lockCommands(bool locked) override {
-        RecordingView::lockCommands(locked);
-        if (locked)
-            detectAtLock = std::exchange(cmdDetectChangesEnabled, false);
-        else
-            cmdDetectChangesEnabled = detectAtLock;
-    }
-};
 
 class ThrowingView : public ScriptedView {
 public:
     void appendRow(ListId, ResultRow) override { throw std::runtime_error("list view failed"); }
 };
-
-TEST_F(ChangeDetection, DetectStaysDisabledWhenUnlockingRestoresTheCommands) {
-    RestoringView restoring;
-    restoring.cmdDetectChangesEnabled = true;
-    detect(restoring);
-    EXPECT_FALSE(restoring.cmdDetectChangesEnabled);
-}
 
 TEST_F(ChangeDetection, AThrowingViewLeavesTheCommandsUnlocked) {
     state.regArray = {kKey};

@@ -15,7 +15,8 @@ std::string regText(const std::string& bytes) {
     EXPECT_EQ(bytes.substr(0, 2), "\xFF\xFE");
     std::u16string wide;
     for (size_t i = 2; i + 1 < bytes.size(); i += 2)
-        wide += static_cast<char16_t>(static_cast<unsigned char>(bytes[i]) | static_cast<unsigned char>(bytes[i + 1]) << 8);
+        wide += static_cast<char16_t>(static_cast<unsigned char>(bytes[i]) |
+                                      static_cast<unsigned char>(bytes[i + 1]) << 8);
     return toUtf8(wide);
 }
 
@@ -27,20 +28,25 @@ TEST(Exports, EscapeEveryCharacterThatWouldBreakTheirFormat) {
     const ResultContext context{"HKEY_CURRENT_USER", "Software\\<A>", "C:\\"};
 
     const std::string csv = exportCsv(lists);
-    EXPECT_EQ(csv, "\xEF\xBB\xBF" "List,Name,Detail,Data\r\n"
-                   "New registry entries,K\\,\"a,\"\"b\"\"\r\n<c>&'d'\t\x01\",x\r\n"
-                   "Deleted files,C:\\100% & ^ (!) \xED\xA0\x80.txt,,\r\n");
+    EXPECT_EQ(csv,
+              "\xEF\xBB\xBF"
+              "List,Name,Detail,Data\r\n"
+              "New registry entries,K\\,\"a,\"\"b\"\"\r\n<c>&'d'\t\x01\",x\r\n"
+              "Deleted files,C:\\100% & ^ (!) \xED\xA0\x80.txt,,\r\n");
 
     const std::string html = exportHtml(lists, context);
     EXPECT_NE(html.find("<td>a,&quot;b&quot;\r\n&lt;c&gt;&amp;&#39;d&#39;\t\x01</td>"), std::string::npos);
     EXPECT_NE(html.find("Registry: HKEY_CURRENT_USER\\Software\\&lt;A&gt;"), std::string::npos);
     EXPECT_NE(html.find("<h2>Edited registry data (0)</h2>"), std::string::npos);
-    for (const char* outside : {"<script", "src=", "href=", "url("}) EXPECT_EQ(html.find(outside), std::string::npos);
+    for (const char* outside : {"<script", "src=", "href=", "url("})
+        EXPECT_EQ(html.find(outside), std::string::npos);
 
     const std::string json = exportJson(lists, context);
-    EXPECT_NE(json.find("\"name\":\"a,\\\"b\\\"\\u000d\\u000a<c>&'d'\\u0009\\u0001\""), std::string::npos) << json;
+    EXPECT_NE(json.find("\"name\":\"a,\\\"b\\\"\\u000d\\u000a<c>&'d'\\u0009\\u0001\""), std::string::npos)
+        << json;
     EXPECT_NE(json.find("\"path\":\"C:\\\\100% & ^ (!) \\ud800.txt\""), std::string::npos) << json;
-    EXPECT_NE(json.find("\"registry\":{\"root\":\"HKEY_CURRENT_USER\",\"key\":\"Software\\\\<A>\"}"), std::string::npos);
+    EXPECT_NE(json.find("\"registry\":{\"root\":\"HKEY_CURRENT_USER\",\"key\":\"Software\\\\<A>\"}"),
+              std::string::npos);
 
     ResultLists created;
     created[ListId::NewFiles].push_back({"C:\\a b\\100% & ^ (x)!.txt", "1", "d"});
@@ -63,10 +69,12 @@ TEST(Exports, RegUndoRemovesWhatIsNewAndRestoresWhatWasThereByType) {
     };
     ResultLists lists;
     for (const RegEntry& e : first)
-        if (e.ValueName != "sz") lists[ListId::DeletedEntries].push_back({e.KeyName, e.ValueName, e.ValueData});
+        if (e.ValueName != "sz")
+            lists[ListId::DeletedEntries].push_back({e.KeyName, e.ValueName, e.ValueData});
     lists[ListId::DeletedEntries].push_back({"App\\", "sz", "old \"text\" \\"});
     lists[ListId::EditedRegistry].push_back({"App\\", "sz", "new"});
-    lists[ListId::NewEntries] = {{"App\\", "added", "1"}, {"App\\New\\", "v", "1"}, {"App\\New\\Sub\\", "", ""}};
+    lists[ListId::NewEntries] = {
+        {"App\\", "added", "1"}, {"App\\New\\", "v", "1"}, {"App\\New\\Sub\\", "", ""}};
     const std::string reg = regText(exportRegUndo(lists, {"HKEY_CURRENT_USER", "App", ""}, first));
     EXPECT_EQ(reg,
               "Windows Registry Editor Version 5.00\r\n\r\n"

@@ -26,37 +26,29 @@ std::optional<size_t> lookup(FirstIndexTable& table, const std::vector<std::stri
 // and walk the probe run, wrapping past the end of its slot array.
 TEST(FirstIndexTable, KeepsTheFirstIndexOfEachKeyWhenAllHashesCollide) {
     const std::vector<std::string> keys = {"a", "b", "a", "c", "b", "d"};
-    const HashOf sameHash = [](const std::string&) {
-        return uint64_t{15};
-    };  // the last slot of the smallest table
+    const HashOf lastSlot = [](const std::string&) { return uint64_t{15}; };  // of the smallest table
     FirstIndexTable table(keys.size());
-    insertAll(table, keys, sameHash);
-    EXPECT_EQ(lookup(table, keys, sameHash, "a"), 0u);
-    EXPECT_EQ(lookup(table, keys, sameHash, "b"), 1u);
-    EXPECT_EQ(lookup(table, keys, sameHash, "c"), 3u);
-    EXPECT_EQ(lookup(table, keys, sameHash, "d"), 5u);
-    EXPECT_FALSE(lookup(table, keys, sameHash, "e").has_value());
+    insertAll(table, keys, lastSlot);
+    for (auto [key, first] : {std::pair{"a", 0u}, {"b", 1u}, {"c", 3u}, {"d", 5u}})
+        EXPECT_EQ(lookup(table, keys, lastSlot, key), first) << key;
+    EXPECT_FALSE(lookup(table, keys, lastSlot, "e"));
 }
 
-TEST(FirstIndexTable, FindsEveryKeyOfALargeSnapshot) {
+TEST(FirstIndexTable, FindsEveryKeyOfALargeSnapshotAndForgetsThemAtAReset) {
     std::vector<std::string> keys;
     for (int k = 0; k < 5000; ++k) keys.push_back("HKLM\\Key" + std::to_string(k % 3000) + "\\");
     FirstIndexTable table(keys.size());
     insertAll(table, keys, hashText);
     for (size_t k = 0; k < keys.size(); ++k) ASSERT_EQ(lookup(table, keys, hashText, keys[k]), k % 3000);
     EXPECT_FALSE(lookup(table, keys, hashText, "HKLM\\Key3000\\"));
-}
 
-TEST(FirstIndexTable, ResetForgetsEveryKeyAndKeepsWorkingAtAnotherSize) {
-    const std::vector<std::string> big = {"a", "b", "c", "d", "e", "f", "g", "h", "i", "j"},
-                                   small = {"j", "a"};
-    FirstIndexTable table(big.size());
-    insertAll(table, big, hashText);
+    // Smaller again: nothing of the large snapshot is found, the new keys are.
+    const std::vector<std::string> small = {keys[2999], keys[0]};
     table.reset(small.size());
-    EXPECT_FALSE(lookup(table, small, hashText, "b"));
+    for (size_t k = 0; k < 3000; ++k) ASSERT_FALSE(lookup(table, keys, hashText, keys[k])) << k;
     insertAll(table, small, hashText);
-    EXPECT_EQ(lookup(table, small, hashText, "a"), 1u);
-    EXPECT_EQ(lookup(table, small, hashText, "j"), 0u);
+    EXPECT_EQ(lookup(table, small, hashText, keys[0]), 1u);
+    EXPECT_EQ(lookup(table, small, hashText, keys[2999]), 0u);
 }
 
 }  // namespace

@@ -1,3 +1,5 @@
+// The data files beside the exe, as the start-up loads them and as the
+// Advanced dialog opens, edits and saves them.
 #include "settings/advanced_settings.h"
 
 #include <gtest/gtest.h>
@@ -8,11 +10,125 @@
 
 #include "core/whole_file.h"
 #include "settings/data_files.h"
+#include "settings/text_files.h"
 #include "support/error_report.h"
 #include "tests/support/fakes/scripted_ui.h"
 
 namespace qv {
 namespace {
+
+class DataFiles : public ::testing::Test {
+protected:
+    DataFiles() {
+        dir_ = std::filesystem::temp_directory_path() /
+               ("quorvel-data-files-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()));
+        std::filesystem::remove_all(dir_);
+        std::filesystem::create_directories(dir_);
+        setDataFilePaths(state, dir_.string());
+        // The program's paths use the platform's separator; here the tests' own.
+        for (std::string* path :
+             {&state.SettingsPath, &state.RegExceptionsPath, &state.FileExceptionsPath, &state.FilterPath})
+            std::replace(path->begin(), path->end(), '\\', '/');
+    }
+    ~DataFiles() override { std::filesystem::remove_all(dir_); }
+
+    void write(const std::string& path, const std::string& bytes) {
+        ASSERT_TRUE(replaceWholeFile(path, bytes));
+    }
+    std::string bytes(const std::string& path) { return readWholeFile(path).value_or("(missing)"); }
+    void load() { LoadSettingsAndLists(state, codePage, reporter); }
+
+    std::filesystem::path dir_;
+    AppState state;
+    Latin1CodePage codePage;
+    testing::ScriptedPrompt prompt;
+    ErrorReporter reporter{prompt};
+};
+
+TEST_F(DataFiles, SettingsFlagsLoadInOrderAndAFailureEndsTheLoad) {
+    struct Case {
+        const char* bytes;  // nullptr: no Settings.dat
+        std::array<int16_t, 6> flags;
+        bool reported, listsRead;
+    };
+    const Case cases[] = {
+        {nullptr, {1, 0, 1, 1, 0, 1}, false, true},
+        {"0,0,0,1,1,1\r\n", {0, 0, 0, 1, 1, 1}, false, true},
+        {" 2 ,\t-1,+1,32767,-32768, 0\r\n,9,x", {2, -1, 1, 32767, -32768, 0}, false, true},
+        {"1,0,1\r\n", {1, 0, 1, 0, 0, 0}, true, false},
+        {"1,x,1,1,1,1\r\n", {1, 0, 0, 0, 0, 0}, true, false},
+        {"1,1,32768,1,1,1\r\n", {1, 1, 0, 0, 0, 0}, true, false},
+        {"1,1,1.5,1,1,1\r\n", {1, 1, 0, 0, 0, 0}, true, false},
+        {"", {0, 0, 0, 0, 0, 0}, true, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.bytes ? c.bytes : "(missing)");
+        std::filesystem::remove(state.SettingsPath);
+        if (c.bytes) write(state.SettingsPath, c.bytes);
+        write(state.FilterPath, "a\rb\r\r\n");
+        state.FilterList.assign(1, "");
+        prompt.calls.clear();
+        load();
+        EXPECT_EQ(flagsOf(state.switches), c.flags);
+        EXPECT_EQ(!prompt.calls.empty(), c.reported);
+        EXPECT_EQ(state.FilterList.size(), c.listsRead ? 3u : 1u);
+    }
+    EXPECT_FALSE(regularFileExists((dir_ / "x").string()));  // the load never writes
+}
+
+TEST_F(DataFiles, ListFilesFollowThePairAndSingleRules) {
+    write(state.RegExceptionsPath, "HKEY_LOCAL_MACHINE\rSOFTWARE\\Classes\r\r\n");
+    // Another editor's CR LF after every value: the line feeds stay on the values.
+    write(state.FileExceptionsPath, "C:\\Temp\r\nFolder\r\n\rskipped\r\nC:\\a.txt\rFile\rC:\\last");
+    write(state.FilterPath, std::string("a\rb\0c\r\rtail", 11));
+    load();
+    ASSERT_EQ(state.RegExceptions.size(), 2u);
+    EXPECT_EQ(state.RegExceptions[1].hKey, "HKEY_LOCAL_MACHINE");
+    EXPECT_EQ(state.RegExceptions[1].KeyPath, "SOFTWARE\\Classes");
+    ASSERT_EQ(state.FileExceptions.size(), 4u);
+    EXPECT_EQ(state.FileExceptions[1].Path, "C:\\Temp");
+    EXPECT_EQ(state.FileExceptions[1].FileorFolder, "\nFolder");
+    EXPECT_EQ(state.FileExceptions[2].Path, "\n");  // an empty piece skips only its own pair
+    EXPECT_EQ(state.FileExceptions[3].Path, "\nC:\\a.txt");
+    EXPECT_EQ(state.FilterList, (std::vector<std::string>{"", "a", "b c"}));  // NUL reads as a blank
+
+    write(state.RegExceptionsPath, "\r\n");
+    write(state.FilterPath, "");
+    load();
+    EXPECT_EQ(state.RegExceptions.size(), 1u);
+    EXPECT_EQ(state.FilterList.size(), 1u);
+}
+
+TEST_F(DataFiles, SavedTextReadsBackAsWrittenInAnsiOrUtf8WithAMark) {
+    const std::vector<TextPair> rows = {{"C:\\Programme\\Gr\xC3\xBC\xC3\x9F\x65\\", "Folder"},
+                                        {"C:\\a.txt", "File"}};
+    ASSERT_TRUE(SaveData(pairsText(rows), state.FileExceptionsPath, codePage));
+    EXPECT_EQ(bytes(state.FileExceptionsPath),
+              "C:\\Programme\\Gr\xFC\xDF\x65\\\rFolder\rC:\\a.txt\rFile\r\r\n");
+
+    const std::vector<TextPair> wide = {{"C:\\\xD0\x94\xD0\xB0\xD0\xBD\xD0\xBD\xD1\x8B\\", "Folder"},
+                                        {"D:\\\xE6\x97\xA5\xE6\x9C\xAC\\", "Folder"}};
+    ASSERT_TRUE(SaveData(pairsText(wide), state.FileExceptionsPath, codePage));
+    EXPECT_TRUE(bytes(state.FileExceptionsPath).starts_with(kUtf8Bom));
+    load();
+    ASSERT_EQ(state.FileExceptions.size(), 3u);
+    EXPECT_EQ(state.FileExceptions[1].Path, wide[0].first);
+    EXPECT_EQ(state.FileExceptions[2].Path, wide[1].first);
+
+    // ANSI text that begins like the mark is still read back as itself.
+    const std::string markLike = "\xC3\xAF\xC2\xBB\xC2\xBFx";
+    ASSERT_TRUE(SaveData(markLike, state.FilterPath, codePage));
+    load();
+    EXPECT_EQ(state.FilterList, (std::vector<std::string>{"", markLike}));
+}
+
+TEST_F(DataFiles, AFileThatCannotBeReadIsReportedAndGivesNothing) {
+    const std::string missing = (dir_ / "missing.dat").string();
+    EXPECT_FALSE(readTextFile(missing, codePage).has_value());
+    EXPECT_EQ(LoadTextFile(missing, codePage, reporter), "");
+    ASSERT_EQ(prompt.calls.size(), 1u);
+    EXPECT_NE(prompt.calls[0].text.find("missing.dat"), std::string::npos);
+}
 
 using Rows = std::vector<SettingsRow>;
 
@@ -43,8 +159,8 @@ public:
 
 class ScriptedPickers : public FolderPicker, public FilePicker {
 public:
-    std::deque<std::string> folders;
-    std::deque<SelectedFile> files;
+    std::deque<std::string> folders;  // answered in turn, then ""
+    std::deque<SelectedFile> files;   // then cancelled
     std::vector<FileDialog> dialogs;
     std::string BrowseFolder(std::string_view) override {
         std::string f = folders.empty() ? "" : folders.front();
@@ -65,38 +181,21 @@ public:
     void clearResultsForNewSettings() override { ++count; }
 };
 
-class AdvancedDialog : public ::testing::Test {
+class AdvancedDialog : public DataFiles {
 protected:
-    AdvancedDialog() {
-        dir_ = std::filesystem::temp_directory_path() / "quorvel-advanced-test";
-        std::filesystem::remove_all(dir_);
-        std::filesystem::create_directories(dir_);
-        setDataFilePaths(state, dir_.string());
-        for (std::string* p : {&state.SettingsPath, &state.RegExceptionsPath, &state.FileExceptionsPath,
-                               &state.FilterPath})
-            std::replace(p->begin(), p->end(), '\\', '/');
-    }
-    ~AdvancedDialog() override { std::filesystem::remove_all(dir_); }
-
-    std::string bytes(const std::string& path) { return readWholeFile(path).value_or("(missing)"); }
-
-    std::filesystem::path dir_;
-    AppState state;
     ScriptedAdvancedView view;
-    testing::ScriptedPrompt prompt;
-    ErrorReporter reporter{prompt};
     ScriptedPickers pickers;
     FileDialog fileDialog;
-    Latin1CodePage codePage;
     Resets main;
-    AdvancedSettings dialog{{state, view, prompt, reporter, pickers, pickers, fileDialog, codePage, main, "C:\\Q"}};
+    AdvancedSettings dialog{
+        {state, view, prompt, reporter, pickers, pickers, fileDialog, codePage, main, "C:\\Q"}};
 };
 
 TEST_F(AdvancedDialog, OpensFromTheFlagsAndTheFilesAndOkWritesAllFourAndRebuildsMemory) {
     state.switches.chkDeleteRegSetting = 7;  // only a hand-edited file gives this
     state.switches.chkModifiedFilesSetting = 2;
-    ASSERT_TRUE(replaceWholeFile(state.RegExceptionsPath, "HKEY_USERS\rS-1\r\r\n"));
-    ASSERT_TRUE(replaceWholeFile(state.FilterPath, "a\r\r\n"));
+    write(state.RegExceptionsPath, "HKEY_USERS\rS-1\r\r\n");
+    write(state.FilterPath, "a\r\r\n");
     dialog.Form_Load();
     EXPECT_EQ(view.root, "HKEY_LOCAL_MACHINE");
     EXPECT_EQ(view.checks, (std::array<int16_t, 6>{1, 0, 1, 1, 0, 2}));
@@ -126,7 +225,7 @@ TEST_F(AdvancedDialog, ListsLongerThanAShortIndexOpenSaveAndRebuildWhole) {
     std::string text;
     for (size_t i = 0; i < kRows; ++i) text += "C:\\Cache" + std::to_string(i) + "\\\rFolder\r";
     text += "\r\n";
-    ASSERT_TRUE(replaceWholeFile(state.FileExceptionsPath, text));
+    write(state.FileExceptionsPath, text);
     dialog.Form_Load();
     ASSERT_EQ(view.list(SettingsList::FileExceptions).size(), kRows);
     EXPECT_EQ(view.list(SettingsList::FileExceptions).back().text, "C:\\Cache39999\\");
@@ -158,12 +257,11 @@ TEST_F(AdvancedDialog, AddActsOnTheVisibleListAndRemoveTakesItsTickedRows) {
     pickers.files = {three, SelectedFile{}};
     dialog.cmdAddRegExceptions_Click();
     dialog.cmdAddRegExceptions_Click();  // cancelled
-    EXPECT_EQ(view.list(SettingsList::FileExceptions),
-              (Rows{{"D:\\Setup\\", "Folder", false}, {"D:\\", "Folder", false}, {"C:\\Data\\a.txt", "File", false}}));
+    EXPECT_EQ(view.list(SettingsList::FileExceptions), (Rows{{"D:\\Setup\\", "Folder", false},
+                                                             {"D:\\", "Folder", false},
+                                                             {"C:\\Data\\a.txt", "File", false}}));
     ASSERT_EQ(pickers.dialogs.size(), 2u);
-    EXPECT_EQ(pickers.dialogs[0].filter, std::string("All Files (*.*)\0*.*\0", 20));
-    EXPECT_EQ(pickers.dialogs[0].flags, 0x280204u);
-    EXPECT_EQ(pickers.dialogs[0].title, "Show Open");
+    EXPECT_EQ(pickers.dialogs[0].flags & OFN_ALLOWMULTISELECT_FLAG, OFN_ALLOWMULTISELECT_FLAG);
     EXPECT_EQ(pickers.dialogs[0].initialDir, "C:\\Q\\");
 
     dialog.tbExceptions_Click(3);
@@ -184,7 +282,7 @@ TEST_F(AdvancedDialog, AddActsOnTheVisibleListAndRemoveTakesItsTickedRows) {
 }
 
 TEST_F(AdvancedDialog, AFileThatCannotBeReadOrWrittenIsReportedKeptAndTheDialogStaysOpen) {
-    ASSERT_TRUE(replaceWholeFile(state.FilterPath, "keep\r\r\n"));
+    write(state.FilterPath, "keep\r\r\n");
     std::filesystem::create_directories(state.FileExceptionsPath);  // exists, but is no file to read
     std::filesystem::create_directories(state.SettingsPath);        // and cannot be replaced
     state.FileExceptions = {{}, {"C:\\Old\\", "Folder"}};

@@ -46,9 +46,11 @@ TEST(StartUpRules, LeadingNumbersWebAddressesAndTheUpdateUrl) {
     EXPECT_EQ(leadingNumber("<html>"), 0);
     EXPECT_EQ(leadingNumber(""), 0);
     EXPECT_EQ(leadingNumber("  2.5x"), 2.5);
-    for (const char* ok : {"http://example.com/get", "HTTPS://example.com/a?b=c"}) EXPECT_TRUE(isWebAddress(ok)) << ok;
-    for (const char* bad : {"C:\\Windows\\System32\\calc.exe", "file:///C:/x", "http://", "javascript:alert(1)",
-                            "http://a.com/ \"C:\\x.exe\"", "\\\\server\\share\\setup.exe", "ms-settings:"})
+    for (const char* ok : {"http://example.com/get", "HTTPS://example.com/a?b=c"})
+        EXPECT_TRUE(isWebAddress(ok)) << ok;
+    for (const char* bad :
+         {"C:\\Windows\\System32\\calc.exe", "file:///C:/x", "http://", "javascript:alert(1)",
+          "http://a.com/ \"C:\\x.exe\"", "\\\\server\\share\\setup.exe", "ms-settings:"})
         EXPECT_FALSE(isWebAddress(bad)) << bad;
     EXPECT_EQ(updateUrl("127.0.0.1:8080"), "http://127.0.0.1:8080/AppVersions/QuorvelVersion.txt");
 }
@@ -62,6 +64,7 @@ TEST(StartUp, VersionFileDecidesTheOfferAndTheAgreementIsAskedUntilAccepted) {
         bool go, opened, agreed;
         std::string stored = "";  // the first-run value before the start
     };
+    // clang-format off
     const Case cases[] = {
         {"", {Answer::Yes}, {"Agreement"}, true, false, true},
         {"1.00," + download + ",", {Answer::Yes}, {"Agreement"}, true, false, true},
@@ -78,6 +81,7 @@ TEST(StartUp, VersionFileDecidesTheOfferAndTheAgreementIsAskedUntilAccepted) {
         {"", {Answer::Cancel}, {"Agreement"}, false, false, false},
         {"", {}, {}, true, false, false, "Yes please"},  // once accepted, any text means no question
     };
+    // clang-format on
     for (const Case& c : cases) {
         SCOPED_TRACE(c.body);
         Fixed server;
@@ -96,7 +100,8 @@ TEST(StartUp, VersionFileDecidesTheOfferAndTheAgreementIsAskedUntilAccepted) {
         EXPECT_EQ(server.opened.size(), c.opened ? 1u : 0u);
         EXPECT_EQ(store.values[kFirstRun], c.agreed ? "No" : c.stored);
         if (!prompt.calls.empty() && prompt.calls[0].title == "New Version") {
-            EXPECT_EQ(prompt.calls[0].text, "New version is available at: " + download + ". Do you wish to go there now?");
+            EXPECT_EQ(prompt.calls[0].text,
+                      "New version is available at: " + download + ". Do you wish to go there now?");
             EXPECT_EQ(prompt.calls[0].icon, Icon::Information);
         }
     }
