@@ -1,0 +1,240 @@
+// The File menu that saves, opens and exports what the workflow collects.
+#include "app/snapshot_commands.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <optional>
+
+#include "app/change_detection.h"
+#include "app/exports.h"
+#include "core/whole_file.h"
+#include "tests/app/workflow_rig.h"
+
+namespace qv {
+namespace {
+
+using testing::ScriptedFileDialogs;
+using testing::WorkflowTest;
+
+// What a first collection leaves, in the state and in the window.
+struct FirstCollectionResult {
+    RegSnapshot regArray;
+    int32_t j;
+    FileSnapshot StartFileList;
+    std::optional<CollectionPlaces> FirstPlaces;
+    std::string caption, status, root, key, folder;
+    bool collectEnabled, registryTicked, filesTicked;
+    bool StopDetect, StartFileListBoolean;
+    bool operator==(const FirstCollectionResult&) const = default;
+};
+
+class SnapshotCommandsTest : public WorkflowTest {
+protected:
+    SnapshotCommandsTest() {
+        dir = std::filesystem::temp_directory_path() /
+              ("quorvel-menu-test-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()));
+        std::filesystem::create_directories(dir);
+        useFiles("C:\\Data");
+        workflow.Detect_Click = [this] {
+            DetectionContext ctx{state, view, yielder, files, prompt};
+            Detect_Click(ctx);
+        };
+    }
+    ~SnapshotCommandsTest() override { std::filesystem::remove_all(dir); }
+
+    std::string path(const char* name) const { return (dir / name).string(); }
+    FirstCollectionResult now() const {
+        return {state.regArray,          state.j,
+                state.StartFileList,     state.FirstPlaces,
+                view.cmdSnapShotCaption, view.status,
+                view.cmbRegStart,        view.txtRegKeyStart,
+                view.txtFileSystemStart, view.cmdSnapShotEnabled,
+                view.chkDetectRegistry,  view.chkDetectFiles,
+                state.StopDetect,        state.StartFileListBoolean};
+    }
+    // The first collection, saved through the menu to `file`.
+    FirstCollectionResult collectAndSave(const std::string& file) {
+        workflow.cmdSnapShot_Click();
+        const FirstCollectionResult collected = now();
+        dialogs.chosen = file;
+        commands.mnuSaveFirst_Click();
+        return collected;
+    }
+    void finalWithDetection() {
+        prompt.answers = {Answer::Yes};
+        workflow.cmdSnapShot_Click();
+    }
+
+    std::filesystem::path dir;
+    ScriptedFileDialogs dialogs;
+    SnapshotCommands commands{
+        SnapshotServices{state, view, view, prompt, reporter, dialogs, dialogs, workflow}};
+};
+
+TEST_F(SnapshotCommandsTest, OpenedSnapshotStandsInForTheFirstCollection) {
+    const std::string file = path("first.qvs");
+    const FirstCollectionResult collected = collectAndSave(file);
+    ASSERT_TRUE(regularFileExists(file));
+    EXPECT_EQ(view.status, "First snapshot saved to " + file);
+
+    // Another start, elsewhere, then the saved snapshot opened over it.
+    workflow.cmdReset_Click();
+    view.cmbRegStart = "HKEY_USERS";
+    view.txtRegKeyStart = "Elsewhere";
+    view.chkDetectFiles = false;
+    view.txtFileSystemStart = "D:\\";
+    view.cmdDetectChangesEnabled = true;
+    view.cmdSnapShotEnabled = false;
+    view.list(ListId::NewFiles).push_back({"old row", "", ""});
+    prompt.calls.clear();
+    commands.mnuOpenFirst_Click();
+    EXPECT_TRUE(prompt.calls.empty());
+    EXPECT_EQ(now(), collected);
+    EXPECT_TRUE(view.list(ListId::NewFiles).empty());
+    EXPECT_TRUE(view.cmdDetectChangesEnabled);  // a first collection leaves it as it was
+}
+
+TEST_F(SnapshotCommandsTest, RefusedFileLeavesTheStateAndTheWindowAsTheyWere) {
+    const std::string good = path("good.qvs");
+    collectAndSave(good);
+    const std::string bytes = *readWholeFile(good);
+    std::string flipped = bytes;
+    flipped.back() = static_cast<char>(flipped.back() ^ 0x20);
+    const struct {
+        const char* name;
+        std::string content;
+        const char* fault;
+    } cases[] = {
+        {"foreign.qvs", "PK\x03\x04 not a snapshot", "is not a Quorvel snapshot file"},
+        {"truncated.qvs", bytes.substr(0, bytes.size() - 7), "is truncated"},
+        {"damaged.qvs", flipped, "is damaged"},
+        {"absent.qvs", "", "could not be read"},
+    };
+    // Something to lose: a later first collection of another place.
+    view.txtRegKeyStart = "Software\\App\\Empty";
+    view.cmdSnapShotCaption = "Collect data";
+    workflow.cmdSnapShot_Click();
+    const FirstCollectionResult before = now();
+    for (const auto& c : cases) {
+        const std::string file = path(c.name);
+        if (!c.content.empty()) {
+            ASSERT_TRUE(replaceWholeFile(file, c.content));
+        }
+        prompt.calls.clear();
+        dialogs.chosen = file;
+        commands.mnuOpenFirst_Click();
+        ASSERT_EQ(titles(), (std::vector<std::string>{"Error"})) << c.name;
+        EXPECT_NE(prompt.calls[0].text.find("The snapshot file " + file + " " + c.fault), std::string::npos)
+            << prompt.calls[0].text;
+        EXPECT_EQ(prompt.calls[0].text.find(".."), std::string::npos) << prompt.calls[0].text;
+        EXPECT_EQ(now(), before) << c.name;
+    }
+}
+
+TEST_F(SnapshotCommandsTest, MenuOffersOnlyWhatMakesSenseAndSaysWhyOtherwise) {
+    struct Offer {
+        bool save, open, exportResults;
+        bool operator==(const Offer&) const = default;
+    };
+    auto offered = [&] { return Offer{commands.canSave(), commands.canOpen(), commands.canExport()}; };
+    EXPECT_EQ(offered(), (Offer{false, true, false}));
+
+    Offer duringWalk{true, true, true};
+    yielder.at[1] = [&] { duringWalk = offered(); };
+    workflow.cmdSnapShot_Click();
+    EXPECT_EQ(duringWalk, (Offer{false, false, false}));
+    EXPECT_EQ(offered(), (Offer{true, true, false}));
+
+    files.addFile("C:\\Data\\b.txt", 5, 3000);
+    Offer duringDetection{true, true, true};
+    yielder.every = [&](long) {
+        if (view.ScriptedView::commandsLocked) duringDetection = offered();
+    };
+    finalWithDetection();
+    yielder.every = nullptr;
+    EXPECT_EQ(duringDetection, (Offer{false, false, false}));
+    EXPECT_EQ(offered(), (Offer{true, true, true}));
+
+    workflow.cmdReset_Click();
+    EXPECT_EQ(offered(), (Offer{false, true, false}));
+
+    // Reached anyway (a stale menu), each says why and asks for no file.
+    const struct {
+        std::function<void()> click;
+        const char* title;
+        const char* text;
+    } refused[] = {
+        {[&] { commands.mnuSaveFirst_Click(); }, "Save first snapshot",
+         "There is no first snapshot to save. Please collect data first."},
+        {[&] { commands.mnuExport_Click(); }, "Export results",
+         "There are no results to export. Please detect changes first."},
+    };
+    for (const auto& r : refused) {
+        prompt.calls.clear();
+        r.click();
+        ASSERT_EQ(titles(), (std::vector<std::string>{r.title}));
+        EXPECT_EQ(prompt.calls[0].text, r.text);
+    }
+    EXPECT_TRUE(dialogs.asked.empty());
+}
+
+TEST(ExportTarget, TheNamesExtensionDecidesElseTheFilterAddsItsOwn) {
+    const struct {
+        const char* chosen;
+        uint32_t filter;
+        ExportTarget want;
+    } cases[] = {
+        {"C:\\r.csv", 2, {"C:\\r.csv", ExportFormat::Csv}},
+        {"C:\\r.HTML", 1, {"C:\\r.HTML", ExportFormat::Html}},
+        {"C:\\r", 4, {"C:\\r.reg", ExportFormat::RegUndo}},
+        {"C:\\r.txt", 3, {"C:\\r.txt.json", ExportFormat::Json}},
+        {"C:\\r", 0, {"C:\\r.csv", ExportFormat::Csv}},
+        {"C:\\r", 9, {"C:\\r.cmd", ExportFormat::Cmd}},
+    };
+    for (const auto& c : cases) EXPECT_EQ(exportTarget(c.chosen, c.filter), c.want) << c.chosen;
+}
+
+TEST_F(SnapshotCommandsTest, ExportWritesTheShownRowsAndFailedWritesAreReported) {
+    state.switches.chkDeleteRegSetting = 1;
+    workflow.cmdSnapShot_Click();
+    registry.addValue(kHiveCurrentUser, "Software\\App", "Version", kRegSz, "2.0");
+    files.addFile("C:\\Data\\b.txt", 5, 3000);
+    finalWithDetection();
+    ASSERT_FALSE(view.list(ListId::EditedRegistry).empty());
+
+    const std::string out = path("results");
+    dialogs.chosen = out;
+    dialogs.filterIndex = 4;
+    commands.mnuExport_Click();
+    const ResultContext context{"HKEY_CURRENT_USER", "Software\\App", "C:\\Data\\"};
+    EXPECT_EQ(readWholeFile(out + ".reg"), exportRegUndo(shownResults(view), context, state.regArray));
+    EXPECT_EQ(view.status, "Results exported to " + out + ".reg");
+    ASSERT_EQ(dialogs.asked.size(), 1u);
+    EXPECT_EQ(dialogs.asked[0].title, "Export results");
+    EXPECT_EQ(std::count(dialogs.asked[0].filter.begin(), dialogs.asked[0].filter.end(), '\0'), 10);
+
+    const struct {
+        std::function<void()> click;
+        const char* name;
+        const char* fault;
+    } failing[] = {
+        {[&] { commands.mnuExport_Click(); }, "r.csv", "The export file "},
+        {[&] { commands.mnuSaveFirst_Click(); }, "s.qvs", "The snapshot file "},
+    };
+    for (const auto& f : failing) {
+        const std::string file = (dir / "no such folder" / f.name).string();
+        dialogs.chosen = file;
+        prompt.calls.clear();
+        view.status = "before";
+        f.click();
+        ASSERT_EQ(titles(), (std::vector<std::string>{"Error"})) << f.name;
+        EXPECT_NE(prompt.calls[0].text.find(f.fault + file + " could not be written"), std::string::npos)
+            << prompt.calls[0].text;
+        EXPECT_EQ(view.status, "before");
+        EXPECT_FALSE(pathExists(file));
+    }
+}
+
+}  // namespace
+}  // namespace qv
