@@ -62,6 +62,9 @@ void CollectionWorkflow::collect() {
     } else if (caption == kCollectFinal) {
         finalCollection();
     }
+    // A scan that was stopped still names the files of the folder it was
+    // reading as it unwinds; the window it leaves is idle, with no status.
+    if (s_.state.StopDetect) s_.view.setStatus("");
 }
 
 bool CollectionWorkflow::registryPhaseDue() const {
@@ -75,6 +78,10 @@ bool CollectionWorkflow::filePhaseDue() const {
 bool CollectionWorkflow::registryPhase(bool first) {
     AppState& st = s_.state;
     RegSnapshot& target = first ? st.regArray : st.regArray2;
+    // A root that names no hive fails before the window shows a walk, so the
+    // collect button is left as the click found it.
+    const std::optional<int32_t> hive = hiveNumber(s_.view.regRootText());
+    check(hive.has_value(), 5, "Invalid procedure call or argument");
     target.assign(1, RegEntry{});
     st.j = 0;
     // The provider belongs to this phase's frame: a reset that runs nested
@@ -87,8 +94,6 @@ bool CollectionWorkflow::registryPhase(bool first) {
     } else {
         s_.view.setCollectEnabled(false);
     }
-    const std::optional<int32_t> hive = hiveNumber(s_.view.regRootText());
-    check(hive.has_value(), 5, "Invalid procedure call or argument");
     RegistryWalkContext ctx{st, *provider, s_.yielder, s_.view};
     const std::string start = s_.view.regKeyText();
     if (first) {
