@@ -46,7 +46,8 @@ public:
 TEST(ReadValueData, FailedReadsAndTypesThatAreNotRenderedGiveEmptyData) {
     StaleOutputProvider reg;
     for (uint32_t type : {11u, 0u, 5u}) {
-        const std::string name = "t" + std::to_string(type);
+        std::string name = "t";
+        name += std::to_string(type);
         reg.addValue(kHiveUsers, "K", name, type, "not rendered");
         EXPECT_EQ(readValueData(reg, kHiveUsers, "K\\", name, type), "") << type;
     }
