@@ -185,17 +185,32 @@ TEST_F(MainWindowTest, StartsWithTheDesignedControlsAndStates) {
     EXPECT_GT(after.bottom - after.top, before.bottom - before.top);
 }
 
-TEST_F(MainWindowTest, FirstAndFinalCollectionWithAutomaticDetection) {
+// The four data files, written by hand beside the exe before Quorvel starts,
+// shape a real first and final collection and the detection: every switch on,
+// a key exception, a folder exception that also covers the folders it
+// prefixes, a file exception and a filtered value.
+TEST_F(MainWindowTest, FirstAndFinalCollectionWithAutomaticDetectionObeyTheDataFiles) {
+    const std::string key = toUtf8(key_), folder = toUtf8(folder_);
+    const std::pair<const char*, std::string> files[] = {
+        {"Settings.dat", "1,1,1,1,1,1\r\n"},
+        {"RegExceptions.dat", "HKEY_CURRENT_USER\r" + key + "\\Noisy\r\r\n"},
+        {"FileExceptions.dat", folder + "\\cache\rFolder\r" + folder + "\\skip.txt\rFile\r\r\n"},
+        {"Filter.dat", "filtered\r\r\n"}};
+    for (const auto& [name, bytes] : files) ASSERT_TRUE(replaceWholeFile(exeFolder() + "\\" + name, bytes));
+    struct RemoveFiles {
+        ~RemoveFiles() {
+            for (const char* name : {"Settings.dat", "RegExceptions.dat", "FileExceptions.dat", "Filter.dat"})
+                DeleteFileW(toWide(exeFolder() + "\\" + name).c_str());
+        }
+    } removeFiles;
     setString(key_, L"Kept", L"same");
     setString(key_, L"Edited", L"old");
     setString(key_, L"Removed", L"gone soon");
     writeFile(folder_ + L"\\kept.txt", "kept");
     writeFile(folder_ + L"\\changed.txt", "before");
     writeFile(folder_ + L"\\removed.txt", "bye");
+    restart();
     watch(key_, folder_);
-    // Every kind of change on, as a user would set them in the advanced dialog.
-    app_->state().switches.chkDeleteRegSetting = 1;
-    app_->state().switches.chkDeleteFilesSetting = 1;
 
     BoxAnswerer boxes;
     boxes.buttonFor[L"Detect"] = L"Yes";
@@ -209,9 +224,13 @@ TEST_F(MainWindowTest, FirstAndFinalCollectionWithAutomaticDetection) {
 
     // What an installer would do between the snapshots.
     setString(key_, L"Added", L"new value");
+    setString(key_, L"Filtered", L"filtered");
     setString(key_, L"Edited", L"new");
     RegDeleteKeyValueW(HKEY_CURRENT_USER, key_.c_str(), L"Removed");
-    writeFile(folder_ + L"\\added.txt", "hello");
+    setString(key_ + L"\\Noisy\\Below", L"hidden", L"x");
+    for (const wchar_t* sub : {L"\\cache", L"\\cache2"}) CreateDirectoryW((folder_ + sub).c_str(), nullptr);
+    for (const wchar_t* name : {L"\\cache\\a.tmp", L"\\cache2\\b.tmp", L"\\skip.txt", L"\\added.txt"})
+        writeFile(folder_ + name, "hello");
     writeFile(folder_ + L"\\changed.txt", "after!", 1);
     DeleteFileW((folder_ + L"\\removed.txt").c_str());
 
@@ -223,24 +242,23 @@ TEST_F(MainWindowTest, FirstAndFinalCollectionWithAutomaticDetection) {
     EXPECT_EQ(text(IDC_cmdSnapShot), L"Collect data");
     EXPECT_FALSE(IsWindowEnabled(control(IDC_cmdDetectChanges)));
 
-    const std::string key = toUtf8(key_) + "\\";
-    const std::string folder = toUtf8(folder_) + "\\";
+    const std::string k = key + "\\", f = folder + "\\";
     using Rows = std::vector<std::vector<std::string>>;
-    EXPECT_EQ(shownRows(control(IDC_lstNewEntries), 3), (Rows{{key, "Added", "new value"}}));
-    EXPECT_EQ(shownRows(control(IDC_lstEditedRegistry), 3), (Rows{{key, "Edited", "new"}}));
+    EXPECT_EQ(shownRows(control(IDC_lstNewEntries), 3), (Rows{{k, "Added", "new value"}}));
+    EXPECT_EQ(shownRows(control(IDC_lstEditedRegistry), 3), (Rows{{k, "Edited", "new"}}));
     // Wine lists values alphabetically: the old data of "Edited" comes first.
     EXPECT_EQ(shownRows(control(IDC_lstDeletedEntries), 3),
-              (Rows{{key, "Edited", "old"}, {key, "Removed", "gone soon"}}));
+              (Rows{{k, "Edited", "old"}, {k, "Removed", "gone soon"}}));
     Rows added = shownRows(control(IDC_lstNewFiles), 3);
     ASSERT_EQ(added.size(), 1u);
-    EXPECT_EQ(added[0][0], folder + "added.txt");
+    EXPECT_EQ(added[0][0], f + "added.txt");
     EXPECT_EQ(added[0][1], "5");
     EXPECT_FALSE(added[0][2].empty());
     Rows changed = shownRows(control(IDC_lstModifiedFiles), 3);
     ASSERT_EQ(changed.size(), 1u);
-    EXPECT_EQ(changed[0][0], folder + "changed.txt");
+    EXPECT_EQ(changed[0][0], f + "changed.txt");
     EXPECT_EQ(changed[0][1], "6");
-    EXPECT_EQ(shownRows(control(IDC_lstDeletedFiles), 1), (Rows{{folder + "removed.txt"}}));
+    EXPECT_EQ(shownRows(control(IDC_lstDeletedFiles), 1), (Rows{{f + "removed.txt"}}));
     for (int tab = 0; tab < 6; ++tab) {
         app_->window().selectTab(tab);
         keepScreenshot((L"main-window-tab" + std::to_wstring(tab + 1) + L".bmp").c_str());
@@ -349,61 +367,6 @@ TEST_F(MainWindowTest, FileMenuSavesAndOpensTheFirstSnapshotAndExportsTheResults
     DeleteFileW(toWide(saved + ".qvs").c_str());
     DeleteFileW(toWide(saved + ".csv").c_str());
 }
-// The four data files, written by hand beside the exe before Quorvel starts,
-// shape a real walk and detection: every switch on, a key exception, a folder
-// exception that also covers the folders it prefixes, a file exception and a
-// filtered value.
-TEST_F(MainWindowTest, DataFilesWrittenBeforeTheStartShapeTheSixLists) {
-    const std::string key = toUtf8(key_), folder = toUtf8(folder_);
-    const std::pair<const char*, std::string> files[] = {
-        {"Settings.dat", "1,1,1,1,1,1\r\n"},
-        {"RegExceptions.dat", "HKEY_CURRENT_USER\r" + key + "\\Noisy\r\r\n"},
-        {"FileExceptions.dat", folder + "\\cache\rFolder\r" + folder + "\\skip.txt\rFile\r\r\n"},
-        {"Filter.dat", "filtered\r\r\n"}};
-    for (const auto& [name, bytes] : files) ASSERT_TRUE(replaceWholeFile(exeFolder() + "\\" + name, bytes));
-    struct RemoveFiles {
-        ~RemoveFiles() {
-            for (const char* name : {"Settings.dat", "RegExceptions.dat", "FileExceptions.dat", "Filter.dat"})
-                DeleteFileW(toWide(exeFolder() + "\\" + name).c_str());
-        }
-    } removeFiles;
-    setString(key_, L"Edited", L"old");
-    setString(key_, L"Removed", L"gone soon");
-    writeFile(folder_ + L"\\changed.txt", "before");
-    writeFile(folder_ + L"\\removed.txt", "bye");
-    restart();
-    watch(key_, folder_);
-
-    BoxAnswerer boxes;
-    boxes.buttonFor[L"Detect"] = L"Yes";
-    click(IDC_cmdSnapShot);
-    setString(key_, L"Added", L"new");
-    setString(key_, L"Filtered", L"filtered");
-    setString(key_, L"Edited", L"new");
-    RegDeleteKeyValueW(HKEY_CURRENT_USER, key_.c_str(), L"Removed");
-    setString(key_ + L"\\Noisy", L"hidden", L"x");
-    setString(key_ + L"\\Noisy\\Below", L"hidden", L"x");
-    for (const wchar_t* sub : {L"\\cache", L"\\cache2", L"\\kept"}) CreateDirectoryW((folder_ + sub).c_str(), nullptr);
-    for (const wchar_t* name : {L"\\cache\\a.tmp", L"\\cache2\\b.tmp", L"\\skip.txt", L"\\kept\\new.txt"})
-        writeFile(folder_ + name, "new");
-    writeFile(folder_ + L"\\changed.txt", "after!", 1);
-    DeleteFileW((folder_ + L"\\removed.txt").c_str());
-    click(IDC_cmdSnapShot);
-    ASSERT_EQ(boxes.seen.size(), 3u);
-
-    using Rows = std::vector<std::vector<std::string>>;
-    const std::string k = key + "\\";
-    EXPECT_EQ(shownRows(control(IDC_lstNewEntries), 3), (Rows{{k, "Added", "new"}}));
-    EXPECT_EQ(shownRows(control(IDC_lstEditedRegistry), 3), (Rows{{k, "Edited", "new"}}));
-    EXPECT_EQ(shownRows(control(IDC_lstDeletedEntries), 3), (Rows{{k, "Edited", "old"}, {k, "Removed", "gone soon"}}));
-    EXPECT_EQ(testing::columnTexts(control(IDC_lstNewFiles), 0),
-              (std::vector<std::string>{folder + "\\kept\\new.txt"}));
-    EXPECT_EQ(testing::columnTexts(control(IDC_lstModifiedFiles), 0),
-              (std::vector<std::string>{folder + "\\changed.txt"}));
-    EXPECT_EQ(testing::columnTexts(control(IDC_lstDeletedFiles), 0),
-              (std::vector<std::string>{folder + "\\removed.txt"}));
-}
-
 
 TEST_F(MainWindowTest, WholePrefixHiveAndWindowsFolderCompareAsUnchanged) {
     // A registry and a tree that nobody arranged for the test: the prefix's own
