@@ -23,38 +23,18 @@ TEST(ValueRendering, BinaryIsUpperCaseHexPairsMultiStringsJoinByCrLfAndSixTabsAn
     for (const auto& [rendered, expected] : cases) EXPECT_EQ(rendered, expected);
 }
 
-// A provider that leaves stale output behind when it fails.
-class StaleOutputProvider : public FakeRegistry {
-public:
-    bool GetStringValue(int32_t, const std::string&, const std::string&, std::string& out) override {
-        out = "stale";
-        return false;
-    }
-    bool GetDWORDValue(int32_t, const std::string&, const std::string&, uint32_t& out) override {
-        out = 42;
-        return false;
-    }
-    bool GetMultiStringValue(int32_t, const std::string&, const std::string&,
-                             std::vector<std::string>& out) override {
-        out = {"stale"};
-        return false;
-    }
-};
-
-// What each rendered type reads is held by the walk's rendering test; here the types that are not
-// rendered, which are not even read, and failed reads.
+// What each rendered type reads is held by the walk's rendering test; here failed reads, which leave
+// the value's data in the output, and the types that are not rendered, which are not even read.
 TEST(ReadValueData, FailedReadsAndTypesThatAreNotRenderedGiveEmptyData) {
-    StaleOutputProvider reg;
-    for (uint32_t type : {11u, 0u, 5u}) {
-        std::string name = "t";
+    FakeRegistry reg;
+    for (uint32_t type : {kRegSz, kRegExpandSz, kRegBinary, kRegDword, kRegMultiSz, 11u, 0u, 5u}) {
+        std::string name = "v";
         name += std::to_string(type);
-        reg.addValue(kHiveUsers, "K", name, type, "not rendered");
+        reg.addValue(kHiveUsers, "K", name, type, "7");
+        reg.failRead(kHiveUsers, "K", name);
         EXPECT_EQ(readValueData(reg, kHiveUsers, "K\\", name, type), "") << type;
     }
-    EXPECT_EQ(reg.readCalls, 0);
-    EXPECT_EQ(readValueData(reg, kHiveUsers, "K\\", "missing", kRegBinary), "");
-    for (uint32_t type : {kRegSz, kRegDword, kRegMultiSz})
-        EXPECT_EQ(readValueData(reg, kHiveUsers, "K\\", "v", type), "") << type;
+    EXPECT_EQ(reg.readCalls, 5);
 }
 
 }  // namespace

@@ -8,7 +8,6 @@ namespace {
 // Windows names may hold unpaired surrogates; losing them would record a name that does not exist.
 TEST(Utf, ConvertsAndAppendsBothWaysIncludingLoneSurrogates) {
     const std::pair<std::u16string, std::string> cases[] = {
-        {u"plain", "plain"},
         {u"", ""},
         {u"Gr\u00fc\u00df", "Gr\xC3\xBC\xC3\x9F"},
         {u"ab\u00e9xy\u65e5\u672c\U0001F600z", "ab\xC3\xA9xy\xE6\x97\xA5\xE6\x9C\xAC\xF0\x9F\x98\x80z"},

@@ -1,5 +1,6 @@
 #include "tests/support/fakes/detection_oracle.h"
 
+#include <algorithm>
 #include <exception>
 #include <optional>
 #include <string>
@@ -8,9 +9,8 @@ namespace qv::testing {
 namespace {
 
 bool filtered(const std::vector<std::string>& filterList, const std::string& data) {
-    for (size_t f = 1; f < filterList.size(); ++f)
-        if (filterList[f] == data) return true;
-    return false;
+    return filterList.size() > 1 &&
+           std::find(filterList.begin() + 1, filterList.end(), data) != filterList.end();
 }
 
 // A snapshot that was never filled holds one empty element and no entry.

@@ -1,6 +1,7 @@
 #include "tests/support/fakes/fake_file_system.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <source_location>
@@ -72,15 +73,9 @@ private:
 }  // namespace
 
 uint64_t fileTime(int year, int month, int day, int hour, int minute, int second) {
-    // Days since 1970 of a proleptic Gregorian date (H. Hinnant's method).
-    const int64_t y = year - (month <= 2 ? 1 : 0);
-    const int64_t era = (y >= 0 ? y : y - 399) / 400;
-    const int64_t yoe = y - era * 400;
-    const int64_t doy = (153 * (month > 2 ? month - 3 : month + 9) + 2) / 5 + day - 1;
-    const int64_t doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-    const int64_t days1970 = era * 146'097 + doe - 719'468;
-    const int64_t seconds = (days1970 + 134'774) * 86'400 + hour * 3600 + minute * 60 + second;
-    return static_cast<uint64_t>(seconds) * kTicksPerSecond;
+    const std::chrono::sys_days date = std::chrono::year(year) / month / day;
+    const int64_t days1601 = date.time_since_epoch().count() + 134'774;
+    return static_cast<uint64_t>(days1601 * 86'400 + hour * 3600 + minute * 60 + second) * kTicksPerSecond;
 }
 
 FakeFileSystem::Node* FakeFileSystem::find(const std::string& path) {

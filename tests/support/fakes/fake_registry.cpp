@@ -3,6 +3,7 @@
 #include <stdexcept>
 
 #include "core/failure.h"
+#include "core/split_string.h"
 
 namespace qv::testing {
 namespace {
@@ -24,12 +25,6 @@ std::string_view withoutTrailingSlash(std::string_view path) {
     return path;
 }
 
-template <class T, class V>
-bool copyOut(const V* value, T V::*field, T& out) {
-    if (value) out = value->*field;
-    return value != nullptr;
-}
-
 }  // namespace
 
 FakeRegistry::Key* FakeRegistry::find(int32_t hive, std::string_view path, bool create) {
@@ -39,8 +34,8 @@ FakeRegistry::Key* FakeRegistry::find(int32_t hive, std::string_view path, bool 
         return nullptr;
     }
     const std::pair<int32_t, std::string> id{hive, folded(path)};
-    auto it = keys_.find(id);
-    if (it != keys_.end()) return &it->second;
+    auto it = tree_->keys.find(id);
+    if (it != tree_->keys.end()) return &it->second;
     if (!create) return nullptr;
     if (!path.empty()) {
         const size_t slash = path.rfind('\\');
@@ -48,43 +43,23 @@ FakeRegistry::Key* FakeRegistry::find(int32_t hive, std::string_view path, bool 
         find(hive, parent, true)
             ->subkeys.emplace_back(path.substr(slash == std::string_view::npos ? 0 : slash + 1));
     }
-    return &keys_[id];
+    return &tree_->keys[id];
 }
 
 void FakeRegistry::addKey(int32_t hive, std::string_view path) {
     find(hive, path, true);
 }
 
-FakeRegistry::Value& FakeRegistry::putValue(int32_t hive, std::string_view path, std::string_view name,
-                                            uint32_t type) {
-    Key& key = *find(hive, path, true);
-    auto [it, added] = key.index.emplace(folded(name), key.values.size());
-    Value& v = added ? key.values.emplace_back() : key.values[it->second];
-    v = Value{std::string(name), type, {}, {}, 0, {}};
-    return v;
-}
-
 void FakeRegistry::addValue(int32_t hive, std::string_view path, std::string_view name, uint32_t type,
                             std::string text) {
-    putValue(hive, path, name, type).text = std::move(text);
-}
-
-void FakeRegistry::addBinary(int32_t hive, std::string_view path, std::string_view name,
-                             std::vector<uint8_t> bytes) {
-    putValue(hive, path, name, kRegBinary).bytes = std::move(bytes);
-}
-
-void FakeRegistry::addDword(int32_t hive, std::string_view path, std::string_view name, uint32_t number) {
-    putValue(hive, path, name, kRegDword).number = number;
-}
-
-void FakeRegistry::addMultiString(int32_t hive, std::string_view path, std::string_view name,
-                                  std::vector<std::string> strings) {
-    putValue(hive, path, name, kRegMultiSz).strings = std::move(strings);
+    Key& key = *find(hive, path, true);
+    auto [it, added] = key.index.emplace(folded(name), key.values.size());
+    (added ? key.values.emplace_back() : key.values[it->second]) =
+        Value{std::string(name), type, std::move(text)};
 }
 
 void FakeRegistry::failRead(int32_t hive, std::string_view path, std::string_view name) {
-    failedReads_.emplace(hive, folded(withoutTrailingSlash(path)), folded(name));
+    tree_->failedReads.emplace(hive, folded(withoutTrailingSlash(path)), folded(name));
 }
 
 void FakeRegistry::makeUnreadable(int32_t hive, std::string_view path) {
@@ -110,72 +85,62 @@ bool FakeRegistry::EnumKey(int32_t hive, const std::string& path, std::vector<st
     return !names.empty();
 }
 
-const FakeRegistry::Value* FakeRegistry::readable(int32_t hive, const std::string& keyPath,
-                                                  const std::string& name, uint32_t type) {
+bool FakeRegistry::read(int32_t hive, const std::string& keyPath, const std::string& name, uint32_t type,
+                        std::string& out) {
     ++readCalls;
     const Key* key = find(hive, keyPath, false);
-    if (!key || key->unreadable ||
-        failedReads_.count({hive, folded(withoutTrailingSlash(keyPath)), folded(name)}))
-        return nullptr;
+    if (!key || key->unreadable) return false;
     auto it = key->index.find(folded(name));
-    if (it == key->index.end()) return nullptr;
-    const Value& v = key->values[it->second];
-    return v.type == type ? &v : nullptr;
+    if (it == key->index.end() || key->values[it->second].type != type) return false;
+    out = key->values[it->second].text;
+    return !tree_->failedReads.count({hive, folded(withoutTrailingSlash(keyPath)), folded(name)});
 }
 
 bool FakeRegistry::GetStringValue(int32_t hive, const std::string& key, const std::string& name,
                                   std::string& out) {
-    return copyOut(readable(hive, key, name, kRegSz), &Value::text, out);
+    return read(hive, key, name, kRegSz, out);
 }
 
 bool FakeRegistry::GetExpandedStringValue(int32_t hive, const std::string& key, const std::string& name,
                                           std::string& out) {
-    return copyOut(readable(hive, key, name, kRegExpandSz), &Value::text, out);
+    return read(hive, key, name, kRegExpandSz, out);
 }
 
 bool FakeRegistry::GetBinaryValue(int32_t hive, const std::string& key, const std::string& name,
                                   std::vector<uint8_t>& out) {
-    return copyOut(readable(hive, key, name, kRegBinary), &Value::bytes, out);
+    std::string bytes;
+    const bool ok = read(hive, key, name, kRegBinary, bytes);
+    out.assign(bytes.begin(), bytes.end());
+    return ok;
 }
 
 bool FakeRegistry::GetDWORDValue(int32_t hive, const std::string& key, const std::string& name,
                                  uint32_t& out) {
-    return copyOut(readable(hive, key, name, kRegDword), &Value::number, out);
+    std::string digits;
+    const bool ok = read(hive, key, name, kRegDword, digits);
+    out = static_cast<uint32_t>(std::stoul("0" + digits));
+    return ok;
 }
 
 bool FakeRegistry::GetMultiStringValue(int32_t hive, const std::string& key, const std::string& name,
                                        std::vector<std::string>& out) {
-    return copyOut(readable(hive, key, name, kRegMultiSz), &Value::strings, out);
+    std::string strings;
+    const bool ok = read(hive, key, name, kRegMultiSz, strings);
+    SplitString(strings, '\0', out);
+    return ok;
 }
 
 namespace {
 
-class ForwardingProvider : public RegistryProvider {
+// A provider on the same keys and values, counted while it lives.
+class ConnectedRegistry : public FakeRegistry {
 public:
-    ForwardingProvider(FakeRegistry& registry, long& live) : r_(registry), live_(live) { ++live_; }
-    ~ForwardingProvider() override { --live_; }
-
-    using S = const std::string&;
-    bool EnumValues(int32_t h, S p, std::vector<std::string>& n, std::vector<uint32_t>& t) override {
-        return r_.EnumValues(h, p, n, t);
+    ConnectedRegistry(const FakeRegistry& registry, long& live) : FakeRegistry(registry), live_(live) {
+        ++live_;
     }
-    bool EnumKey(int32_t h, S p, std::vector<std::string>& n) override { return r_.EnumKey(h, p, n); }
-    bool GetStringValue(int32_t h, S k, S n, std::string& o) override {
-        return r_.GetStringValue(h, k, n, o);
-    }
-    bool GetExpandedStringValue(int32_t h, S k, S n, std::string& o) override {
-        return r_.GetExpandedStringValue(h, k, n, o);
-    }
-    bool GetBinaryValue(int32_t h, S k, S n, std::vector<uint8_t>& o) override {
-        return r_.GetBinaryValue(h, k, n, o);
-    }
-    bool GetDWORDValue(int32_t h, S k, S n, uint32_t& o) override { return r_.GetDWORDValue(h, k, n, o); }
-    bool GetMultiStringValue(int32_t h, S k, S n, std::vector<std::string>& o) override {
-        return r_.GetMultiStringValue(h, k, n, o);
-    }
+    ~ConnectedRegistry() override { --live_; }
 
 private:
-    FakeRegistry& r_;
     long& live_;
 };
 
@@ -184,7 +149,7 @@ private:
 std::unique_ptr<RegistryProvider> FakeRegistrySource::connect() {
     ++connects;
     if (failConnect) fail(-2147217405, "Access denied");  // WBEM_E_ACCESS_DENIED
-    return std::make_unique<ForwardingProvider>(registry_, live);
+    return std::make_unique<ConnectedRegistry>(registry_, live);
 }
 
 }  // namespace qv::testing

@@ -31,16 +31,12 @@ class FakeRegistry : public RegistryProvider {
 public:
     // Creates the key and any missing parents; the empty path is the hive itself.
     void addKey(int32_t hive, std::string_view path);
-    // Adds (or replaces, keeping its place) a value; creates the key as needed.
-    // The text is the data of string types; other types keep it unread.
+    // Adds (or replaces, keeping its place) a value; creates the key as needed. The text is the data:
+    // the bytes of a binary value, the digits of a DWORD, the NUL-separated strings of a multi-string.
     void addValue(int32_t hive, std::string_view path, std::string_view name, uint32_t type,
                   std::string text = {});
-    void addBinary(int32_t hive, std::string_view path, std::string_view name, std::vector<uint8_t> bytes);
-    void addDword(int32_t hive, std::string_view path, std::string_view name, uint32_t number);
-    void addMultiString(int32_t hive, std::string_view path, std::string_view name,
-                        std::vector<std::string> strings);
 
-    // Reads of this value fail (the walk then records empty data).
+    // Reads of this value fail, leaving its data behind in the output as a failed platform read may.
     void failRead(int32_t hive, std::string_view path, std::string_view name);
     // The key cannot be enumerated: no values, no subkeys, no default value.
     void makeUnreadable(int32_t hive, std::string_view path);
@@ -65,9 +61,6 @@ private:
         std::string name;
         uint32_t type = 0;
         std::string text;
-        std::vector<uint8_t> bytes;
-        uint32_t number = 0;
-        std::vector<std::string> strings;
     };
     struct Key {
         std::vector<std::string> subkeys;  // names as added, in that order
@@ -75,17 +68,19 @@ private:
         std::unordered_map<std::string, size_t> index;  // folded value name -> position in values
         bool unreadable = false;
     };
+    struct Tree {
+        std::map<std::pair<int32_t, std::string>, Key> keys;  // by hive and folded path without trailing "\"
+        std::set<std::tuple<int32_t, std::string, std::string>> failedReads;
+    };
     Key* find(int32_t hive, std::string_view path, bool create);
-    Value& putValue(int32_t hive, std::string_view path, std::string_view name, uint32_t type);
-    const Value* readable(int32_t hive, const std::string& key, const std::string& name, uint32_t type);
+    bool read(int32_t hive, const std::string& key, const std::string& name, uint32_t type, std::string& out);
 
-    std::map<std::pair<int32_t, std::string>, Key> keys_;  // by hive and folded path without trailing "\"
-    std::set<std::tuple<int32_t, std::string, std::string>> failedReads_;
+    std::shared_ptr<Tree> tree_ = std::make_shared<Tree>();  // shared by copies, as connections share it
 };
 
-// Connects providers that forward to one FakeRegistry, so a test can change the
-// registry between two collections. connect() throws a Failure (access denied)
-// when told to.
+// Connects providers that share one FakeRegistry's keys and values (not its
+// overrides), so a test can change the registry between two collections. connect() throws a Failure (access
+// denied) when told to.
 class FakeRegistrySource : public RegistryProviderSource {
 public:
     explicit FakeRegistrySource(FakeRegistry& registry) : registry_(registry) {}

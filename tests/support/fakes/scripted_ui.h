@@ -31,12 +31,10 @@ public:
     Answer ask(std::string_view text, std::string_view title, Buttons buttons, Icon icon) override {
         calls.push_back({std::string(text), std::string(title), buttons, icon});
         if (onAsk) onAsk(calls.back());
-        if (!answers.empty()) {
-            Answer a = answers.front();
-            answers.pop_front();
-            return a;
-        }
-        return buttons == Buttons::Ok ? Answer::Ok : Answer::Yes;
+        if (answers.empty()) return buttons == Buttons::Ok ? Answer::Ok : Answer::Yes;
+        const Answer a = answers.front();
+        answers.pop_front();
+        return a;
     }
 };
 
@@ -50,9 +48,8 @@ public:
     void yield() override {
         ++count;
         if (every) every(count);
-        auto it = at.find(count);
-        if (it != at.end()) {
-            auto action = it->second;
+        if (auto it = at.find(count); it != at.end()) {
+            auto action = std::move(it->second);
             at.erase(it);
             action();
         }
