@@ -36,7 +36,6 @@ TEST_F(DataFiles, SettingsFlagsLoadInOrderAndAFailureEndsTheLoad) {
         EXPECT_EQ(!prompt.calls.empty(), c.reported);
         EXPECT_EQ(state.FilterList.size(), c.listsRead ? 3u : 1u);
     }
-    EXPECT_FALSE(regularFileExists((dir_ / "x").string()));  // the load never writes
 }
 
 TEST_F(DataFiles, ListFilesFollowThePairAndSingleRules) {

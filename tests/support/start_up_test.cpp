@@ -76,7 +76,6 @@ TEST(StartUp, VersionFileDecidesTheOfferAndTheAgreementIsAskedUntilAccepted) {
         {"2.0," + download, {Answer::No, Answer::Yes}, {"New Version", "Agreement"}, true, false, true},
         {"9.9,C:\\Windows\\notepad.exe,must-download", {Answer::Yes}, {"Agreement"}, true, false, true},
         {"", {Answer::No}, {"Agreement"}, false, false, false},
-        {"", {Answer::Cancel}, {"Agreement"}, false, false, false},
         {"", {}, {}, true, false, false, "Yes please"},  // once accepted, any text means no question
     };
     // clang-format on
