@@ -69,16 +69,13 @@ TEST(StartUp, VersionFileDecidesTheOfferAndTheAgreementIsAskedUntilAccepted) {
         {"", {Answer::Yes}, {"Agreement"}, true, false, true},
         {"1.00," + download + ",", {Answer::Yes}, {"Agreement"}, true, false, true},
         {"1.01," + download + ",x", {Answer::Yes, Answer::Yes}, {"New Version", "Agreement"}, true, true, true},
-        {"<html>404 Not Found</html>", {Answer::Yes}, {"Agreement"}, true, false, true},
         {"2.0," + download + ",must-download", {Answer::No}, {"New Version"}, false, false, false},
         {"2.0," + download + ",must-download", {Answer::Yes}, {"New Version"}, false, true, false},
         {"2.0," + download + ",must-download\r\n", {Answer::No, Answer::Yes}, {"New Version", "Agreement"}, true, false, true},
-        {"2.0," + download + ",must-download\n", {Answer::Cancel, Answer::Yes}, {"New Version", "Agreement"}, true, false, true},
         {"2.0", {Answer::Yes}, {"Agreement"}, true, false, true},  // fewer fields: no address, no offer
         {"2.0," + download, {Answer::No, Answer::Yes}, {"New Version", "Agreement"}, true, false, true},
         {"9.9,C:\\Windows\\notepad.exe,must-download", {Answer::Yes}, {"Agreement"}, true, false, true},
         {"", {Answer::No}, {"Agreement"}, false, false, false},
-        {"", {Answer::Cancel}, {"Agreement"}, false, false, false},
         {"", {}, {}, true, false, false, "Yes please"},  // once accepted, any text means no question
     };
     // clang-format on
