@@ -185,11 +185,12 @@ TEST_F(MainWindowTest, StartsWithTheDesignedControlsAndStates) {
     EXPECT_GT(after.bottom - after.top, before.bottom - before.top);
 }
 
-// The four data files, written by hand beside the exe before Quorvel starts,
-// shape a real first and final collection and the detection: every switch on,
-// a key exception, a folder exception that also covers the folders it
-// prefixes, a file exception and a filtered value.
-TEST_F(MainWindowTest, FirstAndFinalCollectionWithAutomaticDetectionObeyTheDataFiles) {
+// A whole run as a user makes it, with the four data files written by hand
+// beside the exe before Quorvel starts: every switch on, a key exception, a
+// folder exception that also covers the folders it prefixes, a file exception
+// and a filtered value. The first snapshot is saved, and opened again after a
+// reset, as after a reboot; the results are exported.
+TEST_F(MainWindowTest, CollectSaveOpenDetectAndExportObeyTheDataFiles) {
     const std::string key = toUtf8(key_), folder = toUtf8(folder_);
     const std::pair<const char*, std::string> files[] = {
         {"Settings.dat", "1,1,1,1,1,1\r\n"},
@@ -197,12 +198,15 @@ TEST_F(MainWindowTest, FirstAndFinalCollectionWithAutomaticDetectionObeyTheDataF
         {"FileExceptions.dat", folder + "\\cache\rFolder\r" + folder + "\\skip.txt\rFile\r\r\n"},
         {"Filter.dat", "filtered\r\r\n"}};
     for (const auto& [name, bytes] : files) ASSERT_TRUE(replaceWholeFile(exeFolder() + "\\" + name, bytes));
+    const std::string saved = folder + "-first";
     struct RemoveFiles {
+        std::string saved;
         ~RemoveFiles() {
             for (const char* name : {"Settings.dat", "RegExceptions.dat", "FileExceptions.dat", "Filter.dat"})
                 DeleteFileW(toWide(exeFolder() + "\\" + name).c_str());
+            for (const char* extension : {".qvs", ".csv"}) DeleteFileW(toWide(saved + extension).c_str());
         }
-    } removeFiles;
+    } removeFiles{saved};
     setString(key_, L"Kept", L"same");
     setString(key_, L"Edited", L"old");
     setString(key_, L"Removed", L"gone soon");
@@ -211,16 +215,47 @@ TEST_F(MainWindowTest, FirstAndFinalCollectionWithAutomaticDetectionObeyTheDataF
     writeFile(folder_ + L"\\removed.txt", "bye");
     restart();
     watch(key_, folder_);
+    testing::ScriptedFileDialogs dialogs;
+    app_->answerFileDialogsWith(dialogs, dialogs);
+    HMENU fileMenu = GetSubMenu(GetMenu(main_), 0);
+    auto offered = [&](int id) {
+        SendMessageW(main_, WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(fileMenu), 0);
+        return (GetMenuState(fileMenu, static_cast<UINT>(id), MF_BYCOMMAND) & MF_GRAYED) == 0;
+    };
+    auto choose = [&](int id) { SendMessageW(main_, WM_COMMAND, MAKEWPARAM(id, 0), 0); };
+    EXPECT_FALSE(offered(IDM_mnuSaveFirst));
+    EXPECT_TRUE(offered(IDM_mnuOpenFirst));
+    EXPECT_FALSE(offered(IDM_mnuExport));
 
     BoxAnswerer boxes;
-    boxes.buttonFor[L"Detect"] = L"Yes";
+    boxes.buttonFor[L"Detect"] = L"No";
     click(IDC_cmdSnapShot);
     ASSERT_EQ(boxes.seen.size(), 1u);
     EXPECT_EQ(boxes.seen[0].first, L"Collect");
-    EXPECT_EQ(text(IDC_cmdSnapShot), L"Collect final data");
     EXPECT_EQ(text(IDC_txtFileSystemStart), folder_ + L"\\");
     EXPECT_EQ(app_->state().regArray.size(), 3u);
     EXPECT_EQ(app_->state().StartFileList.size(), 4u);
+    ASSERT_TRUE(offered(IDM_mnuSaveFirst));
+    dialogs.chosen = saved + ".qvs";
+    choose(IDM_mnuSaveFirst);
+    ASSERT_TRUE(regularFileExists(saved + ".qvs"));
+
+    // A reset and other places; opening the file puts the first collection back.
+    click(IDC_cmdReset);
+    SendMessageW(control(IDC_cmbRegStart), CB_SELECTSTRING, static_cast<WPARAM>(-1),
+                 reinterpret_cast<LPARAM>(L"HKEY_LOCAL_MACHINE"));
+    SetWindowTextW(control(IDC_txtRegKeyStart), L"SOFTWARE");
+    click(IDC_chkDetectFiles);
+    choose(IDM_mnuOpenFirst);
+    EXPECT_EQ(boxes.seen.size(), 1u);
+    EXPECT_EQ(text(IDC_cmdSnapShot), L"Collect final data");
+    EXPECT_TRUE(IsWindowEnabled(control(IDC_cmdSnapShot)));
+    EXPECT_EQ(text(IDC_cmbRegStart), L"HKEY_CURRENT_USER");
+    EXPECT_EQ(text(IDC_txtRegKeyStart), key_);
+    EXPECT_EQ(text(IDC_txtFileSystemStart), folder_ + L"\\");
+    EXPECT_EQ(SendMessageW(control(IDC_chkDetectFiles), BM_GETCHECK, 0, 0), BST_CHECKED);
+    EXPECT_TRUE(IsWindowEnabled(control(IDC_txtFileSystemStart)));
+    EXPECT_EQ(app_->window().statusText(), "");
 
     // What an installer would do between the snapshots.
     setString(key_, L"Added", L"new value");
@@ -235,6 +270,8 @@ TEST_F(MainWindowTest, FirstAndFinalCollectionWithAutomaticDetectionObeyTheDataF
     DeleteFileW((folder_ + L"\\removed.txt").c_str());
 
     click(IDC_cmdSnapShot);
+    EXPECT_TRUE(IsWindowEnabled(control(IDC_cmdDetectChanges)));
+    click(IDC_cmdDetectChanges);
     ASSERT_EQ(boxes.seen.size(), 3u);
     EXPECT_EQ(boxes.seen[1].first, L"Detect");
     EXPECT_EQ(boxes.seen[2].first, L"Done");
@@ -264,6 +301,15 @@ TEST_F(MainWindowTest, FirstAndFinalCollectionWithAutomaticDetectionObeyTheDataF
         keepScreenshot((L"main-window-tab" + std::to_wstring(tab + 1) + L".bmp").c_str());
     }
     app_->window().selectTab(0);
+
+    ASSERT_TRUE(offered(IDM_mnuExport));
+    dialogs.chosen = saved;
+    dialogs.filterIndex = 1;
+    choose(IDM_mnuExport);
+    ResultLists lists;
+    for (ListId id : kAllLists) lists[id] = app_->window().list(id).rows();
+    EXPECT_EQ(readWholeFile(saved + ".csv"), exportCsv(lists));
+    EXPECT_NE(readWholeFile(saved + ".csv").value_or("").find("added.txt"), std::string::npos);
 }
 
 TEST_F(MainWindowTest, StopDuringTheFirstWalkResetsTheWindow) {
@@ -295,77 +341,6 @@ TEST_F(MainWindowTest, StopDuringTheFirstWalkResetsTheWindow) {
     EXPECT_EQ(app_->state().j, 0);
     EXPECT_EQ(SendMessageW(control(IDC_lstNewEntries), LVM_GETITEMCOUNT, 0, 0), 0);
     EXPECT_EQ(app_->window().statusText(), "");
-}
-
-TEST_F(MainWindowTest, FileMenuSavesAndOpensTheFirstSnapshotAndExportsTheResults) {
-    setString(key_, L"Kept", L"same");
-    setString(key_, L"Edited", L"old");
-    writeFile(folder_ + L"\\kept.txt", "kept");
-    watch(key_, folder_);
-    testing::ScriptedFileDialogs dialogs;
-    app_->answerFileDialogsWith(dialogs, dialogs);
-    HMENU fileMenu = GetSubMenu(GetMenu(main_), 0);
-    auto offered = [&](int id) {
-        SendMessageW(main_, WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(fileMenu), 0);
-        return (GetMenuState(fileMenu, static_cast<UINT>(id), MF_BYCOMMAND) & MF_GRAYED) == 0;
-    };
-    auto choose = [&](int id) { SendMessageW(main_, WM_COMMAND, MAKEWPARAM(id, 0), 0); };
-    EXPECT_FALSE(offered(IDM_mnuSaveFirst));
-    EXPECT_TRUE(offered(IDM_mnuOpenFirst));
-    EXPECT_FALSE(offered(IDM_mnuExport));
-
-    BoxAnswerer boxes;
-    boxes.buttonFor[L"Detect"] = L"No";
-    click(IDC_cmdSnapShot);
-    ASSERT_TRUE(offered(IDM_mnuSaveFirst));
-    wchar_t temp[MAX_PATH];
-    GetTempPathW(MAX_PATH, temp);
-    const std::string saved = toUtf8(std::wstring(temp) + L"QuorvelMenuTest-" + std::to_wstring(GetCurrentProcessId()));
-    dialogs.chosen = saved + ".qvs";
-    choose(IDM_mnuSaveFirst);
-    ASSERT_TRUE(regularFileExists(saved + ".qvs"));
-
-    // A reset and other places; opening the file puts the first collection back.
-    click(IDC_cmdReset);
-    SendMessageW(control(IDC_cmbRegStart), CB_SELECTSTRING, static_cast<WPARAM>(-1),
-                 reinterpret_cast<LPARAM>(L"HKEY_LOCAL_MACHINE"));
-    SetWindowTextW(control(IDC_txtRegKeyStart), L"SOFTWARE");
-    click(IDC_chkDetectFiles);
-    choose(IDM_mnuOpenFirst);
-    EXPECT_EQ(boxes.seen.size(), 1u);  // only the first collection's "Collect"
-    EXPECT_EQ(text(IDC_cmdSnapShot), L"Collect final data");
-    EXPECT_TRUE(IsWindowEnabled(control(IDC_cmdSnapShot)));
-    EXPECT_EQ(text(IDC_cmbRegStart), L"HKEY_CURRENT_USER");
-    EXPECT_EQ(text(IDC_txtRegKeyStart), key_);
-    EXPECT_EQ(text(IDC_txtFileSystemStart), folder_ + L"\\");
-    EXPECT_EQ(SendMessageW(control(IDC_chkDetectFiles), BM_GETCHECK, 0, 0), BST_CHECKED);
-    EXPECT_TRUE(IsWindowEnabled(control(IDC_txtFileSystemStart)));
-    EXPECT_EQ(app_->window().statusText(), "");
-
-    setString(key_, L"Added", L"new value");
-    setString(key_, L"Edited", L"new");
-    writeFile(folder_ + L"\\added.txt", "hello");
-    click(IDC_cmdSnapShot);
-    click(IDC_cmdDetectChanges);
-    ASSERT_EQ(boxes.seen.size(), 3u);
-    EXPECT_EQ(boxes.seen[2].first, L"Done");
-    const std::string key = toUtf8(key_) + "\\";
-    using Rows = std::vector<std::vector<std::string>>;
-    EXPECT_EQ(shownRows(control(IDC_lstNewEntries), 3), (Rows{{key, "Added", "new value"}}));
-    EXPECT_EQ(shownRows(control(IDC_lstEditedRegistry), 3), (Rows{{key, "Edited", "new"}}));
-    EXPECT_EQ(testing::columnTexts(control(IDC_lstNewFiles), 0),
-              (std::vector<std::string>{toUtf8(folder_) + "\\added.txt"}));
-
-    ASSERT_TRUE(offered(IDM_mnuExport));
-    dialogs.chosen = saved;
-    dialogs.filterIndex = 1;
-    choose(IDM_mnuExport);
-    ResultLists lists;
-    for (ListId id : kAllLists) lists[id] = app_->window().list(id).rows();
-    EXPECT_EQ(readWholeFile(saved + ".csv"), exportCsv(lists));
-    EXPECT_NE(readWholeFile(saved + ".csv").value_or("").find("added.txt"), std::string::npos);
-    DeleteFileW(toWide(saved + ".qvs").c_str());
-    DeleteFileW(toWide(saved + ".csv").c_str());
 }
 
 TEST_F(MainWindowTest, WholePrefixHiveAndWindowsFolderCompareAsUnchanged) {
