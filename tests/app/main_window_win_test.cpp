@@ -197,16 +197,17 @@ TEST_F(MainWindowTest, CollectSaveOpenDetectAndExportObeyTheDataFiles) {
         {"RegExceptions.dat", "HKEY_CURRENT_USER\r" + key + "\\Noisy\r\r\n"},
         {"FileExceptions.dat", folder + "\\cache\rFolder\r" + folder + "\\skip.txt\rFile\r\r\n"},
         {"Filter.dat", "filtered\r\r\n"}};
-    for (const auto& [name, bytes] : files) ASSERT_TRUE(replaceWholeFile(exeFolder() + "\\" + name, bytes));
     const std::string saved = folder + "-first";
     struct RemoveFiles {
-        std::string saved;
+        std::vector<std::string> paths;
         ~RemoveFiles() {
-            for (const char* name : {"Settings.dat", "RegExceptions.dat", "FileExceptions.dat", "Filter.dat"})
-                DeleteFileW(toWide(exeFolder() + "\\" + name).c_str());
-            for (const char* extension : {".qvs", ".csv"}) DeleteFileW(toWide(saved + extension).c_str());
+            for (const std::string& path : paths) DeleteFileW(toWide(path).c_str());
         }
-    } removeFiles{saved};
+    } removeFiles{{saved + ".qvs", saved + ".csv"}};
+    for (const auto& [name, bytes] : files) {
+        removeFiles.paths.push_back(exeFolder() + "\\" + name);
+        ASSERT_TRUE(replaceWholeFile(removeFiles.paths.back(), bytes));
+    }
     setString(key_, L"Kept", L"same");
     setString(key_, L"Edited", L"old");
     setString(key_, L"Removed", L"gone soon");
