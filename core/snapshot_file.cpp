@@ -4,6 +4,8 @@
 #include <bit>
 #include <cmath>
 #include <cstring>
+#include <fstream>
+#include <new>
 #include <type_traits>
 
 #include "core/registry_types.h"
@@ -32,21 +34,40 @@ constexpr size_t kSectionHeader = 4 + 8 + 8;
 // A 64-bit checksum over eight bytes at a time, so that checking a file of a
 // few hundred megabytes costs a fraction of reading it. It finds accidental
 // damage (a flipped bit, a lost block); it is no defence against forgery.
-uint64_t checksumOf(std::string_view bytes) {
-    constexpr uint64_t kMul = 0x9E3779B97F4A7C15ull;
-    uint64_t h = 0x6A09E667F3BCC908ull ^ bytes.size();
-    size_t i = 0;
-    for (; i + 8 <= bytes.size(); i += 8) {
-        uint64_t word;
-        std::memcpy(&word, bytes.data() + i, 8);
-        h = std::rotl((h ^ word) * kMul, 29);
+class Checksum {
+public:
+    explicit Checksum(uint64_t size) : h_(0x6A09E667F3BCC908ull ^ size) {}
+    // Every piece but the last must be a multiple of eight bytes long.
+    void add(std::string_view bytes) {
+        size_t i = 0;
+        for (; i + 8 <= bytes.size(); i += 8) {
+            uint64_t word;
+            std::memcpy(&word, bytes.data() + i, 8);
+            mix(word);
+        }
+        tail_ = 0;
+        if (i < bytes.size()) std::memcpy(&tail_, bytes.data() + i, bytes.size() - i);
     }
-    uint64_t tail = 0;
-    if (i < bytes.size()) std::memcpy(&tail, bytes.data() + i, bytes.size() - i);
-    h = std::rotl((h ^ tail) * kMul, 29);
-    h ^= h >> 32;
-    h *= kMul;
-    return h ^ (h >> 29);
+    uint64_t value() const {
+        uint64_t h = h_;
+        mixInto(h, tail_);
+        h ^= h >> 32;
+        h *= kMul;
+        return h ^ (h >> 29);
+    }
+
+private:
+    static constexpr uint64_t kMul = 0x9E3779B97F4A7C15ull;
+    static void mixInto(uint64_t& h, uint64_t word) { h = std::rotl((h ^ word) * kMul, 29); }
+    void mix(uint64_t word) { mixInto(h_, word); }
+    uint64_t h_;
+    uint64_t tail_ = 0;
+};
+
+uint64_t checksumOf(std::string_view bytes) {
+    Checksum sum(bytes.size());
+    sum.add(bytes);
+    return sum.value();
 }
 
 // ---- Writing: little-endian fixed widths ----
@@ -107,9 +128,17 @@ struct Damaged {
     std::string what;
 };
 
+// A path is written as the part it shares with the one before and the rest,
+// so a few bytes can stand for a long path; without a bound, a small crafted
+// file would unfold into gigabytes. Real snapshots unfold to a few times their
+// size (a registry key's path repeats for each of its values); 64 times leaves
+// room for long paths over short entries.
+constexpr size_t kPathExpansion = 64;
+constexpr size_t kPathSlack = size_t{1} << 20;
+
 class Reader {
 public:
-    explicit Reader(std::string_view in) : in_(in) {}
+    explicit Reader(std::string_view in) : in_(in), pathBudget_(kPathExpansion * in.size() + kPathSlack) {}
     size_t left() const { return in_.size(); }
     template <class T>
     T number() {
@@ -137,6 +166,9 @@ public:
         const uint32_t shared = number<uint32_t>();
         if (shared > previous.size()) throw Damaged{"a path refers to more of the path before it than there is"};
         const std::string_view rest = bytes(number<uint32_t>());
+        if (shared + rest.size() > pathBudget_)
+            throw Damaged{"its paths add up to more than a section of its size can hold"};
+        pathBudget_ -= shared + rest.size();
         s.reserve(shared + rest.size());
         s.assign(previous, 0, shared);
         s += rest;
@@ -154,6 +186,7 @@ private:
         if (n > in_.size()) throw Damaged{"an entry runs past the end of its section"};
     }
     std::string_view in_;
+    size_t pathBudget_;
 };
 
 void writePlaces(Writer w, const Collection& c) {
@@ -234,6 +267,148 @@ void readFiles(Reader& r, FileSnapshot& files) {
     }
 }
 
+
+// Where the reader takes a file's bytes from: memory, or an open file that is
+// read a section at a time, so that a file is checked piece by piece before
+// anything large is allocated for it.
+class ByteSource {
+public:
+    virtual ~ByteSource() = default;
+    virtual uint64_t left() const = 0;
+    // The next `n` bytes (n <= left()); the view lives until the next call.
+    virtual std::string_view take(size_t n) = 0;
+    // The same for a section's body, which is only handed out when its bytes
+    // match `sum`; false otherwise.
+    virtual bool takeChecked(size_t n, uint64_t sum, std::string_view& body) {
+        body = take(n);
+        return checksumOf(body) == sum;
+    }
+};
+
+class MemorySource final : public ByteSource {
+public:
+    explicit MemorySource(std::string_view bytes) : bytes_(bytes) {}
+    uint64_t left() const override { return bytes_.size(); }
+    std::string_view take(size_t n) override {
+        const std::string_view s = bytes_.substr(0, n);
+        bytes_.remove_prefix(n);
+        return s;
+    }
+
+private:
+    std::string_view bytes_;
+};
+
+struct Unreadable {};
+
+class FileSource final : public ByteSource {
+public:
+    FileSource(std::ifstream& in, uint64_t size) : in_(in), left_(size) {}
+    uint64_t left() const override { return left_; }
+    std::string_view take(size_t n) override {
+        buffer_.resize(n);
+        if (n && !in_.read(buffer_.data(), static_cast<std::streamsize>(n))) throw Unreadable{};
+        left_ -= n;
+        return buffer_;
+    }
+    // A damaged or crafted section is found out by reading it through a small
+    // window; only a section whose checksum holds is given memory of its size.
+    bool takeChecked(size_t n, uint64_t sum, std::string_view& body) override {
+        const std::streampos start = in_.tellg();
+        Checksum checksum(n);
+        std::string window(std::min<size_t>(n, kWindow), '\0');
+        for (size_t done = 0; done < n;) {
+            const size_t piece = std::min(window.size(), n - done);
+            if (!in_.read(window.data(), static_cast<std::streamsize>(piece))) throw Unreadable{};
+            checksum.add(std::string_view(window).substr(0, piece));
+            done += piece;
+        }
+        if (checksum.value() != sum) {
+            left_ -= n;
+            return false;
+        }
+        if (n <= window.size()) {
+            buffer_ = std::move(window);
+            left_ -= n;
+            body = buffer_;
+            return true;
+        }
+        in_.seekg(start);
+        body = take(n);
+        return true;
+    }
+
+private:
+    static constexpr size_t kWindow = size_t{1} << 20;  // a multiple of eight
+    std::ifstream& in_;
+    uint64_t left_;
+    std::string buffer_;
+};
+
+template <class T>
+T numberFrom(ByteSource& source) {
+    return Reader(source.take(sizeof(T))).number<T>();
+}
+
+// The header first, then each section checked against what the file has left
+// before its bytes are read, so that neither a foreign file nor a lying length
+// costs more than a few bytes.
+std::optional<Collection> collectionFrom(ByteSource& source, std::string& fault) {
+    if (source.left() < sizeof kMagic + 4 || source.take(sizeof kMagic) != std::string_view(kMagic, sizeof kMagic)) {
+        fault = "is not a Quorvel snapshot file";
+        return std::nullopt;
+    }
+    const uint32_t version = numberFrom<uint32_t>(source);
+    if (version != kVersion) {
+        fault = version > kVersion ? "was written by a newer version of Quorvel (format " + std::to_string(version) +
+                                         "; this version reads format " + std::to_string(kVersion) + ")"
+                                   : "has an unknown format number (" + std::to_string(version) + ")";
+        return std::nullopt;
+    }
+    Collection c;
+    for (uint32_t tag : {kPlaces, kRegistry, kFiles}) {
+        const std::string name = sectionName(tag);
+        if (source.left() < kSectionHeader) {
+            fault = "is truncated: the " + name + " section is missing";
+            return std::nullopt;
+        }
+        Reader header(source.take(kSectionHeader));
+        const uint32_t found = header.number<uint32_t>();
+        const uint64_t length = header.number<uint64_t>();
+        const uint64_t sum = header.number<uint64_t>();
+        if (found != tag) {
+            fault = "is damaged: the " + name + " section is not where it belongs";
+            return std::nullopt;
+        }
+        if (length > source.left()) {
+            fault = "is truncated: the " + name + " section is cut short";
+            return std::nullopt;
+        }
+        std::string_view body;
+        if (!source.takeChecked(static_cast<size_t>(length), sum, body)) {
+            fault = "is damaged: the " + name + " section's checksum does not match";
+            return std::nullopt;
+        }
+        try {
+            Reader r(body);
+            if (tag == kPlaces) readPlaces(r, c);
+            if (tag == kRegistry) readRegistry(r, c.registry);
+            if (tag == kFiles) readFiles(r, c.files);
+            if (r.left() != 0) throw Damaged{"it has bytes after its last entry"};
+        } catch (const Damaged& d) {
+            fault = "is damaged: in the " + name + " section, " + d.what;
+            return std::nullopt;
+        }
+    }
+    if (source.left() != 0) {
+        fault = "is damaged: it goes on after its last section";
+        return std::nullopt;
+    }
+    return c;
+}
+
+constexpr char kNoMemory[] = "is too large to load: there is not enough memory for its entries";
+
 }  // namespace
 
 uint64_t sectionChecksum(std::string_view bytes) { return checksumOf(bytes); }
@@ -255,57 +430,13 @@ std::string collectionBytes(const Collection& collection) {
 }
 
 std::optional<Collection> collectionFromBytes(std::string_view bytes, std::string& fault) {
-    if (bytes.size() < sizeof kMagic + 4 || std::memcmp(bytes.data(), kMagic, sizeof kMagic) != 0) {
-        fault = "is not a Quorvel snapshot file";
+    try {
+        MemorySource source(bytes);
+        return collectionFrom(source, fault);
+    } catch (const std::bad_alloc&) {
+        fault = kNoMemory;
         return std::nullopt;
     }
-    Reader file(bytes.substr(sizeof kMagic));
-    const uint32_t version = file.number<uint32_t>();
-    if (version != kVersion) {
-        fault = version > kVersion ? "was written by a newer version of Quorvel (format " + std::to_string(version) +
-                                         "; this version reads format " + std::to_string(kVersion) + ")"
-                                   : "has an unknown format number (" + std::to_string(version) + ")";
-        return std::nullopt;
-    }
-    Collection c;
-    for (uint32_t tag : {kPlaces, kRegistry, kFiles}) {
-        const std::string name = sectionName(tag);
-        if (file.left() < kSectionHeader) {
-            fault = "is truncated: the " + name + " section is missing";
-            return std::nullopt;
-        }
-        const uint32_t found = file.number<uint32_t>();
-        const uint64_t length = file.number<uint64_t>();
-        const uint64_t sum = file.number<uint64_t>();
-        if (found != tag) {
-            fault = "is damaged: the " + name + " section is not where it belongs";
-            return std::nullopt;
-        }
-        if (length > file.left()) {
-            fault = "is truncated: the " + name + " section is cut short";
-            return std::nullopt;
-        }
-        const std::string_view body = file.bytes(length);
-        if (checksumOf(body) != sum) {
-            fault = "is damaged: the " + name + " section's checksum does not match";
-            return std::nullopt;
-        }
-        try {
-            Reader r(body);
-            if (tag == kPlaces) readPlaces(r, c);
-            if (tag == kRegistry) readRegistry(r, c.registry);
-            if (tag == kFiles) readFiles(r, c.files);
-            if (r.left() != 0) throw Damaged{"it has bytes after its last entry"};
-        } catch (const Damaged& d) {
-            fault = "is damaged: in the " + name + " section, " + d.what;
-            return std::nullopt;
-        }
-    }
-    if (file.left() != 0) {
-        fault = "is damaged: it goes on after its last section";
-        return std::nullopt;
-    }
-    return c;
 }
 
 bool saveCollection(const std::string& path, const Collection& collection, std::string& error) {
@@ -317,12 +448,22 @@ bool saveCollection(const std::string& path, const Collection& collection, std::
 
 std::optional<Collection> loadCollection(const std::string& path, std::string& error) {
     std::string why;
-    const std::optional<std::string> bytes = readWholeFile(path, &why);
-    if (!bytes) {
+    std::ifstream in;
+    uint64_t size = 0;
+    if (!openForReading(path, in, size, &why)) {
         error = "The snapshot file " + path + " could not be read: " + why;
         return std::nullopt;
     }
-    std::optional<Collection> c = collectionFromBytes(*bytes, why);
+    std::optional<Collection> c;
+    try {
+        FileSource source(in, size);
+        c = collectionFrom(source, why);
+    } catch (const Unreadable&) {
+        error = "The snapshot file " + path + " could not be read: cannot read the file";
+        return std::nullopt;
+    } catch (const std::bad_alloc&) {
+        why = kNoMemory;
+    }
     if (!c) error = "The snapshot file " + path + " " + why + ".";
     return c;
 }

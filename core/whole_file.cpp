@@ -23,30 +23,38 @@ std::string reason(const std::error_code& ec) { return ec ? ec.message() : std::
 
 }  // namespace
 
-std::optional<std::string> readWholeFile(const std::string& path, std::string* error) {
+bool openForReading(const std::string& path, std::ifstream& in, uint64_t& size, std::string* error) {
     std::error_code ec;
     if (fs::is_directory(pathOf(path), ec)) {
         setError(error, "it is a folder, not a file");
-        return std::nullopt;
+        return false;
     }
-    std::ifstream in(pathOf(path), std::ios::binary);
+    in.open(pathOf(path), std::ios::binary);
     if (!in) {
         setError(error, "cannot open the file");
-        return std::nullopt;
+        return false;
     }
-    std::string bytes;
     in.seekg(0, std::ios::end);
-    const std::streamoff size = in.tellg();
-    if (size < 0) {
+    const std::streamoff end = in.tellg();
+    in.seekg(0, std::ios::beg);
+    if (end < 0 || !in) {
         setError(error, "cannot read the file");
-        return std::nullopt;
+        return false;
     }
+    size = static_cast<uint64_t>(end);
+    return true;
+}
+
+std::optional<std::string> readWholeFile(const std::string& path, std::string* error) {
+    std::ifstream in;
+    uint64_t size = 0;
+    if (!openForReading(path, in, size, error)) return std::nullopt;
+    std::string bytes;
     if (size > 0) {
         bytes.resize(static_cast<size_t>(size));
-        in.seekg(0, std::ios::beg);
-        in.read(bytes.data(), size);
+        in.read(bytes.data(), static_cast<std::streamsize>(size));
     }
-    if (in.bad() || (size > 0 && in.gcount() != size)) {
+    if (in.bad() || (size > 0 && static_cast<uint64_t>(in.gcount()) != size)) {
         setError(error, "cannot read the file");
         return std::nullopt;
     }

@@ -1,6 +1,8 @@
 #pragma once
 // Whole-file reads and replacements by UTF-8 path, for the data files, the
 // snapshot files and the exports.
+#include <cstdint>
+#include <fstream>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -10,6 +12,10 @@ namespace qv {
 // The file's bytes; nothing when it cannot be opened or read, with the reason
 // in `error` when given.
 std::optional<std::string> readWholeFile(const std::string& path, std::string* error = nullptr);
+
+// Opens a file for reading from its start and tells its size, for readers that
+// check a file piece by piece rather than load it whole.
+bool openForReading(const std::string& path, std::ifstream& in, uint64_t& size, std::string* error = nullptr);
 
 // Replaces the file at `path` with `bytes` so that a crash or a full disk never
 // leaves it half-written: the bytes go to a temporary file in the same folder,

@@ -2,9 +2,18 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
 #include <string>
+#include <tuple>
+#include <vector>
 
 #include "core/registry_types.h"
+
+#ifdef __linux__
+#include <sys/resource.h>
+#endif
 
 namespace qv {
 namespace {
@@ -80,6 +89,111 @@ TEST(SnapshotFile, SaysWhatIsWrong) {
         EXPECT_FALSE(collectionFromBytes(bytes, fault));
         EXPECT_EQ(fault, expected);
     }
+}
+
+// Little-endian fields and sections as the writer lays them out, so that a
+// test can state lengths and counts that no writer would.
+struct Crafted {
+    std::string bytes;
+    Crafted& u32(uint32_t v) { return raw(&v, 4); }
+    Crafted& u64(uint64_t v) { return raw(&v, 8); }
+    Crafted& text(const std::string& s) {
+        u32(static_cast<uint32_t>(s.size()));
+        bytes += s;
+        return *this;
+    }
+    Crafted& raw(const void* p, size_t n) {
+        bytes.append(static_cast<const char*>(p), n);
+        return *this;
+    }
+};
+
+std::string section(uint32_t tag, const std::string& body) {
+    Crafted c;
+    c.u32(tag).u64(body.size()).u64(sectionChecksum(body)).bytes += body;
+    return c.bytes;
+}
+
+std::string fileWith(const std::string& registryBody, const std::string& filesBody = std::string(8, '\0')) {
+    const std::string good = collectionBytes(Collection{});
+    // Magic, version and the empty collection's places section stay as written.
+    uint64_t placesLength = 0;
+    std::memcpy(&placesLength, good.data() + 12 + 4, 8);
+    return good.substr(0, 12 + 20 + placesLength) + section(2, registryBody) + section(3, filesBody);
+}
+
+#ifdef __linux__
+long peakKilobytes() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss;
+}
+#endif
+
+// Every count and length is weighed against the bytes that remain before
+// anything is allocated, and a path that unfolds from a few bytes into
+// megabytes is bounded, so a small crafted file cannot take gigabytes.
+TEST(SnapshotFile, CraftedCountsAndLengthsAreRefusedWithinBoundedMemory) {
+    const std::string longKey(200000, 'k');
+    Crafted unfolding;
+    const uint64_t repeats = 40000;  // 40,000 x 200 KB of key names from 800 KB
+    unfolding.u64(repeats + 1).u32(0).text(longKey).text("").text("").u32(kRegSz);
+    for (uint64_t i = 0; i < repeats; ++i) unfolding.u32(static_cast<uint32_t>(longKey.size())).text("").text("").text("").u32(kRegSz);
+    const std::pair<std::string, std::string> cases[] = {
+        {fileWith(Crafted{}.u64(uint64_t{1} << 40).bytes), "an entry count is larger than the section"},
+        {fileWith(Crafted{}.u64(1).u32(0).u32(0xFFFFFFF0u).u64(0).u64(0).bytes), "an entry runs past the end of its section"},
+        {fileWith(Crafted{}.u64(2).u32(0).text("K\\").text("").text("").u32(1).u32(9).text("").text("").text("").u32(1).bytes),
+         "a path refers to more of the path before it than there is"},
+        {fileWith(unfolding.bytes), "its paths add up to more than a section of its size can hold"},
+    };
+#ifdef __linux__
+    const long before = peakKilobytes();
+#endif
+    for (const auto& [bytes, expected] : cases) {
+        std::string fault;
+        EXPECT_FALSE(collectionFromBytes(bytes, fault));
+        EXPECT_NE(fault.find(expected), std::string::npos) << fault;
+    }
+#ifdef __linux__
+    EXPECT_LT(peakKilobytes() - before, 256 * 1024);
+#endif
+}
+
+// A file is judged by its header before the rest is read: a huge file that is
+// no snapshot costs a few bytes, and a section that claims more than the file
+// holds is refused without reading it.
+TEST(SnapshotFile, HugeFilesAreJudgedBeforeTheyAreRead) {
+    const std::filesystem::path path = std::filesystem::temp_directory_path() / "quorvel-sparse-snapshot.qvs";
+    const std::string good = collectionBytes(Collection{});
+    // The lying section is read through (its checksum is weighed in a small
+    // window) but never held: a smaller file keeps the test quick.
+    const uint64_t claimed = uint64_t{256} << 20;
+    Crafted claim;
+    claim.u32(1).u64(claimed).u64(0);
+    const std::tuple<std::string, uint64_t, std::string> heads[] = {
+        {std::string(12, '\0'), uint64_t{3} << 30, "is not a Quorvel snapshot file"},
+        {good.substr(0, 12) + claim.bytes, claimed, "is damaged: the places section's checksum does not match"},
+    };
+    for (const auto& [head, size, expected] : heads) {
+        {
+            std::FILE* f = std::fopen(path.string().c_str(), "wb");
+            ASSERT_NE(f, nullptr);
+            std::fwrite(head.data(), 1, head.size(), f);
+            std::fclose(f);
+            std::filesystem::resize_file(path, size + head.size());
+        }
+        std::string error;
+#ifdef __linux__
+        const long before = peakKilobytes();
+#endif
+        EXPECT_FALSE(loadCollection(path.string(), error));
+        EXPECT_NE(error.find(expected), std::string::npos) << error;
+        EXPECT_NE(error.find(path.string()), std::string::npos) << error;
+#ifdef __linux__
+        EXPECT_LT(peakKilobytes() - before, 64 * 1024);
+#endif
+    }
+    std::filesystem::remove(path);
 }
 
 }  // namespace
