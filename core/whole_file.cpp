@@ -1,5 +1,6 @@
 #include "core/whole_file.h"
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <filesystem>
@@ -20,6 +21,23 @@ void setError(std::string* error, std::string text) {
 }
 
 std::string reason(const std::error_code& ec) { return ec ? ec.message() : std::string("unknown error"); }
+
+// Windows' reserved device names, which name a device in every folder and take
+// no rename: "NUL", "CON", "NUL.txt", "C:\dir\nul" alike.
+bool isDeviceName(const std::string& path) {
+#ifdef _WIN32
+    std::string name = path.substr(path.find_last_of("\\/:") == std::string::npos ? 0 : path.find_last_of("\\/:") + 1);
+    name = name.substr(0, name.find('.'));
+    while (!name.empty() && name.back() == ' ') name.pop_back();
+    for (char& c : name) c = static_cast<char>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c);
+    for (const char* device : {"NUL", "CON", "PRN", "AUX", "CONOUT$"})
+        if (name == device) return true;
+    return false;
+#else
+    (void)path;
+    return false;
+#endif
+}
 
 }  // namespace
 
@@ -45,10 +63,11 @@ bool openForReading(const std::string& path, std::ifstream& in, uint64_t& size, 
     return true;
 }
 
-std::optional<std::string> readWholeFile(const std::string& path, std::string* error) {
+std::optional<std::string> readWholeFile(const std::string& path, std::string* error, uint64_t limit) {
     std::ifstream in;
     uint64_t size = 0;
     if (!openForReading(path, in, size, error)) return std::nullopt;
+    size = std::min(size, limit);
     std::string bytes;
     if (size > 0) {
         bytes.resize(static_cast<size_t>(size));
@@ -64,6 +83,21 @@ std::optional<std::string> readWholeFile(const std::string& path, std::string* e
 bool replaceWholeFile(const std::string& path, std::string_view bytes, std::string* error) {
     static std::atomic<unsigned> counter{0};
     const fs::path target = pathOf(path);
+    if (isDeviceName(path)) {
+        std::ofstream out(target, std::ios::binary);
+        if (out) out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+        if (out) out.flush();
+        if (!out) setError(error, "cannot write to the device");
+        return static_cast<bool>(out);
+    }
+    // The replacing rename would pass over a read-only file where the platform
+    // does not check it (Wine, a POSIX root): the user's protection holds here.
+    std::error_code statusError;
+    const fs::file_status st = fs::status(target, statusError);
+    if (!statusError && fs::is_regular_file(st) && (st.permissions() & fs::perms::owner_write) == fs::perms::none) {
+        setError(error, "the file is read-only");
+        return false;
+    }
     fs::path temporary = target;
     temporary += ".tmp" + std::to_string(std::chrono::steady_clock::now().time_since_epoch().count() % 1000000) +
                  "-" + std::to_string(counter++);

@@ -9,9 +9,10 @@
 
 namespace qv {
 
-// The file's bytes; nothing when it cannot be opened or read, with the reason
-// in `error` when given.
-std::optional<std::string> readWholeFile(const std::string& path, std::string* error = nullptr);
+// The file's bytes, at most `limit` of them from its start; nothing when it
+// cannot be opened or read, with the reason in `error` when given.
+std::optional<std::string> readWholeFile(const std::string& path, std::string* error = nullptr,
+                                         uint64_t limit = UINT64_MAX);
 
 // Opens a file for reading from its start and tells its size, for readers that
 // check a file piece by piece rather than load it whole.
@@ -21,6 +22,8 @@ bool openForReading(const std::string& path, std::ifstream& in, uint64_t& size, 
 // leaves it half-written: the bytes go to a temporary file in the same folder,
 // which is then renamed over the old file. On failure the old file stays as it
 // was, the temporary is removed, `error` gets the reason and the result is false.
+// A read-only file is refused, not replaced. A device name ("NUL", "CON") is
+// written to as it is, having no folder to hold a temporary file.
 bool replaceWholeFile(const std::string& path, std::string_view bytes, std::string* error = nullptr);
 
 // True when `path` names an existing regular file.

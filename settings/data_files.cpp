@@ -1,5 +1,6 @@
 #include "settings/data_files.h"
 
+#include <algorithm>
 #include <charconv>
 
 #include "core/failure.h"
@@ -124,15 +125,28 @@ void LoadSettingsAndLists(AppState& state, const AnsiCodePage& codePage, ErrorSi
         if (!regularFileExists(state.SettingsPath)) {
             state.switches = DetectionSwitches{};
         } else {
+            // Only the first line holds switches: however large the file, no
+            // more of it than that line could need is read.
+            std::string text = LoadTextFile(state.SettingsPath, codePage, reporter, kSettingsReadLimit);
+            text.resize(std::min(text.find_first_of("\r\n"), text.size()));
             std::vector<std::string> pieces;
-            SplitString(LoadTextFile(state.SettingsPath, codePage, reporter), ',', pieces);
+            SplitString(text, ',', pieces);
             // A failing value leaves the flags after it off.
             std::array<int16_t, 6> flags{};
             setFlags(state.switches, flags);
-            for (size_t i = 0; i < flags.size(); ++i) {
-                check(i < pieces.size(), 9, "Subscript out of range");
-                flags[i] = parseSettingValue(pieces[i]);
-                setFlags(state.switches, flags);
+            try {
+                for (size_t i = 0; i < flags.size(); ++i) {
+                    check(i < pieces.size(), 9, "Subscript out of range");
+                    flags[i] = parseSettingValue(pieces[i]);
+                    setFlags(state.switches, flags);
+                }
+            } catch (const Failure& failure) {
+                // The user's file is at fault, not the program: the message
+                // names it and says what is wrong in it.
+                throw Failure(failure.number(),
+                              std::string(failure.description()) + ": the settings file " + state.SettingsPath +
+                                  " does not begin with six whole numbers separated by commas",
+                              failure.where());
             }
         }
         if (regularFileExists(state.RegExceptionsPath))

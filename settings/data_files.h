@@ -14,6 +14,9 @@
 
 namespace qv {
 
+// The most of Settings.dat that is read: its first line holds all it says.
+inline constexpr uint64_t kSettingsReadLimit = 64 * 1024;
+
 using TextPair = std::pair<std::string, std::string>;
 
 // Sets the four paths: the executable's folder followed by the file's name.

@@ -1,8 +1,6 @@
 #include "settings/text_files.h"
 
 #include <algorithm>
-#include <filesystem>
-#include <system_error>
 
 #include "core/failure.h"
 #include "core/handler.h"
@@ -28,17 +26,18 @@ std::string encodeFileText(std::string_view text, const AnsiCodePage& codePage) 
 }
 
 std::optional<std::string> readTextFile(const std::string& Filepath, const AnsiCodePage& codePage,
-                                        std::string* error) {
-    std::optional<std::string> bytes = readWholeFile(Filepath, error);
+                                        std::string* error, uint64_t limit) {
+    std::optional<std::string> bytes = readWholeFile(Filepath, error, limit);
     if (!bytes) return std::nullopt;
     return decodeFileText(std::move(*bytes), codePage);
 }
 
-std::string LoadTextFile(const std::string& Filepath, const AnsiCodePage& codePage, ErrorSink& reporter) {
+std::string LoadTextFile(const std::string& Filepath, const AnsiCodePage& codePage, ErrorSink& reporter,
+                         uint64_t limit) {
     std::string text;
     runHandler(reporter, [&] {
         std::string error;
-        std::optional<std::string> read = readTextFile(Filepath, codePage, &error);
+        std::optional<std::string> read = readTextFile(Filepath, codePage, &error, limit);
         if (!read) fail(75, "Path/File access error: " + Filepath + " (" + error + ")");
         text = std::move(*read);
     });
@@ -46,16 +45,6 @@ std::string LoadTextFile(const std::string& Filepath, const AnsiCodePage& codePa
 }
 
 bool SaveData(std::string_view text, const std::string& path, const AnsiCodePage& codePage, std::string* error) {
-    // The replacing rename would pass over a read-only file where the platform
-    // does not check it (Wine, a POSIX root): the user's protection holds here.
-    std::error_code ec;
-    const std::filesystem::file_status st =
-        std::filesystem::status(std::u8string(reinterpret_cast<const char8_t*>(path.data()), path.size()), ec);
-    if (!ec && std::filesystem::is_regular_file(st) &&
-        (st.permissions() & std::filesystem::perms::owner_write) == std::filesystem::perms::none) {
-        if (error) *error = "the file is read-only";
-        return false;
-    }
     return replaceWholeFile(path, encodeFileText(text, codePage), error);
 }
 

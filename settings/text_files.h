@@ -3,6 +3,7 @@
 // UTF-8 behind a byte order mark when the ANSI code page cannot hold its text,
 // so paths in any script survive a save and a load while plain files stay as
 // other tools expect them.
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -24,11 +25,12 @@ std::string encodeFileText(std::string_view text, const AnsiCodePage& codePage);
 // The whole text of a file; nothing when it cannot be opened or read, with the
 // reason in `error`.
 std::optional<std::string> readTextFile(const std::string& Filepath, const AnsiCodePage& codePage,
-                                        std::string* error = nullptr);
+                                        std::string* error = nullptr, uint64_t limit = UINT64_MAX);
 
-// The whole text of a file. A file that cannot be read is reported and gives
-// the empty text.
-std::string LoadTextFile(const std::string& Filepath, const AnsiCodePage& codePage, ErrorSink& reporter);
+// The whole text of a file, or of its first `limit` bytes. A file that cannot
+// be read is reported and gives the empty text.
+std::string LoadTextFile(const std::string& Filepath, const AnsiCodePage& codePage, ErrorSink& reporter,
+                         uint64_t limit = UINT64_MAX);
 
 // Replaces the file with the text followed by CR LF, atomically: on failure
 // the old file is kept whole, the result is false and `error` says why.

@@ -38,6 +38,22 @@ TEST_F(DataFiles, SettingsFlagsLoadInOrderAndAFailureEndsTheLoad) {
     }
 }
 
+// Settings.dat is read no further than its first line can go: a sixth number
+// past the first 64 KiB is not seen, and the report names the file.
+TEST_F(DataFiles, SettingsAreReadOnlyAsFarAsTheFirstLineCanGo) {
+    write(state.SettingsPath, "1,1,1,1,1," + std::string(kSettingsReadLimit, ' ') + "1\r\n");
+    load();
+    EXPECT_EQ(flagsOf(state.switches), (std::array<int16_t, 6>{1, 1, 1, 1, 1, 0}));
+    ASSERT_EQ(prompt.calls.size(), 1u);
+    EXPECT_NE(prompt.calls[0].text.find(state.SettingsPath), std::string::npos) << prompt.calls[0].text;
+
+    prompt.calls.clear();
+    write(state.SettingsPath, "1,0,1,1,0,1\r\n" + std::string(size_t{50} << 20, 'x'));
+    load();
+    EXPECT_EQ(flagsOf(state.switches), (std::array<int16_t, 6>{1, 0, 1, 1, 0, 1}));
+    EXPECT_TRUE(prompt.calls.empty());
+}
+
 TEST_F(DataFiles, ListFilesFollowThePairAndSingleRules) {
     write(state.RegExceptionsPath, "HKEY_LOCAL_MACHINE\rSOFTWARE\\Classes\r\r\n");
     // Another editor's CR LF after every value: the line feeds stay on the values.
