@@ -28,6 +28,11 @@ public:
     // Subkey names; false for the null list.
     virtual bool EnumKey(int32_t hive, const std::string& path, std::vector<std::string>& names) = 0;
 
+    // Whether a key is there to be walked. The walk itself cannot tell a key
+    // that is missing from one without values, so a collection asks first.
+    enum class KeyAccess { Readable, Denied, Missing };
+    virtual KeyAccess keyAccess(int32_t /*hive*/, const std::string& /*path*/) { return KeyAccess::Readable; }
+
     // Value reads. false when the value cannot be read as that type.
     virtual bool GetStringValue(int32_t hive, const std::string& key, const std::string& name,
                                 std::string& out) = 0;

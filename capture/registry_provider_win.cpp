@@ -123,6 +123,16 @@ public:
         return !names.empty();
     }
 
+    KeyAccess keyAccess(int32_t hive, const std::string& path) override {
+        HKEY key = nullptr;
+        const LSTATUS rc = RegOpenKeyExW(hiveKey(hive), toWide(keyPath(path)).c_str(), 0, KEY_READ, &key);
+        if (rc == ERROR_SUCCESS) {
+            RegCloseKey(key);
+            return KeyAccess::Readable;
+        }
+        return rc == ERROR_FILE_NOT_FOUND || rc == ERROR_PATH_NOT_FOUND ? KeyAccess::Missing : KeyAccess::Denied;
+    }
+
     bool EnumKey(int32_t hive, const std::string& path, std::vector<std::string>& names) override {
         names.clear();
         HKEY key = select(hive, keyPath(path));

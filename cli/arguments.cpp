@@ -5,6 +5,7 @@
 #include <map>
 
 #include "capture/registry_provider.h"
+#include "core/app_state.h"
 
 namespace qv::cli {
 namespace {
@@ -13,30 +14,35 @@ constexpr std::string_view kOverview =
     "quorvel-cli: what an installation changed, for scripts.\n"
     "\n"
     "  quorvel-cli snapshot (--reg ROOT\\KEY | --dir FOLDER)... -o FILE [--settings DIR]\n"
-    "  quorvel-cli diff BEFORE AFTER [--format text|csv|json|html|reg] [-o FILE] [--settings DIR]\n"
-    "  quorvel-cli watch (--reg ROOT\\KEY | --dir FOLDER)... [diff options] -- INSTALLER [ARGS...]\n"
+    "  quorvel-cli diff BEFORE AFTER [--format text|csv|json|html|reg|cmd] [-o FILE] [--settings DIR]\n"
+    "  quorvel-cli watch (--reg ROOT\\KEY | --dir FOLDER)... [diff options] [--timeout SECONDS]\n"
+    "                    -- INSTALLER [ARGS...]\n"
+    "  quorvel-cli --version\n"
     "\n"
-    "Each command takes --help. Exit codes: 0 no changes, 1 changes found,\n"
-    "2 bad usage or a bad file, 3 a run-time failure.\n";
+    "Each command takes --help (or /?). Exit codes: 0 no changes, 1 changes found,\n"
+    "2 bad usage or a bad file, 3 a run-time failure, 130 interrupted.\n";
 
 constexpr std::string_view kSnapshotHelp =
     "quorvel-cli snapshot: takes one snapshot and writes it to a file.\n"
     "\n"
     "  --reg ROOT\\KEY   the registry key to walk, below HKEY_CLASSES_ROOT, HKEY_CURRENT_USER,\n"
-    "                   HKEY_LOCAL_MACHINE, HKEY_USERS or HKEY_CURRENT_CONFIG\n"
+    "                   HKEY_LOCAL_MACHINE, HKEY_USERS or HKEY_CURRENT_CONFIG (or HKCR, HKCU,\n"
+    "                   HKLM, HKU, HKCC)\n"
     "  --dir FOLDER     the folder to scan, with everything below it\n"
     "  -o FILE          the snapshot file to write (required)\n"
     "  --settings DIR   the folder of Settings.dat, RegExceptions.dat, FileExceptions.dat and\n"
     "                   Filter.dat (default: the folder of quorvel-cli.exe)\n"
     "\n"
-    "At least one of --reg and --dir. Exit codes: 0 written, 2 bad usage, 3 a run-time failure.\n";
+    "At least one of --reg and --dir, each of which must exist. Exit codes: 0 written,\n"
+    "2 bad usage or a place that does not exist, 3 a run-time failure.\n";
 
 constexpr std::string_view kDiffHelp =
     "quorvel-cli diff: compares two snapshot files into the six lists.\n"
     "\n"
     "  BEFORE AFTER     the first and the final snapshot, taken of the same places\n"
     "  --format F       text (default), csv, json (one object with the six arrays), html,\n"
-    "                   or reg (a .reg file that undoes the registry changes)\n"
+    "                   reg (a .reg file that undoes the registry changes), or cmd (a batch\n"
+    "                   file that deletes the new files)\n"
     "  -o FILE          write there instead of to standard output\n"
     "  --settings DIR   where the detection switches and the filter list are read from\n"
     "\n"
@@ -47,11 +53,14 @@ constexpr std::string_view kWatchHelp =
     "\n"
     "  --reg ROOT\\KEY, --dir FOLDER, --settings DIR   as for snapshot\n"
     "  --format F, -o FILE                          as for diff\n"
+    "  --timeout SECONDS                            end the installer and every process it\n"
+    "                                               started after this long (exit code 3)\n"
     "  -- INSTALLER [ARGS...]                       the program to run; the final snapshot is\n"
     "                                               taken when it and every process it started\n"
     "                                               have ended\n"
     "\n"
-    "Exit codes: 0 no changes, 1 changes found, 2 bad usage, 3 a run-time failure.\n";
+    "Ctrl+C ends the installer and every process it started, and exits with code 130.\n"
+    "Exit codes: 0 no changes, 1 changes found, 2 bad usage, 3 a run-time failure, 130 interrupted.\n";
 
 constexpr unsigned kSnapshot = 1, kDiff = 2, kWatch = 4;
 
@@ -64,6 +73,7 @@ constexpr Option kOptions[] = {{"--reg", "", kSnapshot | kWatch},
                                {"--dir", "", kSnapshot | kWatch},
                                {"--settings", "", kSnapshot | kDiff | kWatch},
                                {"--format", "", kDiff | kWatch},
+                               {"--timeout", "", kWatch},
                                {"--output", "-o", kSnapshot | kDiff | kWatch}};
 
 struct Named {
@@ -79,10 +89,16 @@ constexpr std::pair<std::string_view, OutputFormat> kFormats[] = {{"text", kText
                                                                   {"csv", ExportFormat::Csv},
                                                                   {"json", ExportFormat::Json},
                                                                   {"html", ExportFormat::Html},
-                                                                  {"reg", ExportFormat::RegUndo}};
+                                                                  {"reg", ExportFormat::RegUndo},
+                                                                  {"cmd", ExportFormat::Cmd}};
+
+// The short root names that regedit and reg.exe accept.
+constexpr std::pair<std::string_view, std::string_view> kRootAbbreviations[] = {
+    {"HKCR", "HKEY_CLASSES_ROOT"}, {"HKCU", "HKEY_CURRENT_USER"}, {"HKLM", "HKEY_LOCAL_MACHINE"},
+    {"HKU", "HKEY_USERS"},         {"HKCC", "HKEY_CURRENT_CONFIG"}};
 
 bool isHelp(std::string_view arg) {
-    return arg == "--help" || arg == "-h";
+    return arg == "--help" || arg == "-h" || arg == "/?" || arg == "-?";
 }
 
 const Option* findOption(std::string_view name) {
@@ -95,6 +111,8 @@ const Option* findOption(std::string_view name) {
 bool splitRegistry(const std::string& text, CaptureOptions& capture) {
     const size_t slash = text.find('\\');
     capture.root = text.substr(0, slash);
+    for (const auto& [shortName, name] : kRootAbbreviations)
+        if (capture.root == shortName) capture.root = name;
     capture.key = slash == std::string::npos ? std::string() : text.substr(slash + 1);
     while (!capture.key.empty() && capture.key.back() == '\\') capture.key.pop_back();
     capture.registry = true;
@@ -141,7 +159,7 @@ std::string parseCommand(const Named& command, const std::vector<std::string>& a
     if (auto it = values.find("--reg"); it != values.end() && !splitRegistry(it->second, out.capture))
         return "unknown registry root " + out.capture.root +
                " (use HKEY_CLASSES_ROOT, HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE, HKEY_USERS or "
-               "HKEY_CURRENT_CONFIG)";
+               "HKEY_CURRENT_CONFIG, or HKCR, HKCU, HKLM, HKU, HKCC)";
     if (auto it = values.find("--dir"); it != values.end()) {
         out.capture.files = true;
         out.capture.folder = it->second;
@@ -152,8 +170,16 @@ std::string parseCommand(const Named& command, const std::vector<std::string>& a
         const auto* format = std::find_if(std::begin(kFormats), std::end(kFormats),
                                           [&](const auto& f) { return f.first == it->second; });
         if (format == std::end(kFormats))
-            return "unknown format " + it->second + " (use text, csv, json, html or reg)";
+            return "unknown format " + it->second + " (use text, csv, json, html, reg or cmd)";
         out.format = format->second;
+    }
+    if (auto it = values.find("--timeout"); it != values.end()) {
+        const std::string& text = it->second;
+        uint64_t seconds = 0;
+        const bool digits = !text.empty() && text.size() <= 9 && text.find_first_not_of("0123456789") == std::string::npos;
+        if (digits) seconds = std::stoull(text);
+        if (!digits || seconds == 0) return "--timeout needs a whole number of seconds, 1 or more";
+        out.timeoutSeconds = static_cast<uint32_t>(seconds);
     }
     if (auto it = values.find("--settings"); it != values.end()) out.settingsFolder = it->second;
     if (auto it = values.find("--output"); it != values.end()) out.output = it->second;
@@ -174,6 +200,10 @@ ParsedArguments parseArguments(const std::vector<std::string>& args) {
         out.help = true;
         return parsed;
     }
+    if (args[0] == "--version") {
+        out.version = true;
+        return parsed;
+    }
     const auto* command = std::find_if(std::begin(kCommands), std::end(kCommands),
                                        [&](const Named& c) { return c.name == args[0]; });
     if (command == std::end(kCommands)) {
@@ -190,6 +220,10 @@ ParsedArguments parseArguments(const std::vector<std::string>& args) {
     }
     parsed.error = parseCommand(*command, args, out);
     return parsed;
+}
+
+std::string versionText() {
+    return "quorvel-cli " + std::string(kCurrentVersion) + "\n";
 }
 
 std::string_view helpText(std::optional<Command> command) {

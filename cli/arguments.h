@@ -1,6 +1,7 @@
 #pragma once
 // The command line of quorvel-cli: which command, what to collect, where the
 // results go. Parsing never touches the registry or the disk.
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -28,12 +29,14 @@ struct CaptureOptions {
 struct Arguments {
     std::optional<Command> command;  // nothing: the program's own help
     bool help = false;
+    bool version = false;
     CaptureOptions capture;      // snapshot, watch
     std::string settingsFolder;  // "": the folder of the exe
     std::string output;          // "": standard output (required by snapshot)
     OutputFormat format = kTextOutput;
     std::vector<std::string> snapshots;  // diff: before, after
     std::vector<std::string> program;    // watch: the installer and its arguments
+    uint32_t timeoutSeconds = 0;         // watch: 0 waits as long as the installer runs
     bool operator==(const Arguments&) const = default;
 };
 
@@ -47,5 +50,7 @@ ParsedArguments parseArguments(const std::vector<std::string>& args);
 
 // What --help prints: the program's overview, or one command's options.
 std::string_view helpText(std::optional<Command> command);
+// What --version prints.
+std::string versionText();
 
 }  // namespace qv::cli

@@ -1,7 +1,10 @@
 #include "cli/commands.h"
 
 #include <chrono>
+#include <map>
 #include <optional>
+#include <string_view>
+#include <utility>
 
 #include "app/change_detection.h"
 #include "app/collection_workflow.h"
@@ -35,6 +38,10 @@ public:
     bool loadSettings(const std::string& folder) {
         if (!folder.empty() && !pathExists(folder)) {
             complain(services_.console, "no settings folder " + folder);
+            return false;
+        }
+        if (!folder.empty() && regularFileExists(folder)) {
+            complain(services_.console, "the settings folder " + folder + " is a file; give the folder that holds the data files");
             return false;
         }
         setDataFilePaths(state_, folder.empty() ? services_.exeFolder : folder);
@@ -85,11 +92,43 @@ public:
         return std::move(view_.lists);
     }
 
+    // A start key or folder that is not there is bad usage, with a line naming
+    // it; a key that is there but cannot be read is walked as it is (recorded
+    // without values), with a line that says so. 0 when the places are there.
+    int checkPlaces(const CaptureOptions& capture) {
+        if (capture.registry) {
+            std::unique_ptr<RegistryProvider> provider;
+            runHandler(reporter_, [&] { provider = services_.registry.connect(); });
+            if (!provider) return kRunFailure;
+            const std::string named = capture.root + (capture.key.empty() ? "" : "\\" + capture.key);
+            switch (provider->keyAccess(*hiveNumber(capture.root), capture.key)) {
+                case RegistryProvider::KeyAccess::Missing:
+                    complain(services_.console, "no registry key " + named);
+                    return kBadUsage;
+                case RegistryProvider::KeyAccess::Denied:
+                    complain(services_.console, "warning: the registry key " + named +
+                                                    " cannot be read (access is denied); it is recorded without its values");
+                    break;
+                case RegistryProvider::KeyAccess::Readable:
+                    break;
+            }
+        }
+        if (capture.files) {
+            const std::optional<uint32_t> attributes =
+                services_.files.attributes(services_.files.fullPathName(capture.folder));
+            if (!attributes || !(*attributes & kAttrDirectory)) {
+                complain(services_.console, "no folder " + capture.folder);
+                return kBadUsage;
+            }
+        }
+        return kNoChanges;
+    }
+
     // Runs the installer; false when it could not be run.
-    bool install(const std::vector<std::string>& program) {
+    bool install(const std::vector<std::string>& program, uint32_t timeoutSeconds) {
         services_.console.progress("Waiting for " + program.front() + " and the processes it starts");
         uint32_t code = 0;
-        runHandler(reporter_, [&] { code = services_.runner.run(program); });
+        runHandler(reporter_, [&] { code = services_.runner.run(program, timeoutSeconds); });
         services_.console.progress("");
         if (failed()) return false;
         if (code != 0)
@@ -113,20 +152,31 @@ private:
 };
 
 // The six lists as plain text: each list's title and row count, then its rows
-// with the columns the window shows, separated by " | ".
-std::string textResults(const ResultLists& lists) {
+// with the columns the window shows, separated by " | ". An edited value shows
+// its old data from the first snapshot before the new.
+std::string textResults(const ResultLists& lists, const RegSnapshot& first) {
+    std::map<std::pair<std::string_view, std::string_view>, std::string_view> oldData;
+    if (!lists[ListId::EditedRegistry].empty())
+        for (const RegEntry& e : first) oldData.emplace(std::pair{std::string_view(e.KeyName), std::string_view(e.ValueName)}, e.ValueData);
     std::string out;
     for (ListId list : kAllLists) {
         out += '[';
         out += resultListTitle(list);
         out += "] ";
-        out += std::to_string(lists[list].size());
-        out += " rows\n";
+        const size_t rows = lists[list].size();
+        out += std::to_string(rows);
+        out += rows == 1 ? " row\n" : " rows\n";
         const int columns = resultListColumns(list).count;
         for (const ResultRow& row : lists[list]) {
             out += "    ";
             for (int c = 0; c < columns; ++c) {
                 if (c) out += " | ";
+                if (list == ListId::EditedRegistry && c == 2) {
+                    if (auto old = oldData.find({row.text, row.sub1}); old != oldData.end()) {
+                        out += old->second;
+                        out += " -> ";
+                    }
+                }
                 out += resultCell(row, c);
             }
             out += '\n';
@@ -156,10 +206,17 @@ ResultContext contextOf(const Collection& c) {
 int deliver(const ResultLists& lists, const Arguments& args, const ResultContext& context,
             const RegSnapshot& first, Console& console) {
     const std::string text = formatResults(lists, args.format, context, first);
-    if (args.output.empty()) {
-        console.write(text);
+    // "-o CON" is the console as Windows tools take it: standard output here,
+    // which is the console unless the caller redirected it.
+    const bool toConsole = args.output.size() == 3 && (args.output[0] | 0x20) == 'c' &&
+                           (args.output[1] | 0x20) == 'o' && (args.output[2] | 0x20) == 'n';
+    if (args.output.empty() || toConsole) {
+        if (!console.write(text)) {
+            complain(console, "cannot write the results to standard output (is the disk full, or the pipe closed?)");
+            return kRunFailure;
+        }
     } else if (std::string error; !replaceWholeFile(args.output, text, &error)) {
-        complain(console, error);
+        complain(console, "cannot write " + args.output + ": " + error);
         return kRunFailure;
     }
     return lists.empty() ? kNoChanges : kChangesFound;
@@ -168,6 +225,7 @@ int deliver(const ResultLists& lists, const Arguments& args, const ResultContext
 int snapshot(const Arguments& args, CliServices& services) {
     Session session(services);
     if (!session.loadSettings(args.settingsFolder)) return kBadUsage;
+    if (const int code = session.checkPlaces(args.capture)) return code;
     const std::optional<Collection> collection = session.collect(args.capture);
     if (!collection) return kRunFailure;
     if (std::string error; !saveCollection(args.output, *collection, error)) {
@@ -203,8 +261,9 @@ int diff(const Arguments& args, CliServices& services) {
 int watch(const Arguments& args, CliServices& services) {
     Session session(services);
     if (!session.loadSettings(args.settingsFolder)) return kBadUsage;
+    if (const int code = session.checkPlaces(args.capture)) return code;
     std::optional<Collection> before = session.collect(args.capture);
-    if (!before || !session.install(args.program)) return kRunFailure;
+    if (!before || !session.install(args.program, args.timeoutSeconds)) return kRunFailure;
     std::optional<Collection> after = session.collect(args.capture);
     if (!after) return kRunFailure;
     const ResultContext context = contextOf(*before);
@@ -217,13 +276,14 @@ int watch(const Arguments& args, CliServices& services) {
 
 std::string formatResults(const ResultLists& lists, OutputFormat format, const ResultContext& context,
                           const RegSnapshot& first) {
-    return format ? exportBytes(*format, lists, context, first) : textResults(lists);
+    return format ? exportBytes(*format, lists, context, first) : textResults(lists, first);
 }
 
 int runCommand(const Arguments& args, CliServices& services) {
-    if (args.help) {
-        services.console.write(helpText(args.command));
-        return kNoChanges;
+    if (args.help || args.version) {
+        if (services.console.write(args.help ? std::string(helpText(args.command)) : versionText())) return kNoChanges;
+        complain(services.console, "cannot write to standard output");
+        return kRunFailure;
     }
     switch (*args.command) {
         case Command::Snapshot:

@@ -14,7 +14,7 @@
 
 namespace qv::cli {
 
-enum ExitCode : int { kNoChanges = 0, kChangesFound = 1, kBadUsage = 2, kRunFailure = 3 };
+enum ExitCode : int { kNoChanges = 0, kChangesFound = 1, kBadUsage = 2, kRunFailure = 3, kInterrupted = 130 };
 
 struct CliServices {
     RegistryProviderSource& registry;

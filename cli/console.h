@@ -7,8 +7,9 @@ namespace qv::cli {
 class Console {
 public:
     virtual ~Console() = default;
-    // Bytes to standard output, as they are.
-    virtual void write(std::string_view bytes) = 0;
+    // Bytes to standard output, as they are; false when they could not all be
+    // written (a full disk, a closed pipe).
+    virtual bool write(std::string_view bytes) = 0;
     // One line to standard error.
     virtual void line(std::string_view text) = 0;
     // The one-line progress on standard error, replaced by each call and only

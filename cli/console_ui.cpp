@@ -1,19 +1,14 @@
 #include "cli/console_ui.h"
 
-#include "core/statements.h"
 
 namespace qv::cli {
 
-void ConsoleErrorSink::ReportError(int32_t errNumber, std::string_view errDescription, int32_t errLine) {
+// The failure as the user can act on it; the program's own source text is for
+// the window's error box, not for a script's log.
+void ConsoleErrorSink::ReportError(int32_t errNumber, std::string_view errDescription, int32_t /*errLine*/) {
     ++failures_;
     std::string text = "error " + std::to_string(errNumber) + ": ";
     text += errDescription;
-    text += " (statement " + std::to_string(errLine);
-    if (const std::string_view statement = statementText(errLine); !statement.empty()) {
-        text += ": ";
-        text += statement;
-    }
-    text += ')';
     complain(console_, text);
 }
 

@@ -57,8 +57,8 @@ public:
     }
 };
 
-// Each trapped failure becomes one line on standard error, with the failing
-// statement, and is counted.
+// Each trapped failure becomes one line on standard error, with its number and
+// description, and is counted.
 class ConsoleErrorSink : public ErrorSink {
 public:
     explicit ConsoleErrorSink(Console& console) : console_(console) {}

@@ -1,5 +1,7 @@
 #include "cli/console_win.h"
 
+#include <algorithm>
+
 #include "core/utf.h"
 
 namespace qv::cli {
@@ -10,15 +12,29 @@ bool isConsole(HANDLE h) {
     return h && h != INVALID_HANDLE_VALUE && GetConsoleMode(h, &mode);
 }
 
-void put(HANDLE h, bool console, std::string_view bytes) {
-    if (!h || h == INVALID_HANDLE_VALUE || bytes.empty()) return;
-    DWORD done = 0;
+// Writes all of `bytes`, in pieces as a pipe takes them; false when the
+// handle refuses any of it.
+bool put(HANDLE h, bool console, std::string_view bytes) {
+    if (bytes.empty()) return true;
+    if (!h || h == INVALID_HANDLE_VALUE) return false;
     if (console) {
         const std::wstring wide = toWide(bytes);
-        WriteConsoleW(h, wide.data(), static_cast<DWORD>(wide.size()), &done, nullptr);
-    } else {
-        WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &done, nullptr);
+        std::wstring_view rest = wide;
+        while (!rest.empty()) {
+            DWORD done = 0;
+            const DWORD piece = static_cast<DWORD>(std::min<size_t>(rest.size(), 16384));
+            if (!WriteConsoleW(h, rest.data(), piece, &done, nullptr) || done == 0) return false;
+            rest.remove_prefix(done);
+        }
+        return true;
     }
+    while (!bytes.empty()) {
+        DWORD done = 0;
+        const DWORD piece = static_cast<DWORD>(std::min<size_t>(bytes.size(), 1u << 20));
+        if (!WriteFile(h, bytes.data(), piece, &done, nullptr) || done == 0) return false;
+        bytes.remove_prefix(done);
+    }
+    return true;
 }
 
 // The console's width less one, so that the line never wraps.
@@ -41,9 +57,9 @@ Win32Console::~Win32Console() {
     clearProgress();
 }
 
-void Win32Console::write(std::string_view bytes) {
+bool Win32Console::write(std::string_view bytes) {
     if (outIsConsole_) clearProgress();
-    put(out_, outIsConsole_, bytes);
+    return put(out_, outIsConsole_, bytes);
 }
 
 void Win32Console::line(std::string_view text) {

@@ -14,7 +14,7 @@ public:
     Win32Console();
     ~Win32Console() override;
 
-    void write(std::string_view bytes) override;
+    bool write(std::string_view bytes) override;
     void line(std::string_view text) override;
     void progress(std::string_view text) override;
 

@@ -1,7 +1,10 @@
 // quorvel-cli.exe: the console program on the same core as the window.
 #include <windows.h>
 
+#include <exception>
+#include <new>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "app/exe_folder_win.h"
@@ -14,9 +17,23 @@
 #include "core/utf.h"
 #include "settings/ansi_code_page_win.h"
 
-int wmain(int argc, wchar_t** argv) {
-    // For scripts: no system box for a missing disk or a crash either.
-    SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX | SEM_NOOPENFILEERRORBOX);
+namespace {
+
+void toStandardError(std::string_view line) {
+    const HANDLE err = GetStdHandle(STD_ERROR_HANDLE);
+    DWORD done = 0;
+    if (err && err != INVALID_HANDLE_VALUE) WriteFile(err, line.data(), static_cast<DWORD>(line.size()), &done, nullptr);
+}
+
+// Ctrl+C, Ctrl+Break or a closed console: the installer's job ends with us,
+// and the exit code says the run was cut short. Runs on a thread of its own.
+BOOL WINAPI interrupted(DWORD) {
+    qv::cli::endRunningJob();
+    toStandardError("\nquorvel-cli: interrupted; the installer and every process it started were ended\n");
+    ExitProcess(qv::cli::kInterrupted);
+}
+
+int run(int argc, wchar_t** argv) {
     std::vector<std::string> args;
     for (int i = 1; i < argc; ++i) args.push_back(qv::toUtf8(std::wstring_view(argv[i])));
 
@@ -32,4 +49,20 @@ int wmain(int argc, wchar_t** argv) {
     qv::cli::JobProcessRunner runner;
     qv::cli::CliServices services{registry, files, codePage, runner, console, qv::exeFolder()};
     return qv::cli::runCommand(parsed.arguments, services);
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+    // For scripts: no system box for a missing disk or a crash either.
+    SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX | SEM_NOOPENFILEERRORBOX);
+    SetConsoleCtrlHandler(interrupted, TRUE);
+    try {
+        return run(argc, argv);
+    } catch (const std::bad_alloc&) {
+        toStandardError("quorvel-cli: there is not enough memory for this command\n");
+    } catch (const std::exception& e) {
+        toStandardError(std::string("quorvel-cli: ") + e.what() + "\n");
+    }
+    return qv::cli::kRunFailure;
 }

@@ -12,8 +12,10 @@ class ProcessRunner {
 public:
     virtual ~ProcessRunner() = default;
     // The program and its arguments; returns the program's exit code once it
-    // and all its descendants have ended. Throws a Failure when it cannot start.
-    virtual uint32_t run(const std::vector<std::string>& command) = 0;
+    // and all its descendants have ended. Throws a Failure, naming the program,
+    // when it cannot start, and when `timeoutSeconds` (0: none) pass first, in
+    // which case it and all its descendants are ended.
+    virtual uint32_t run(const std::vector<std::string>& command, uint32_t timeoutSeconds) = 0;
 };
 
 // The command line that hands `command` to a program as these arguments, by the

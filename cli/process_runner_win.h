@@ -7,7 +7,11 @@ namespace qv::cli {
 
 class JobProcessRunner : public ProcessRunner {
 public:
-    uint32_t run(const std::vector<std::string>& command) override;
+    uint32_t run(const std::vector<std::string>& command, uint32_t timeoutSeconds) override;
 };
+
+// Ends the installer's job, if one runs, and every process in it. Safe to call
+// from the console's control handler, on a thread of its own.
+void endRunningJob();
 
 }  // namespace qv::cli

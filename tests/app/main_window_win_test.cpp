@@ -471,7 +471,8 @@ TEST_F(MainWindowTest, CliWatchListsWhatTheWindowLists) {
     std::vector<size_t> sizes;
     for (ListId id : kAllLists) sizes.push_back((shown[id] = app_->window().list(id).rows()).size());
     EXPECT_EQ(sizes, (std::vector<size_t>{2, 2, 1, 3, 1, 1}));
-    EXPECT_EQ(readWholeFile(toUtf8(out)).value_or(""), cli::formatResults(shown, cli::kTextOutput, {}, {}));
+    EXPECT_EQ(readWholeFile(toUtf8(out)).value_or(""),
+              cli::formatResults(shown, cli::kTextOutput, {}, app_->state().regArray));
     RegDeleteTreeW(HKEY_CURRENT_USER, demo.c_str());
     std::error_code ignored;
     std::filesystem::remove_all(std::filesystem::path(settings), ignored);

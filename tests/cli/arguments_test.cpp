@@ -33,6 +33,13 @@ TEST(CliArguments, UsableCommandLinesGiveTheirArguments) {
          [&](Arguments& a) { a.command = Command::Watch; a.capture = hklm; a.output = "r.reg";
                              a.format = ExportFormat::RegUndo; a.program = {"setup.exe", "--help", "/S"}; }},
         {{"--help"}, [](Arguments& a) { a.help = true; }},
+        {{"/?"}, [](Arguments& a) { a.help = true; }},
+        {{"--version"}, [](Arguments& a) { a.version = true; }},
+        {{"snapshot", "--reg", "HKLM\\SOFTWARE", "-o", "before.qvs"},
+         [&](Arguments& a) { a.command = Command::Snapshot; a.capture = hklm; a.output = "before.qvs"; }},
+        {{"watch", "--reg", "HKCU", "--dir", "C:\\", "--timeout", "600", "--format", "cmd", "--", "s.exe"},
+         [&](Arguments& a) { a.command = Command::Watch; a.capture = both; a.timeoutSeconds = 600;
+                             a.format = ExportFormat::Cmd; a.program = {"s.exe"}; }},
         {{"diff", "--format", "nonsense", "-h"},
          [](Arguments& a) { a.command = Command::Diff; a.help = true; }},
     };
@@ -54,15 +61,18 @@ TEST(CliArguments, EachMistakeGetsOneClearLine) {
         {{"shot"}, "unknown command shot (try quorvel-cli --help)"},
         {{"snapshot", "-o", "x"}, "snapshot needs --reg, --dir or both"},
         {{"snapshot", "--dir", "C:\\"}, "snapshot needs -o FILE"},
-        {{"snapshot", "--reg", "HKLM\\SOFTWARE", "-o", "x"},
-         "unknown registry root HKLM (use HKEY_CLASSES_ROOT, HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE, HKEY_USERS or "
-         "HKEY_CURRENT_CONFIG)"},
+        {{"snapshot", "--reg", "HKLN\\SOFTWARE", "-o", "x"},
+         "unknown registry root HKLN (use HKEY_CLASSES_ROOT, HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE, HKEY_USERS or "
+         "HKEY_CURRENT_CONFIG, or HKCR, HKCU, HKLM, HKU, HKCC)"},
+        {{"watch", "--dir", "C:\\", "--timeout", "0", "--", "x"}, "--timeout needs a whole number of seconds, 1 or more"},
+        {{"watch", "--dir", "C:\\", "--timeout", "9s", "--", "x"}, "--timeout needs a whole number of seconds, 1 or more"},
+        {{"diff", "a", "b", "--timeout", "5"}, "unknown option --timeout for diff"},
         {{"snapshot", "--dir", "C:\\", "--dir", "D:\\", "-o", "x"}, "--dir is given twice"},
         {{"snapshot", "--dir=", "-o", "x"}, "--dir needs a value"},
         {{"snapshot", "--dir", "C:\\", "-o", "x", "extra"}, "unexpected argument extra"},
         {{"diff", "a.qvs"}, "diff needs two snapshot files, before and after"},
         {{"diff", "a", "b", "--reg", "HKEY_USERS"}, "unknown option --reg for diff"},
-        {{"diff", "a", "b", "--format", "xml"}, "unknown format xml (use text, csv, json, html or reg)"},
+        {{"diff", "a", "b", "--format", "xml"}, "unknown format xml (use text, csv, json, html, reg or cmd)"},
         {{"watch", "--dir", "C:\\", "setup.exe"}, "watch needs -- and the installer to run"},
         {{"watch", "--dir", "C:\\", "--"}, "watch needs -- and the installer to run"},
     };

@@ -21,7 +21,12 @@ class RecordingConsole : public Console {
 public:
     std::string out;
     std::vector<std::string> lines;
-    void write(std::string_view bytes) override { out += bytes; }
+    bool full = false;  // standard output refuses everything, as a full disk does
+    bool write(std::string_view bytes) override {
+        if (full) return false;
+        out += bytes;
+        return true;
+    }
     void line(std::string_view text) override { lines.emplace_back(text); }
     void progress(std::string_view) override {}
 };
@@ -30,24 +35,26 @@ public:
 class FakeRunner : public ProcessRunner {
 public:
     std::vector<std::string> command;
+    uint32_t timeout = 0;
     std::function<void()> install;
-    uint32_t run(const std::vector<std::string>& c) override {
+    uint32_t run(const std::vector<std::string>& c, uint32_t timeoutSeconds) override {
         command = c;
+        timeout = timeoutSeconds;
         install();
         return 0;
     }
 };
 
 constexpr const char* kChanges =
-    "[New registry entries] 1 rows\n"
+    "[New registry entries] 1 row\n"
     "    Software\\App\\Plugins\\ | Renderer | fast\n"
     "[Deleted registry / old entries] 0 rows\n"
-    "[Edited registry data] 1 rows\n"
-    "    Software\\App\\ | Version | 2\n"
-    "[New files created] 1 rows\n"
+    "[Edited registry data] 1 row\n"
+    "    Software\\App\\ | Version | 1 -> 2\n"
+    "[New files created] 1 row\n"
     "    C:\\Data\\new\\b.txt | 3 | 2024-05-01 12:34:56\n"
     "[Deleted files] 0 rows\n"
-    "[Modified files] 1 rows\n"
+    "[Modified files] 1 row\n"
     "    C:\\Data\\a.txt | 12 | 2024-02-01\n";
 
 class CliCommands : public ::testing::Test {
@@ -134,7 +141,7 @@ TEST_F(CliCommands, RunTimeFailuresAreReportedAsLinesAndWriteNothing) {
     EXPECT_EQ(snapshot("before.qvs"), kRunFailure);
     EXPECT_FALSE(pathExists(path("before.qvs")));
     ASSERT_EQ(console.lines.size(), 1u);
-    EXPECT_EQ(console.lines[0].rfind("quorvel-cli: error -2147217405: Access denied (statement ", 0), 0u);
+    EXPECT_EQ(console.lines[0], "quorvel-cli: error -2147217405: Access denied");
 
     source.failConnect = false;
     runner.install = [] { fail(2, "The system cannot find the file specified"); };
@@ -142,6 +149,66 @@ TEST_F(CliCommands, RunTimeFailuresAreReportedAsLinesAndWriteNothing) {
     EXPECT_EQ(console.out, "");
     ASSERT_EQ(console.lines.size(), 1u);
     EXPECT_NE(console.lines[0].find("The system cannot find the file specified"), std::string::npos);
+}
+
+// Each way a command can go wrong outside the program has its own exit code
+// and one line that names what is wrong; nothing is half-written.
+TEST_F(CliCommands, ExitCodesTellWhatWentWrong) {
+    ASSERT_EQ(snapshot("before.qvs"), kNoChanges);
+    ASSERT_EQ(snapshot("after.qvs"), kNoChanges);
+    registry.addKey(kHiveCurrentUser, "Software\\Locked");
+    registry.makeUnreadable(kHiveCurrentUser, "Software\\Locked");
+    ASSERT_TRUE(replaceWholeFile(path("kept.txt"), "kept"));
+    std::filesystem::permissions(path("kept.txt"), std::filesystem::perms::owner_read);
+    const auto diffTo = [&](const char* output) {
+        return Args{"diff", path("before.qvs"), path("after.qvs"), "-o", output};
+    };
+    const std::string outputPath = path("kept.txt");
+    const struct {
+        Args args;
+        int code;
+        std::string line;  // the one line on standard error, "" for none
+        bool full = false;
+    } cases[] = {
+        {{"snapshot", "--dir", "C:\\Missing", "-o", path("x.qvs")}, kBadUsage, "quorvel-cli: no folder C:\\Missing"},
+        {{"snapshot", "--reg", "HKCU\\Software\\Missing", "-o", path("x.qvs")},
+         kBadUsage,
+         "quorvel-cli: no registry key HKEY_CURRENT_USER\\Software\\Missing"},
+        {{"snapshot", "--reg", "HKCU\\Software\\Locked", "-o", path("locked.qvs")},
+         kNoChanges,
+         "quorvel-cli: warning: the registry key HKEY_CURRENT_USER\\Software\\Locked cannot be read (access is "
+         "denied); it is recorded without its values"},
+        {{"diff", path("before.qvs"), path("after.qvs"), "--settings", path("before.qvs")},
+         kBadUsage,
+         "quorvel-cli: the settings folder " + path("before.qvs") +
+             " is a file; give the folder that holds the data files"},
+        {{"diff", path("before.qvs"), path("after.qvs")},
+         kRunFailure,
+         "quorvel-cli: cannot write the results to standard output (is the disk full, or the pipe closed?)",
+         true},
+        {diffTo(outputPath.c_str()), kRunFailure,
+         "quorvel-cli: cannot write " + outputPath + ": the file is read-only"},
+        {{"--version"}, kNoChanges, ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.args.front() + " " + c.args.back());
+        console = RecordingConsole();
+        console.full = c.full;
+        const ParsedArguments parsed = parseArguments(c.args);
+        ASSERT_EQ(parsed.error, "");
+        EXPECT_EQ(runCommand(parsed.arguments, services), c.code);
+        EXPECT_EQ(console.lines, c.line.empty() ? std::vector<std::string>{} : std::vector<std::string>{c.line});
+    }
+    EXPECT_FALSE(pathExists(path("x.qvs")));
+    EXPECT_TRUE(pathExists(path("locked.qvs")));
+    EXPECT_EQ(readWholeFile(path("kept.txt")), "kept");
+    std::filesystem::permissions(path("kept.txt"), std::filesystem::perms::owner_all);
+
+    // The text format shows an edit's old data before the new, and the
+    // installer's time limit reaches the runner.
+    EXPECT_EQ(run({"watch", "--reg", "HKCU\\Software\\App", "--timeout", "7", "--", "setup.exe"}), kChangesFound);
+    EXPECT_EQ(runner.timeout, 7u);
+    EXPECT_NE(console.out.find("    Software\\App\\ | Version | 1 -> 2\n"), std::string::npos) << console.out;
 }
 
 }  // namespace

@@ -79,6 +79,14 @@ bool FakeRegistry::EnumValues(int32_t hive, const std::string& path, std::vector
     return true;
 }
 
+RegistryProvider::KeyAccess FakeRegistry::keyAccess(int32_t hive, const std::string& path) {
+    std::string_view p = path;
+    while (p.ends_with('\\')) p.remove_suffix(1);
+    const Key* key = find(hive, p, false);
+    if (!key) return p.empty() ? KeyAccess::Readable : KeyAccess::Missing;
+    return key->unreadable ? KeyAccess::Denied : KeyAccess::Readable;
+}
+
 bool FakeRegistry::EnumKey(int32_t hive, const std::string& path, std::vector<std::string>& names) {
     const Key* key = find(hive, path, false);
     names = key && !key->unreadable ? key->subkeys : std::vector<std::string>{};

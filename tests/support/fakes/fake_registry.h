@@ -46,6 +46,7 @@ public:
     bool EnumValues(int32_t hive, const std::string& path, std::vector<std::string>& names,
                     std::vector<uint32_t>& types) override;
     bool EnumKey(int32_t hive, const std::string& path, std::vector<std::string>& names) override;
+    KeyAccess keyAccess(int32_t hive, const std::string& path) override;
     bool GetStringValue(int32_t hive, const std::string& key, const std::string& name,
                         std::string& out) override;
     bool GetExpandedStringValue(int32_t hive, const std::string& key, const std::string& name,
