@@ -46,6 +46,16 @@ bool Application::Form_Load(int showCommand) {
         UpdateWindow(window_.hwnd());
         browser_.owner = window_.hwnd();
     });
+    // Without a window the message loop would wait for good on messages that
+    // never come (Wine's desktop can fail to start): the process ends instead.
+    if (go && !window_.hwnd()) {
+        windowFailed_ = true;
+        const char line[] = "quorvel: the main window could not be created (is a desktop available?)\n";
+        DWORD done = 0;
+        const HANDLE err = GetStdHandle(STD_ERROR_HANDLE);
+        if (err && err != INVALID_HANDLE_VALUE) WriteFile(err, line, sizeof line - 1, &done, nullptr);
+        return false;
+    }
     return go;
 }
 

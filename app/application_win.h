@@ -31,8 +31,11 @@ public:
     explicit Application(HINSTANCE instance, std::string updateHost = builtInUpdateHost());
 
     // The window's load: arrays emptied, caption set, window shown.
-    // False when the start-up checks end the program before any window shows.
+    // False when the start-up checks end the program before any window shows,
+    // or when the main window cannot be created.
     bool Form_Load(int showCommand);
+    // True when Form_Load failed for want of a window: the exit code is then 1.
+    bool windowFailed() const { return windowFailed_; }
     // The message loop of the program; returns the exit code.
     int run();
 
@@ -54,6 +57,7 @@ public:
     AboutBox& about() { return about_; }
 
 private:
+    bool windowFailed_ = false;
     AppState state_;
     MessageBoxPrompt prompt_;
     ErrorReporter reporter_{prompt_};

@@ -59,8 +59,13 @@ void MainWindow::create(const std::wstring& caption) {
     AppendMenuW(about, MF_SEPARATOR, 0, nullptr);
     AppendMenuW(about, MF_STRING, IDM_mnuQuorvel, L"About Quorvel");
     AppendMenuW(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(about), L"&About");
-    checkWin32(CreateWindowExW(0, kMainWindowClass, caption.c_str(), WS_OVERLAPPEDWINDOW,
-                               CW_USEDEFAULT, CW_USEDEFAULT, 900, 640, nullptr, bar, instance_, this));
+    if (!CreateWindowExW(0, kMainWindowClass, caption.c_str(), WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT,
+                         900, 640, nullptr, bar, instance_, this)) {
+        // The handle that WM_NCCREATE saw is gone with the failed creation.
+        const DWORD error = GetLastError();
+        hwnd_ = nullptr;
+        throwWin32(error);
+    }
 }
 
 LRESULT CALLBACK MainWindow::WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
@@ -82,7 +87,13 @@ LRESULT MainWindow::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
         case WM_CREATE:
             dpi_ = GetDpiForWindow(hwnd_);
             if (!dpi_) dpi_ = 96;
-            createControls();
+            // A failure must not unwind through the system's call of this
+            // procedure: the creation fails instead, and its caller reports it.
+            try {
+                createControls();
+            } catch (const std::exception&) {
+                return -1;
+            }
             return 0;
         case WM_SIZE:
             SendMessageW(control(IDC_Status), WM_SIZE, 0, 0);

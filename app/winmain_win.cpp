@@ -8,6 +8,6 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
                                                         ICC_PROGRESS_CLASS | ICC_STANDARD_CLASSES};
     InitCommonControlsEx(&controls);
     static qv::Application app(instance);
-    if (!app.Form_Load(showCommand)) return 0;
+    if (!app.Form_Load(showCommand)) return app.windowFailed() ? 1 : 0;
     return app.run();
 }

@@ -1,10 +1,10 @@
-// Winsock's headers must come before <windows.h>, which the own header pulls in.
-#include <winsock2.h>
-#include <ws2tcpip.h>
-
 #include "support/start_up_win.h"
 
 #include <shellapi.h>
+
+#include <memory>
+#include <string>
+#include <vector>
 
 #include "core/utf.h"
 #include "support/bounded_wait.h"
@@ -18,32 +18,46 @@ namespace qv {
 
 namespace {
 
-// Long enough for any name server that answers at all, short enough that the
-// window still appears within a few seconds of the start.
-constexpr std::chrono::milliseconds kLookupBudget{1500};
-
-void lookUp(const std::wstring& host) {
-    WSADATA data;
-    if (WSAStartup(MAKEWORD(2, 2), &data) != 0) return;
-    ADDRINFOW* found = nullptr;
-    if (GetAddrInfoW(host.c_str(), nullptr, nullptr, &found) == 0) FreeAddrInfoW(found);
-    WSACleanup();
-}
+// The answer the client would have shown, kept for the window's thread: the
+// abandoned thread must never show anything.
+class DeferredPrompt : public UserPrompt {
+public:
+    Answer ask(std::string_view text, std::string_view title, Buttons buttons, Icon icon) override {
+        asked.push_back({std::string(text), std::string(title), buttons, icon});
+        return buttons == Buttons::Ok ? Answer::Ok : Answer::Cancel;
+    }
+    struct Call {
+        std::string text, title;
+        Buttons buttons;
+        Icon icon;
+    };
+    std::vector<Call> asked;
+};
 
 }  // namespace
 
 std::string HttpVersionSource::fetch(const std::string& url) {
-    // WinINet has no timeout for the name lookup inside its first request: a
-    // name server that never answers would hold the start for about 20 s. The
-    // same lookup is made first, on its own thread and within a budget; a name
-    // that takes longer skips the check as if there were no network.
-    std::string rest = url;
-    if (!finishesWithin([host = toWide(splitUrl(rest).host)] { lookUp(host); }, kLookupBudget, yielder_))
-        return {};
-    std::string Data;
-    bool toMemory = true;
-    CheckVersion.GetFile(url, "", Data, toMemory);
-    return Data;
+    // Everything the thread touches is its own or shared with it, since it may
+    // outlive this call and the window.
+    struct Outcome {
+        DeferredPrompt prompt;
+        std::string data;
+    };
+    auto outcome = std::make_shared<Outcome>();
+    const DWORD timeoutMs = timeoutMs_;
+    const bool inTime = finishesWithin(
+        [outcome, url, timeoutMs] {
+            clsHTTP http(outcome->prompt, nullptr, timeoutMs);
+            std::string data;
+            bool toMemory = true;
+            http.GetFile(url, "", data, toMemory);
+            outcome->data = std::move(data);
+        },
+        deadline_, yielder_);
+    if (!inTime) return {};
+    for (const DeferredPrompt::Call& call : outcome->prompt.asked)
+        prompt_.ask(call.text, call.title, call.buttons, call.icon);
+    return outcome->data;
 }
 
 void ShellBrowser::OpenInternet(const std::string& Url, int WindowStyle) {

@@ -167,6 +167,41 @@ TEST(StartUpOverHttp, TheServedVersionFileDecidesTheOfferAndTheEnd) {
     }
 }
 
+// Whatever the server does, the update check gives up at its deadline, reads
+// no more than a version file may hold, and the start goes on as if there were
+// no network: silence, headers or a body a byte a second, a huge body.
+TEST(StartUpOverHttp, TheWholeCheckEndsByItsDeadline) {
+    const auto deadline = std::chrono::milliseconds(1500);
+    const std::string huge = httpAnswer(std::string(size_t{100} << 20, 'x'));
+    struct Case {
+        const char* what;
+        std::string response;
+        size_t stallAfter;
+        unsigned dripMs;
+    };
+    const Case cases[] = {
+        {"silent", httpAnswer("1.01,http://a/,x"), 0, 0},
+        {"dripped headers", httpAnswer("1.01,http://a/,x"), kWhole, 1000},
+        {"dripped body", httpAnswer(std::string(4096, '1')), kWhole, 1000},
+        {"100 MB", huge, kWhole, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        LoopbackServer server;
+        server.response = c.response;
+        server.stallAfter = c.stallAfter;
+        server.dripMs = c.dripMs;
+        ScriptedPrompt prompt;
+        testing::ScriptedYielder yielder;
+        // Per-call timeouts far past the deadline: only the deadline ends it.
+        HttpVersionSource versions(prompt, yielder, 60'000, deadline);
+        const auto start = std::chrono::steady_clock::now();
+        EXPECT_EQ(versions.fetch("http://" + server.host() + "/AppVersions/QuorvelVersion.txt"), "");
+        EXPECT_LT(secondsSince(start), 1.5 + 1.0);
+        EXPECT_TRUE(prompt.calls.empty());
+    }
+}
+
 TEST(RegistryStore, RoundTripsAndReadsValuesOthersWroteOnTheRealRegistry) {
     const std::wstring root = L"Software\\QuorvelStoreTest-" + std::to_wstring(GetCurrentProcessId());
     const std::string path = toUtf8(root) + "\\below\\deeper";

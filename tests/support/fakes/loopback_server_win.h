@@ -3,9 +3,13 @@
 // connection gets the same scripted bytes; `stallAfter` holds back the rest of
 // them until the server stops (5 s at most, so that a client without a timeout
 // fails its test instead of hanging it), as a server that never finishes.
+// `dripMs` sends the bytes one at a time with that pause between them, as a
+// server that trickles. The server stops sending as soon as it is destroyed.
 #include <winsock2.h>
 
+#include <algorithm>
 #include <mutex>
+#include <string_view>
 #include <string>
 #include <thread>
 #include <vector>
@@ -16,6 +20,7 @@ class LoopbackServer {
 public:
     std::string response;
     size_t stallAfter = std::string::npos;
+    unsigned dripMs = 0;
 
     LoopbackServer() {
         WSADATA wsa;
@@ -65,11 +70,18 @@ private:
                 std::lock_guard lock(mutex_);
                 requests_.push_back(head.substr(0, head.find("\r\n\r\n")));
             }
-            const std::string sent = response.substr(0, stallAfter);
-            for (size_t done = 0; done < sent.size();) {
-                const int n = send(client, sent.data() + done, static_cast<int>(sent.size() - done), 0);
+            // A send that cannot go on within a moment gives the stop a look.
+            const DWORD sendTimeoutMs = 100;
+            setsockopt(client, SOL_SOCKET, SO_SNDTIMEO, reinterpret_cast<const char*>(&sendTimeoutMs),
+                       sizeof sendTimeoutMs);
+            const std::string_view sent = std::string_view(response).substr(0, stallAfter);
+            for (size_t done = 0; done < sent.size() && WaitForSingleObject(stop_, 0) == WAIT_TIMEOUT;) {
+                const size_t piece = dripMs ? 1 : std::min<size_t>(sent.size() - done, 1 << 16);
+                const int n = send(client, sent.data() + done, static_cast<int>(piece), 0);
+                if (n < 0 && WSAGetLastError() == WSAETIMEDOUT) continue;
                 if (n <= 0) break;
                 done += static_cast<size_t>(n);
+                if (dripMs) WaitForSingleObject(stop_, dripMs);
             }
             if (stallAfter != std::string::npos) WaitForSingleObject(stop_, 5000);
             shutdown(client, SD_SEND);
