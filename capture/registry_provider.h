@@ -33,6 +33,11 @@ public:
     enum class KeyAccess { Readable, Denied, Missing };
     virtual KeyAccess keyAccess(int32_t /*hive*/, const std::string& /*path*/) { return KeyAccess::Readable; }
 
+    // A value's type and its bytes as the registry holds them; false when it
+    // cannot be read.
+    virtual bool GetRawValue(int32_t hive, const std::string& key, const std::string& name, uint32_t& type,
+                             std::string& bytes) = 0;
+
     // Value reads. false when the value cannot be read as that type.
     virtual bool GetStringValue(int32_t hive, const std::string& key, const std::string& name,
                                 std::string& out) = 0;

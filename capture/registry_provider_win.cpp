@@ -155,6 +155,15 @@ public:
         return !names.empty();
     }
 
+    bool GetRawValue(int32_t hive, const std::string& key, const std::string& name, uint32_t& type,
+                     std::string& bytes) override {
+        Raw raw;
+        if (!read(hive, key, name, raw)) return false;
+        type = raw.type;
+        bytes.assign(reinterpret_cast<const char*>(raw.data), raw.size);
+        return true;
+    }
+
     bool GetStringValue(int32_t hive, const std::string& key, const std::string& name,
                         std::string& out) override {
         Raw raw;

@@ -75,15 +75,22 @@ private:
 
         names_.clear();
         types_.clear();
-        bool hasValues = guarded([&] { return ctx_.oreg.EnumValues(hive_, walkPath, names_, types_); });
+        const bool performanceText = isPerformanceTextKey(hive_, walkPath);
+        bool hasValues =
+            !performanceText && guarded([&] { return ctx_.oreg.EnumValues(hive_, walkPath, names_, types_); });
         if (!hasValues || names_.empty()) {
             std::string data;
-            if (!guarded([&] { return ctx_.oreg.GetStringValue(hive_, keyName, std::string(), data); }))
+            if (performanceText ||
+                !guarded([&] { return ctx_.oreg.GetStringValue(hive_, keyName, std::string(), data); }))
                 data.clear();
             RegSnapshot& target = ctx_.state.*target_;
             if (static_cast<size_t>(ctx_.state.j) >= target.size())
                 target.resize(static_cast<size_t>(ctx_.state.j) + 1);
-            record(target, keyName, std::string(), std::move(data), kKeyEntryType);
+            RegEntry& entry = target[static_cast<size_t>(ctx_.state.j)];
+            entry.ValueData = std::move(data);
+            entry.Raw = RawForm::NotRecorded;
+            entry.RawData.clear();
+            record(target, keyName, std::string(), kKeyEntryType);
         } else {
             const size_t n = names_.size();
             RegSnapshot& target = ctx_.state.*target_;
@@ -93,29 +100,33 @@ private:
             target.resize(std::max(target.size() + n + 1, static_cast<size_t>(ctx_.state.j) + n));
             for (size_t i = 0; i < n; ++i) {
                 const uint32_t type = i < types_.size() ? types_[i] : 0;
-                std::string data;
-                guarded([&] {
-                    data = readValueData(ctx_.oreg, hive_, keyName, names_[i], type);
-                    return true;
-                });
-                record(target, keyName, std::move(names_[i]), std::move(data), type);
+                RegEntry& entry = target[static_cast<size_t>(ctx_.state.j)];
+                if (!guarded([&] {
+                        readValueInto(ctx_.oreg, hive_, keyName, names_[i], type, entry);
+                        return true;
+                    })) {
+                    entry.ValueData.clear();
+                    entry.Raw = RawForm::NotRecorded;
+                    entry.RawData.clear();
+                }
+                record(target, keyName, std::move(names_[i]), type);
             }
         }
 
         key.subkeys.clear();
-        if (!guarded([&] { return ctx_.oreg.EnumKey(hive_, walkPath, key.subkeys); }) || key.subkeys.empty())
+        if (performanceText || !guarded([&] { return ctx_.oreg.EnumKey(hive_, walkPath, key.subkeys); }) ||
+            key.subkeys.empty())
             return false;
         key.walkPath = std::move(walkPath);
         key.next = 0;
         return true;
     }
 
-    void record(RegSnapshot& target, const std::string& keyName, std::string valueName, std::string data,
-                uint32_t type) {
+    // The entry at j, whose data and raw bytes are already in place.
+    void record(RegSnapshot& target, const std::string& keyName, std::string valueName, uint32_t type) {
         RegEntry& entry = target[static_cast<size_t>(ctx_.state.j)];
         entry.KeyName = keyName;
         entry.ValueName = std::move(valueName);
-        entry.ValueData = std::move(data);
         entry.ValueType = type;
         ++ctx_.state.j;
         ctx_.status.setStatus(status_);
@@ -152,6 +163,20 @@ private:
 };
 
 }  // namespace
+
+bool isPerformanceTextKey(int32_t hive, std::string_view walkPath) {
+    if (hive != kHiveLocalMachine) return false;
+    constexpr std::string_view kParent = "\\microsoft\\windows nt\\currentversion\\perflib\\";
+    const size_t last = walkPath.rfind('\\');
+    if (last == std::string_view::npos || last + 1 == walkPath.size() || last + 1 < kParent.size()) return false;
+    const std::string_view parent = walkPath.substr(last + 1 - kParent.size(), kParent.size());
+    for (size_t i = 0; i < kParent.size(); ++i) {
+        char c = parent[i];
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+        if (c != kParent[i]) return false;
+    }
+    return true;
+}
 
 std::string registryWalkPath(const std::string& strPath, const std::string& sk) {
     if (strPath.empty() || sk.empty()) return strPath + sk;

@@ -3,6 +3,7 @@
 // one entry per value, and one entry for each key without values.
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "capture/registry_provider.h"
 #include "core/app_state.h"
@@ -33,6 +34,13 @@ void trimSnapshot(RegSnapshot& snapshot, int32_t j);
 // The path of a visit: parent + "\" + name when both are non-empty, otherwise
 // their plain concatenation.
 std::string registryWalkPath(const std::string& strPath, const std::string& sk);
+
+// The keys whose values the system serves from performance data
+// (HKEY_LOCAL_MACHINE\...\Microsoft\Windows NT\CurrentVersion\Perflib\<language>):
+// reading them gathers performance counters and their texts, which takes
+// seconds and under Wine starts a desktop and waits for it. They are no
+// installer's data, so the walk records each as a key without values.
+bool isPerformanceTextKey(int32_t hive, std::string_view walkPath);
 
 // A registry tree is at most 512 levels deep; a walk goes no deeper below its
 // start key, so a cycle of registry links ends there instead of exhausting memory.

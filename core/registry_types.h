@@ -17,5 +17,7 @@ inline constexpr uint32_t kRegExpandSz = 2;
 inline constexpr uint32_t kRegBinary = 3;
 inline constexpr uint32_t kRegDword = 4;
 inline constexpr uint32_t kRegMultiSz = 7;
+inline constexpr uint32_t kRegNone = 0;
+inline constexpr uint32_t kRegQword = 11;
 
 }  // namespace qv

@@ -16,7 +16,10 @@ namespace {
 
 // "QVSNAP", then bytes that a text transfer or a truncated copy would change.
 constexpr char kMagic[8] = {'Q', 'V', 'S', 'N', 'A', 'P', '\r', '\n'};
-constexpr uint32_t kVersion = 1;
+// Format 2 adds each value's raw bytes and each file's size and attributes;
+// format 1 files still load, without them.
+constexpr uint32_t kVersion = 2;
+constexpr uint32_t kOldestVersion = 1;
 
 // The sections, in the order the file holds them.
 enum Section : uint32_t { kPlaces = 1, kRegistry = 2, kFiles = 3 };
@@ -225,13 +228,15 @@ void writeRegistry(Writer w, const RegSnapshot& registry) {
         w.text(e.ValueName);
         w.text(e.ValueData);
         w.number(e.ValueType);
+        w.number(static_cast<uint8_t>(e.Raw));
+        if (e.Raw == RawForm::Stored) w.text(e.RawData);
         previous = e.KeyName;
     }
 }
 
-void readRegistry(Reader& r, RegSnapshot& registry) {
-    constexpr size_t kSmallestEntry = 4 + 4 + 4 + 4 + 4;
-    const uint64_t n = r.count(kSmallestEntry);
+void readRegistry(Reader& r, RegSnapshot& registry, uint32_t version) {
+    const size_t smallestEntry = 4 + 4 + 4 + 4 + 4 + (version >= 2 ? 1 : 0);
+    const uint64_t n = r.count(smallestEntry);
     registry.clear();
     registry.reserve(n);
     const std::string none;
@@ -241,6 +246,11 @@ void readRegistry(Reader& r, RegSnapshot& registry) {
         r.text(e.ValueName);
         r.text(e.ValueData);
         e.ValueType = r.number<uint32_t>();
+        if (version < 2) continue;
+        const uint8_t form = r.number<uint8_t>();
+        if (form > static_cast<uint8_t>(RawForm::Stored)) throw Damaged{"a value's raw data has an unknown form"};
+        e.Raw = static_cast<RawForm>(form);
+        if (e.Raw == RawForm::Stored) r.text(e.RawData);
     }
 }
 
@@ -251,19 +261,24 @@ void writeFiles(Writer w, const FileSnapshot& files) {
     for (size_t i = 1; i < files.size(); ++i) {
         w.path(files[i].Filepath, previous);
         w.text(files[i].ModifiedDate);
+        w.number(files[i].Size);
+        w.number(files[i].Attributes);
         previous = files[i].Filepath;
     }
 }
 
-void readFiles(Reader& r, FileSnapshot& files) {
-    constexpr size_t kSmallestEntry = 4 + 4 + 4;
-    const uint64_t n = r.count(kSmallestEntry);
+void readFiles(Reader& r, FileSnapshot& files, uint32_t version) {
+    const size_t smallestEntry = 4 + 4 + 4 + (version >= 2 ? 8 + 4 : 0);
+    const uint64_t n = r.count(smallestEntry);
     files.assign(1, FileSnapshotEntry{});
     files.reserve(1 + n);
     for (uint64_t i = 1; i <= n; ++i) {
         FileSnapshotEntry& f = files.emplace_back();
         r.path(f.Filepath, files[i - 1].Filepath);
         r.text(f.ModifiedDate);
+        if (version < 2) continue;
+        f.Size = r.number<uint64_t>();
+        f.Attributes = r.number<uint32_t>();
     }
 }
 
@@ -359,7 +374,7 @@ std::optional<Collection> collectionFrom(ByteSource& source, std::string& fault)
         return std::nullopt;
     }
     const uint32_t version = numberFrom<uint32_t>(source);
-    if (version != kVersion) {
+    if (version < kOldestVersion || version > kVersion) {
         fault = version > kVersion ? "was written by a newer version of Quorvel (format " + std::to_string(version) +
                                          "; this version reads format " + std::to_string(kVersion) + ")"
                                    : "has an unknown format number (" + std::to_string(version) + ")";
@@ -392,8 +407,8 @@ std::optional<Collection> collectionFrom(ByteSource& source, std::string& fault)
         try {
             Reader r(body);
             if (tag == kPlaces) readPlaces(r, c);
-            if (tag == kRegistry) readRegistry(r, c.registry);
-            if (tag == kFiles) readFiles(r, c.files);
+            if (tag == kRegistry) readRegistry(r, c.registry, version);
+            if (tag == kFiles) readFiles(r, c.files, version);
             if (r.left() != 0) throw Damaged{"it has bytes after its last entry"};
         } catch (const Damaged& d) {
             fault = "is damaged: in the " + name + " section, " + d.what;
@@ -417,8 +432,9 @@ std::string collectionBytes(const Collection& collection) {
     // One allocation for the whole file in all but odd cases: each entry
     // takes its texts and at most 16 bytes of lengths and type.
     size_t estimate = 256 + collection.startKey.size() + collection.startFolder.size();
-    for (const RegEntry& e : collection.registry) estimate += 16 + e.ValueName.size() + e.ValueData.size() + 16;
-    for (const FileSnapshotEntry& f : collection.files) estimate += 8 + f.ModifiedDate.size() + 24;
+    for (const RegEntry& e : collection.registry)
+        estimate += 16 + e.ValueName.size() + e.ValueData.size() + 21 + e.RawData.size();
+    for (const FileSnapshotEntry& f : collection.files) estimate += 8 + f.ModifiedDate.size() + 36;
     std::string out;
     out.reserve(estimate);
     out.assign(kMagic, sizeof kMagic);

@@ -10,22 +10,41 @@ namespace qv {
 // the registry has.
 inline constexpr uint32_t kKeyEntryType = 0xFFFFFFFFu;
 
+// How an entry keeps its value's bytes as the registry holds them, for an undo
+// that restores them exactly. Most values' bytes follow from their text (a
+// plain string, a number, binary data), and are not kept twice.
+enum class RawForm : uint8_t {
+    NotRecorded,  // a key's own entry, a value that could not be read, or an older snapshot file
+    FromText,     // the bytes follow exactly from ValueData and ValueType
+    Stored,       // the bytes are RawData
+};
+
 // One registry snapshot entry. KeyName ends with "\"; ValueName is "" for the
 // entry that stands for a key without values. ValueType is the registry's type
 // code of the value, which the text alone cannot tell (an undo file needs it);
-// detection compares the texts only.
+// detection compares the texts, and the types.
 struct RegEntry {
     std::string KeyName;
     std::string ValueName;
     std::string ValueData;
     uint32_t ValueType = kKeyEntryType;
+    RawForm Raw = RawForm::NotRecorded;
+    std::string RawData;  // only with RawForm::Stored
     bool operator==(const RegEntry&) const = default;
 };
 
-// One file snapshot entry: full path and last-write time as locale text.
+// A file entry's size or attributes where they were not recorded (a snapshot
+// file of an older version).
+inline constexpr uint64_t kUnknownFileSize = UINT64_MAX;
+inline constexpr uint32_t kUnknownFileAttributes = UINT32_MAX;
+
+// One file snapshot entry: full path and last-write time as locale text, with
+// the size and attributes that the same find data holds.
 struct FileSnapshotEntry {
     std::string Filepath;
     std::string ModifiedDate;
+    uint64_t Size = kUnknownFileSize;
+    uint32_t Attributes = kUnknownFileAttributes;
     bool operator==(const FileSnapshotEntry&) const = default;
 };
 

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <initializer_list>
+
+#include "core/registry_types.h"
 #include "tests/support/fakes/fake_registry.h"
 
 namespace qv {
@@ -23,18 +26,81 @@ TEST(ValueRendering, BinaryIsUpperCaseHexPairsMultiStringsJoinByCrLfAndSixTabsAn
     for (const auto& [rendered, expected] : cases) EXPECT_EQ(rendered, expected);
 }
 
-// What each rendered type reads is held by the walk's rendering test; here failed reads, which leave
-// the value's data in the output, and the types that are not rendered, which are not even read.
-TEST(ReadValueData, FailedReadsAndTypesThatAreNotRenderedGiveEmptyData) {
+// UTF-16 bytes of the strings, each followed by a NUL ("" ends with none).
+std::string utf16(std::initializer_list<std::u16string_view> strings, bool terminated = true) {
+    std::string bytes;
+    std::u16string units;
+    for (std::u16string_view s : strings) {
+        units += s;
+        if (terminated) units += u'\0';
+    }
+    for (char16_t u : units) {
+        bytes += static_cast<char>(u & 0xFF);
+        bytes += static_cast<char>(u >> 8);
+    }
+    return bytes;
+}
+
+// Every type renders from its bytes, unnamed types as binary; and whatever the
+// bytes, the entry gives them back exactly, keeping them apart from the text
+// only where the text cannot tell them.
+TEST(ValueRendering, EveryTypeRendersFromItsBytesAndTheBytesComeBackExactly) {
+    const std::string sep = "\r\n\t\t\t\t\t\t";
+    const struct {
+        uint32_t type;
+        std::string bytes;
+        std::string text;
+        bool fromText;
+    } cases[] = {
+        {kRegSz, utf16({u"text\u00E9"}), "text\xC3\xA9", true},
+        {kRegSz, utf16({u"no end"}, false), "no end", false},
+        {kRegSz, utf16({u"a", u"junk"}), "a", false},
+        {kRegSz, std::string("a\0b", 3), "a", false},
+        {kRegExpandSz, utf16({u"%TEMP%\\x"}), "%TEMP%\\x", false},
+        {kRegExpandSz, utf16({u"C:\\x"}), "C:\\x", true},
+        {kRegBinary, "", "", true},
+        {kRegBinary, std::string("\0\x0F\xFF", 3), "00,0F,FF", true},
+        {kRegDword, std::string("\xFF\xFF\xFF\xFF"), "4294967295", true},
+        {kRegDword, std::string("\x01\0\0", 3), "", false},
+        {kRegQword, std::string("\xFF\xFF\xFF\xFF\xFF\xFF\xFF\xFF"), "18446744073709551615", true},
+        {kRegQword, std::string("\x2A\0\0\0\0\0\0\0", 8), "42", true},
+        {kRegQword, std::string("\x01\x02", 2), "01,02", true},
+        {kRegMultiSz, utf16({u"one", u"", u"three", u""}), "one" + sep + sep + "three", true},
+        {kRegMultiSz, utf16({u"", u"four", u""}), sep + "four", true},
+        {kRegMultiSz, utf16({u"a", u"b", u""}), "a" + sep + "b", true},
+        {kRegMultiSz, utf16({u"a"}) + utf16({u"b"}, false), "a" + sep + "b", false},
+        {kRegMultiSz, "", "", false},
+        {kRegMultiSz, utf16({u"tab\r\n\t\t\t\t\t\tin", u""}),
+         "tab" + sep + "in", false},
+        {kRegNone, std::string("\x01\x02"), "01,02", true},
+        {kRegNone, "", "", true},
+        {5, std::string("\0\0\0\x01", 4), "00,00,00,01", true},
+        {0x1234, "xyz", "78,79,7A", true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(c.type) + " " + c.text);
+        EXPECT_EQ(renderValue(c.type, c.bytes), c.text);
+        RegEntry entry{"K\\", "v", c.text, c.type};
+        keepRawBytes(entry, c.bytes);
+        EXPECT_EQ(entry.Raw, c.fromText ? RawForm::FromText : RawForm::Stored);
+        EXPECT_EQ(rawValueBytes(entry), c.bytes);
+    }
+    EXPECT_EQ(rawValueBytes(RegEntry{"K\\", "", "", kKeyEntryType}), std::nullopt);
+}
+
+// A failed read leaves no data and no raw bytes behind, whatever the type.
+TEST(ReadValueInto, FailedReadsGiveEmptyDataAndNoRawBytes) {
     FakeRegistry reg;
-    for (uint32_t type : {kRegSz, kRegExpandSz, kRegBinary, kRegDword, kRegMultiSz, 11u, 0u, 5u}) {
+    for (uint32_t type : {kRegSz, kRegExpandSz, kRegBinary, kRegDword, kRegMultiSz, kRegQword, kRegNone, 5u}) {
         std::string name = "v";
         name += std::to_string(type);
         reg.addValue(kHiveUsers, "K", name, type, "7");
         reg.failRead(kHiveUsers, "K", name);
-        EXPECT_EQ(readValueData(reg, kHiveUsers, "K\\", name, type), "") << type;
+        RegEntry entry{"K\\", name, "stale", type, RawForm::Stored, "stale"};
+        readValueInto(reg, kHiveUsers, "K\\", name, type, entry);
+        EXPECT_EQ(entry.ValueData, "") << type;
+        EXPECT_EQ(entry.Raw, RawForm::NotRecorded) << type;
     }
-    EXPECT_EQ(reg.readCalls, 5);
 }
 
 }  // namespace

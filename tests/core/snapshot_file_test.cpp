@@ -30,12 +30,14 @@ Collection sample() {
                   {"SOFTWARE\\Other\\", "dword", "4294967295", kRegDword},
                   {"SOFTWARE\\Other\\", "expand", "%SystemRoot%\\x", kRegExpandSz},
                   {"SOFTWARE\\Other\\", "multi", "a b", kRegMultiSz},
-                  {"S\\", std::string("nul\0inside", 10), "\xED\xA0\x80 lone surrogate", 11}};
+                  {"S\\", std::string("nul\0inside", 10), "\xED\xA0\x80 lone surrogate", 11},
+                  {"S\\", "raw", "%TEMP%", kRegExpandSz, RawForm::Stored, std::string("%\0T\0\0\0", 6)},
+                  {"S\\", "derived", "7", kRegDword, RawForm::FromText}};
     c.filesScanned = true;
     c.startFolder = "C:\\Program Files\\";
     c.files = {{},
-               {"C:\\Program Files\\a.txt", "07/12/2026 12:00:00"},
-               {"C:\\Program Files\\b\\c.txt", ""},
+               {"C:\\Program Files\\a.txt", "07/12/2026 12:00:00", 12, 0x20},
+               {"C:\\Program Files\\b\\c.txt", "", 0, 0x1},
                {"C:\\x", "01/01/1990 00:00:01"}};
     c.seconds = 1.25;
     return c;
@@ -68,7 +70,7 @@ TEST(SnapshotFile, RefusesEveryFlippedByteAndEveryTruncation) {
 TEST(SnapshotFile, SaysWhatIsWrong) {
     const std::string good = collectionBytes(Collection{});
     std::string newer = good, older = good, damaged = good;
-    newer[8] = 2;
+    newer[8] = 3;
     older[8] = 0;
     Collection badHive, badTime;
     badHive.registryWalked = true;
@@ -76,7 +78,7 @@ TEST(SnapshotFile, SaysWhatIsWrong) {
     badTime.seconds = -1;
     damaged[damaged.size() - 1] ^= 1;
     const std::pair<std::string, std::string> cases[] = {
-        {newer, "was written by a newer version of Quorvel (format 2; this version reads format 1)"},
+        {newer, "was written by a newer version of Quorvel (format 3; this version reads format 2)"},
         {older, "has an unknown format number (0)"},
         {collectionBytes(badHive),
          "is damaged: in the places section, the registry root is none of the five"},
@@ -122,6 +124,27 @@ std::string fileWith(const std::string& registryBody, const std::string& filesBo
     return good.substr(0, 12 + 20 + placesLength) + section(2, registryBody) + section(3, filesBody);
 }
 
+// A file of the first format, as that version wrote it: no raw bytes, no
+// sizes. It loads, with both marked as not recorded.
+TEST(SnapshotFile, FilesOfTheFirstFormatStillLoad) {
+    Crafted places, registry, files;
+    places.raw("\x01", 1).u32(static_cast<uint32_t>(kHiveCurrentUser)).text("Software").raw("\x01", 1).text("C:\\");
+    places.u64(0);
+    registry.u64(2).u32(0).text("Software\\").text("v").text("1").u32(kRegSz);
+    registry.u32(9).text("Sub\\").text("").text("").u32(kKeyEntryType);
+    files.u64(1).u32(0).text("C:\\a.txt").text("01/02/2020 10:00:00");
+    const std::string bytes = std::string("QVSNAP\r\n", 8) + Crafted{}.u32(1).bytes + section(1, places.bytes) +
+                              section(2, registry.bytes) + section(3, files.bytes);
+    std::string fault;
+    const std::optional<Collection> c = collectionFromBytes(bytes, fault);
+    ASSERT_TRUE(c) << fault;
+    EXPECT_EQ(c->registry, (RegSnapshot{{"Software\\", "v", "1", kRegSz}, {"Software\\Sub\\", "", ""}}));
+    EXPECT_EQ(c->registry[0].Raw, RawForm::NotRecorded);
+    ASSERT_EQ(c->files.size(), 2u);
+    EXPECT_EQ(c->files[1], (FileSnapshotEntry{"C:\\a.txt", "01/02/2020 10:00:00"}));
+    EXPECT_EQ(c->files[1].Size, kUnknownFileSize);
+}
+
 #ifdef __linux__
 long peakKilobytes() {
     rusage usage{};
@@ -137,12 +160,12 @@ TEST(SnapshotFile, CraftedCountsAndLengthsAreRefusedWithinBoundedMemory) {
     const std::string longKey(200000, 'k');
     Crafted unfolding;
     const uint64_t repeats = 40000;  // 40,000 x 200 KB of key names from 800 KB
-    unfolding.u64(repeats + 1).u32(0).text(longKey).text("").text("").u32(kRegSz);
-    for (uint64_t i = 0; i < repeats; ++i) unfolding.u32(static_cast<uint32_t>(longKey.size())).text("").text("").text("").u32(kRegSz);
+    unfolding.u64(repeats + 1).u32(0).text(longKey).text("").text("").u32(kRegSz).raw("\0", 1);
+    for (uint64_t i = 0; i < repeats; ++i) unfolding.u32(static_cast<uint32_t>(longKey.size())).text("").text("").text("").u32(kRegSz).raw("\0", 1);
     const std::pair<std::string, std::string> cases[] = {
         {fileWith(Crafted{}.u64(uint64_t{1} << 40).bytes), "an entry count is larger than the section"},
         {fileWith(Crafted{}.u64(1).u32(0).u32(0xFFFFFFF0u).u64(0).u64(0).bytes), "an entry runs past the end of its section"},
-        {fileWith(Crafted{}.u64(2).u32(0).text("K\\").text("").text("").u32(1).u32(9).text("").text("").text("").u32(1).bytes),
+        {fileWith(Crafted{}.u64(2).u32(0).text("K\\").text("").text("").u32(1).raw("\0", 1).u32(9).text("").text("").text("").u32(1).bytes),
          "a path refers to more of the path before it than there is"},
         {fileWith(unfolding.bytes), "its paths add up to more than a section of its size can hold"},
     };

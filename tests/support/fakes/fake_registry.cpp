@@ -1,5 +1,7 @@
 #include "tests/support/fakes/fake_registry.h"
 
+#include "core/utf.h"
+
 #include <stdexcept>
 
 #include "core/failure.h"
@@ -68,6 +70,7 @@ void FakeRegistry::makeUnreadable(int32_t hive, std::string_view path) {
 
 bool FakeRegistry::EnumValues(int32_t hive, const std::string& path, std::vector<std::string>& names,
                               std::vector<uint32_t>& types) {
+    ++enumCalls;
     names.clear();
     types.clear();
     const Key* key = find(hive, path, false);
@@ -88,6 +91,7 @@ RegistryProvider::KeyAccess FakeRegistry::keyAccess(int32_t hive, const std::str
 }
 
 bool FakeRegistry::EnumKey(int32_t hive, const std::string& path, std::vector<std::string>& names) {
+    ++enumCalls;
     const Key* key = find(hive, path, false);
     names = key && !key->unreadable ? key->subkeys : std::vector<std::string>{};
     return !names.empty();
@@ -101,6 +105,48 @@ bool FakeRegistry::read(int32_t hive, const std::string& keyPath, const std::str
     auto it = key->index.find(folded(name));
     if (it == key->index.end() || key->values[it->second].type != type) return false;
     out = key->values[it->second].text;
+    return !tree_->failedReads.count({hive, folded(withoutTrailingSlash(keyPath)), folded(name)});
+}
+
+// The bytes a registry would hold for the text as addValue takes it: strings
+// in UTF-16 with their terminators, numbers little-endian, anything else as it is.
+bool FakeRegistry::GetRawValue(int32_t hive, const std::string& keyPath, const std::string& name, uint32_t& type,
+                               std::string& bytes) {
+    ++readCalls;
+    const Key* key = find(hive, keyPath, false);
+    if (!key || key->unreadable) return false;
+    auto it = key->index.find(folded(name));
+    if (it == key->index.end()) return false;
+    const Value& value = key->values[it->second];
+    type = value.type;
+    const auto units = [&](std::string_view text) {
+        for (char16_t u : toUtf16(text)) {
+            bytes += static_cast<char>(u & 0xFF);
+            bytes += static_cast<char>(u >> 8);
+        }
+        bytes.append(2, '\0');
+    };
+    const auto number = [&](size_t size) {
+        const unsigned long long n = std::stoull("0" + value.text);
+        for (size_t i = 0; i < size; ++i) bytes += static_cast<char>((n >> (8 * i)) & 0xFF);
+    };
+    bytes.clear();
+    // No text stands for the number 0, as a DWORD added without data reads.
+    const bool digits = value.text.find_first_not_of("0123456789") == std::string::npos;
+    if (type == kRegSz || type == kRegExpandSz) {
+        units(value.text);
+    } else if (type == kRegMultiSz) {
+        std::vector<std::string> strings;
+        SplitString(value.text, '\0', strings);
+        for (const std::string& s : strings) units(s);
+        bytes.append(2, '\0');
+    } else if (type == kRegDword && digits) {
+        number(4);
+    } else if (type == kRegQword && digits) {
+        number(8);
+    } else {
+        bytes = value.text;
+    }
     return !tree_->failedReads.count({hive, folded(withoutTrailingSlash(keyPath)), folded(name)});
 }
 

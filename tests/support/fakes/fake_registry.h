@@ -27,6 +27,21 @@ inline void PrintTo(const RegEntry& e, std::ostream* os) {
 
 namespace qv::testing {
 
+// The entries as their texts and types, without how the raw bytes are kept:
+// for tests of what a walk or a workflow records, not of the bytes.
+inline RegSnapshot withoutRaw(RegSnapshot snapshot) {
+    for (RegEntry& e : snapshot) {
+        e.Raw = RawForm::NotRecorded;
+        e.RawData.clear();
+    }
+    return snapshot;
+}
+inline RegEntry withoutRaw(RegEntry e) {
+    e.Raw = RawForm::NotRecorded;
+    e.RawData.clear();
+    return e;
+}
+
 class FakeRegistry : public RegistryProvider {
 public:
     // Creates the key and any missing parents; the empty path is the hive itself.
@@ -42,11 +57,14 @@ public:
     void makeUnreadable(int32_t hive, std::string_view path);
 
     long readCalls = 0;  // value reads served
+    long enumCalls = 0;  // value and subkey listings served
 
     bool EnumValues(int32_t hive, const std::string& path, std::vector<std::string>& names,
                     std::vector<uint32_t>& types) override;
     bool EnumKey(int32_t hive, const std::string& path, std::vector<std::string>& names) override;
     KeyAccess keyAccess(int32_t hive, const std::string& path) override;
+    bool GetRawValue(int32_t hive, const std::string& key, const std::string& name, uint32_t& type,
+                     std::string& bytes) override;
     bool GetStringValue(int32_t hive, const std::string& key, const std::string& name,
                         std::string& out) override;
     bool GetExpandedStringValue(int32_t hive, const std::string& key, const std::string& name,
