@@ -97,8 +97,14 @@ void addDataHashes(const RegSnapshot& snapshot, std::vector<uint64_t>& hashes) {
 bool sameName(const RegEntry& a, const RegEntry& b) {
     return a.ValueName == b.ValueName && a.KeyName == b.KeyName;
 }
+// A value whose type changed is changed, even where its text did not (the
+// string "5" that became the DWORD 5). A key's own entry has no type to change.
+bool sameData(const RegEntry& a, const RegEntry& b) {
+    return a.ValueData == b.ValueData &&
+           (a.ValueType == b.ValueType || a.ValueType == kKeyEntryType || b.ValueType == kKeyEntryType);
+}
 bool sameEntry(const RegEntry& a, const RegEntry& b) {
-    return sameName(a, b) && a.ValueData == b.ValueData;
+    return sameName(a, b) && sameData(a, b);
 }
 uint64_t pathHash(const FileSnapshotEntry& e) {
     return hashText(e.Filepath);
@@ -174,7 +180,7 @@ private:
                 // New entries are listed whenever this pass runs, also when only
                 // the edited switch is on.
                 view_.appendRow(ListId::NewEntries, registryRow(f));
-            } else if (firstSnap[*s].ValueData != f.ValueData && switches_.chkEditedRegSetting == 1) {
+            } else if (!sameData(firstSnap[*s], f) && switches_.chkEditedRegSetting == 1) {
                 view_.appendRow(ListId::EditedRegistry, registryRow(f));
             }
         }
@@ -193,8 +199,9 @@ private:
             step(i, s.KeyName);
             if (entries.firstMatch(i)) continue;
             if (filter_.suppresses(s.ValueData)) continue;
-            // The entry of a key without values is never reported as deleted.
-            if (s.ValueName.empty()) continue;
+            // The entry of a key without values is never reported as deleted;
+            // a default value, which has the empty name too, is.
+            if (s.ValueName.empty() && s.ValueType == kKeyEntryType) continue;
             view_.appendRow(ListId::DeletedEntries, registryRow(s));
         }
     }
@@ -226,7 +233,7 @@ private:
             std::optional<size_t> s = byPath.firstMatch(i);
             if (!s) {
                 view_.appendRow(ListId::NewFiles, fileRow(f));
-            } else if (firstSnap[*s].ModifiedDate != f.ModifiedDate) {
+            } else if (modified(firstSnap[*s], f)) {
                 view_.appendRow(ListId::ModifiedFiles, fileRow(f));
             }
         }
@@ -244,6 +251,17 @@ private:
             if (paths.firstMatch(i)) continue;
             view_.appendRow(ListId::DeletedFiles, ResultRow{s.Filepath, std::string(), std::string()});
         }
+    }
+
+    // A file is modified when its date text changed, or its size (whatever its
+    // date says: a rewrite within the same second, a time set back), or, when
+    // the user asks for it, its attributes. Sizes and attributes count only
+    // where both snapshots recorded them.
+    bool modified(const FileSnapshotEntry& first, const FileSnapshotEntry& final) const {
+        if (first.ModifiedDate != final.ModifiedDate) return true;
+        if (first.Size != kUnknownFileSize && final.Size != kUnknownFileSize && first.Size != final.Size) return true;
+        return switches_.chkAttributeChangesSetting != 0 && first.Attributes != kUnknownFileAttributes &&
+               final.Attributes != kUnknownFileAttributes && first.Attributes != final.Attributes;
     }
 
     ResultRow fileRow(const FileSnapshotEntry& f) {

@@ -20,6 +20,7 @@ struct DirEntry {
     std::string name;
     uint32_t attributes = 0;
     uint64_t lastWriteTime = 0;  // UTC, 100 ns ticks since 1601 (a FILETIME)
+    uint64_t size = 0;           // a file's size in bytes, as the listing gives it
 };
 
 class DirEnumeration {

@@ -117,6 +117,7 @@ public:
         appendUtf8(entry.name, std::wstring_view(data_.cFileName, wcsnlen(data_.cFileName, MAX_PATH)));
         entry.attributes = data_.dwFileAttributes;
         entry.lastWriteTime = ticksOf(data_.ftLastWriteTime);
+        entry.size = (static_cast<uint64_t>(data_.nFileSizeHigh) << 32) | data_.nFileSizeLow;
         return true;
     }
 

@@ -212,12 +212,14 @@ bool clsFileFind::FileExcluded() {
 }
 
 // Records the file whose full path is in path_.
-void clsFileFind::FoundFile(uint64_t lastWriteTime) {
+void clsFileFind::FoundFile(const DirEntry& found) {
     FileSnapshot& list = TargetList();
     list.emplace_back();
     list.back().Filepath = path_;
+    list.back().Size = found.size;
+    list.back().Attributes = found.attributes;
     try {
-        list.back().ModifiedDate = fs_.modifiedText(lastWriteTime);
+        list.back().ModifiedDate = fs_.modifiedText(found.lastWriteTime);
     } catch (const Failure& failure) {
         // The entry keeps its path with an empty date and the walk goes on.
         const Statement at = statementAt(failure.where().file_name(), failure.where().line());
@@ -278,7 +280,7 @@ void clsFileFind::FindFolders(const std::string& start) {
                 if (m_Files < INT32_MAX) ++m_Files;
                 if (isFolder) continue;  // counted as the pattern matched, never recorded
                 path_ += name;
-                if (!FileExcluded()) FoundFile(entry.lastWriteTime);
+                if (!FileExcluded()) FoundFile(entry);
                 path_.resize(folderLength);
             }
         }

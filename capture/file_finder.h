@@ -72,7 +72,7 @@ private:
     void FindFolders(const std::string& start);
     bool FolderExcluded();
     bool FileExcluded();
-    void FoundFile(uint64_t lastWriteTime);
+    void FoundFile(const DirEntry& found);
     FileSnapshot& TargetList();
 
     AppState& state_;

@@ -21,6 +21,9 @@ struct DetectionSwitches {
     int16_t chkNewFilesSetting = 1;
     int16_t chkDeleteFilesSetting = 0;
     int16_t chkModifiedFilesSetting = 1;
+    // A seventh switch after the six: a file whose attributes alone changed is
+    // listed as modified. Off unless Settings.dat turns it on.
+    int16_t chkAttributeChangesSetting = 0;
 
     bool anyRegistry() const { return chkNewRegSetting || chkDeleteRegSetting || chkEditedRegSetting; }
     bool anyFiles() const { return chkNewFilesSetting || chkDeleteFilesSetting || chkModifiedFilesSetting; }

@@ -155,7 +155,8 @@ void AdvancedSettings::ok(std::string& failures) {
     };
     std::array<int16_t, 6> flags{};
     for (size_t i = 0; i < flags.size(); ++i) flags[i] = s_.view.checkValue(i);
-    save(settingsText(flags), st.SettingsPath);
+    // The dialog has no box for the seventh switch: it is kept as it was.
+    save(settingsText(flags, st.switches.chkAttributeChangesSetting), st.SettingsPath);
     setFlags(st.switches, flags);
 
     const auto keepUnread = [&](SettingsList list, const std::string& path) {

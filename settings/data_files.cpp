@@ -62,12 +62,13 @@ std::vector<std::string> filterListFromText(const std::string& text) {
     return list;
 }
 
-std::string settingsText(const std::array<int16_t, 6>& flags) {
+std::string settingsText(const std::array<int16_t, 6>& flags, int16_t attributeChanges) {
     std::string text;
     for (size_t i = 0; i < flags.size(); ++i) {
         if (i) text += ',';
         text += std::to_string(flags[i]);
     }
+    if (attributeChanges != 0) text += "," + std::to_string(attributeChanges);
     return text;
 }
 
@@ -134,18 +135,24 @@ void LoadSettingsAndLists(AppState& state, const AnsiCodePage& codePage, ErrorSi
             // A failing value leaves the flags after it off.
             std::array<int16_t, 6> flags{};
             setFlags(state.switches, flags);
+            state.switches.chkAttributeChangesSetting = 0;
             try {
                 for (size_t i = 0; i < flags.size(); ++i) {
                     check(i < pieces.size(), 9, "Subscript out of range");
                     flags[i] = parseSettingValue(pieces[i]);
                     setFlags(state.switches, flags);
                 }
+                // The seventh switch, which older versions neither write nor read.
+                if (pieces.size() > flags.size() &&
+                    pieces[flags.size()].find_first_not_of(" \t") != std::string::npos)
+                    state.switches.chkAttributeChangesSetting = parseSettingValue(pieces[flags.size()]);
             } catch (const Failure& failure) {
                 // The user's file is at fault, not the program: the message
                 // names it and says what is wrong in it.
                 throw Failure(failure.number(),
                               std::string(failure.description()) + ": the settings file " + state.SettingsPath +
-                                  " does not begin with six whole numbers separated by commas",
+                                  " does not begin with six whole numbers separated by commas (and an "
+                                  "optional seventh)",
                               failure.where());
             }
         }

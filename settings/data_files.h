@@ -34,7 +34,9 @@ std::vector<FileException> fileExceptionsFromText(const std::string& text);
 std::vector<std::string> filterListFromText(const std::string& text);
 
 // The text SaveData writes to each file (it adds the final CR LF itself).
-std::string settingsText(const std::array<int16_t, 6>& flags);
+// A seventh number follows the six only when that switch is on, so the file
+// stays as older versions wrote and read it otherwise.
+std::string settingsText(const std::array<int16_t, 6>& flags, int16_t attributeChanges = 0);
 std::string pairsText(const std::vector<TextPair>& rows);
 std::string singlesText(const std::vector<std::string>& rows);
 

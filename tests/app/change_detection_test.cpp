@@ -8,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+#include "core/registry_types.h"
 #include "tests/app/size_only_source.h"
 #include "tests/support/fakes/scripted_ui.h"
 
@@ -75,6 +76,9 @@ const RegEntry kKey{"HKEY_LOCAL_MACHINE\\SOFTWARE\\Acme\\", "", ""};
 const RegEntry kPath{kKey.KeyName, "Path", "C:\\Acme"}, kPath2{kKey.KeyName, "Path", "D:\\Acme"};
 const RegEntry kVersion{kKey.KeyName, "Version", "1.0"}, kVersion2{kKey.KeyName, "Version", "2.0"};
 const RegEntry kOldDefault{kKey.KeyName, "", "old default"}, kNewDefault{kKey.KeyName, "", "new default"};
+// A value with the empty name, beside other values: the key's default value.
+const RegEntry kDefault{kKey.KeyName, "", "old", kRegSz}, kDefault2{kKey.KeyName, "", "new", kRegSz};
+const RegEntry kFive{kKey.KeyName, "Count", "5", kRegSz}, kFiveDword{kKey.KeyName, "Count", "5", kRegDword};
 
 Rows rowsOf(std::initializer_list<RegEntry> entries) {
     Rows out;
@@ -97,6 +101,8 @@ TEST_F(ChangeDetection, RegistryPassesFindNewEditedAndDeletedEntries) {
         {"identical snapshots give no rows", {kKey, kPath, kVersion}, {kKey, kPath, kVersion}, {}, {}, {}},
         {"edited value: new data edited, old data deleted", {kKey, kVersion}, {kKey, kVersion2}, {}, rowsOf({kVersion2}), rowsOf({kVersion})},
         {"changed default of a valueless key is edited, never deleted", {kOldDefault}, {kNewDefault}, {}, rowsOf({kNewDefault}), {}},
+        {"edited default value: its old data is listed as any value's", {kDefault, kPath}, {kDefault2, kPath}, {}, rowsOf({kDefault2}), rowsOf({kDefault})},
+        {"type changed, text not: an edit with its old row", {kKey, kFive}, {kKey, kFiveDword}, {}, rowsOf({kFiveDword}), rowsOf({kFive})},
         {"old data filtered, new not: edited only", {kKey, kPath}, {kKey, kPath2}, {}, rowsOf({kPath2}), {}, {"", "C:\\Acme"}},
         {"new entries listed when only the edited switch is on", {kKey}, {kKey, kPath}, rowsOf({kPath}), {}, {}, {}, 0, 1, 1},
         {"edited switch off suppresses edited rows only", {kKey, kPath}, {kKey, kPath2, kVersion}, rowsOf({kVersion}), {}, {}, {}, 1, 0, 0},
@@ -141,6 +147,32 @@ TEST_F(ChangeDetection, NewAndModifiedFilesAreAppendedWithTheSizeAtTheirStepAndT
 }
 
 // The end unlocks first, so that the restored Detect button is disabled after it.
+// The date text to the second misses changes that the size shows; the
+// attributes count when the user asks for them; sizes and attributes that an
+// older snapshot file did not record change nothing.
+TEST_F(ChangeDetection, ASizeOrAskedForAttributeChangeIsAModificationWhateverTheDate) {
+    const struct {
+        const char* name;
+        FileSnapshotEntry first, final;
+        int16_t attributeSwitch;
+        bool modified;
+    } cases[] = {
+        {"rewritten within the same second", {"C:\\a", "d", 10, 0x20}, {"C:\\a", "d", 11, 0x20}, 0, true},
+        {"time set back, size changed", {"C:\\a", "2020", 10, 0x20}, {"C:\\a", "2020", 0, 0x20}, 0, true},
+        {"attributes only, not asked for", {"C:\\a", "d", 10, 0x20}, {"C:\\a", "d", 10, 0x21}, 0, false},
+        {"attributes only, asked for", {"C:\\a", "d", 10, 0x20}, {"C:\\a", "d", 10, 0x21}, 1, true},
+        {"size not recorded before", {"C:\\a", "d"}, {"C:\\a", "d", 10, 0x21}, 1, false},
+        {"unchanged", {"C:\\a", "d", 10, 0x20}, {"C:\\a", "d", 10, 0x20}, 1, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        state.switches.chkAttributeChangesSetting = c.attributeSwitch;
+        setFiles({{}, c.first}, {{}, c.final});
+        detect();
+        EXPECT_EQ(rows(ListId::ModifiedFiles).size(), c.modified ? 1u : 0u);
+    }
+}
+
 TEST_F(ChangeDetection, ProgressStatusAndTheLockFollowTheOuterStepsAndAreUndoneBeforeTheBox) {
     state.regArray = {kKey, kPath};
     state.regArray2 = {kKey, kPath, kVersion};

@@ -251,12 +251,17 @@ TEST_F(FileFinderTest, MoreThan32760SubfoldersAndPathsOfMoreThan260CharactersAre
 
 TEST_F(FileFinderTest, DateIsTheSourcesTextAndAnUnreadableOneIsReportedAndLeftEmpty) {
     const uint64_t bad = fileTime(2024, 1, 1, 1, 1, 1), good = fileTime(2020, 2, 29, 8, 9, 10);
-    fs.addFile("C:\\Data\\a.txt");
+    fs.addFile("C:\\Data\\a.txt", 7);
     fs.addFile("C:\\Data\\vanished.txt", 0, bad);
     fs.addFile("C:\\Data\\sub\\c.txt", 0, good);
     fs.failModifiedTextFor(bad);
     view.keepStatusHistory = true;
     scan("C:\\Data\\");
+    // The size and attributes come from the same listing as the date.
+    ASSERT_EQ(state.StartFileList.size(), 4u);
+    EXPECT_EQ(state.StartFileList[1].Size, 7u);
+    EXPECT_EQ(state.StartFileList[1].Attributes, kAttrArchive);
+    for (FileSnapshotEntry& e : state.StartFileList) e.Size = kUnknownFileSize, e.Attributes = kUnknownFileAttributes;
     EXPECT_EQ(state.StartFileList,
               (FileSnapshot{{},
                             {"C:\\Data\\a.txt", FakeFileSystem::textOf(kDefaultFileTime)},

@@ -54,6 +54,21 @@ TEST_F(DataFiles, SettingsAreReadOnlyAsFarAsTheFirstLineCanGo) {
     EXPECT_TRUE(prompt.calls.empty());
 }
 
+// A seventh number, after the six that every version reads, turns on the
+// attribute switch; the dialog's save keeps it, and writes six numbers while it is off.
+TEST_F(DataFiles, ASeventhSwitchIsReadWhereGivenAndKeptByTheSave) {
+    for (const auto& [bytes, attributes] : {std::pair{"1,0,1,1,0,1,1\r\n", 1}, {"1,0,1,1,0,1\r\n", 0},
+                                            {"1,0,1,1,0,1, \r\n", 0}}) {
+        SCOPED_TRACE(bytes);
+        write(state.SettingsPath, bytes);
+        load();
+        EXPECT_EQ(state.switches.chkAttributeChangesSetting, attributes);
+        EXPECT_TRUE(prompt.calls.empty());
+    }
+    EXPECT_EQ(settingsText({1, 0, 1, 1, 0, 1}, 1), "1,0,1,1,0,1,1");
+    EXPECT_EQ(settingsText({1, 0, 1, 1, 0, 1}, 0), "1,0,1,1,0,1");
+}
+
 TEST_F(DataFiles, ListFilesFollowThePairAndSingleRules) {
     write(state.RegExceptionsPath, "HKEY_LOCAL_MACHINE\rSOFTWARE\\Classes\r\r\n");
     // Another editor's CR LF after every value: the line feeds stay on the values.

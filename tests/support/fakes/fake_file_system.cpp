@@ -176,7 +176,7 @@ std::unique_ptr<DirEnumeration> FakeFileSystem::list(const std::string& folder) 
     }
     for (const auto& childKey : node->children) {
         const Node& child = nodes_.at(childKey);
-        entries.push_back({child.name, child.attributes, child.lastWriteTime});
+        entries.push_back({child.name, child.attributes, child.lastWriteTime, child.size});
     }
     return std::make_unique<FakeEnumeration>(std::move(entries), openListings, maxOpenListings);
 }
