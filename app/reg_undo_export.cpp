@@ -12,6 +12,7 @@
 
 #include "app/exports.h"
 #include "core/registry_types.h"
+#include "capture/value_rendering.h"
 #include "core/utf.h"
 
 namespace qv {
@@ -27,13 +28,29 @@ std::string fullKey(const ResultContext& context, std::string_view keyName) {
     return key;
 }
 
+// A quoted name or string: a backslash and a quote escaped, and a line break
+// as \r or \n, which regedit reads back inside quotes.
 std::string quoted(std::string_view text) {
     std::string out = "\"";
     for (char c : text) {
+        if (c == '\r') {
+            out += "\\r";
+            continue;
+        }
+        if (c == '\n') {
+            out += "\\n";
+            continue;
+        }
         if (c == '\\' || c == '"') out += '\\';
         out += c;
     }
     return out + '"';
+}
+
+// A key line has no escapes: a key name with a line break, or one that ends
+// with "]", cannot be written so that regedit reads it back.
+bool keyLineCanCarry(std::string_view key) {
+    return key.find_first_of(std::string_view("\r\n\0", 3)) == std::string_view::npos && !key.ends_with(']');
 }
 
 std::string valueName(const std::string& name) { return name.empty() ? "@" : quoted(name); }
@@ -70,9 +87,44 @@ bool allHexPairs(const std::string& text) {
     return true;
 }
 
+// The line that writes `e` back from the bytes the first snapshot kept, as
+// they were, whatever the type.
+std::string rawRestoreLine(const RegEntry& e, std::string_view bytes) {
+    std::string line = valueName(e.ValueName) + "=";
+    switch (e.ValueType) {
+        case kRegSz:
+            // Written as text only where the text gives back exactly these bytes.
+            if (e.ValueData.find_first_of(std::string_view("\r\n\0", 3)) == std::string::npos &&
+                utf16Bytes({e.ValueData}, false) == bytes)
+                return line + quoted(e.ValueData);
+            break;
+        case kRegDword:
+            if (bytes.size() == 4) {
+                char dword[16];
+                uint32_t n = 0;
+                for (size_t i = 0; i < 4; ++i) n |= static_cast<uint32_t>(static_cast<unsigned char>(bytes[i])) << (8 * i);
+                std::snprintf(dword, sizeof dword, "dword:%08x", n);
+                return line + dword;
+            }
+            break;
+        case kRegBinary:
+            line += "hex:";
+            hexBytes(line, bytes);
+            return line;
+        default:
+            break;
+    }
+    char type[24];
+    std::snprintf(type, sizeof type, "hex(%x):", e.ValueType);
+    line += type;
+    hexBytes(line, bytes);
+    return line;
+}
+
 // The line that writes `e` back, or nothing when its text cannot give the
 // value back as it was; `why` then says so for the comment.
 std::optional<std::string> restoreLine(const RegEntry& e, std::string& why) {
+    if (const std::optional<std::string> bytes = rawValueBytes(e)) return rawRestoreLine(e, *bytes);
     std::string line = valueName(e.ValueName) + "=";
     switch (e.ValueType) {
         case kRegSz:
@@ -152,7 +204,11 @@ std::string exportRegUndo(const ResultLists& lists, const ResultContext& context
         for (const std::string& key : newKeys) {
             if (removed && key.starts_with(*removed)) continue;
             removed = &key;
-            text += "[-" + fullKey(context, key) + "]\r\n\r\n";
+            if (keyLineCanCarry(fullKey(context, key)))
+                text += "[-" + fullKey(context, key) + "]\r\n\r\n";
+            else
+                text += comment("A key could not be removed: a .reg file cannot name " + fullKey(context, key)) +
+                        "\r\n\r\n";
         }
 
         // Values grouped by key, in the order the lists show them.
@@ -168,6 +224,7 @@ std::string exportRegUndo(const ResultLists& lists, const ResultContext& context
             block(row.text).lines.push_back(valueName(row.sub1) + "=-");
         }
         std::set<std::pair<std::string, std::string>> restored;
+        bool rawMissing = false;
         for (ListId list : {ListId::DeletedEntries, ListId::EditedRegistry}) {
             for (const ResultRow& row : lists[list]) {
                 if (!restored.emplace(row.text, row.sub1).second) continue;
@@ -181,6 +238,7 @@ std::string exportRegUndo(const ResultLists& lists, const ResultContext& context
                 if (!e) {
                     b.lines.push_back(comment(valueName(row.sub1) + " is not in the first snapshot and was left alone"));
                 } else if (e->ValueType != kKeyEntryType) {
+                    if (e->Raw == RawForm::NotRecorded) rawMissing = true;
                     std::string why;
                     if (std::optional<std::string> line = restoreLine(*e, why))
                         b.lines.push_back(*line);
@@ -189,7 +247,20 @@ std::string exportRegUndo(const ResultLists& lists, const ResultContext& context
                 }
             }
         }
+        // Said first, where a reader of the file looks before applying it.
+        if (rawMissing)
+            text.insert(std::string_view("Windows Registry Editor Version 5.00\r\n\r\n").size(),
+                        comment("The first snapshot did not record the values' raw data (a snapshot file of an older "
+                                "version): values are restored from their text, and expandable strings come back "
+                                "expanded.") +
+                            "\r\n\r\n");
         for (const std::string& key : order) {
+            if (!keyLineCanCarry(fullKey(context, key))) {
+                text += comment("The values of a key could not be restored: a .reg file cannot name " +
+                                fullKey(context, key)) +
+                        "\r\n\r\n";
+                continue;
+            }
             text.append("[").append(fullKey(context, key)).append("]\r\n");
             for (const std::string& line : blocks[key].lines) text += line + "\r\n";
             text += "\r\n";

@@ -2,8 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
+#include <sstream>
 #include <string>
+#include <utility>
 
+#include "capture/value_rendering.h"
 #include "core/registry_types.h"
 #include "core/utf.h"
 
@@ -78,6 +82,8 @@ TEST(Exports, RegUndoRemovesWhatIsNewAndRestoresWhatWasThereByType) {
     const std::string reg = regText(exportRegUndo(lists, {"HKEY_CURRENT_USER", "App", ""}, first));
     EXPECT_EQ(reg,
               "Windows Registry Editor Version 5.00\r\n\r\n"
+              "; The first snapshot did not record the values' raw data (a snapshot file of an older version): "
+              "values are restored from their text, and expandable strings come back expanded.\r\n\r\n"
               "[-HKEY_CURRENT_USER\\App\\New]\r\n\r\n"
               "[HKEY_CURRENT_USER\\App]\r\n"
               "\"added\"=-\r\n"
@@ -90,6 +96,133 @@ TEST(Exports, RegUndoRemovesWhatIsNewAndRestoresWhatWasThereByType) {
               "; \"wide\" could not be restored: its data of type 11 was not recorded\r\n"
               "\"sz\"=\"old \\\"text\\\" \\\\\"\r\n\r\n"
               "[HKEY_CURRENT_USER\\App\\Gone]\r\n\r\n");
+}
+
+// What a .reg file sets, as regedit reads it: for each key, each value's type
+// and bytes. Only the forms an undo file writes are known; any other line is
+// a broken one and fails the test.
+using RegValues = std::map<std::pair<std::string, std::string>, std::pair<uint32_t, std::string>>;
+
+std::string unquote(std::string_view& line) {
+    std::string out;
+    EXPECT_EQ(line.front(), '"');
+    size_t i = 1;
+    for (; i < line.size() && line[i] != '"'; ++i) {
+        if (line[i] != '\\') {
+            out += line[i];
+            continue;
+        }
+        const char c = line[++i];
+        out += c == 'r' ? '\r' : c == 'n' ? '\n' : c;
+    }
+    line.remove_prefix(i + 1);
+    return out;
+}
+
+RegValues readRegFile(const std::string& text) {
+    RegValues values;
+    std::string key;
+    std::istringstream lines(text);
+    std::string raw;
+    std::getline(lines, raw);
+    EXPECT_EQ(raw, "Windows Registry Editor Version 5.00\r");
+    while (std::getline(lines, raw)) {
+        EXPECT_TRUE(raw.ends_with('\r')) << raw;
+        std::string_view line(raw.data(), raw.size() - 1);
+        if (line.empty() || line.front() == ';') continue;
+        if (line.front() == '[') {
+            EXPECT_EQ(line.back(), ']') << raw;
+            key = line.substr(1, line.size() - 2);
+            continue;
+        }
+        std::string name;
+        if (line.front() == '@') {
+            line.remove_prefix(1);
+        } else {
+            name = unquote(line);
+        }
+        EXPECT_EQ(line.front(), '=') << raw;
+        line.remove_prefix(1);
+        std::pair<uint32_t, std::string> value;
+        if (line.front() == '"') {
+            value = {kRegSz, ""};
+            for (char16_t u : toUtf16(unquote(line))) value.second += {static_cast<char>(u & 0xFF), static_cast<char>(u >> 8)};
+            value.second.append(2, '\0');
+        } else if (line.starts_with("dword:")) {
+            const unsigned long n = std::stoul(std::string(line.substr(6)), nullptr, 16);
+            value = {kRegDword, std::string{static_cast<char>(n & 0xFF), static_cast<char>(n >> 8 & 0xFF),
+                                            static_cast<char>(n >> 16 & 0xFF), static_cast<char>(n >> 24 & 0xFF)}};
+        } else {
+            EXPECT_TRUE(line.starts_with("hex")) << raw;
+            value.first = kRegBinary;
+            if (line.starts_with("hex(")) {
+                value.first = static_cast<uint32_t>(std::stoul(std::string(line.substr(4)), nullptr, 16));
+                line.remove_prefix(line.find(')') + 1);
+            } else {
+                line.remove_prefix(3);
+            }
+            EXPECT_EQ(line.front(), ':') << raw;
+            line.remove_prefix(1);
+            for (size_t i = 0; i + 1 < line.size(); i += 3)
+                value.second += static_cast<char>(std::stoul(std::string(line.substr(i, 2)), nullptr, 16));
+        }
+        values[{key, name}] = value;
+    }
+    return values;
+}
+
+// The undo writes every value back from the bytes the snapshot kept, so that
+// regedit restores its type and bytes exactly, whatever its name holds; a key
+// that a .reg file cannot name is left to a comment, never a broken line.
+TEST(Exports, RegUndoWritesEveryValueBackByteForByte) {
+    const auto units = [](std::u16string_view s) {
+        std::string bytes;
+        for (char16_t u : s) bytes += {static_cast<char>(u & 0xFF), static_cast<char>(u >> 8)};
+        return bytes;
+    };
+    const std::string multi = units(std::u16string(u"one\0\0three\0\0", 12));
+    const struct {
+        std::string name;
+        uint32_t type;
+        std::string bytes;
+    } values[] = {
+        {"plain", kRegSz, units(std::u16string(u"C:\\Program \"Files\"\0", 20))},
+        {"", kRegSz, units(std::u16string(u"default\0", 8))},
+        {"line\r\nbreak \"quoted\" back\\slash", kRegSz, units(std::u16string(u"a\r\nb\0", 5))},
+        {"unexpanded", kRegExpandSz, units(std::u16string(u"%TEMP%\\x\0", 10))},
+        {"multi", kRegMultiSz, multi},
+        {"qword", kRegQword, std::string("\x01\x02\x03\x04\x05\x06\x07\x08", 8)},
+        {"none", kRegNone, std::string("\xDE\xAD", 2)},
+        {"odd", 0x1234, "bytes"},
+        {"dword", kRegDword, std::string("\x78\x56\x34\x12", 4)},
+        {"short dword", kRegDword, std::string("\x01", 1)},
+        {"no end", kRegSz, units(u"unterminated")},
+    };
+    RegSnapshot first;
+    ResultLists lists;
+    for (const auto& v : values) {
+        RegEntry e{"App\\", v.name, renderValue(v.type, v.bytes), v.type};
+        keepRawBytes(e, v.bytes);
+        first.push_back(e);
+        lists[ListId::DeletedEntries].push_back({e.KeyName, e.ValueName, e.ValueData});
+    }
+    first.push_back({"App\\Bad\nKey\\", "v", "1", kRegDword, RawForm::FromText});
+    lists[ListId::DeletedEntries].push_back({"App\\Bad\nKey\\", "v", "1"});
+    lists[ListId::NewEntries].push_back({"App\\Ends]\\", "", ""});
+
+    const std::string reg = regText(exportRegUndo(lists, {"HKEY_CURRENT_USER", "App", ""}, first));
+    const RegValues read = readRegFile(reg);
+    ASSERT_EQ(read.size(), std::size(values)) << reg;
+    for (const auto& v : values) {
+        SCOPED_TRACE(v.name);
+        const auto it = read.find({"HKEY_CURRENT_USER\\App", v.name});
+        ASSERT_NE(it, read.end()) << reg;
+        EXPECT_EQ(it->second.first, v.type);
+        EXPECT_EQ(it->second.second, v.bytes);
+    }
+    EXPECT_NE(reg.find("; The values of a key could not be restored: a .reg file cannot name"), std::string::npos);
+    EXPECT_NE(reg.find("; A key could not be removed: a .reg file cannot name"), std::string::npos);
+    EXPECT_EQ(reg.find("raw data"), std::string::npos) << "every value here had its bytes recorded";
 }
 
 }  // namespace
