@@ -1,7 +1,11 @@
 #include "app/exports.h"
 
 #include <cstdio>
+#include <map>
+#include <string_view>
+#include <utility>
 
+#include "core/registry_types.h"
 #include "core/utf.h"
 
 namespace qv {
@@ -141,7 +145,32 @@ std::string exportHtml(const ResultLists& lists, const ResultContext& context) {
     return out;
 }
 
-std::string exportJson(const ResultLists& lists, const ResultContext& context) {
+std::string registryTypeName(uint32_t type) {
+    switch (type) {
+        case kRegNone: return "REG_NONE";
+        case kRegSz: return "REG_SZ";
+        case kRegExpandSz: return "REG_EXPAND_SZ";
+        case kRegBinary: return "REG_BINARY";
+        case kRegDword: return "REG_DWORD";
+        case 5: return "REG_DWORD_BIG_ENDIAN";
+        case 6: return "REG_LINK";
+        case kRegMultiSz: return "REG_MULTI_SZ";
+        case 8: return "REG_RESOURCE_LIST";
+        case 9: return "REG_FULL_RESOURCE_DESCRIPTOR";
+        case 10: return "REG_RESOURCE_REQUIREMENTS_LIST";
+        case kRegQword: return "REG_QWORD";
+        default: break;
+    }
+    char code[16];
+    std::snprintf(code, sizeof code, "0x%x", type);
+    return code;
+}
+
+std::string exportJson(const ResultLists& lists, const ResultContext& context, const RegSnapshot& first) {
+    // An edited value's old data is the first snapshot's, found by key and name.
+    std::map<std::pair<std::string_view, std::string_view>, const RegEntry*> oldData;
+    if (!lists[ListId::EditedRegistry].empty())
+        for (const RegEntry& e : first) oldData.emplace(std::pair{std::string_view(e.KeyName), std::string_view(e.ValueName)}, &e);
     std::string out = "{\"registry\":";
     if (context.hiveName.empty()) {
         out += "null";
@@ -162,16 +191,38 @@ std::string exportJson(const ResultLists& lists, const ResultContext& context) {
         out += jsonKey(list);
         out += "\":[";
         const int columns = resultListColumns(list).count;
-        bool first = true;
+        const bool isFile = list == ListId::NewFiles || list == ListId::DeletedFiles || list == ListId::ModifiedFiles;
+        bool firstRow = true;
         for (const ResultRow& row : lists[list]) {
-            out += first ? "\n{" : ",\n{";
-            first = false;
+            out += firstRow ? "\n{" : ",\n{";
+            firstRow = false;
             for (int c = 0; c < columns; ++c) {
                 if (c) out += ',';
                 out += '"';
                 out += jsonField(list, c);
                 out += "\":";
-                jsonString(out, resultCell(row, c));
+                const std::string& cell = resultCell(row, c);
+                if (isFile && c == 1) {
+                    // A size is a number for scripts; one that could not be measured is null.
+                    const bool digits = !cell.empty() && cell.find_first_not_of("0123456789") == std::string::npos;
+                    out += digits ? cell : std::string("null");
+                } else {
+                    jsonString(out, cell);
+                }
+            }
+            if (!isFile && row.type != UINT32_MAX && row.type != kKeyEntryType) {
+                out += ",\"type\":";
+                jsonString(out, registryTypeName(row.type));
+            }
+            if (list == ListId::EditedRegistry) {
+                if (const auto old = oldData.find({row.text, row.sub1}); old != oldData.end()) {
+                    out += ",\"oldData\":";
+                    jsonString(out, old->second->ValueData);
+                    if (old->second->ValueType != kKeyEntryType) {
+                        out += ",\"oldType\":";
+                        jsonString(out, registryTypeName(old->second->ValueType));
+                    }
+                }
             }
             out += '}';
         }
@@ -210,7 +261,7 @@ std::string exportBytes(ExportFormat format, const ResultLists& lists, const Res
         case ExportFormat::Html:
             return exportHtml(lists, context);
         case ExportFormat::Json:
-            return exportJson(lists, context);
+            return exportJson(lists, context, first);
         case ExportFormat::RegUndo:
             return exportRegUndo(lists, context, first);
         case ExportFormat::Cmd:

@@ -11,7 +11,9 @@ namespace qv {
 
 std::string exportCsv(const ResultLists& lists);
 std::string exportHtml(const ResultLists& lists, const ResultContext& context);
-std::string exportJson(const ResultLists& lists, const ResultContext& context);
+// One object: the places, then the six arrays. Registry rows carry their value
+// type's name, edited ones their old data; file sizes are numbers.
+std::string exportJson(const ResultLists& lists, const ResultContext& context, const RegSnapshot& first = {});
 // `first` is the first registry snapshot: deleted and edited values are
 // restored from it with their old data and type.
 std::string exportRegUndo(const ResultLists& lists, const ResultContext& context, const RegSnapshot& first);

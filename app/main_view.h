@@ -15,7 +15,12 @@ struct ResultRow {
     std::string text;  // first column
     std::string sub1;
     std::string sub2;
-    bool operator==(const ResultRow&) const = default;
+    // A registry row's value type, for the exports that name it; not shown,
+    // and not part of what makes two rows the same.
+    uint32_t type = UINT32_MAX;
+    bool operator==(const ResultRow& other) const {
+        return text == other.text && sub1 == other.sub1 && sub2 == other.sub2;
+    }
 };
 
 class MainView : public StatusSink {

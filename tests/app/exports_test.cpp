@@ -4,6 +4,8 @@
 
 #include <map>
 #include <sstream>
+#include <string_view>
+#include <vector>
 #include <string>
 #include <utility>
 
@@ -223,6 +225,142 @@ TEST(Exports, RegUndoWritesEveryValueBackByteForByte) {
     EXPECT_NE(reg.find("; The values of a key could not be restored: a .reg file cannot name"), std::string::npos);
     EXPECT_NE(reg.find("; A key could not be removed: a .reg file cannot name"), std::string::npos);
     EXPECT_EQ(reg.find("raw data"), std::string::npos) << "every value here had its bytes recorded";
+}
+
+// A small JSON reader for the export's schema test: values as a tree, and a
+// parse that fails the test on anything that is not JSON.
+struct Json {
+    enum Kind { Null, Bool, Number, String, Array, Object } kind = Null;
+    std::string text;  // a string's value, or a number's digits
+    std::vector<Json> items;
+    std::map<std::string, Json> fields;
+};
+
+class JsonReader {
+public:
+    explicit JsonReader(std::string_view in) : in_(in) {}
+    Json document() {
+        Json v = value();
+        blanks();
+        EXPECT_EQ(at_, in_.size()) << "text after the document";
+        return v;
+    }
+
+private:
+    void blanks() {
+        while (at_ < in_.size() && std::string_view(" \t\r\n").find(in_[at_]) != std::string_view::npos) ++at_;
+    }
+    bool take(char c) {
+        blanks();
+        if (at_ < in_.size() && in_[at_] == c) return ++at_, true;
+        return false;
+    }
+    Json value() {
+        blanks();
+        Json v;
+        if (at_ >= in_.size()) return ADD_FAILURE() << "JSON ends early", v;
+        const char c = in_[at_];
+        if (c == '{') {
+            v.kind = Json::Object;
+            ++at_;
+            if (take('}')) return v;
+            do {
+                blanks();
+                const std::string name = string();
+                EXPECT_TRUE(take(':'));
+                v.fields[name] = value();
+            } while (take(','));
+            EXPECT_TRUE(take('}'));
+        } else if (c == '[') {
+            v.kind = Json::Array;
+            ++at_;
+            if (take(']')) return v;
+            do v.items.push_back(value());
+            while (take(','));
+            EXPECT_TRUE(take(']'));
+        } else if (c == '"') {
+            v.kind = Json::String;
+            v.text = string();
+        } else if (in_.substr(at_, 4) == "null") {
+            at_ += 4;
+        } else {
+            v.kind = Json::Number;
+            while (at_ < in_.size() && std::string_view("-0123456789.eE+").find(in_[at_]) != std::string_view::npos)
+                v.text += in_[at_++];
+            EXPECT_FALSE(v.text.empty()) << "not a JSON value at " << at_;
+            if (v.text.empty()) at_ = in_.size();
+        }
+        return v;
+    }
+    std::string string() {
+        std::string out;
+        EXPECT_EQ(in_[at_], '"');
+        for (++at_; at_ < in_.size() && in_[at_] != '"'; ++at_) {
+            const unsigned char c = static_cast<unsigned char>(in_[at_]);
+            EXPECT_GE(c, 0x20) << "a raw control character in a string";
+            if (c != '\\') {
+                out += static_cast<char>(c);
+                continue;
+            }
+            const char e = in_[++at_];
+            if (e == 'u') {
+                out += "\\u" + std::string(in_.substr(at_ + 1, 4));
+                at_ += 4;
+            } else {
+                EXPECT_NE(std::string_view("\"\\/bfnrt").find(e), std::string_view::npos);
+                out += e;
+            }
+        }
+        ++at_;
+        return out;
+    }
+    std::string_view in_;
+    size_t at_ = 0;
+};
+
+// The export holds to its documented schema: the places, then six arrays of
+// rows whose fields have their kinds; a registry row names its type, an
+// edited one its old data; a file's size is a number or null.
+TEST(Exports, JsonFollowsItsSchema) {
+    const RegSnapshot first = {{"App\\", "Count", "5", kRegSz}, {"App\\", "Flags", "1", kRegQword}};
+    ResultLists lists;
+    lists[ListId::NewEntries].push_back({"App\\", "multi", "a\r\n\t\t\t\t\t\tb", kRegMultiSz});
+    lists[ListId::EditedRegistry].push_back({"App\\", "Count", "5", kRegDword});
+    lists[ListId::EditedRegistry].push_back({"App\\", "Flags", "2", kRegQword});
+    lists[ListId::DeletedEntries].push_back({"App\\", "Count", "5", kRegSz});
+    lists[ListId::DeletedEntries].push_back({"App\\", "odd", "01", 0x1234});
+    lists[ListId::NewFiles].push_back({"C:\\new.txt", "12", "12/8/2026 1:01:36 AM"});
+    lists[ListId::ModifiedFiles].push_back({"C:\\gone-again.txt", "", "12/8/2026"});
+    lists[ListId::DeletedFiles].push_back({"C:\\old.txt", "", ""});
+    const Json doc = JsonReader(exportJson(lists, {"HKEY_CURRENT_USER", "App", "C:\\"}, first)).document();
+    ASSERT_EQ(doc.kind, Json::Object);
+    EXPECT_EQ(doc.fields.at("registry").fields.at("root").text, "HKEY_CURRENT_USER");
+    EXPECT_EQ(doc.fields.at("folder").text, "C:\\");
+    const std::map<std::string, std::vector<std::string>> registryFields = {
+        {"newRegistryEntries", {"key", "name", "data", "type"}},
+        {"deletedRegistryEntries", {"key", "name", "data", "type"}},
+        {"editedRegistryEntries", {"key", "name", "data", "type", "oldData", "oldType"}}};
+    for (const auto& [list, names] : registryFields) {
+        for (const Json& row : doc.fields.at(list).items) {
+            ASSERT_EQ(row.fields.size(), names.size()) << list;
+            for (const std::string& name : names) EXPECT_EQ(row.fields.at(name).kind, Json::String) << list << name;
+        }
+    }
+    for (const char* list : {"newFiles", "modifiedFiles"}) {
+        for (const Json& row : doc.fields.at(list).items) {
+            EXPECT_EQ(row.fields.at("path").kind, Json::String);
+            EXPECT_TRUE(row.fields.at("size").kind == Json::Number || row.fields.at("size").kind == Json::Null);
+            EXPECT_EQ(row.fields.at("date").kind, Json::String);
+        }
+    }
+    const Json& edited = doc.fields.at("editedRegistryEntries").items.at(0);
+    EXPECT_EQ(edited.fields.at("type").text, "REG_DWORD");
+    EXPECT_EQ(edited.fields.at("oldType").text, "REG_SZ");
+    EXPECT_EQ(edited.fields.at("oldData").text, "5");
+    EXPECT_EQ(doc.fields.at("deletedRegistryEntries").items.at(1).fields.at("type").text, "0x1234");
+    EXPECT_EQ(doc.fields.at("newRegistryEntries").items.at(0).fields.at("data").text, "a\\u000d\\u000a\\u0009\\u0009\\u0009\\u0009\\u0009\\u0009b");
+    EXPECT_EQ(doc.fields.at("newFiles").items.at(0).fields.at("size").text, "12");
+    EXPECT_EQ(doc.fields.at("modifiedFiles").items.at(0).fields.at("size").kind, Json::Null);
 }
 
 }  // namespace
