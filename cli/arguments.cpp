@@ -223,7 +223,10 @@ ParsedArguments parseArguments(const std::vector<std::string>& args) {
 }
 
 std::string versionText() {
-    return "quorvel-cli " + std::string(kCurrentVersion) + "\n";
+    std::string text = "quorvel-cli ";
+    text += kCurrentVersion;
+    text += '\n';
+    return text;
 }
 
 std::string_view helpText(std::optional<Command> command) {

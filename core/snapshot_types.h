@@ -29,7 +29,7 @@ struct RegEntry {
     std::string ValueData;
     uint32_t ValueType = kKeyEntryType;
     RawForm Raw = RawForm::NotRecorded;
-    std::string RawData;  // only with RawForm::Stored
+    std::string RawData{};  // only with RawForm::Stored
     bool operator==(const RegEntry&) const = default;
 };
 

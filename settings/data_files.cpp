@@ -68,7 +68,10 @@ std::string settingsText(const std::array<int16_t, 6>& flags, int16_t attributeC
         if (i) text += ',';
         text += std::to_string(flags[i]);
     }
-    if (attributeChanges != 0) text += "," + std::to_string(attributeChanges);
+    if (attributeChanges != 0) {
+        text += ',';
+        text += std::to_string(attributeChanges);
+    }
     return text;
 }
 
