@@ -4,7 +4,11 @@
 // values under HKEY_CURRENT_USER\Software\QuorvelBench, then times in turn
 //   bare: RegOpenKeyExW + RegEnumValueW (with data) + RegEnumKeyExW, and
 //   ours: Win32RegistryProviderSource + getvalsStart + trimSnapshot,
-// with the window's kind of yielder and status sink. Run it pinned to one CPU:
+// with the window's kind of yielder and status sink, on that tree and on the
+// whole HKEY_LOCAL_MACHINE of the prefix (registry links, expandable strings,
+// multi-strings, deep keys and the performance-data keys of a real registry).
+// Each side's registry calls per entry are printed beside its time: under
+// Wine every call is a round trip to the server. Run it pinned to one CPU:
 //   taskset -c 0 wineserver -p; taskset -c 0 wine registry_walk_win_bench.exe
 // Options: --runs N (default 5), --delete (remove the tree and stop).
 #include <windows.h>
@@ -116,6 +120,7 @@ struct BareCount {
     size_t keys = 0;
     size_t values = 0;
     size_t entries = 0;  // counted like the snapshot: values, or 1 for a key without
+    size_t calls = 0;    // registry calls made
 };
 
 // The plain way to read a tree: open each key below its parent, enumerate the
@@ -127,6 +132,7 @@ struct BareWalker {
 
     void walk(HKEY parent, const wchar_t* path) {
         HKEY key = nullptr;
+        ++count.calls;
         if (RegOpenKeyExW(parent, path, 0, KEY_READ, &key) != ERROR_SUCCESS) {
             ++count.entries;
             return;
@@ -137,6 +143,7 @@ struct BareWalker {
             DWORD nameChars = static_cast<DWORD>(name.size());
             DWORD bytes = static_cast<DWORD>(data.size());
             DWORD type = 0;
+            ++count.calls;
             const LSTATUS rc =
                 RegEnumValueW(key, i, name.data(), &nameChars, nullptr, &type, data.data(), &bytes);
             if (rc == ERROR_MORE_DATA && bytes > data.size()) {
@@ -152,6 +159,7 @@ struct BareWalker {
         std::wstring subkey;
         for (DWORD i = 0;; ++i) {
             DWORD nameChars = static_cast<DWORD>(name.size());
+            ++count.calls;
             if (RegEnumKeyExW(key, i, name.data(), &nameChars, nullptr, nullptr, nullptr, nullptr) !=
                 ERROR_SUCCESS)
                 break;
@@ -177,34 +185,52 @@ struct OurRun {
     double seconds = 0;
     int32_t entries = 0;
     size_t bytes = 0;
+    size_t fieldBytes[4] = {};  // heap of the key names, value names, data texts, raw data
+    uint64_t calls = 0;
 };
 
-OurRun runOurs() {
+// A place to walk: a hive and a key below it ("" for the whole hive).
+struct Place {
+    const char* name;
+    HKEY bareRoot;
+    int32_t hive;
+    std::wstring path;
+};
+
+OurRun runOurs(const Place& place) {
     AppState state;
     MessagePump yielder;  // the window's own pump: a clock read per step, a pump every 10 ms
     StringStatus status;
+    const uint64_t callsBefore = registryCallsMade();
     const double start = benchSeconds();
     Win32RegistryProviderSource source;
     {
         std::unique_ptr<RegistryProvider> oreg = source.connect();
         RegistryWalkContext ctx{state, *oreg, yielder, status};
         state.j = 0;
-        getvalsStart(ctx, kHiveCurrentUser, toUtf8(std::wstring(kRoot)), "");
+        getvalsStart(ctx, place.hive, toUtf8(place.path), "");
     }
     trimSnapshot(state.regArray, state.j);
     OurRun run;
     run.seconds = benchSeconds() - start;
+    run.calls = registryCallsMade() - callsBefore;
     run.entries = state.j;
     run.bytes = sizeof(RegEntry) * state.regArray.capacity();
-    for (const RegEntry& e : state.regArray)
-        run.bytes += heapBytes(e.KeyName) + heapBytes(e.ValueName) + heapBytes(e.ValueData);
+    for (const RegEntry& e : state.regArray) {
+        const size_t fields[4] = {heapBytes(e.KeyName), heapBytes(e.ValueName), heapBytes(e.ValueData),
+                                  heapBytes(e.RawData)};
+        for (size_t f = 0; f < 4; ++f) {
+            run.fieldBytes[f] += fields[f];
+            run.bytes += fields[f];
+        }
+    }
     return run;
 }
 
-double runBare(BareCount& count) {
+double runBare(const Place& place, BareCount& count) {
     BareWalker walker;
     const double start = benchSeconds();
-    walker.walk(HKEY_CURRENT_USER, kRoot);
+    walker.walk(place.bareRoot, place.path.c_str());
     const double elapsed = benchSeconds() - start;
     count = walker.count;
     return elapsed;
@@ -215,32 +241,19 @@ double median(std::vector<double> v) {
     return v[v.size() / 2];
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
-    int runs = 5;
-    for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--delete") == 0) {
-            const LSTATUS rc = RegDeleteTreeW(HKEY_CURRENT_USER, kRoot);
-            std::printf("deleting HKCU\\%ls: %s\n", kRoot,
-                        rc == ERROR_SUCCESS ? "done" : "nothing to delete");
-            return 0;
-        }
-        if (std::strcmp(argv[i], "--runs") == 0 && i + 1 < argc) runs = std::max(1, std::atoi(argv[++i]));
-    }
-    if (!treePresent()) buildTree();
-
+void measure(const Place& place, int runs) {
     // One untimed pass of each, so both start from the same warm state.
     BareCount count;
-    runBare(count);
-    runOurs();
-    std::printf("tree: %zu keys, %zu values, %zu entries\n", count.keys, count.values, count.entries);
+    runBare(place, count);
+    runOurs(place);
+    std::printf("== %s: %zu keys, %zu values, %zu entries\n", place.name, count.keys, count.values,
+                count.entries);
 
     std::vector<double> bare, ours, ratios;
     OurRun last;
     for (int r = 0; r < runs; ++r) {
-        const double b = runBare(count);
-        last = runOurs();
+        const double b = runBare(place, count);
+        last = runOurs(place);
         bare.push_back(b);
         ours.push_back(last.seconds);
         ratios.push_back(last.seconds / b);
@@ -259,8 +272,35 @@ int main(int argc, char** argv) {
     const double bestOurs = *std::min_element(ours.begin(), ours.end());
     std::printf("best:   bare %.3f s, ours %.3f s, ratio ours/bare %.3f\n", bestBare, bestOurs,
                 bestOurs / bestBare);
+    std::printf("registry calls per entry: bare %.2f, ours %.2f\n",
+                static_cast<double>(count.calls) / static_cast<double>(count.entries),
+                static_cast<double>(last.calls) / last.entries);
     std::printf("snapshot memory: %.1f bytes per entry (%.1f MB for %d entries; sizeof(RegEntry) = %zu)\n",
                 static_cast<double>(last.bytes) / last.entries, static_cast<double>(last.bytes) / 1048576.0,
                 last.entries, sizeof(RegEntry));
+    const double n = last.entries;
+    std::printf("  of which on the heap per entry: key names %.1f, value names %.1f, data %.1f, raw bytes %.1f\n",
+                static_cast<double>(last.fieldBytes[0]) / n, static_cast<double>(last.fieldBytes[1]) / n,
+                static_cast<double>(last.fieldBytes[2]) / n, static_cast<double>(last.fieldBytes[3]) / n);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    int runs = 5;
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--delete") == 0) {
+            const LSTATUS rc = RegDeleteTreeW(HKEY_CURRENT_USER, kRoot);
+            std::printf("deleting HKCU\\%ls: %s\n", kRoot,
+                        rc == ERROR_SUCCESS ? "done" : "nothing to delete");
+            return 0;
+        }
+        if (std::strcmp(argv[i], "--runs") == 0 && i + 1 < argc) runs = std::max(1, std::atoi(argv[++i]));
+    }
+    if (!treePresent()) buildTree();
+
+    const Place places[] = {{"synthetic tree", HKEY_CURRENT_USER, kHiveCurrentUser, kRoot},
+                            {"whole HKEY_LOCAL_MACHINE", HKEY_LOCAL_MACHINE, kHiveLocalMachine, L""}};
+    for (const Place& place : places) measure(place, runs);
     return 0;
 }

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <cstring>
 #include <optional>
 #include <string_view>
@@ -13,6 +14,8 @@
 namespace qv {
 
 namespace {
+
+std::atomic<uint64_t> registryCalls{0};
 
 // The predefined keys are the hive numbers sign-extended to a handle.
 HKEY hiveKey(int32_t hive) {
@@ -86,6 +89,7 @@ public:
             DWORD nameChars = static_cast<DWORD>(name_.size());
             DWORD dataBytes = static_cast<DWORD>(data_.size());
             DWORD type = REG_NONE;
+            ++registryCalls;
             const LSTATUS rc =
                 RegEnumValueW(key, index, name_.data(), &nameChars, nullptr, &type, data_.data(), &dataBytes);
             if (rc == ERROR_MORE_DATA) {
@@ -125,6 +129,7 @@ public:
 
     KeyAccess keyAccess(int32_t hive, const std::string& path) override {
         HKEY key = nullptr;
+        ++registryCalls;
         const LSTATUS rc = RegOpenKeyExW(hiveKey(hive), toWide(keyPath(path)).c_str(), 0, KEY_READ, &key);
         if (rc == ERROR_SUCCESS) {
             RegCloseKey(key);
@@ -140,6 +145,7 @@ public:
         int retries = 0;
         for (DWORD index = 0;;) {
             DWORD nameChars = static_cast<DWORD>(name_.size());
+            ++registryCalls;
             const LSTATUS rc =
                 RegEnumKeyExW(key, index, name_.data(), &nameChars, nullptr, nullptr, nullptr, nullptr);
             if (rc == ERROR_MORE_DATA) {
@@ -276,6 +282,7 @@ private:
             if (!open_.back().path.empty()) rest.remove_prefix(open_.back().path.size() + 1);
         }
         HKEY key = nullptr;
+        ++registryCalls;
         if (RegOpenKeyExW(base, toWide(rest).c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) key = nullptr;
         open_.push_back(OpenLevel{std::string(path), UniqueKey(key)});
         return key;
@@ -309,6 +316,7 @@ private:
         for (int tries = 0; tries <= kMaxRetries; ++tries) {
             DWORD type = REG_NONE;
             DWORD bytes = static_cast<DWORD>(data_.size());
+            ++registryCalls;
             const LSTATUS rc = RegQueryValueExW(k, wideName.c_str(), nullptr, &type, data_.data(), &bytes);
             if (rc == ERROR_MORE_DATA) {
                 data_.resize(bytes);
@@ -359,6 +367,8 @@ private:
 };
 
 }  // namespace
+
+uint64_t registryCallsMade() { return registryCalls.load(); }
 
 std::unique_ptr<RegistryProvider> Win32RegistryProviderSource::connect() {
     return std::make_unique<Win32RegistryProvider>();

@@ -14,4 +14,8 @@ public:
     std::unique_ptr<RegistryProvider> connect() override;
 };
 
+// How many registry calls the providers of this process have made: under Wine
+// each is a round trip to the server, the cost that the benchmark watches.
+uint64_t registryCallsMade();
+
 }  // namespace qv

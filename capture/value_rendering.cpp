@@ -10,17 +10,22 @@ constexpr char kHexDigits[] = "0123456789ABCDEF";
 constexpr char kMultiStringSeparator[] = "\r\n\t\t\t\t\t\t";
 }  // namespace
 
-std::string renderBinary(const std::vector<uint8_t>& bytes) {
+std::string renderBinary(std::string_view bytes) {
     std::string text;
     if (bytes.empty()) return text;
     text.resize(bytes.size() * 3 - 1, ',');
     char* out = text.data();
-    for (uint8_t b : bytes) {
+    for (char c : bytes) {
+        const auto b = static_cast<uint8_t>(c);
         out[0] = kHexDigits[b >> 4];
         out[1] = kHexDigits[b & 0x0F];
         out += 3;
     }
     return text;
+}
+
+std::string renderBinary(const std::vector<uint8_t>& bytes) {
+    return renderBinary(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
 }
 
 std::string renderMultiString(const std::vector<std::string>& strings) {
@@ -98,10 +103,48 @@ std::optional<std::string> hexBytes(std::string_view text) {
 }
 
 std::string stringText(std::string_view bytes) {
-    std::u16string units = unitsOf(bytes);
-    const size_t nul = units.find(u'\0');
-    if (nul != std::u16string::npos) units.resize(nul);
-    return toUtf8(units);
+    // One buffer for every value the walk renders, rather than one each.
+    thread_local std::u16string units;
+    units.clear();
+    for (size_t i = 0, n = bytes.size() / 2; i < n; ++i) {
+        const char16_t u = unitAt(bytes, i);
+        if (u == 0) break;
+        units.push_back(u);
+    }
+    std::string text;
+    text.reserve(units.size());
+    appendUtf8(text, units);
+    return text;
+}
+
+// Whether the bytes that `text` was rendered from follow from it again, found
+// without building them where that is cheap: a string with exactly its one
+// terminator, a number of its own size, binary data of any kind.
+std::optional<bool> derivableAtOnce(uint32_t type, std::string_view bytes) {
+    switch (type) {
+        case kRegSz:
+        case kRegExpandSz: {
+            if (bytes.size() < 2 || bytes.size() % 2 != 0) return false;
+            const size_t units = bytes.size() / 2;
+            if (unitAt(bytes, units - 1) != 0) return false;
+            for (size_t i = 0; i + 1 < units; ++i) {
+                const char16_t u = unitAt(bytes, i);
+                // The text of an expandable string is expanded: where the
+                // stored string names a variable, the text cannot give it back.
+                if (u == 0 || (u == u'%' && type == kRegExpandSz)) return false;
+            }
+            return true;
+        }
+        case kRegDword:
+            return bytes.size() == 4;
+        case kRegMultiSz:
+        case kKeyEntryType:
+            return std::nullopt;
+        default:
+            // Binary and every other type render as hex pairs, which give their
+            // bytes back; so does a QWORD's number.
+            return true;
+    }
 }
 
 }  // namespace
@@ -141,7 +184,7 @@ std::string renderValue(uint32_t type, std::string_view bytes) {
         default:
             break;
     }
-    return renderBinary(std::vector<uint8_t>(bytes.begin(), bytes.end()));
+    return renderBinary(bytes);
 }
 
 std::optional<std::string> bytesFromText(uint32_t type, std::string_view text) {
@@ -181,14 +224,18 @@ std::optional<std::string> bytesFromText(uint32_t type, std::string_view text) {
     }
 }
 
-void keepRawBytes(RegEntry& entry, std::string bytes) {
-    const std::optional<std::string> derived = bytesFromText(entry.ValueType, entry.ValueData);
-    if (derived && *derived == bytes) {
+void keepRawBytes(RegEntry& entry, std::string_view bytes) {
+    const std::optional<bool> atOnce = derivableAtOnce(entry.ValueType, bytes);
+    const auto derived = [&] {
+        const std::optional<std::string> again = bytesFromText(entry.ValueType, entry.ValueData);
+        return again && *again == bytes;
+    };
+    if (atOnce ? *atOnce : derived()) {
         entry.Raw = RawForm::FromText;
         entry.RawData.clear();
     } else {
         entry.Raw = RawForm::Stored;
-        entry.RawData = std::move(bytes);
+        entry.RawData.assign(bytes);
     }
 }
 
@@ -209,18 +256,21 @@ void readValueInto(RegistryProvider& oreg, int32_t hive, const std::string& keyN
     // Each read starts from empty output, so a provider that fails half-way
     // cannot leave part of a value (or the previous value) in the entry.
     entry.ValueData.clear();
+    entry.ValueType = type;
     entry.Raw = RawForm::NotRecorded;
     entry.RawData.clear();
     uint32_t readType = type;
-    std::string bytes;
+    thread_local std::string bytes;  // reused: most values keep no bytes of their own
     if (!oreg.GetRawValue(hive, keyName, valueName, readType, bytes) || readType != type) return;
     entry.ValueData = renderValue(type, bytes);
+    // A snapshot keeps its texts for as long as it lives: no spare capacity.
+    if (entry.ValueData.capacity() > entry.ValueData.size() + 16) entry.ValueData.shrink_to_fit();
     // Like the registry provider of the system: variables that are defined are
     // expanded, the others stay.
     if (type == kRegExpandSz && entry.ValueData.find('%') != std::string::npos &&
         !oreg.GetExpandedStringValue(hive, keyName, valueName, entry.ValueData))
         entry.ValueData.clear();
-    keepRawBytes(entry, std::move(bytes));
+    keepRawBytes(entry, bytes);
 }
 
 }  // namespace qv

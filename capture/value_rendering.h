@@ -15,6 +15,7 @@ namespace qv {
 
 // Bytes as two upper-case hex digits each, joined by ",": {1, 10, 255} gives "01,0A,FF".
 std::string renderBinary(const std::vector<uint8_t>& bytes);
+std::string renderBinary(std::string_view bytes);
 
 // The strings joined by CR LF and six tabs; no separator before the first or after the last.
 std::string renderMultiString(const std::vector<std::string>& strings);
@@ -36,7 +37,7 @@ std::optional<std::string> bytesFromText(uint32_t type, std::string_view text);
 
 // Records `bytes` as the entry's raw data: as RawForm::FromText where they
 // follow from its text and type, stored otherwise.
-void keepRawBytes(RegEntry& entry, std::string bytes);
+void keepRawBytes(RegEntry& entry, std::string_view bytes);
 
 // The entry's raw bytes; nothing when they were not recorded.
 std::optional<std::string> rawValueBytes(const RegEntry& entry);

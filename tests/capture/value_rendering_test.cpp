@@ -16,7 +16,7 @@ TEST(ValueRendering, BinaryIsUpperCaseHexPairsMultiStringsJoinByCrLfAndSixTabsAn
     const std::string sep = "\r\n\t\t\t\t\t\t";
     const std::pair<std::string, std::string> cases[] = {
         {renderBinary({1, 10, 255, 0xAB, 0x80}), "01,0A,FF,AB,80"},
-        {renderBinary({}), ""},
+        {renderBinary(std::vector<uint8_t>{}), ""},
         {renderMultiString({"one", "two", "three"}), "one" + sep + "two" + sep + "three"},
         {renderMultiString({}), ""},
         {renderMultiString({"a", "", "b"}), "a" + sep + sep + "b"},
@@ -86,6 +86,30 @@ TEST(ValueRendering, EveryTypeRendersFromItsBytesAndTheBytesComeBackExactly) {
         EXPECT_EQ(rawValueBytes(entry), c.bytes);
     }
     EXPECT_EQ(rawValueBytes(RegEntry{"K\\", "", "", kKeyEntryType}), std::nullopt);
+}
+
+// A value read into a fresh entry keeps its bytes apart only where its text
+// cannot give them back.
+TEST(ReadValueInto, BytesThatFollowFromTheTextAreNotKeptTwice) {
+    FakeRegistry reg;
+    reg.addValue(kHiveUsers, "K", "plain", kRegSz, "text");
+    // A provider that expands as the system does: the text has no "%" left.
+    struct Expanding : FakeRegistry {
+        bool GetExpandedStringValue(int32_t, const std::string&, const std::string&, std::string& out) override {
+            out = "C:\\Temp";
+            return true;
+        }
+    };
+    RegEntry plain, expand;
+    readValueInto(reg, kHiveUsers, "K\\", "plain", kRegSz, plain);
+    Expanding expanding;
+    expanding.addValue(kHiveUsers, "K", "expand", kRegExpandSz, "%TEMP%");
+    readValueInto(expanding, kHiveUsers, "K\\", "expand", kRegExpandSz, expand);
+    EXPECT_EQ(expand.ValueData, "C:\\Temp");
+    EXPECT_EQ(plain.Raw, RawForm::FromText);
+    EXPECT_EQ(plain.ValueType, kRegSz);
+    EXPECT_EQ(expand.Raw, RawForm::Stored);
+    EXPECT_EQ(rawValueBytes(expand), std::string("%\0T\0E\0M\0P\0%\0\0\0", 14));
 }
 
 // A failed read leaves no data and no raw bytes behind, whatever the type.
