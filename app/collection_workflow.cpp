@@ -56,6 +56,10 @@ void CollectionWorkflow::collect() {
         s_.view.setCollectCaption(kCollectData);
         return;
     }
+    // A start key or folder that is not there would walk nothing and still end
+    // in "Data has been collected": the user is told now, and the window stays
+    // as it was.
+    if ((caption == kCollectData || caption == kCollectFinal) && !placesExist()) return;
     FlagScope busy(collecting_);
     if (caption == kCollectData) {
         firstCollection();
@@ -65,6 +69,38 @@ void CollectionWorkflow::collect() {
     // A scan that was stopped still names the files of the folder it was
     // reading as it unwinds; the window it leaves is idle, with no status.
     if (s_.state.StopDetect) s_.view.setStatus("");
+}
+
+bool CollectionWorkflow::placesExist() {
+    if (registryPhaseDue()) {
+        const std::optional<int32_t> hive = hiveNumber(s_.view.regRootText());
+        // A provider that cannot be had is reported by the walk's own phase.
+        std::unique_ptr<RegistryProvider> provider;
+        try {
+            if (hive) provider = s_.registry.connect();
+        } catch (const Failure&) {
+        }
+        if (provider) {
+            const std::string key = s_.view.regKeyText();
+            if (provider->keyAccess(*hive, key) == RegistryProvider::KeyAccess::Missing) {
+                s_.prompt.ask("The registry key " + s_.view.regRootText() + (key.empty() ? "" : "\\") + key +
+                                  " does not exist. Please check the registry start search key.",
+                              "Collect", Buttons::Ok, Icon::Exclamation);
+                return false;
+            }
+        }
+    }
+    // An empty start folder stands for the root of the current drive.
+    if (filePhaseDue() && !s_.view.fileStartText().empty()) {
+        const std::string folder = s_.view.fileStartText();
+        const std::optional<uint32_t> attributes = s_.files.attributes(s_.files.fullPathName(folder));
+        if (!attributes || !(*attributes & kAttrDirectory)) {
+            s_.prompt.ask("The folder " + folder + " does not exist. Please check the file system start search directory.",
+                          "Collect", Buttons::Ok, Icon::Exclamation);
+            return false;
+        }
+    }
+    return true;
 }
 
 bool CollectionWorkflow::registryPhaseDue() const {

@@ -59,6 +59,9 @@ public:
 
 private:
     void collect();
+    // False, after telling the user, when the start key or folder of a due
+    // phase does not exist.
+    bool placesExist();
     void firstCollection();
     void clearForFirstCollection();
     void readyForFinal();

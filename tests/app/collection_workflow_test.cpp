@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "support/folder_picker.h"
 #include "tests/app/workflow_rig.h"
 
@@ -165,6 +167,28 @@ TEST_F(WorkflowTest, FileScanAfterSkippedWalkKeepsTheCaptionAndIgnoresClicks) {
     workflow.cmdSnapShot_Click();
     EXPECT_EQ(view.txtFileSystemStart, "\\");
     EXPECT_EQ(titles(), (std::vector<std::string>{"Collect"}));
+}
+
+// A mistyped key or a folder that is not there would collect nothing and say
+// it had: the click names the missing place and leaves the window as it was.
+TEST_F(WorkflowTest, AMissingStartKeyOrFolderIsNamedAndCollectsNothing) {
+    view.lists[0].push_back({"kept row", "", ""});
+    for (const auto& [key, folder, text] :
+         {std::tuple{"Software\\Mistyped", "", "The registry key HKEY_CURRENT_USER\\Software\\Mistyped does not exist."},
+          std::tuple{"Software\\App", "C:\\Nowhere", "The folder C:\\Nowhere does not exist."}}) {
+        SCOPED_TRACE(text);
+        view.txtRegKeyStart = key;
+        view.chkDetectFiles = folder[0] != '\0';
+        view.txtFileSystemStart = folder;
+        prompt.calls.clear();
+        workflow.cmdSnapShot_Click();
+        ASSERT_EQ(prompt.calls.size(), 1u);
+        EXPECT_EQ(prompt.calls[0].text.rfind(text, 0), 0u) << prompt.calls[0].text;
+        EXPECT_EQ(prompt.calls[0].icon, Icon::Exclamation);
+        EXPECT_EQ(view.cmdSnapShotCaption, "Collect data");
+        EXPECT_EQ(view.lists[0].size(), 1u);
+        EXPECT_EQ(state.j, 0);
+    }
 }
 
 TEST_F(WorkflowTest, ProviderThatCannotBeHadIsReportedAndEndsTheClick) {
