@@ -128,11 +128,13 @@ protected:
             {L"DwordShort", REG_DWORD, bytesOf(WORD{7}), ""},
             {L"Multi", REG_MULTI_SZ, bytesOf(L"one\0two\0three\0"), "one" + kSep + "two" + kSep + "three"},  // the literal adds the final NUL
             {L"MultiOne", REG_MULTI_SZ, bytesOf(L"only\0"), "only"},
-            {L"MultiEmptyString", REG_MULTI_SZ, bytesOf(L"first\0\0second\0"), "first"},
+            {L"MultiEmptyString", REG_MULTI_SZ, bytesOf(L"first\0\0second\0"), "first" + kSep + kSep + "second"},
             {L"MultiNothing", REG_MULTI_SZ, bytesOf(L""), ""},
             {L"MultiUnterminated", REG_MULTI_SZ, bytesOf(L"a\0b", 3 * sizeof(wchar_t)), "a" + kSep + "b"},
-            {L"Qword", REG_QWORD, bytesOf(ULONGLONG{0x0123456789ABCDEFull}), ""},
-            {L"None", REG_NONE, {1, 10, 255}, ""},
+            {L"Qword", REG_QWORD, bytesOf(ULONGLONG{0x0123456789ABCDEFull}), "81985529216486895"},
+            {L"QwordShort", REG_QWORD, bytesOf(WORD{7}), "07,00"},
+            {L"None", REG_NONE, {1, 10, 255}, "01,0A,FF"},
+            {L"UnknownType", 0x1234, {0xAB}, "AB"},
             {L"NoTerminator", REG_SZ, bytesOf(L"abc", 3 * sizeof(wchar_t)), "abc"},
             {L"EmbeddedNul", REG_SZ, bytesOf(L"ab\0cd"), "ab"},
             {L"OddSize", REG_SZ, bytesOf(L"xyz", 5), "xy"},
@@ -170,9 +172,13 @@ protected:
         RegistryWalkContext ctx{state, *provider, yielder, view};
         getvalsStart(ctx, kHiveCurrentUser, start, "");
         trimSnapshot(state.regArray, state.j);
-        // The texts only; the types are the walk's own, tested natively.
+        // The texts only; the types and raw bytes are the walk's own, tested natively.
         RegSnapshot texts = state.regArray;
-        for (RegEntry& e : texts) e.ValueType = kKeyEntryType;
+        for (RegEntry& e : texts) {
+            e.ValueType = kKeyEntryType;
+            e.Raw = RawForm::NotRecorded;
+            e.RawData.clear();
+        }
         return texts;
     }
 

@@ -119,6 +119,29 @@ TEST_F(RegistryWalkTest, ValuesAreRenderedByTypeAndFailedReadsAndUnreadableKeysK
     EXPECT_EQ(collect(kLm, "SOFTWARE\\Nowhere"), (RegSnapshot{entry("SOFTWARE\\Nowhere\\", "", "")}));
 }
 
+// Under Wine every provider call is a round trip to the server: the walk makes
+// one listing of values and one of subkeys per key, one read per value and one
+// default-value read per key without values (the Win32 provider answers both
+// from its listing), one more for the expansion of a string that names a
+// variable, and none at all on the keys that the system serves from
+// performance data, which it records as keys.
+TEST_F(RegistryWalkTest, CallsPerKeyAndPerValueStayAtTheMinimum) {
+    const std::string perf = "R\\Microsoft\\Windows NT\\CurrentVersion\\Perflib\\009";
+    reg.addValue(kLm, "R", "a", kRegSz, "1");
+    reg.addValue(kLm, "R", "b", kRegDword, "2");
+    reg.addValue(kLm, "R\\A", "c", kRegBinary, "x");
+    reg.addValue(kLm, "R\\A", "d", kRegMultiSz, std::string("m\0n", 3));
+    reg.addValue(kLm, "R\\A", "e", kRegQword, "5");
+    reg.addValue(kLm, "R\\B\\C", "f", kRegExpandSz, "%TEMP%");
+    reg.addValue(kLm, perf, "Counter", kRegMultiSz, "1");
+    reg.addValue(kLm, perf, "Help", kRegMultiSz, "2");
+    const RegSnapshot walked = collect(kLm, "R");
+    const long keys = 9, performanceKeys = 1, values = 6, valuelessKeys = 5, expansions = 1;
+    EXPECT_EQ(reg.enumCalls, 2 * (keys - performanceKeys));
+    EXPECT_EQ(reg.readCalls, values + valuelessKeys + expansions);
+    EXPECT_EQ(walked.back(), entry(perf + "\\", "", ""));
+}
+
 // A provider whose reads throw: the walk passes over them as failed reads.
 class ThrowingRegistry : public FakeRegistry {
 public:
