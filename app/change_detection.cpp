@@ -265,7 +265,9 @@ private:
     }
 
     ResultRow fileRow(const FileSnapshotEntry& f) {
-        return ResultRow{f.Filepath, sizeText(files_, f.Filepath), f.ModifiedDate};
+        ResultRow row{f.Filepath, sizeText(files_, f.Filepath), f.ModifiedDate};
+        row.modifiedLocal = f.ModifiedLocal;
+        return row;
     }
 
     // One outer step: hand the thread to the window, then show where we are.

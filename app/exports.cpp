@@ -5,6 +5,7 @@
 #include <string_view>
 #include <utility>
 
+#include "capture/date_text.h"
 #include "core/registry_types.h"
 #include "core/utf.h"
 
@@ -209,6 +210,16 @@ std::string exportJson(const ResultLists& lists, const ResultContext& context, c
                 } else {
                     jsonString(out, cell);
                 }
+            }
+            if (isFile && row.modifiedLocal >= 0) {
+                // The same local time as the shown date, in a form scripts parse.
+                const CivilTime t = civilTime(row.modifiedLocal);
+                char iso[32];
+                std::snprintf(iso, sizeof iso, "%04d-%02d-%02dT%02d:%02d:%02d", t.year, t.month, t.day, t.hour,
+                              t.minute, t.second);
+                out += ",\"modified\":\"";
+                out += iso;
+                out += '"';
             }
             if (!isFile && row.type != UINT32_MAX && row.type != kKeyEntryType) {
                 out += ",\"type\":";

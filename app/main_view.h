@@ -18,6 +18,9 @@ struct ResultRow {
     // A registry row's value type, for the exports that name it; not shown,
     // and not part of what makes two rows the same.
     uint32_t type = UINT32_MAX;
+    // A file row's date as local seconds since 1601, for the same reason; -1
+    // where it was not recorded.
+    int64_t modifiedLocal = -1;
     bool operator==(const ResultRow& other) const {
         return text == other.text && sub1 == other.sub1 && sub2 == other.sub2;
     }

@@ -58,8 +58,11 @@ public:
     };
     const Calls& calls() const { return calls_; }
 
-private:
+    // The local time of a UTC FILETIME in seconds since 1601-01-01, from the
+    // same cached offsets as the text.
     int64_t localSeconds(uint64_t utcTicks);
+
+private:
     const std::string& dateText(int64_t day, const CivilTime& t);
     const std::string& timeText(int32_t secondOfDay, const CivilTime& t);
 

@@ -46,6 +46,9 @@ public:
     virtual std::string modifiedText(uint64_t lastWriteTime) = 0;
     // The present size of a file in bytes; nothing when it cannot be measured.
     virtual std::optional<uint64_t> fileSize(const std::string& path) = 0;
+    // A last-write time as local seconds since 1601-01-01, for the exports'
+    // machine-readable dates; nothing where the source does not tell.
+    virtual std::optional<int64_t> localSeconds(uint64_t /*lastWriteTime*/) { return std::nullopt; }
 };
 
 }  // namespace qv

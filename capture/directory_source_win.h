@@ -28,6 +28,9 @@ public:
 
 private:
     DateTextCache dates_;
+
+public:
+    std::optional<int64_t> localSeconds(uint64_t lastWriteTime) override { return dates_.localSeconds(lastWriteTime); }
 };
 
 }  // namespace qv

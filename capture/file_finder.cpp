@@ -220,6 +220,7 @@ void clsFileFind::FoundFile(const DirEntry& found) {
     list.back().Attributes = found.attributes;
     try {
         list.back().ModifiedDate = fs_.modifiedText(found.lastWriteTime);
+        list.back().ModifiedLocal = fs_.localSeconds(found.lastWriteTime).value_or(-1);
     } catch (const Failure& failure) {
         // The entry keeps its path with an empty date and the walk goes on.
         const Statement at = statementAt(failure.where().file_name(), failure.where().line());

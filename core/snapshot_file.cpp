@@ -263,12 +263,13 @@ void writeFiles(Writer w, const FileSnapshot& files) {
         w.text(files[i].ModifiedDate);
         w.number(files[i].Size);
         w.number(files[i].Attributes);
+        w.number(files[i].ModifiedLocal);
         previous = files[i].Filepath;
     }
 }
 
 void readFiles(Reader& r, FileSnapshot& files, uint32_t version) {
-    const size_t smallestEntry = 4 + 4 + 4 + (version >= 2 ? 8 + 4 : 0);
+    const size_t smallestEntry = 4 + 4 + 4 + (version >= 2 ? 8 + 4 + 8 : 0);
     const uint64_t n = r.count(smallestEntry);
     files.assign(1, FileSnapshotEntry{});
     files.reserve(1 + n);
@@ -279,6 +280,7 @@ void readFiles(Reader& r, FileSnapshot& files, uint32_t version) {
         if (version < 2) continue;
         f.Size = r.number<uint64_t>();
         f.Attributes = r.number<uint32_t>();
+        f.ModifiedLocal = r.number<int64_t>();
     }
 }
 
@@ -434,7 +436,7 @@ std::string collectionBytes(const Collection& collection) {
     size_t estimate = 256 + collection.startKey.size() + collection.startFolder.size();
     for (const RegEntry& e : collection.registry)
         estimate += 16 + e.ValueName.size() + e.ValueData.size() + 21 + e.RawData.size();
-    for (const FileSnapshotEntry& f : collection.files) estimate += 8 + f.ModifiedDate.size() + 36;
+    for (const FileSnapshotEntry& f : collection.files) estimate += 8 + f.ModifiedDate.size() + 44;
     std::string out;
     out.reserve(estimate);
     out.assign(kMagic, sizeof kMagic);

@@ -45,6 +45,7 @@ struct FileSnapshotEntry {
     std::string ModifiedDate;
     uint64_t Size = kUnknownFileSize;
     uint32_t Attributes = kUnknownFileAttributes;
+    int64_t ModifiedLocal = -1;  // the date as local seconds since 1601; -1 where not recorded
     bool operator==(const FileSnapshotEntry&) const = default;
 };
 

@@ -329,7 +329,10 @@ TEST(Exports, JsonFollowsItsSchema) {
     lists[ListId::EditedRegistry].push_back({"App\\", "Flags", "2", kRegQword});
     lists[ListId::DeletedEntries].push_back({"App\\", "Count", "5", kRegSz});
     lists[ListId::DeletedEntries].push_back({"App\\", "odd", "01", 0x1234});
-    lists[ListId::NewFiles].push_back({"C:\\new.txt", "12", "12/8/2026 1:01:36 AM"});
+    ResultRow created{"C:\\new.txt", "12", "12/8/2026 1:01:36 AM"};
+    // 2026-12-08 01:01:36 as seconds since 1601-01-01.
+    created.modifiedLocal = 13441165296;
+    lists[ListId::NewFiles].push_back(created);
     lists[ListId::ModifiedFiles].push_back({"C:\\gone-again.txt", "", "12/8/2026"});
     lists[ListId::DeletedFiles].push_back({"C:\\old.txt", "", ""});
     const Json doc = JsonReader(exportJson(lists, {"HKEY_CURRENT_USER", "App", "C:\\"}, first)).document();
@@ -351,6 +354,9 @@ TEST(Exports, JsonFollowsItsSchema) {
             EXPECT_EQ(row.fields.at("path").kind, Json::String);
             EXPECT_TRUE(row.fields.at("size").kind == Json::Number || row.fields.at("size").kind == Json::Null);
             EXPECT_EQ(row.fields.at("date").kind, Json::String);
+            if (row.fields.count("modified")) {
+                EXPECT_EQ(row.fields.at("modified").kind, Json::String);
+            }
         }
     }
     const Json& edited = doc.fields.at("editedRegistryEntries").items.at(0);
@@ -360,6 +366,7 @@ TEST(Exports, JsonFollowsItsSchema) {
     EXPECT_EQ(doc.fields.at("deletedRegistryEntries").items.at(1).fields.at("type").text, "0x1234");
     EXPECT_EQ(doc.fields.at("newRegistryEntries").items.at(0).fields.at("data").text, "a\\u000d\\u000a\\u0009\\u0009\\u0009\\u0009\\u0009\\u0009b");
     EXPECT_EQ(doc.fields.at("newFiles").items.at(0).fields.at("size").text, "12");
+    EXPECT_EQ(doc.fields.at("newFiles").items.at(0).fields.at("modified").text, "2026-12-08T01:01:36");
     EXPECT_EQ(doc.fields.at("modifiedFiles").items.at(0).fields.at("size").kind, Json::Null);
 }
 
