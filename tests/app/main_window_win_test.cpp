@@ -387,7 +387,7 @@ TEST_F(MainWindowTest, UndoFilesPutTheRegistryAndTheFolderBack) {
     setValue(key_, L"Number", REG_DWORD, &number, sizeof number);
     setValue(key_, L"Bytes", REG_BINARY, bytes, sizeof bytes);
     setValue(key_, L"Multi", REG_MULTI_SZ, multi, sizeof multi);
-    setValue(key_, L"Expand", REG_EXPAND_SZ, L"C:\\plain", 20);
+    setValue(key_, L"Expand", REG_EXPAND_SZ, L"C:\\plain", sizeof L"C:\\plain");
     setString(key_ + L"\\Doomed\\Deep", L"v", L"x");
     writeFile(folder_ + L"\\kept.txt", "kept");
     watch(key_, folder_);
