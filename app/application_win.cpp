@@ -40,10 +40,14 @@ bool Application::Form_Load(int showCommand) {
         prompt_.owner = window_.hwnd();
         snapshots_->owner = reinterpret_cast<intptr_t>(window_.hwnd());
         pump_.dialogWindow = window_.hwnd();
+        pump_.accelerators = window_.accelerators();
+        window_.registryRoot = [this] { return resultContext(state_).hiveName; };
+        window_.rowDetail = [this](ListId list, const ResultRow& row) { return oldDataOf(list, row); };
         setDataFilePaths(state_, exeFolder());
         LoadSettingsAndLists(state_, codePage_, reporter_);
         ShowWindow(window_.hwnd(), showCommand);
         UpdateWindow(window_.hwnd());
+        window_.focusFirst();
         browser_.owner = window_.hwnd();
     });
     // Without a window the message loop would wait for good on messages that
@@ -83,6 +87,17 @@ bool Application::available(int controlId) const {
     }
 }
 
+// An edited value's data before the change, for the row's tooltip: the list
+// itself keeps its columns.
+std::string Application::oldDataOf(ListId list, const ResultRow& row) const {
+    if (list != ListId::EditedRegistry) return {};
+    for (const RegEntry& e : state_.regArray) {
+        if (e.ValueType != kKeyEntryType && e.KeyName == row.text && e.ValueName == row.sub1)
+            return "Old data: " + e.ValueData;
+    }
+    return {};
+}
+
 int Application::run() {
     MSG msg;
     while (GetMessageW(&msg, nullptr, 0, 0) > 0) pump_.dispatch(msg);
@@ -106,11 +121,14 @@ void Application::onCommand(int controlId) {
         case IDC_cmdAdvanced:
             runHandler(reporter_, [&] {
                 advanced_.show(window_.hwnd());
-                pump_.modelessWindow = advanced_.hwnd();
+                pump_.addModeless(advanced_.hwnd());
             });
             break;
         case IDM_mnuQuorvel:
-            runHandler(reporter_, [&] { about_.show(window_.hwnd()); });
+            runHandler(reporter_, [&] {
+                about_.show(window_.hwnd());
+                pump_.addModeless(about_.hwnd());
+            });
             break;
         case IDM_mnuSaveFirst:
             snapshots_->mnuSaveFirst_Click();

@@ -57,6 +57,8 @@ public:
     AboutBox& about() { return about_; }
 
 private:
+    std::string oldDataOf(ListId list, const ResultRow& row) const;
+
     bool windowFailed_ = false;
     AppState state_;
     MessageBoxPrompt prompt_;

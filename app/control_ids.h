@@ -29,10 +29,20 @@ enum ControlId : int {
     IDC_txtFileSystemStart,
     IDC_lblRegStart,
     IDC_lblFileSystem,
+    IDC_lblFind,
+    IDC_txtFind,
+    IDC_lblCounts,
     IDM_mnuQuorvel = 201,
     IDM_mnuSaveFirst,
     IDM_mnuOpenFirst,
     IDM_mnuExport,
+    IDM_mnuExit,
+    // The result lists' right-click menu.
+    IDM_ctxCopy = 301,
+    IDM_ctxCopyPath,
+    IDM_ctxOpenRegedit,
+    IDM_ctxOpenFolder,
+    IDM_ctxSelectAll,
 };
 
 // The list views in the order of their tabs.

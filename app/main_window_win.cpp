@@ -1,11 +1,15 @@
 #include "app/main_window_win.h"
 
 #include <commctrl.h>
+#include <shellapi.h>
+#include <windowsx.h>
 
 #include <algorithm>
 #include <climits>
 
 #include "core/failure_win.h"
+#include "app/result_lists.h"
+#include "app/result_view.h"
 #include "core/utf.h"
 
 namespace qv {
@@ -32,6 +36,7 @@ MainWindow::~MainWindow() {
         SetWindowLongPtrW(hwnd_, GWLP_USERDATA, 0);
         DestroyWindow(hwnd_);
     }
+    if (accelerators_) DestroyAcceleratorTable(accelerators_);
 }
 
 void MainWindow::create(const std::wstring& caption) {
@@ -48,24 +53,47 @@ void MainWindow::create(const std::wstring& caption) {
         checkWin32(RegisterClassExW(&wc));
         registered = true;
     }
+    // Menu items without an ampersand take their first letter as access key.
     HMENU bar = CreateMenu();
     HMENU file = CreatePopupMenu();
     AppendMenuW(file, MF_STRING, IDM_mnuSaveFirst, L"Save first snapshot\u2026");
     AppendMenuW(file, MF_STRING, IDM_mnuOpenFirst, L"Open first snapshot\u2026");
     AppendMenuW(file, MF_SEPARATOR, 0, nullptr);
     AppendMenuW(file, MF_STRING, IDM_mnuExport, L"Export results\u2026");
+    AppendMenuW(file, MF_SEPARATOR, 0, nullptr);
+    AppendMenuW(file, MF_STRING, IDM_mnuExit, L"E&xit\tAlt+F4");
     AppendMenuW(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(file), L"&File");
     HMENU about = CreatePopupMenu();
     AppendMenuW(about, MF_SEPARATOR, 0, nullptr);
     AppendMenuW(about, MF_STRING, IDM_mnuQuorvel, L"About Quorvel");
     AppendMenuW(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(about), L"&About");
-    if (!CreateWindowExW(0, kMainWindowClass, caption.c_str(), WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT,
-                         900, 640, nullptr, bar, instance_, this)) {
+
+    // The buttons' captions are the program's own texts, which scripts look
+    // for; Alt with a letter presses them without an ampersand in the text.
+    ACCEL keys[] = {{FALT | FVIRTKEY, 'C', IDC_cmdSnapShot},      {FALT | FVIRTKEY, 'D', IDC_cmdDetectChanges},
+                    {FALT | FVIRTKEY, 'S', IDC_cmdReset},         {FALT | FVIRTKEY, 'B', IDC_cmdFileSystemStart},
+                    {FALT | FVIRTKEY, 'V', IDC_cmdAdvanced},      {FALT | FVIRTKEY, 'G', IDC_chkDetectRegistry},
+                    {FALT | FVIRTKEY, 'Y', IDC_chkDetectFiles},   {FCONTROL | FVIRTKEY, 'F', IDC_txtFind},
+                    {FVIRTKEY, VK_F3, IDC_txtFind}};
+    if (!accelerators_) accelerators_ = CreateAcceleratorTableW(keys, static_cast<int>(std::size(keys)));
+
+    // Sized for the system's DPI, as the controls inside are.
+    const UINT dpi = GetDpiForSystem();
+    const int width = MulDiv(900, static_cast<int>(dpi ? dpi : 96), 96);
+    const int height = MulDiv(640, static_cast<int>(dpi ? dpi : 96), 96);
+    if (!CreateWindowExW(WS_EX_CONTROLPARENT, kMainWindowClass, caption.c_str(), WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
+                         CW_USEDEFAULT, width, height, nullptr, bar, instance_, this)) {
         // The handle that WM_NCCREATE saw is gone with the failed creation.
         const DWORD error = GetLastError();
         hwnd_ = nullptr;
         throwWin32(error);
     }
+}
+
+void MainWindow::focusFirst() {
+    HWND first = control(IDC_cmdSnapShot);
+    if (!IsWindowEnabled(first)) first = GetNextDlgTabItem(hwnd_, nullptr, FALSE);
+    if (first) SetFocus(first);
 }
 
 LRESULT CALLBACK MainWindow::WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
@@ -98,10 +126,13 @@ LRESULT MainWindow::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
         case WM_SIZE:
             SendMessageW(control(IDC_Status), WM_SIZE, 0, 0);
             layout();
+            // Group box edges and the status bar's grip move with the size;
+            // what they left behind is painted over at once.
+            RedrawWindow(hwnd_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
             return 0;
         case WM_GETMINMAXINFO: {
             auto* info = reinterpret_cast<MINMAXINFO*>(lParam);
-            info->ptMinTrackSize = {scale(640), scale(440)};
+            info->ptMinTrackSize = {scale(640), scale(480)};
             return 0;
         }
         case WM_DPICHANGED: {
@@ -112,9 +143,58 @@ LRESULT MainWindow::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
                          SWP_NOZORDER | SWP_NOACTIVATE);
             return 0;
         }
+        case WM_ACTIVATE:
+            if (LOWORD(wParam) == WA_INACTIVE) {
+                HWND focus = GetFocus();
+                if (focus && IsChild(hwnd_, focus)) lastFocus_ = focus;
+            } else if (lastFocus_ && IsWindow(lastFocus_) && IsWindowEnabled(lastFocus_)) {
+                SetFocus(lastFocus_);
+            } else {
+                focusFirst();
+            }
+            return 0;
         case WM_COMMAND: {
             const int id = LOWORD(wParam);
             const int code = HIWORD(wParam);
+            if (code == 1 && lParam == 0) {  // an accelerator
+                onAccelerator(id);
+                return 0;
+            }
+            if (id == IDOK && lParam == 0) {
+                onDefaultKey();
+                return 0;
+            }
+            if (id == IDCANCEL && lParam == 0) {
+                // Esc clears the find box; it never stops or resets a collection.
+                if (GetFocus() == control(IDC_txtFind)) SetWindowTextW(control(IDC_txtFind), L"");
+                return 0;
+            }
+            if (id == IDC_txtFind && code == EN_CHANGE) {
+                applyFind();
+                return 0;
+            }
+            if (id == IDM_mnuExit) {
+                PostMessageW(hwnd_, WM_CLOSE, 0, 0);
+                return 0;
+            }
+            if (id == IDM_ctxCopy || id == IDM_ctxCopyPath) {
+                copySelection(id == IDM_ctxCopyPath);
+                return 0;
+            }
+            if (id == IDM_ctxSelectAll) {
+                shownList().selectAll();
+                return 0;
+            }
+            if (id == IDM_ctxOpenRegedit || id == IDM_ctxOpenFolder) {
+                if (const ResultRow* row = shownList().focusedRow()) {
+                    if (id == IDM_ctxOpenRegedit) {
+                        openInRegistryEditor(*row);
+                    } else {
+                        openContainingFolder(*row);
+                    }
+                }
+                return 0;
+            }
             if (id == IDC_chkDetectFiles || id == IDC_chkDetectRegistry) {
                 if (code == BN_CLICKED) onCheckBox(id);
                 return 0;
@@ -132,18 +212,22 @@ LRESULT MainWindow::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
         case WM_INITMENUPOPUP:
             greyUnavailable(reinterpret_cast<HMENU>(wParam));
             return 0;
+        case WM_CONTEXTMENU: {
+            HWND from = reinterpret_cast<HWND>(wParam);
+            if (from == shownList().hwnd()) {
+                showContextMenu(from, POINT{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
+                return 0;
+            }
+            break;
+        }
         case WM_NOTIFY: {
             auto* hdr = reinterpret_cast<NMHDR*>(lParam);
             if (hdr->idFrom == IDC_tbDisplay && hdr->code == TCN_SELCHANGE) {
                 showList(selectedTab());
                 return 0;
             }
-            if (hdr->code == LVN_GETDISPINFOW) {
-                for (auto& l : lists_) {
-                    if (l.hwnd() == hdr->hwndFrom) l.fillDisplayInfo(*reinterpret_cast<NMLVDISPINFOW*>(lParam));
-                }
-                return 0;
-            }
+            LRESULT result = 0;
+            if (onListNotify(*hdr, lParam, result)) return result;
             break;
         }
         case WM_CLOSE:
@@ -161,33 +245,124 @@ LRESULT MainWindow::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     return DefWindowProcW(hwnd_, msg, wParam, lParam);
 }
 
+bool MainWindow::onListNotify(NMHDR& hdr, LPARAM lParam, LRESULT& result) {
+    ResultList* list = nullptr;
+    for (auto& l : lists_) {
+        if (l.hwnd() == hdr.hwndFrom) list = &l;
+    }
+    if (!list) return false;
+    switch (hdr.code) {
+        case NM_CUSTOMDRAW:
+            result = list->customDraw(*reinterpret_cast<NMLVCUSTOMDRAW*>(lParam));
+            return true;
+        case LVN_GETDISPINFOW:
+            list->fillDisplayInfo(*reinterpret_cast<NMLVDISPINFOW*>(lParam));
+            return true;
+        case LVN_GETINFOTIPW: {
+            const ListId id = list->id();
+            list->fillInfoTip(*reinterpret_cast<NMLVGETINFOTIPW*>(lParam), [&](const ResultRow& row) {
+                return rowDetail ? rowDetail(id, row) : std::string();
+            });
+            return true;
+        }
+        case LVN_COLUMNCLICK: {
+            HCURSOR old = SetCursor(LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_WAIT)));
+            list->sortBy(reinterpret_cast<NMLISTVIEW*>(lParam)->iSubItem);
+            SetCursor(old);
+            return true;
+        }
+        case LVN_KEYDOWN: {
+            const WORD key = reinterpret_cast<NMLVKEYDOWN*>(lParam)->wVKey;
+            const bool ctrl = GetKeyState(VK_CONTROL) < 0;
+            if (ctrl && key == 'A') list->selectAll();
+            if (ctrl && key == 'C') copySelection(false);
+            return true;
+        }
+        case NM_DBLCLK: {
+            // A double click opens the row where it lives.
+            if (const ResultRow* row = list->focusedRow()) {
+                const ListId id = list->id();
+                if (id == ListId::NewEntries || id == ListId::DeletedEntries || id == ListId::EditedRegistry) {
+                    openInRegistryEditor(*row);
+                } else if (id != ListId::DeletedFiles) {
+                    openContainingFolder(*row);
+                }
+            }
+            return true;
+        }
+        default:
+            return false;
+    }
+}
+
+void MainWindow::onAccelerator(int id) {
+    if (id == IDC_txtFind) {
+        SetFocus(control(IDC_txtFind));
+        SendMessageW(control(IDC_txtFind), EM_SETSEL, 0, -1);
+        return;
+    }
+    HWND target = control(id);
+    if (!target || !IsWindowEnabled(target) || !IsWindowVisible(target)) return;
+    SetFocus(target);
+    SendMessageW(target, BM_CLICK, 0, 0);
+}
+
+void MainWindow::onDefaultKey() {
+    HWND focus = GetFocus();
+    if (focus == control(IDC_txtFind)) {
+        SetFocus(shownList().hwnd());
+        return;
+    }
+    // Enter takes the next step of the job: collect, or detect when both
+    // snapshots are there.
+    for (int id : {IDC_cmdSnapShot, IDC_cmdDetectChanges}) {
+        if (IsWindowEnabled(control(id))) {
+            SendMessageW(control(id), BM_CLICK, 0, 0);
+            return;
+        }
+    }
+}
+
 int MainWindow::scale(int dips) const { return MulDiv(dips, static_cast<int>(dpi_), 96); }
 
 void MainWindow::createControls() {
     auto make = [&](DWORD exStyle, const wchar_t* cls, const wchar_t* text, DWORD style, int id) {
-        return checkWin32(CreateWindowExW(exStyle, cls, text, WS_CHILD | WS_VISIBLE | style, 0, 0, 0, 0, hwnd_,
-                                          menuId(id), instance_, nullptr));
+        return checkWin32(CreateWindowExW(exStyle, cls, text, WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | style, 0, 0,
+                                          0, 0, hwnd_, menuId(id), instance_, nullptr));
     };
-    // The tab strip first, so the list views created after it sit above it.
-    make(0, WC_TABCONTROLW, L"", WS_CLIPSIBLINGS | WS_TABSTOP, IDC_tbDisplay);
-    lists_[static_cast<size_t>(ListId::ModifiedFiles)].create(hwnd_, IDC_lstModifiedFiles,
-                                                              {L"Filename", L"Size", L"Modified"}, instance_);
-    lists_[static_cast<size_t>(ListId::DeletedFiles)].create(hwnd_, IDC_lstDeletedFiles, {L"Filename"}, instance_);
-    lists_[static_cast<size_t>(ListId::NewFiles)].create(hwnd_, IDC_lstNewFiles, {L"Filename", L"Size", L"Created"},
-                                                         instance_);
-    make(0, L"BUTTON", L"Stop/Reset", WS_TABSTOP | BS_PUSHBUTTON, IDC_cmdReset);
-    make(0, L"BUTTON", L"Detect changes", WS_TABSTOP | BS_PUSHBUTTON | WS_DISABLED, IDC_cmdDetectChanges);
-    lists_[static_cast<size_t>(ListId::DeletedEntries)].create(hwnd_, IDC_lstDeletedEntries,
-                                                               {L"Keyname", L"Value name", L"Data"}, instance_);
-    lists_[static_cast<size_t>(ListId::NewEntries)].create(hwnd_, IDC_lstNewEntries,
-                                                           {L"Keyname", L"Value name", L"Data"}, instance_);
-    lists_[static_cast<size_t>(ListId::EditedRegistry)].create(hwnd_, IDC_lstEditedRegistry,
-                                                               {L"Keyname", L"Value name", L"Data"}, instance_);
-    HWND status = make(0, STATUSCLASSNAMEW, L"", SBARS_SIZEGRIP, IDC_Status);
-    SendMessageW(status, SB_SIMPLE, TRUE, 0);
-    make(0, L"BUTTON", L"Collect data", WS_TABSTOP | BS_PUSHBUTTON, IDC_cmdSnapShot);
+    // Created in the order the eye reads them: the tab key and the z-order
+    // follow it. A label comes just before the box it names, so its access
+    // key moves there.
+    make(0, L"STATIC", L"&Registry start search key:", SS_LEFT | SS_CENTERIMAGE, IDC_lblRegStart);
+    HWND roots = make(0, WC_COMBOBOXW, L"", WS_TABSTOP | WS_GROUP | CBS_DROPDOWNLIST | WS_VSCROLL, IDC_cmbRegStart);
+    for (const wchar_t* root : {L"HKEY_CLASSES_ROOT", L"HKEY_CURRENT_USER", L"HKEY_LOCAL_MACHINE", L"HKEY_USERS",
+                                L"HKEY_CURRENT_CONFIG"})
+        SendMessageW(roots, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(root));
+    SendMessageW(roots, CB_SETCURSEL, 2, 0);
+    HWND key = make(0, WC_COMBOBOXW, L"", WS_TABSTOP | CBS_DROPDOWN | CBS_AUTOHSCROLL | WS_VSCROLL,
+                    IDC_txtRegKeyStart);
+    SetWindowTextW(key, L"SOFTWARE");
+    make(0, L"STATIC", L"F&ile system start search directory:", SS_LEFT | SS_CENTERIMAGE | WS_DISABLED,
+         IDC_lblFileSystem);
+    make(WS_EX_CLIENTEDGE, L"EDIT", L"C:\\", WS_TABSTOP | ES_AUTOHSCROLL | WS_DISABLED, IDC_txtFileSystemStart);
+    make(0, L"BUTTON", L"Browse", WS_TABSTOP | BS_PUSHBUTTON | WS_DISABLED, IDC_cmdFileSystemStart);
+    HWND reg = make(0, L"BUTTON", L"Detect registry changes", WS_TABSTOP | BS_AUTOCHECKBOX, IDC_chkDetectRegistry);
+    SendMessageW(reg, BM_SETCHECK, BST_CHECKED, 0);
+    make(0, L"BUTTON", L"Detect file system changes", WS_TABSTOP | BS_AUTOCHECKBOX, IDC_chkDetectFiles);
+    make(0, L"BUTTON", L"Advanced", WS_TABSTOP | BS_PUSHBUTTON, IDC_cmdAdvanced);
 
-    HWND tab = control(IDC_tbDisplay);
+    make(0, L"BUTTON", L"Collect data", WS_TABSTOP | WS_GROUP | BS_PUSHBUTTON, IDC_cmdSnapShot);
+    make(0, L"BUTTON", L"Detect changes", WS_TABSTOP | BS_PUSHBUTTON | WS_DISABLED, IDC_cmdDetectChanges);
+    make(0, L"BUTTON", L"Stop/Reset", WS_TABSTOP | BS_PUSHBUTTON, IDC_cmdReset);
+    HWND bar = make(0, PROGRESS_CLASSW, L"", 0, IDC_pbBar1);
+    SendMessageW(bar, PBM_SETRANGE32, 0, 1);
+
+    make(0, L"STATIC", L"Fi&nd:", SS_LEFT | SS_CENTERIMAGE, IDC_lblFind);
+    HWND find = make(WS_EX_CLIENTEDGE, L"EDIT", L"", WS_TABSTOP | WS_GROUP | ES_AUTOHSCROLL, IDC_txtFind);
+    SendMessageW(find, EM_SETCUEBANNER, TRUE, reinterpret_cast<LPARAM>(L"Text in any column (Ctrl+F)"));
+    make(0, L"STATIC", L"", SS_LEFT | SS_CENTERIMAGE | SS_ENDELLIPSIS | SS_NOPREFIX, IDC_lblCounts);
+
+    HWND tab = make(0, WC_TABCONTROLW, L"", WS_TABSTOP | WS_GROUP, IDC_tbDisplay);
     const wchar_t* tabs[] = {L"New registry entries", L"Deleted registry / old entries", L"Edited registry data",
                              L"New files created",    L"Deleted files",                  L"Modified files"};
     for (int i = 0; i < 6; ++i) {
@@ -196,30 +371,23 @@ void MainWindow::createControls() {
         item.pszText = const_cast<wchar_t*>(tabs[i]);
         SendMessageW(tab, TCM_INSERTITEMW, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&item));
     }
-    HWND bar = make(0, PROGRESS_CLASSW, L"", 0, IDC_pbBar1);
-    SendMessageW(bar, PBM_SETRANGE32, 0, 1);
+    for (int i = 0; i < 6; ++i) {
+        const ListId id = listOfTab(i);
+        lists_[static_cast<size_t>(id)].create(hwnd_, kListIdsByTab[i], id, instance_);
+    }
+    HWND status = make(0, STATUSCLASSNAMEW, L"", SBARS_SIZEGRIP, IDC_Status);
+    SendMessageW(status, SB_SIMPLE, TRUE, 0);
+    // The frame goes to the bottom, below the boxes it surrounds, so that
+    // painting it never paints over them.
+    HWND frame = make(0, L"BUTTON", L"Search parameters:", BS_GROUPBOX, IDC_Frame2);
+    SetWindowPos(frame, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
 
-    make(0, L"BUTTON", L"Search parameters:", BS_GROUPBOX, IDC_Frame2);
-    HWND key = make(0, WC_COMBOBOXW, L"", WS_TABSTOP | CBS_DROPDOWN | CBS_AUTOHSCROLL | WS_VSCROLL,
-                    IDC_txtRegKeyStart);
-    SetWindowTextW(key, L"SOFTWARE");
-    make(0, L"BUTTON", L"Advanced", WS_TABSTOP | BS_PUSHBUTTON, IDC_cmdAdvanced);
-    make(0, L"BUTTON", L"Detect file system changes", WS_TABSTOP | BS_AUTOCHECKBOX, IDC_chkDetectFiles);
-    HWND reg = make(0, L"BUTTON", L"Detect registry changes", WS_TABSTOP | BS_AUTOCHECKBOX, IDC_chkDetectRegistry);
-    SendMessageW(reg, BM_SETCHECK, BST_CHECKED, 0);
-    HWND roots = make(0, WC_COMBOBOXW, L"", WS_TABSTOP | CBS_DROPDOWNLIST | WS_VSCROLL, IDC_cmbRegStart);
-    for (const wchar_t* root : {L"HKEY_CLASSES_ROOT", L"HKEY_CURRENT_USER", L"HKEY_LOCAL_MACHINE", L"HKEY_USERS",
-                                L"HKEY_CURRENT_CONFIG"})
-        SendMessageW(roots, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(root));
-    SendMessageW(roots, CB_SETCURSEL, 2, 0);
-    make(0, L"BUTTON", L"Browse", WS_TABSTOP | BS_PUSHBUTTON | WS_DISABLED, IDC_cmdFileSystemStart);
-    make(WS_EX_CLIENTEDGE, L"EDIT", L"C:\\", WS_TABSTOP | ES_AUTOHSCROLL | WS_DISABLED, IDC_txtFileSystemStart);
-    make(0, L"STATIC", L"Registry start search key:", SS_LEFT, IDC_lblRegStart);
-    make(0, L"STATIC", L"File system start search directory:", SS_LEFT | WS_DISABLED, IDC_lblFileSystem);
-
-    for (auto& l : lists_) SetWindowPos(l.hwnd(), HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
     showList(0);
     applyFont();
+}
+
+ListId MainWindow::listOfTab(int tab) {
+    return kAllLists[static_cast<size_t>(std::clamp(tab, 0, 5))];
 }
 
 void MainWindow::applyFont() {
@@ -233,6 +401,15 @@ void MainWindow::applyFont() {
     layout();
 }
 
+// The tab strip holds only its row of tabs; the list sits below it, so the
+// two never overlap and neither paints over the other.
+int MainWindow::tabStripHeight() const {
+    RECT item{};
+    if (!SendMessageW(control(IDC_tbDisplay), TCM_GETITEMRECT, 0, reinterpret_cast<LPARAM>(&item)))
+        return scale(24);
+    return item.bottom + scale(2);
+}
+
 void MainWindow::layout() {
     RECT client{};
     GetClientRect(hwnd_, &client);
@@ -240,27 +417,44 @@ void MainWindow::layout() {
     GetWindowRect(control(IDC_Status), &statusRect);
     const int width = client.right;
     const int bottom = client.bottom - (statusRect.bottom - statusRect.top);
-    const int m = scale(8), rowH = scale(24), gap = scale(6), labelW = scale(210);
+    const int m = scale(8), rowH = scale(24), gap = scale(6);
+    // Labels as wide as their text in this font, so no caption is cut at any DPI.
+    int labelW = 0;
+    if (HDC dc = GetDC(hwnd_)) {
+        const HGDIOBJ old = SelectObject(dc, font_.get());
+        for (int id : {IDC_lblRegStart, IDC_lblFileSystem, IDC_chkDetectRegistry}) {
+            const std::wstring text = windowText(control(id));
+            SIZE size{};
+            GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
+            labelW = std::max(labelW, static_cast<int>(size.cx) + scale(id == IDC_chkDetectRegistry ? 30 : 12));
+        }
+        SelectObject(dc, old);
+        ReleaseDC(hwnd_, dc);
+    }
+    labelW = std::max(labelW, scale(210));
+    HDWP moves = BeginDeferWindowPos(24);
     auto place = [&](int id, int x, int y, int w, int h) {
-        MoveWindow(control(id), x, y, std::max(w, 0), std::max(h, 0), TRUE);
+        if (moves)
+            moves = DeferWindowPos(moves, control(id), nullptr, x, y, std::max(w, 0), std::max(h, 0),
+                                   SWP_NOZORDER | SWP_NOACTIVATE);
     };
 
     const int frameH = scale(22) + 3 * rowH + 2 * gap + scale(10);
     place(IDC_Frame2, m, m, width - 2 * m, frameH);
     const int inX = m + scale(12), inR = width - m - scale(12);
     int y = m + scale(22);
-    place(IDC_lblRegStart, inX, y + scale(4), labelW, rowH);
+    place(IDC_lblRegStart, inX, y, labelW, rowH);
     const int rootsX = inX + labelW, rootsW = scale(190);
     place(IDC_cmbRegStart, rootsX, y, rootsW, scale(200));
     place(IDC_txtRegKeyStart, rootsX + rootsW + gap, y, inR - (rootsX + rootsW + gap), scale(200));
     y += rowH + gap;
     const int browseW = scale(90);
-    place(IDC_lblFileSystem, inX, y + scale(4), labelW, rowH);
+    place(IDC_lblFileSystem, inX, y, labelW, rowH);
     place(IDC_txtFileSystemStart, rootsX, y, inR - browseW - gap - rootsX, rowH);
     place(IDC_cmdFileSystemStart, inR - browseW, y, browseW, rowH);
     y += rowH + gap;
     place(IDC_chkDetectRegistry, inX, y, labelW, rowH);
-    place(IDC_chkDetectFiles, rootsX, y, scale(240), rowH);
+    place(IDC_chkDetectFiles, rootsX, y, std::min(scale(260), inR - browseW - gap - rootsX), rowH);
     place(IDC_cmdAdvanced, inR - browseW, y, browseW, rowH);
 
     y = m + frameH + m;
@@ -271,14 +465,25 @@ void MainWindow::layout() {
         x += scale(w) + gap;
     }
     place(IDC_pbBar1, x + gap, y + scale(4), width - m - (x + gap), buttonH - scale(8));
-    y += buttonH + m;
+    y += buttonH + gap;
 
-    const int tabH = bottom - m - y;
+    const int findLabelW = scale(40), findW = scale(260);
+    place(IDC_lblFind, m, y, findLabelW, rowH);
+    place(IDC_txtFind, m + findLabelW, y, findW, rowH);
+    const int countsX = m + findLabelW + findW + 2 * gap;
+    place(IDC_lblCounts, countsX, y, width - m - countsX, rowH);
+    y += rowH + gap;
+
+    const int tabH = tabStripHeight();
     place(IDC_tbDisplay, m, y, width - 2 * m, tabH);
-    RECT inner{m, y, width - m, y + tabH};
-    SendMessageW(control(IDC_tbDisplay), TCM_ADJUSTRECT, FALSE, reinterpret_cast<LPARAM>(&inner));
-    for (auto& l : lists_)
-        MoveWindow(l.hwnd(), inner.left, inner.top, inner.right - inner.left, inner.bottom - inner.top, TRUE);
+    y += tabH;
+    for (auto& l : lists_) {
+        if (moves)
+            moves = DeferWindowPos(moves, l.hwnd(), nullptr, m, y, width - 2 * m, std::max(bottom - m - y, 0),
+                                   SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+    if (moves) EndDeferWindowPos(moves);
+    shownList().fitLastColumn();
 }
 
 int MainWindow::selectedTab() const {
@@ -292,6 +497,37 @@ void MainWindow::selectTab(int index) {
 
 void MainWindow::showList(int tabIndex) {
     for (int i = 0; i < 6; ++i) ShowWindow(control(kListIdsByTab[i]), i == tabIndex ? SW_SHOW : SW_HIDE);
+    applyFind();
+    shownList().fitLastColumn();
+}
+
+void MainWindow::applyFind() {
+    if (!hwnd_ || !control(IDC_txtFind)) return;
+    shownList().setFilter(toUtf8(windowText(control(IDC_txtFind))));
+    updateCounts();
+}
+
+std::wstring MainWindow::countsText() const {
+    bool any = false;
+    for (const auto& l : lists_) any = any || !l.rows().empty();
+    if (!any) return {};
+    const auto count = [&](ListId id) { return std::to_string(lists_[static_cast<size_t>(id)].rows().size()); };
+    std::string text;
+    const ResultList& shown = lists_[static_cast<size_t>(listOfTab(selectedTab()))];
+    if (shown.shownCount() != shown.rows().size())
+        text = "Showing " + std::to_string(shown.shownCount()) + " of " + std::to_string(shown.rows().size()) +
+               " \u00b7 ";
+    text += "Registry: " + count(ListId::NewEntries) + " new, " + count(ListId::DeletedEntries) + " deleted, " +
+            count(ListId::EditedRegistry) + " edited \u00b7 Files: " + count(ListId::NewFiles) + " new, " +
+            count(ListId::DeletedFiles) + " deleted, " + count(ListId::ModifiedFiles) + " modified";
+    return toWide(text);
+}
+
+void MainWindow::updateCounts() {
+    std::wstring text = countsText();
+    if (text == counts_) return;
+    counts_ = std::move(text);
+    SetWindowTextW(control(IDC_lblCounts), counts_.c_str());
 }
 
 void MainWindow::onCheckBox(int id) {
@@ -306,6 +542,72 @@ void MainWindow::onCheckBox(int id) {
 void MainWindow::setTicked(int id, bool ticked) {
     SendMessageW(control(id), BM_SETCHECK, ticked ? BST_CHECKED : BST_UNCHECKED, 0);
     onCheckBox(id);
+}
+
+void MainWindow::copySelection(bool pathsOnly) {
+    ResultList& list = shownList();
+    const std::vector<uint32_t> rows = list.selectedRows();
+    if (rows.empty()) return;
+    std::string text;
+    if (pathsOnly) {
+        for (uint32_t r : rows) text += list.rows()[r].text + "\r\n";
+    } else {
+        text = rowsAsText(list.id(), list.rows(), rows);
+    }
+    copyToClipboard(hwnd_, text);
+}
+
+void MainWindow::showContextMenu(HWND listWindow, POINT at) {
+    ResultList& list = shownList();
+    if (at.x == -1 && at.y == -1) {  // the keyboard's menu key: at the focused line
+        const int line = static_cast<int>(SendMessageW(listWindow, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_FOCUSED));
+        RECT r{LVIR_LABEL, 0, 0, 0};
+        if (line < 0 || !SendMessageW(listWindow, LVM_GETITEMRECT, static_cast<WPARAM>(line), reinterpret_cast<LPARAM>(&r)))
+            r = RECT{0, 0, 0, 0};
+        at = POINT{r.left, r.bottom};
+        ClientToScreen(listWindow, &at);
+    }
+    const bool registry = list.id() == ListId::NewEntries || list.id() == ListId::DeletedEntries ||
+                          list.id() == ListId::EditedRegistry;
+    const bool any = SendMessageW(listWindow, LVM_GETSELECTEDCOUNT, 0, 0) > 0;
+    const UINT state = any ? MF_ENABLED : MF_GRAYED;
+    HMENU menu = CreatePopupMenu();
+    AppendMenuW(menu, MF_STRING | state, IDM_ctxCopy, L"&Copy\tCtrl+C");
+    AppendMenuW(menu, MF_STRING | state, IDM_ctxCopyPath, registry ? L"Copy &key path" : L"Copy &file path");
+    AppendMenuW(menu, MF_STRING, IDM_ctxSelectAll, L"Select &all\tCtrl+A");
+    AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
+    const bool gone = list.id() == ListId::DeletedFiles;
+    if (registry) {
+        AppendMenuW(menu, MF_STRING | state, IDM_ctxOpenRegedit, L"Open in &Registry Editor");
+    } else {
+        AppendMenuW(menu, MF_STRING | (any && !gone ? MF_ENABLED : MF_GRAYED), IDM_ctxOpenFolder,
+                    L"Open containing &folder");
+    }
+    TrackPopupMenu(menu, TPM_RIGHTBUTTON, at.x, at.y, 0, hwnd_, nullptr);
+    DestroyMenu(menu);
+}
+
+void MainWindow::openInRegistryEditor(const ResultRow& row) {
+    const std::string root = registryRoot ? registryRoot() : std::string();
+    if (root.empty()) return;
+    std::string key = row.text;
+    while (!key.empty() && key.back() == '\\') key.pop_back();
+    // The editor opens at the key it was last at: that is the documented way
+    // to point it somewhere.
+    const std::wstring last = toWide("Computer\\" + root + (key.empty() ? "" : "\\" + key));
+    HKEY applet = nullptr;
+    if (RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\Microsoft\\Windows\\CurrentVersion\\Applets\\Regedit", 0,
+                        nullptr, 0, KEY_SET_VALUE, nullptr, &applet, nullptr) == ERROR_SUCCESS) {
+        RegSetValueExW(applet, L"LastKey", 0, REG_SZ, reinterpret_cast<const BYTE*>(last.c_str()),
+                       static_cast<DWORD>((last.size() + 1) * sizeof(wchar_t)));
+        RegCloseKey(applet);
+    }
+    ShellExecuteW(hwnd_, L"open", L"regedit.exe", L"-m", nullptr, SW_SHOWNORMAL);
+}
+
+void MainWindow::openContainingFolder(const ResultRow& row) {
+    const std::wstring args = L"/select,\"" + toWide(row.text) + L"\"";
+    ShellExecuteW(hwnd_, L"open", L"explorer.exe", args.c_str(), nullptr, SW_SHOWNORMAL);
 }
 
 void MainWindow::greyUnavailable(HMENU menu) {
@@ -424,6 +726,7 @@ void MainWindow::flush() {
         SendMessageW(bar, PBM_SETPOS, static_cast<WPARAM>(clampInt(progressValue_)), 0);
     }
     for (auto& l : lists_) l.flush();
+    updateCounts();
 }
 
 }  // namespace qv

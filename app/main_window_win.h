@@ -35,6 +35,21 @@ public:
 
     // What closing the window does; by default the process ends at once.
     std::function<void()> onClose;
+    // More about a row for its tooltip, such as an edited value's old data.
+    std::function<std::string(ListId, const ResultRow&)> rowDetail;
+    // The root key ("HKEY_CURRENT_USER") that the registry rows' key names
+    // are relative to; "" when the registry was not walked.
+    std::function<std::string()> registryRoot;
+
+    // The keys that press the window's buttons and boxes with Alt.
+    HACCEL accelerators() const { return accelerators_; }
+    // Gives the keyboard focus to the first command, as a dialog does.
+    void focusFirst();
+    ResultList& shownList() { return lists_[static_cast<size_t>(listOfTab(selectedTab()))]; }
+    // Ctrl+C: the selected rows with a header line; or only their paths.
+    void copySelection(bool pathsOnly);
+    // The line beside the tabs: how many rows each list holds.
+    std::wstring countsText() const;
 
     // Pushes deferred status, progress and new rows to the controls.
     void flush();
@@ -82,12 +97,25 @@ private:
     void setTicked(int id, bool ticked);
     void greyUnavailable(HMENU menu);
     void setEnabled(int id, bool enabled);
+    static ListId listOfTab(int tab);
+    bool onListNotify(NMHDR& hdr, LPARAM lParam, LRESULT& result);
+    void showContextMenu(HWND listWindow, POINT at);
+    void openInRegistryEditor(const ResultRow& row);
+    void openContainingFolder(const ResultRow& row);
+    void onAccelerator(int id);
+    void onDefaultKey();
+    void applyFind();
+    void updateCounts();
+    int tabStripHeight() const;
 
     HINSTANCE instance_;
     CommandTarget& commands_;
     HWND hwnd_ = nullptr;
     UINT dpi_ = 96;
     UniqueFont font_;
+    HACCEL accelerators_ = nullptr;
+    HWND lastFocus_ = nullptr;  // given back when the window is activated again
+    std::wstring counts_;
     std::array<ResultList, 6> lists_;
 
     std::string status_;

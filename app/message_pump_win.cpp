@@ -24,9 +24,19 @@ void MessagePump::pumpNow() {
     last_ = GetTickCount64();
 }
 
+void MessagePump::addModeless(HWND window) {
+    std::erase_if(modeless_, [&](HWND w) { return w == window || !IsWindow(w); });
+    if (window) modeless_.push_back(window);
+}
+
 void MessagePump::dispatch(MSG& msg) const {
+    if (dialogWindow && accelerators && (msg.hwnd == dialogWindow || IsChild(dialogWindow, msg.hwnd)) &&
+        TranslateAcceleratorW(dialogWindow, accelerators, &msg))
+        return;
     if (dialogWindow && IsDialogMessageW(dialogWindow, &msg)) return;
-    if (modelessWindow && IsWindow(modelessWindow) && IsDialogMessageW(modelessWindow, &msg)) return;
+    for (HWND window : modeless_) {
+        if (IsWindow(window) && IsDialogMessageW(window, &msg)) return;
+    }
     TranslateMessage(&msg);
     DispatchMessageW(&msg);
 }

@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <functional>
+#include <vector>
 
 #include "core/yielder.h"
 
@@ -16,9 +17,11 @@ public:
     std::function<void()> beforePump;
     // The window whose controls Tab and Shift+Tab move between.
     HWND dialogWindow = nullptr;
-    // A modeless window beside it (the advanced settings), with the same keys;
-    // Enter and Esc there press its OK and Cancel.
-    HWND modelessWindow = nullptr;
+    // The Alt keys of its buttons.
+    HACCEL accelerators = nullptr;
+    // Modeless windows beside it (the advanced settings, the about box), with
+    // the same keys; Enter and Esc there press their OK and Cancel.
+    void addModeless(HWND window);
 
     // One message through the window's keyboard navigation or the usual route.
     void dispatch(MSG& msg) const;
@@ -29,6 +32,7 @@ public:
     unsigned long long turns() const override { return turns_; }
 
 private:
+    std::vector<HWND> modeless_;
     ULONGLONG last_ = 0;
     unsigned long long turns_ = 0;
 };

@@ -2,57 +2,263 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
+
+#include "app/result_lists.h"
 #include "core/failure_win.h"
 #include "core/utf.h"
 
 namespace qv {
+namespace {
 
-void ResultList::create(HWND parent, int id, const std::vector<const wchar_t*>& columns, HINSTANCE instance) {
+constexpr int kCellPadding = 14;  // the control's margins inside a cell
+constexpr size_t kSampleRows = 200;
+
+int textWidth(HDC dc, std::wstring_view text) {
+    SIZE size{};
+    GetTextExtentPoint32W(dc, text.data(), static_cast<int>(text.size()), &size);
+    return size.cx;
+}
+
+// A path that is wider than the cell keeps its start and its last part and
+// loses the middle, so rows that differ only in the file name still differ.
+void shortenInMiddle(HWND list, std::wstring& path, int width) {
+    if (path.size() < 4 || width <= 0) return;
+    HDC dc = GetDC(list);
+    if (!dc) return;
+    const HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(list, WM_GETFONT, 0, 0)));
+    if (textWidth(dc, path) > width) {
+        // A key ends with its separator: its last part is the name before it.
+        size_t cut = path.find_last_of(L'\\', path.size() - 2);
+        if (cut == std::wstring::npos || cut == 0) cut = path.size() / 2;
+        const std::wstring tail = L"\u2026" + path.substr(cut);
+        size_t lo = 0, hi = cut;  // the longest start that still fits
+        while (lo < hi) {
+            const size_t mid = (lo + hi + 1) / 2;
+            if (textWidth(dc, path.substr(0, mid) + tail) <= width) {
+                lo = mid;
+            } else {
+                hi = mid - 1;
+            }
+        }
+        path = path.substr(0, lo) + tail;
+    }
+    SelectObject(dc, old);
+    ReleaseDC(list, dc);
+}
+
+void copyInto(const std::wstring& text, wchar_t* out, int room) {
+    if (!out || room <= 0) return;
+    const size_t n = std::min(text.size(), static_cast<size_t>(room) - 1);
+    text.copy(out, n);
+    out[n] = L'\0';
+}
+
+}  // namespace
+
+void ResultList::create(HWND parent, int id, ListId list, HINSTANCE instance) {
+    list_ = list;
     hwnd_ = checkWin32(CreateWindowExW(WS_EX_CLIENTEDGE, WC_LISTVIEWW, L"",
-                                       WS_CHILD | WS_TABSTOP | LVS_REPORT | LVS_OWNERDATA | LVS_SHOWSELALWAYS, 0,
-                                       0, 0, 0, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance,
-                                       nullptr));
+                                       WS_CHILD | WS_TABSTOP | WS_CLIPSIBLINGS | LVS_REPORT | LVS_OWNERDATA |
+                                           LVS_SHOWSELALWAYS,
+                                       0, 0, 0, 0, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
+                                       instance, nullptr));
     SendMessageW(hwnd_, LVM_SETEXTENDEDLISTVIEWSTYLE, 0,
-                 LVS_EX_FULLROWSELECT | LVS_EX_DOUBLEBUFFER | LVS_EX_GRIDLINES);
-    columns_ = static_cast<int>(columns.size());
+                 LVS_EX_FULLROWSELECT | LVS_EX_DOUBLEBUFFER | LVS_EX_GRIDLINES | LVS_EX_INFOTIP |
+                     LVS_EX_HEADERDRAGDROP);
+    const ResultColumns columns = resultListColumns(list);
+    columns_ = columns.count;
     for (int i = 0; i < columns_; ++i) {
+        const std::wstring name = toWide(columns.names[i]);
         LVCOLUMNW col{};
-        col.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM;
-        col.pszText = const_cast<wchar_t*>(columns[static_cast<size_t>(i)]);
-        col.cx = i == 0 ? 380 : 160;
+        col.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM | LVCF_FMT;
+        col.fmt = resultColumnKind(list, i) == ColumnKind::Number ? LVCFMT_RIGHT : LVCFMT_LEFT;
+        col.pszText = const_cast<wchar_t*>(name.c_str());
+        col.cx = 100;
         col.iSubItem = i;
         SendMessageW(hwnd_, LVM_INSERTCOLUMNW, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&col));
     }
+    view_.reset();
 }
 
 void ResultList::clear() {
     rows_.clear();
     rows_.shrink_to_fit();
-    shown_ = 0;
-    if (hwnd_) SendMessageW(hwnd_, LVM_SETITEMCOUNT, 0, 0);
+    view_.reset();
+    fitted_ = false;
+    markSortColumn();
+    showCount();
 }
 
 void ResultList::append(ResultRow row) { rows_.push_back(std::move(row)); }
 
 void ResultList::flush() {
-    if (!hwnd_ || shown_ == rows_.size()) return;
-    shown_ = rows_.size();
+    if (!hwnd_) return;
+    view_.grow(rows_, columns_);
+    if (shown_ == view_.size()) return;
+    showCount();
+    if (!fitted_ && !rows_.empty()) fitColumns();
+}
+
+void ResultList::showCount() {
+    shown_ = view_.size();
+    if (!hwnd_) return;
     SendMessageW(hwnd_, LVM_SETITEMCOUNT, static_cast<WPARAM>(shown_), LVSICF_NOINVALIDATEALL | LVSICF_NOSCROLL);
     InvalidateRect(hwnd_, nullptr, FALSE);
 }
 
+void ResultList::sortBy(int column) {
+    if (column < 0 || column >= columns_) return;
+    view_.sortBy(rows_, list_, column);
+    // Selection is by line, and the lines now hold other rows.
+    LVITEMW none{};
+    none.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+    SendMessageW(hwnd_, LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&none));
+    markSortColumn();
+    showCount();
+}
+
+void ResultList::setFilter(std::string_view text) {
+    view_.setFilter(rows_, columns_, text);
+    showCount();
+    if (shown_ > 0) SendMessageW(hwnd_, LVM_ENSUREVISIBLE, 0, FALSE);
+}
+
+void ResultList::markSortColumn() {
+    HWND header = reinterpret_cast<HWND>(SendMessageW(hwnd_, LVM_GETHEADER, 0, 0));
+    if (!header) return;
+    for (int i = 0; i < columns_; ++i) {
+        HDITEMW item{};
+        item.mask = HDI_FORMAT;
+        SendMessageW(header, HDM_GETITEMW, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&item));
+        item.fmt &= ~(HDF_SORTUP | HDF_SORTDOWN);
+        if (i == view_.sortColumn()) item.fmt |= view_.descending() ? HDF_SORTDOWN : HDF_SORTUP;
+        SendMessageW(header, HDM_SETITEMW, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&item));
+    }
+}
+
+void ResultList::fitColumns() {
+    if (!hwnd_) return;
+    RECT client{};
+    GetClientRect(hwnd_, &client);
+    const int room = client.right - client.left;
+    const ResultColumns names = resultListColumns(list_);
+    for (int c = 0; c + 1 < columns_; ++c) {
+        int width = static_cast<int>(SendMessageW(hwnd_, LVM_GETSTRINGWIDTHW, 0,
+                                                  reinterpret_cast<LPARAM>(toWide(names.names[c]).c_str())));
+        // A sample from the top of the list: what the user sees first.
+        for (size_t line = 0; line < std::min(view_.size(), kSampleRows); ++line) {
+            const std::wstring text = toWide(resultCell(rows_[view_.rowAt(line)], c));
+            width = std::max(width, static_cast<int>(SendMessageW(hwnd_, LVM_GETSTRINGWIDTHW, 0,
+                                                                  reinterpret_cast<LPARAM>(text.c_str()))));
+        }
+        // The first column may take up to half; the others a quarter each.
+        const int cap = c == 0 ? room / 2 : room / 4;
+        width = std::clamp(width + kCellPadding, 60, std::max(cap, 60));
+        SendMessageW(hwnd_, LVM_SETCOLUMNWIDTH, static_cast<WPARAM>(c), width);
+    }
+    fitLastColumn();
+    fitted_ = !rows_.empty();
+}
+
+void ResultList::fitLastColumn() {
+    // The last column fills the rest, so nothing shows past it.
+    if (hwnd_ && columns_ > 0)
+        SendMessageW(hwnd_, LVM_SETCOLUMNWIDTH, static_cast<WPARAM>(columns_ - 1), LVSCW_AUTOSIZE_USEHEADER);
+}
+
 void ResultList::fillDisplayInfo(NMLVDISPINFOW& info) {
     LVITEMW& item = info.item;
-    if (!(item.mask & LVIF_TEXT) || item.iItem < 0 || static_cast<size_t>(item.iItem) >= rows_.size() ||
+    if (!(item.mask & LVIF_TEXT) || item.iItem < 0 || static_cast<size_t>(item.iItem) >= view_.size() ||
         item.cchTextMax <= 0)
         return;
-    const ResultRow& row = rows_[static_cast<size_t>(item.iItem)];
-    const std::string& text = item.iSubItem == 0 ? row.text : item.iSubItem == 1 ? row.sub1 : row.sub2;
-    cell_ = toWide(text);
-    const size_t room = static_cast<size_t>(item.cchTextMax) - 1;
-    const size_t n = cell_.size() < room ? cell_.size() : room;
-    cell_.copy(item.pszText, n);
-    item.pszText[n] = L'\0';
+    const ResultRow& row = rows_[view_.rowAt(static_cast<size_t>(item.iItem))];
+    cell_ = toWide(resultCell(row, item.iSubItem));
+    if (item.iSubItem == 0 && painting_) {
+        const int width = static_cast<int>(SendMessageW(hwnd_, LVM_GETCOLUMNWIDTH, 0, 0)) - kCellPadding;
+        shortenInMiddle(hwnd_, cell_, width);
+    }
+    copyInto(cell_, item.pszText, item.cchTextMax);
+}
+
+LRESULT ResultList::customDraw(NMLVCUSTOMDRAW& draw) {
+    switch (draw.nmcd.dwDrawStage) {
+        case CDDS_PREPAINT:
+            return CDRF_NOTIFYITEMDRAW;
+        case CDDS_ITEMPREPAINT:
+            painting_ = true;
+            return CDRF_NOTIFYPOSTPAINT;
+        case CDDS_ITEMPOSTPAINT:
+            painting_ = false;
+            return CDRF_DODEFAULT;
+        default:
+            return CDRF_DODEFAULT;
+    }
+}
+
+void ResultList::fillInfoTip(NMLVGETINFOTIPW& tip, const std::function<std::string(const ResultRow&)>& detail) {
+    if (tip.iItem < 0 || static_cast<size_t>(tip.iItem) >= view_.size()) return;
+    const ResultRow& row = rows_[view_.rowAt(static_cast<size_t>(tip.iItem))];
+    const ResultColumns names = resultListColumns(list_);
+    std::string text;
+    for (int c = 0; c < columns_; ++c) {
+        if (c) text += "\r\n";
+        text += names.names[c];
+        text += ": ";
+        text += resultCell(row, c);
+    }
+    if (detail) {
+        const std::string more = detail(row);
+        if (!more.empty()) text += "\r\n" + more;
+    }
+    copyInto(toWide(text), tip.pszText, tip.cchTextMax);
+}
+
+void ResultList::selectAll() {
+    LVITEMW all{};
+    all.stateMask = LVIS_SELECTED;
+    all.state = LVIS_SELECTED;
+    SendMessageW(hwnd_, LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&all));
+}
+
+std::vector<uint32_t> ResultList::selectedRows() const {
+    std::vector<uint32_t> out;
+    const auto count = static_cast<size_t>(SendMessageW(hwnd_, LVM_GETSELECTEDCOUNT, 0, 0));
+    out.reserve(count);
+    if (count == view_.size()) {
+        for (size_t line = 0; line < count; ++line) out.push_back(view_.rowAt(line));
+        return out;
+    }
+    for (int line = -1;
+         (line = static_cast<int>(SendMessageW(hwnd_, LVM_GETNEXTITEM, static_cast<WPARAM>(line), LVNI_SELECTED))) >= 0;) {
+        if (static_cast<size_t>(line) < view_.size()) out.push_back(view_.rowAt(static_cast<size_t>(line)));
+    }
+    return out;
+}
+
+const ResultRow* ResultList::focusedRow() const {
+    int line = static_cast<int>(SendMessageW(hwnd_, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_FOCUSED | LVNI_SELECTED));
+    if (line < 0) line = static_cast<int>(SendMessageW(hwnd_, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
+    if (line < 0 || static_cast<size_t>(line) >= view_.size()) return nullptr;
+    return &rows_[view_.rowAt(static_cast<size_t>(line))];
+}
+
+bool copyToClipboard(HWND owner, const std::string& utf8) {
+    const std::wstring text = toWide(utf8);
+    if (!OpenClipboard(owner)) return false;
+    EmptyClipboard();
+    bool done = false;
+    if (HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, (text.size() + 1) * sizeof(wchar_t))) {
+        if (auto* out = static_cast<wchar_t*>(GlobalLock(memory))) {
+            text.copy(out, text.size());
+            out[text.size()] = L'\0';
+            GlobalUnlock(memory);
+            done = SetClipboardData(CF_UNICODETEXT, memory) != nullptr;
+        }
+        if (!done) GlobalFree(memory);
+    }
+    CloseClipboard();
+    return done;
 }
 
 }  // namespace qv

@@ -1,20 +1,24 @@
 #pragma once
 // One result list: a virtual list view over rows held in memory, so a million
-// rows appear at once and clearing is instant.
+// rows appear at once and clearing is instant. The view's order and find text
+// select among the rows; the control only ever sees line numbers.
 #include <windows.h>
 #include <commctrl.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "app/main_view.h"
+#include "app/result_view.h"
 
 namespace qv {
 
 class ResultList {
 public:
-    void create(HWND parent, int id, const std::vector<const wchar_t*>& columns, HINSTANCE instance);
+    void create(HWND parent, int id, ListId list, HINSTANCE instance);
     HWND hwnd() const { return hwnd_; }
+    ListId id() const { return list_; }
 
     void clear();
     void append(ResultRow row);
@@ -22,16 +26,45 @@ public:
     void flush();
     // Answers the control's request for the text of one cell.
     void fillDisplayInfo(NMLVDISPINFOW& info);
+    // Paints a path too long for its cell shortened in the middle, while the
+    // text that other programs read from the control stays whole.
+    LRESULT customDraw(NMLVCUSTOMDRAW& draw);
+    // The whole row, and what `detail` adds to it, as the row's tooltip.
+    void fillInfoTip(NMLVGETINFOTIPW& tip, const std::function<std::string(const ResultRow&)>& detail);
+
+    void sortBy(int column);
+    void setFilter(std::string_view text);
+    // Sizes the columns to a sample of rows; the last one fills the rest.
+    void fitColumns();
+    // The last column takes the width that is left, after a resize too.
+    void fitLastColumn();
+
+    void selectAll();
+    // The row numbers of the selected lines, in the order shown.
+    std::vector<uint32_t> selectedRows() const;
+    // The row under the focused line, else the first selected; nothing when none.
+    const ResultRow* focusedRow() const;
+    size_t shownCount() const { return view_.size(); }
 
     const std::vector<ResultRow>& rows() const { return rows_; }
     int columnCount() const { return columns_; }
 
 private:
+    void showCount();
+    void markSortColumn();
+
     HWND hwnd_ = nullptr;
+    ListId list_ = ListId::NewEntries;
     int columns_ = 0;
     std::vector<ResultRow> rows_;
+    ResultView view_;
     size_t shown_ = 0;
+    bool fitted_ = false;
+    bool painting_ = false;  // between an item's pre- and post-paint
     std::wstring cell_;  // the control reads the text after the notification returns
 };
+
+// Puts text on the clipboard as Unicode text; false when the clipboard is busy.
+bool copyToClipboard(HWND owner, const std::string& utf8);
 
 }  // namespace qv

@@ -54,7 +54,6 @@ AdvancedDialog::AdvancedDialog(HINSTANCE instance,
 
 AdvancedDialog::~AdvancedDialog() {
     if (hwnd_) DestroyWindow(hwnd_);
-    if (font_) DeleteObject(font_);
 }
 
 void AdvancedDialog::show(HWND owner) {
@@ -75,12 +74,17 @@ void AdvancedDialog::show(HWND owner) {
         checkWin32(RegisterClassExW(&wc));
         registered = true;
     }
-    RECT frame{0, 0, 560, 470};
+    // Laid out in pixels of 96 DPI and scaled to the owner's. No clipping of
+    // children: the parent must paint the page behind the group boxes, which
+    // are children too and paint only their frames.
+    dpi_ = owner ? GetDpiForWindow(owner) : GetDpiForSystem();
+    if (!dpi_) dpi_ = 96;
+    RECT frame{0, 0, scale(560), scale(470)};
     AdjustWindowRectEx(&frame, WS_CAPTION | WS_SYSMENU, FALSE, WS_EX_CONTROLPARENT);
     RECT at{};
     if (owner) GetWindowRect(owner, &at);
     checkWin32(CreateWindowExW(WS_EX_CONTROLPARENT, kAdvancedWindowClass, L"Advanced settings",
-                               WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN, at.left + 40, at.top + 40,
+                               WS_CAPTION | WS_SYSMENU, at.left + scale(40), at.top + scale(40),
                                frame.right - frame.left, frame.bottom - frame.top, owner, nullptr, instance_,
                                this));
     logic_ = makeLogic_(*this);
@@ -105,26 +109,35 @@ LRESULT CALLBACK AdvancedDialog::WindowProc(HWND hwnd, UINT msg, WPARAM wParam, 
 void AdvancedDialog::createControls() {
     NONCLIENTMETRICSW metrics{};
     metrics.cbSize = sizeof metrics;
-    SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0);
-    font_ = CreateFontIndirectW(&metrics.lfMessageFont);
+    if (!SystemParametersInfoForDpi(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0, dpi_))
+        SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0);
+    font_.reset(CreateFontIndirectW(&metrics.lfMessageFont));
     const auto make = [&](DWORD exStyle, const wchar_t* cls, const wchar_t* text, DWORD style, int x, int y, int w,
                           int h, int id) {
-        HWND c = CreateWindowExW(exStyle, cls, text, WS_CHILD | WS_VISIBLE | style, x, y, w, h, hwnd_, idOf(id),
-                                 instance_, nullptr);
-        SendMessageW(c, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
+        HWND c = CreateWindowExW(exStyle, cls, text, WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | style, scale(x),
+                                 scale(y), scale(w), scale(h), hwnd_, idOf(id), instance_, nullptr);
+        SendMessageW(c, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
         return c;
     };
+    // A group box goes below the boxes it surrounds, so its painting never
+    // covers them.
+    const auto frame = [&](const wchar_t* text, int x, int id) {
+        HWND box = make(0, WC_BUTTONW, text, BS_GROUPBOX, x, 8, 265, 100, id);
+        SetWindowPos(box, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    };
     const DWORD check = BS_3STATE | WS_TABSTOP;
-    make(0, WC_BUTTONW, L"Registry", BS_GROUPBOX, 10, 8, 265, 100, IDC_Frame1);
+    frame(L"Registry", 10, IDC_Frame1);
     make(0, WC_BUTTONW, L"Detect new entries", check | WS_GROUP, 22, 30, 240, 20, IDC_chkNewReg);
     make(0, WC_BUTTONW, L"Detect deleted entries", check, 22, 54, 240, 20, IDC_chkDeleteReg);
     make(0, WC_BUTTONW, L"Detect edited entries", check, 22, 78, 240, 20, IDC_chkEditedReg);
-    make(0, WC_BUTTONW, L"File system", BS_GROUPBOX, 285, 8, 265, 100, IDC_Frame2);
+    frame(L"File system", 285, IDC_Frame2);
     make(0, WC_BUTTONW, L"Detect new files", check, 297, 30, 240, 20, IDC_chkNewFiles);
     make(0, WC_BUTTONW, L"Detect deleted files", check, 297, 54, 240, 20, IDC_chkDeleteFiles);
     make(0, WC_BUTTONW, L"Detect modified files", check, 297, 78, 240, 20, IDC_chkModifiedFiles);
 
-    HWND tabs = make(0, WC_TABCONTROLW, L"", WS_CLIPSIBLINGS | WS_TABSTOP, 10, 118, 540, 270, IDC_tbExceptions);
+    // The tab strip is only as tall as its tabs: the list and the boxes
+    // below sit beside it, never under it, so nothing paints over them.
+    HWND tabs = make(0, WC_TABCONTROLW, L"", WS_TABSTOP | WS_GROUP, 10, 118, 540, 24, IDC_tbExceptions);
     const wchar_t* const captions[] = {L"Registry exceptions", L"File system exceptions", L"Registry filter"};
     for (int i = 0; i < 3; ++i) {
         TCITEMW item{};
@@ -139,31 +152,37 @@ void AdvancedDialog::createControls() {
                  {IDC_lstFileExceptions, {{L"Path", 400}, {L"Type", 100}}},
                  {IDC_lstFilter, {{L"Data to filter", 500}}}};
     for (const auto& l : lists) {
-        HWND list = make(WS_EX_CLIENTEDGE, WC_LISTVIEWW, L"", LVS_REPORT | LVS_SHOWSELALWAYS | WS_TABSTOP, 20, 150,
-                         520, 190, l.id);
+        HWND list = make(WS_EX_CLIENTEDGE, WC_LISTVIEWW, L"", LVS_REPORT | LVS_SHOWSELALWAYS | WS_TABSTOP, 10, 144,
+                         540, 196, l.id);
         SendMessageW(list, LVM_SETEXTENDEDLISTVIEWSTYLE, 0, LVS_EX_CHECKBOXES | LVS_EX_FULLROWSELECT);
         for (size_t c = 0; c < l.columns.size(); ++c) {
             LVCOLUMNW col{};
             col.mask = LVCF_TEXT | LVCF_WIDTH;
             col.pszText = const_cast<wchar_t*>(l.columns[c].first);
-            col.cx = l.columns[c].second;
+            col.cx = scale(l.columns[c].second);
             SendMessageW(list, LVM_INSERTCOLUMNW, c, reinterpret_cast<LPARAM>(&col));
         }
     }
-    HWND roots = make(0, WC_COMBOBOXW, L"", CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP, 20, 350, 190, 200,
+    HWND roots = make(0, WC_COMBOBOXW, L"", CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP, 10, 350, 200, 200,
                       IDC_cmbRegStartAdvanced);
     for (const wchar_t* r : kRoots) SendMessageW(roots, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(r));
-    make(WS_EX_CLIENTEDGE, WC_EDITW, L"SOFTWARE", ES_AUTOHSCROLL | WS_TABSTOP, 220, 350, 320, 24, IDC_txtRegKey);
-    make(0, WC_BUTTONW, L"File", BS_AUTORADIOBUTTON | WS_GROUP | WS_TABSTOP, 20, 350, 80, 22, IDC_optFile);
-    make(0, WC_BUTTONW, L"Folder", BS_AUTORADIOBUTTON, 110, 350, 80, 22, IDC_optFolder);
+    make(WS_EX_CLIENTEDGE, WC_EDITW, L"SOFTWARE", ES_AUTOHSCROLL | WS_TABSTOP, 218, 350, 332, 24, IDC_txtRegKey);
+    make(0, WC_BUTTONW, L"File", BS_AUTORADIOBUTTON | WS_GROUP | WS_TABSTOP, 12, 350, 90, 22, IDC_optFile);
+    make(0, WC_BUTTONW, L"Folder", BS_AUTORADIOBUTTON, 110, 350, 90, 22, IDC_optFolder);
     SendMessageW(control(IDC_optFile), BM_SETCHECK, BST_CHECKED, 0);
-    make(WS_EX_CLIENTEDGE, WC_EDITW, L"", ES_AUTOHSCROLL | WS_TABSTOP, 20, 350, 520, 24, IDC_txtFilter);
+    make(WS_EX_CLIENTEDGE, WC_EDITW, L"", ES_AUTOHSCROLL | WS_TABSTOP, 10, 350, 540, 24, IDC_txtFilter);
     make(0, WC_BUTTONW, L"Add", BS_PUSHBUTTON | WS_TABSTOP | WS_GROUP, 10, 400, 90, 28, IDC_cmdAddRegExceptions);
     make(0, WC_BUTTONW, L"Remove", BS_PUSHBUTTON | WS_TABSTOP, 110, 400, 90, 28, IDC_cmdRemoveRegExceptions);
     make(0, WC_BUTTONW, L"OK", BS_DEFPUSHBUTTON | WS_TABSTOP, 360, 432, 90, 28, IDC_cmdOK);
     make(0, WC_BUTTONW, L"Cancel", BS_PUSHBUTTON | WS_TABSTOP, 460, 432, 90, 28, IDC_cmdCancel);
+    // The tab row's own height in this font.
+    RECT item{};
+    if (SendMessageW(tabs, TCM_GETITEMRECT, 0, reinterpret_cast<LPARAM>(&item)))
+        SetWindowPos(tabs, nullptr, 0, 0, scale(540), item.bottom + scale(2), SWP_NOMOVE | SWP_NOZORDER);
     showTab(SettingsList::RegExceptions);
 }
+
+int AdvancedDialog::scale(int dips) const { return MulDiv(dips, static_cast<int>(dpi_), 96); }
 
 LRESULT AdvancedDialog::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     switch (msg) {

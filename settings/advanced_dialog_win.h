@@ -3,6 +3,8 @@
 // behaviour lives in AdvancedSettings; this is its view.
 #include <windows.h>
 
+#include "core/win_handles_win.h"
+
 #include <functional>
 #include <memory>
 
@@ -70,6 +72,7 @@ private:
     static LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
     LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam);
     void createControls();
+    int scale(int dips) const;
     HWND control(int id) const { return GetDlgItem(hwnd_, id); }
     HWND listControl(SettingsList list) const;
     void removeSelectedRows();
@@ -78,7 +81,8 @@ private:
     std::function<std::unique_ptr<AdvancedSettings>(AdvancedView&)> makeLogic_;
     std::unique_ptr<AdvancedSettings> logic_;
     HWND hwnd_ = nullptr;
-    HFONT font_ = nullptr;
+    UniqueFont font_;  // made anew for each opening, and freed with it
+    UINT dpi_ = 96;
 };
 
 }  // namespace qv

@@ -27,7 +27,6 @@ std::optional<std::string> GetKeyValue(HKEY KeyRoot, const std::string& KeyName,
 
 AboutBox::~AboutBox() {
     if (hwnd_) DestroyWindow(hwnd_);
-    if (font_) DeleteObject(font_);
 }
 
 void AboutBox::show(HWND owner) {
@@ -48,13 +47,16 @@ void AboutBox::show(HWND owner) {
         checkWin32(RegisterClassExW(&wc));
         registered = true;
     }
-    RECT frame{0, 0, 420, 230};
+    // Laid out in pixels of 96 DPI, scaled to the owner's.
+    dpi_ = owner ? GetDpiForWindow(owner) : GetDpiForSystem();
+    if (!dpi_) dpi_ = 96;
+    RECT frame{0, 0, scale(420), scale(250)};
     AdjustWindowRectEx(&frame, WS_CAPTION | WS_SYSMENU, FALSE, WS_EX_CONTROLPARENT);
     RECT at{};
     if (owner) GetWindowRect(owner, &at);
     const std::wstring title = L"About " + toWide(kAppname);
     checkWin32(CreateWindowExW(WS_EX_CONTROLPARENT, kAboutWindowClass, title.c_str(), WS_CAPTION | WS_SYSMENU,
-                               at.left + 60, at.top + 60, frame.right - frame.left, frame.bottom - frame.top, owner,
+                               at.left + scale(60), at.top + scale(60), frame.right - frame.left, frame.bottom - frame.top, owner,
                                nullptr, instance_, this));
     ShowWindow(hwnd_, SW_SHOWNORMAL);
     SetFocus(GetDlgItem(hwnd_, IDC_cmdOK));
@@ -76,13 +78,15 @@ LRESULT CALLBACK AboutBox::WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM
 void AboutBox::createControls() {
     NONCLIENTMETRICSW metrics{};
     metrics.cbSize = sizeof metrics;
-    SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0);
-    font_ = CreateFontIndirectW(&metrics.lfMessageFont);
+    if (!SystemParametersInfoForDpi(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0, dpi_))
+        SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0);
+    font_.reset(CreateFontIndirectW(&metrics.lfMessageFont));
     const auto make = [&](const wchar_t* cls, const std::wstring& text, DWORD style, int x, int y, int w, int h,
                           int id) {
-        HWND c = CreateWindowExW(0, cls, text.c_str(), WS_CHILD | WS_VISIBLE | style, x, y, w, h, hwnd_,
-                                 reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance_, nullptr);
-        SendMessageW(c, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
+        HWND c = CreateWindowExW(0, cls, text.c_str(), WS_CHILD | WS_VISIBLE | style, scale(x), scale(y), scale(w),
+                                 scale(h), hwnd_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance_,
+                                 nullptr);
+        SendMessageW(c, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
         return c;
     };
     // The main window's icon, which the form and its picture box show.
@@ -93,13 +97,16 @@ void AboutBox::createControls() {
     SendMessageW(pic, STM_SETICON, reinterpret_cast<WPARAM>(icon), 0);
     make(L"STATIC", toWide(kAppname), SS_LEFT, 64, 16, 330, 20, IDC_lblTitle);
     make(L"STATIC", toWide(kCurrentVersion), SS_LEFT, 64, 40, 330, 20, IDC_lblVersion);
-    make(L"STATIC", toWide(kAboutDescription), SS_LEFT, 64, 66, 340, 40, IDC_lblDescription);
-    make(L"STATIC", L"", SS_ETCHEDHORZ, 16, 116, 388, 2, IDC_Line1);
-    make(L"STATIC", toWide(kAboutDisclaimer), SS_LEFT, 16, 126, 388, 36, IDC_lblDisclaimer);
-    make(L"STATIC", L"", SS_ETCHEDHORZ, 16, 166, 388, 2, IDC_Line1b);
-    make(L"BUTTON", L"OK", BS_DEFPUSHBUTTON | WS_TABSTOP, 294, 180, 110, 28, IDC_cmdOK);
-    make(L"BUTTON", L"&System Info...", BS_PUSHBUTTON | WS_TABSTOP, 176, 180, 110, 28, IDC_cmdSysInfo);
+    make(L"STATIC", toWide(kAboutDescription), SS_LEFT, 64, 64, 340, 56, IDC_lblDescription);
+    make(L"STATIC", L"", SS_ETCHEDHORZ, 16, 128, 388, 2, IDC_Line1);
+    make(L"STATIC", toWide(kAboutDisclaimer), SS_LEFT, 16, 138, 388, 44, IDC_lblDisclaimer);
+    make(L"STATIC", L"", SS_ETCHEDHORZ, 16, 186, 388, 2, IDC_Line1b);
+    // In the order they stand, so Tab walks them left to right.
+    make(L"BUTTON", L"&System Info...", BS_PUSHBUTTON | WS_TABSTOP, 176, 200, 110, 28, IDC_cmdSysInfo);
+    make(L"BUTTON", L"OK", BS_DEFPUSHBUTTON | WS_TABSTOP, 294, 200, 110, 28, IDC_cmdOK);
 }
+
+int AboutBox::scale(int dips) const { return MulDiv(dips, static_cast<int>(dpi_), 96); }
 
 LRESULT AboutBox::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     switch (msg) {

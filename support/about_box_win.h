@@ -7,6 +7,7 @@
 #include <string>
 
 #include "core/user_prompt.h"
+#include "core/win_handles_win.h"
 
 namespace qv {
 
@@ -41,12 +42,14 @@ private:
     static LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
     LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam);
     void createControls();
+    int scale(int dips) const;
 
     HINSTANCE instance_;
     UserPrompt& prompt_;
     HWND hwnd_ = nullptr;
     HWND owner_ = nullptr;
-    HFONT font_ = nullptr;
+    UniqueFont font_;
+    UINT dpi_ = 96;
 };
 
 }  // namespace qv

@@ -122,6 +122,19 @@ TEST_F(SettingsFilesTest, DialogEditsAreWrittenByteForByteAndCancelWritesNothing
     keepScreenshot(dialog(), L"advanced-dialog-filter.bmp");
     selectTab(0);
     keepScreenshot(dialog(), L"advanced-dialog-registry.bmp");
+    // The page behind every check box is the dialog's own colour: no dark
+    // band where a group box left its inside unpainted.
+    RedrawWindow(dialog(), nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+    const COLORREF face = GetSysColor(COLOR_BTNFACE);
+    HDC screen = GetDC(nullptr);
+    for (int id : {adv::IDC_chkNewReg, adv::IDC_chkEditedReg, adv::IDC_chkNewFiles, adv::IDC_chkModifiedFiles}) {
+        RECT r{};
+        GetWindowRect(item(id), &r);
+        // Past the caption's end, and in the gap just below the box.
+        EXPECT_EQ(GetPixel(screen, r.right - 3, (r.top + r.bottom) / 2), face) << "check box " << id;
+        EXPECT_EQ(GetPixel(screen, r.right - 3, r.bottom + 1), face) << "below check box " << id;
+    }
+    ReleaseDC(nullptr, screen);
 
     const std::vector<std::string> before = fileBytes();
     app_->window().setCollectCaption("Collect final data");

@@ -39,6 +39,14 @@ inline std::vector<std::string> columnTexts(HWND list, int column) {
     return out;
 }
 
+// A child window's rectangle in its parent's client coordinates.
+inline RECT childRect(HWND parent, HWND child) {
+    RECT r{};
+    GetWindowRect(child, &r);
+    MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&r), 2);
+    return r;
+}
+
 inline std::vector<std::vector<std::string>> shownRows(HWND list, int columns) {
     std::vector<std::vector<std::string>> rows;
     const int n = static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));

@@ -1,0 +1,62 @@
+#pragma once
+// What one result list shows of its rows: an order (a column sort) and a
+// selection by text (the find box), both over row numbers, so that a million
+// rows sort and narrow without touching the rows or the control.
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "app/main_view.h"
+
+namespace qv {
+
+// How a column's cells compare: as text, as byte counts or as dates.
+enum class ColumnKind { Text, Number, Date };
+ColumnKind resultColumnKind(ListId list, int column);
+
+class ResultView {
+public:
+    // Every row in the order detection found them, nothing narrowed.
+    void reset();
+    // Takes in the rows appended since the last call: they come after the
+    // shown rows when they match the find text. A sorted view stays sorted
+    // only up to them; the next sort takes them in.
+    void grow(const std::vector<ResultRow>& rows, int columns);
+
+    // A header click: sorts by that column, or reverses the order when it is
+    // already sorted by it. Rows that compare equal keep their order.
+    void sortBy(const std::vector<ResultRow>& rows, ListId list, int column);
+    int sortColumn() const { return sortColumn_; }
+    bool descending() const { return descending_; }
+
+    // Narrows the view to the rows with `text` in any of their first `columns`
+    // cells, ignoring letter case; "" shows every row.
+    void setFilter(const std::vector<ResultRow>& rows, int columns, std::string_view text);
+    const std::string& filter() const { return filter_; }
+
+    size_t size() const { return identity_ ? known_ : shown_.size(); }
+    // The row number behind the n-th visible line.
+    uint32_t rowAt(size_t line) const { return identity_ ? static_cast<uint32_t>(line) : shown_[line]; }
+
+private:
+    void rebuild(const std::vector<ResultRow>& rows, int columns);
+
+    bool identity_ = true;        // rows in their own order, none hidden
+    size_t known_ = 0;            // rows taken in so far
+    std::vector<uint32_t> order_;  // every row, in sort order (empty when unsorted)
+    std::vector<uint32_t> shown_;  // the visible rows (when !identity_)
+    int sortColumn_ = -1;
+    bool descending_ = false;
+    std::string filter_;  // folded to lower case
+};
+
+// Whether `foldedNeedle` (lower case) occurs in any of the row's first
+// `columns` cells, ignoring letter case.
+bool rowContains(const ResultRow& row, int columns, std::string_view foldedNeedle);
+
+// Rows as tab-separated lines under a line of the list's column headers, each
+// line ended by CR LF, for the clipboard.
+std::string rowsAsText(ListId list, const std::vector<ResultRow>& rows, const std::vector<uint32_t>& which);
+
+}  // namespace qv

@@ -1,0 +1,189 @@
+// The main window's surface as a user meets it: the keyboard's path through
+// the controls, a resize, and the result lists' sort, find and copy. Needs a
+// display (Xvfb under Wine).
+#include <windows.h>
+#include <commctrl.h>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/application_win.h"
+#include "core/utf.h"
+#include "tests/support/fakes/saved_registry_value_win.h"
+#include "tests/support/fakes/window_driver_win.h"
+
+namespace qv {
+namespace {
+
+using testing::shownRows;
+
+class ResultSurfaceTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (!testing::displayReady()) GTEST_SKIP() << "no display";
+        firstRun_.set(L"No");
+        app_ = std::make_unique<Application>(GetModuleHandleW(nullptr), "127.0.0.1:9");
+        app_->window().onClose = [] {};
+        app_->Form_Load(SW_SHOW);
+        main_ = app_->window().hwnd();
+        ASSERT_NE(main_, nullptr);
+    }
+    void TearDown() override { app_.reset(); }
+
+    HWND control(int id) { return GetDlgItem(main_, id); }
+    MainWindow& window() { return app_->window(); }
+
+    void addFile(ListId list, std::string path, std::string size, int64_t local) {
+        ResultRow row{std::move(path), std::move(size), "12/8/2026 9:00:" + std::to_string(local) + " AM"};
+        row.modifiedLocal = local;
+        window().appendRow(list, std::move(row));
+    }
+    // A click on a column header, as the mouse gives it.
+    void clickHeader(HWND list, int column) {
+        HWND header = reinterpret_cast<HWND>(SendMessageW(list, LVM_GETHEADER, 0, 0));
+        RECT r{};
+        SendMessageW(header, HDM_GETITEMRECT, static_cast<WPARAM>(column), reinterpret_cast<LPARAM>(&r));
+        const LPARAM at = MAKELPARAM((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+        SendMessageW(header, WM_LBUTTONDOWN, MK_LBUTTON, at);
+        SendMessageW(header, WM_LBUTTONUP, 0, at);
+    }
+    // A key pressed with Ctrl held, as the list receives it.
+    void ctrlKey(HWND target, WPARAM key) {
+        BYTE keys[256] = {};
+        GetKeyboardState(keys);
+        keys[VK_CONTROL] = 0x80;
+        SetKeyboardState(keys);
+        SendMessageW(target, WM_KEYDOWN, key, 1);
+        SendMessageW(target, WM_KEYUP, key, 0xC0000001);
+        keys[VK_CONTROL] = 0;
+        SetKeyboardState(keys);
+    }
+    std::wstring clipboardText() {
+        std::wstring text;
+        if (!OpenClipboard(main_)) return L"<busy>";
+        if (HANDLE data = GetClipboardData(CF_UNICODETEXT)) {
+            if (auto* p = static_cast<const wchar_t*>(GlobalLock(data))) {
+                text = p;
+                GlobalUnlock(data);
+            }
+        }
+        CloseClipboard();
+        return text;
+    }
+    std::vector<std::string> column(HWND list, int c) {
+        std::vector<std::string> out;
+        for (const auto& row : shownRows(list, 3)) out.push_back(row[static_cast<size_t>(c)]);
+        return out;
+    }
+
+    testing::SavedRegistryValue firstRun_{HKEY_CURRENT_USER, L"SOFTWARE\\Marrowby", L"QuorvelFirstTime"};
+    std::unique_ptr<Application> app_;
+    HWND main_ = nullptr;
+};
+
+TEST_F(ResultSurfaceTest, HeaderClicksSortFindNarrowsAndCtrlCCopiesWhatIsShown) {
+    const std::string deep = "C:\\Program Files\\" + std::string(300, 'x') + "\\b.txt";
+    addFile(ListId::NewFiles, "C:\\a.txt", "10", 30);
+    addFile(ListId::NewFiles, deep, "9", 10);
+    addFile(ListId::NewFiles, "C:\\c.txt", "200", 20);
+    window().selectTab(3);
+    window().flush();
+    HWND list = control(IDC_lstNewFiles);
+    ASSERT_TRUE(IsWindowVisible(list));
+
+    clickHeader(list, 1);  // sizes as numbers
+    EXPECT_EQ(column(list, 1), (std::vector<std::string>{"9", "10", "200"}));
+    clickHeader(list, 1);
+    EXPECT_EQ(column(list, 1), (std::vector<std::string>{"200", "10", "9"}));
+    clickHeader(list, 2);  // dates as times
+    EXPECT_EQ(column(list, 0), (std::vector<std::string>{deep, "C:\\c.txt", "C:\\a.txt"}));
+    // A path too long for its cell is shortened only on the screen: what a
+    // program reads from the list is whole.
+
+    SetWindowTextW(control(IDC_txtFind), L"B.TXT");
+    EXPECT_EQ(column(list, 0), (std::vector<std::string>{deep}));
+    wchar_t counts[256] = {};
+    GetWindowTextW(control(IDC_lblCounts), counts, 256);
+    EXPECT_EQ(std::wstring(counts).rfind(L"Showing 1 of 3", 0), 0u) << toUtf8(counts);
+    EXPECT_NE(std::wstring(counts).find(L"Files: 3 new"), std::wstring::npos) << toUtf8(counts);
+    SetWindowTextW(control(IDC_txtFind), L"");
+    EXPECT_EQ(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0), 3);
+
+    ctrlKey(list, 'A');
+    ctrlKey(list, 'C');
+    EXPECT_EQ(clipboardText(), L"Filename\tSize\tCreated\r\n" + toWide(deep) +
+                                   L"\t9\t12/8/2026 9:00:10 AM\r\nC:\\c.txt\t200\t12/8/2026 9:00:20 AM\r\n"
+                                   L"C:\\a.txt\t10\t12/8/2026 9:00:30 AM\r\n");
+
+    // Another tab shows its own list under the same find text.
+    window().appendRow(ListId::NewEntries, ResultRow{"Software\\Game\\", "Path", "C:\\Games"});
+    window().appendRow(ListId::NewEntries, ResultRow{"Software\\Other\\", "Name", "x"});
+    SetWindowTextW(control(IDC_txtFind), L"games");
+    window().selectTab(0);
+    window().flush();
+    EXPECT_EQ(column(control(IDC_lstNewEntries), 0), (std::vector<std::string>{"Software\\Game\\"}));
+}
+
+TEST_F(ResultSurfaceTest, TabWalksTheControlsInTheOrderTheyStand) {
+    // The window starts with the focus on its first command.
+    EXPECT_EQ(GetFocus(), control(IDC_cmdSnapShot));
+    SendMessageW(control(IDC_chkDetectFiles), BM_CLICK, 0, 0);  // the folder's controls come alive
+    const std::vector<int> expected = {IDC_cmbRegStart,   IDC_txtRegKeyStart, IDC_txtFileSystemStart,
+                                       IDC_cmdFileSystemStart, IDC_chkDetectRegistry, IDC_chkDetectFiles,
+                                       IDC_cmdAdvanced,   IDC_cmdSnapShot,    IDC_cmdReset,
+                                       IDC_txtFind,       IDC_tbDisplay,      IDC_lstNewEntries};
+    std::vector<int> walked;
+    HWND at = control(expected.front());
+    for (size_t i = 0; i < expected.size(); ++i) {
+        walked.push_back(GetDlgCtrlID(at));
+        at = GetNextDlgTabItem(main_, at, FALSE);
+    }
+    EXPECT_EQ(walked, expected);
+    EXPECT_EQ(GetDlgCtrlID(at), expected.front()) << "Tab goes round";
+}
+
+TEST_F(ResultSurfaceTest, EveryControlStaysWholeAndApartAfterResizing) {
+    const int ids[] = {IDC_lblRegStart,       IDC_cmbRegStart,      IDC_txtRegKeyStart, IDC_lblFileSystem,
+                       IDC_txtFileSystemStart, IDC_cmdFileSystemStart, IDC_chkDetectRegistry, IDC_chkDetectFiles,
+                       IDC_cmdAdvanced,       IDC_cmdSnapShot,      IDC_cmdDetectChanges, IDC_cmdReset,
+                       IDC_pbBar1,            IDC_txtFind,          IDC_tbDisplay,      IDC_lstNewEntries};
+    for (SIZE size : {SIZE{1280, 1024}, SIZE{100, 100}, SIZE{900, 640}}) {
+        SetWindowPos(main_, nullptr, 0, 0, size.cx, size.cy, SWP_NOMOVE | SWP_NOZORDER);
+        RECT client{};
+        GetClientRect(main_, &client);
+        RECT frame = testing::childRect(main_, control(IDC_Frame2));
+        std::vector<RECT> rects;
+        for (int id : ids) {
+            const RECT r = testing::childRect(main_, control(id));
+            const bool combo = id == IDC_cmbRegStart || id == IDC_txtRegKeyStart;
+            RECT shown = r;
+            if (combo) {  // a combo box's window includes its closed drop-down
+                COMBOBOXINFO info{sizeof info};
+                GetComboBoxInfo(control(id), &info);
+                shown.bottom = r.top + (info.rcItem.bottom - info.rcItem.top) + 6;
+            }
+            EXPECT_TRUE(IsWindowVisible(control(id))) << id;
+            EXPECT_GT(shown.right - shown.left, 10) << id;
+            EXPECT_TRUE(shown.left >= 0 && shown.top >= 0 && shown.right <= client.right && shown.bottom <= client.bottom)
+                << "control " << id << " leaves the window at " << size.cx << "x" << size.cy;
+            for (size_t k = 0; k < rects.size(); ++k) {
+                RECT overlap{};
+                EXPECT_FALSE(IntersectRect(&overlap, &rects[k], &shown))
+                    << "controls " << ids[k] << " and " << id << " overlap at " << size.cx << "x" << size.cy;
+            }
+            rects.push_back(shown);
+        }
+        // The frame surrounds the search parameters and nothing else.
+        for (int id : {IDC_cmbRegStart, IDC_cmdAdvanced, IDC_chkDetectFiles}) {
+            const RECT r = testing::childRect(main_, control(id));
+            EXPECT_TRUE(r.top > frame.top && r.left > frame.left && r.right < frame.right) << id;
+        }
+        EXPECT_LT(frame.bottom, testing::childRect(main_, control(IDC_cmdSnapShot)).top);
+    }
+}
+
+}  // namespace
+}  // namespace qv

@@ -1,0 +1,96 @@
+#include "app/result_view.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace qv {
+namespace {
+
+std::vector<std::string> firstCells(const ResultView& view, const std::vector<ResultRow>& rows) {
+    std::vector<std::string> out;
+    for (size_t i = 0; i < view.size(); ++i) out.push_back(rows[view.rowAt(i)].text);
+    return out;
+}
+
+ResultRow file(std::string path, std::string size, int64_t local, std::string date = "d") {
+    ResultRow row{std::move(path), std::move(size), std::move(date)};
+    row.modifiedLocal = local;
+    return row;
+}
+
+TEST(ResultView, AHeaderClickSortsByItsColumnAndASecondClickReversesKeepingTiesInTheirOrder) {
+    const std::vector<ResultRow> rows = {{"b", "same", "1"}, {"A", "same", "2"}, {"a", "same", "3"},
+                                         {"C", "other", "4"}};
+    ResultView view;
+    view.reset();
+    view.grow(rows, 3);
+    EXPECT_EQ(firstCells(view, rows), (std::vector<std::string>{"b", "A", "a", "C"}));
+
+    view.sortBy(rows, ListId::NewEntries, 0);  // letter case aside, then by bytes
+    EXPECT_EQ(firstCells(view, rows), (std::vector<std::string>{"A", "a", "b", "C"}));
+    view.sortBy(rows, ListId::NewEntries, 0);
+    EXPECT_TRUE(view.descending());
+    EXPECT_EQ(firstCells(view, rows), (std::vector<std::string>{"C", "b", "a", "A"}));
+
+    // Equal cells keep the order of detection, in both directions.
+    view.sortBy(rows, ListId::NewEntries, 1);
+    EXPECT_FALSE(view.descending());
+    EXPECT_EQ(firstCells(view, rows), (std::vector<std::string>{"C", "b", "A", "a"}));
+    view.sortBy(rows, ListId::NewEntries, 1);
+    EXPECT_EQ(firstCells(view, rows), (std::vector<std::string>{"b", "A", "a", "C"}));
+}
+
+TEST(ResultView, SizesSortAsNumbersAndDatesAsTimesNotAsText) {
+    const std::vector<ResultRow> rows = {file("ten", "10", 300), file("nine", "9", 100), file("unmeasured", "", 200),
+                                         file("big", "1000000", 50)};
+    ResultView view;
+    view.reset();
+    view.sortBy(rows, ListId::NewFiles, 1);
+    EXPECT_EQ(firstCells(view, rows), (std::vector<std::string>{"unmeasured", "nine", "ten", "big"}));
+    view.sortBy(rows, ListId::ModifiedFiles, 2);
+    EXPECT_EQ(firstCells(view, rows), (std::vector<std::string>{"big", "nine", "unmeasured", "ten"}));
+    // Registry lists have no such columns: their data sorts as text.
+    EXPECT_EQ(resultColumnKind(ListId::EditedRegistry, 1), ColumnKind::Text);
+    EXPECT_EQ(resultColumnKind(ListId::NewFiles, 2), ColumnKind::Date);
+}
+
+TEST(ResultView, FindNarrowsOnAnyColumnIgnoringCaseAndKeepsTheSortOrder) {
+    std::vector<ResultRow> rows = {{"Software\\Zeta\\", "Path", "C:\\Games"}, {"Software\\Alpha\\", "Name", "x"},
+                                   {"Software\\Beta\\", "GAMEDIR", "y"}, {"Software\\Gamma\\", "v", "z"}};
+    ResultView view;
+    view.reset();
+    view.grow(rows, 3);
+    view.sortBy(rows, ListId::NewEntries, 0);
+    view.setFilter(rows, 3, "gam");
+    EXPECT_EQ(firstCells(view, rows),
+              (std::vector<std::string>{"Software\\Beta\\", "Software\\Gamma\\", "Software\\Zeta\\"}));
+    view.setFilter(rows, 3, "GAME");  // typing on narrows further
+    EXPECT_EQ(firstCells(view, rows), (std::vector<std::string>{"Software\\Beta\\", "Software\\Zeta\\"}));
+    view.setFilter(rows, 3, "ga");  // deleting widens again
+    EXPECT_EQ(view.size(), 3u);
+    view.setFilter(rows, 2, "games");  // only the columns the list shows
+    EXPECT_EQ(view.size(), 0u);
+    view.setFilter(rows, 3, "");
+    EXPECT_EQ(view.size(), 4u);
+    EXPECT_EQ(rows[view.rowAt(0)].text, "Software\\Alpha\\");
+
+    // Rows that detection appends later show when they match.
+    view.setFilter(rows, 3, "omega");
+    rows.push_back({"Software\\Omega\\", "", ""});
+    rows.push_back({"Software\\Other\\", "", ""});
+    view.grow(rows, 3);
+    EXPECT_EQ(firstCells(view, rows), (std::vector<std::string>{"Software\\Omega\\"}));
+}
+
+TEST(ResultView, CopiedRowsAreTabSeparatedUnderTheirHeadersWithNoStrayBreaks) {
+    const std::vector<ResultRow> rows = {{"Key\\", "Name", "line1\r\nline2\tend"}, {"Other\\", "", ""}};
+    EXPECT_EQ(rowsAsText(ListId::EditedRegistry, rows, {1, 0}),
+              "Keyname\tValue name\tData\r\nOther\\\t\t\r\nKey\\\tName\tline1  line2 end\r\n");
+    const std::vector<ResultRow> gone = {{"C:\\a.txt", "", ""}};
+    EXPECT_EQ(rowsAsText(ListId::DeletedFiles, gone, {0}), "Filename\r\nC:\\a.txt\r\n");
+}
+
+}  // namespace
+}  // namespace qv
