@@ -1,5 +1,6 @@
 #include "capture/date_text.h"
 
+#include <algorithm>
 #include <limits>
 #include <utility>
 
@@ -132,6 +133,107 @@ std::string DateTextCache::text(uint64_t utcTicks) {
     out += ' ';
     out += time;
     return out;
+}
+
+namespace {
+
+constexpr const char* kDayNames[] = {"Sunday", "Monday", "Tuesday", "Wednesday", "Thursday", "Friday", "Saturday"};
+constexpr const char* kMonthNames[] = {"January", "February", "March",     "April",   "May",      "June",
+                                       "July",    "August",   "September", "October", "November", "December"};
+
+void appendNumber(std::string& out, int n, size_t width) {
+    std::string digits = std::to_string(n);
+    if (digits.size() < width) out.append(width - digits.size(), '0');
+    out += digits;
+}
+
+// Calls `field(letter, run length)` for each run of one letter of `letters`
+// and copies every other character, quoted text without its quotes.
+template <class Field>
+std::string formatPicture(std::string_view picture, std::string_view letters, Field field) {
+    std::string out;
+    for (size_t i = 0; i < picture.size();) {
+        const char c = picture[i];
+        if (c == '\'') {
+            const size_t end = picture.find('\'', i + 1);
+            if (end == i + 1) {
+                out += '\'';
+            } else {
+                out += picture.substr(i + 1, end == std::string_view::npos ? end : end - i - 1);
+            }
+            i = end == std::string_view::npos ? picture.size() : end + 1;
+            continue;
+        }
+        if (letters.find(c) == std::string_view::npos) {
+            out += c;
+            ++i;
+            continue;
+        }
+        size_t run = 1;
+        while (i + run < picture.size() && picture[i + run] == c) ++run;
+        field(out, c, run);
+        i += run;
+    }
+    return out;
+}
+
+}  // namespace
+
+std::string formatDatePicture(std::string_view picture, const CivilTime& t) {
+    return formatPicture(picture, "dMyg", [&](std::string& out, char c, size_t run) {
+        switch (c) {
+            case 'd':
+                if (run <= 2) {
+                    appendNumber(out, t.day, run);
+                } else {
+                    const std::string_view name = kDayNames[t.dayOfWeek % 7];
+                    out += run == 3 ? name.substr(0, 3) : name;
+                }
+                break;
+            case 'M':
+                if (run <= 2) {
+                    appendNumber(out, t.month, run);
+                } else {
+                    const std::string_view name = kMonthNames[(t.month + 11) % 12];
+                    out += run == 3 ? name.substr(0, 3) : name;
+                }
+                break;
+            case 'y':
+                if (run <= 2) {
+                    appendNumber(out, t.year % 100, run);
+                } else {
+                    appendNumber(out, t.year, 4);
+                }
+                break;
+            default:
+                out += "A.D.";  // the era of the Gregorian calendar
+        }
+    });
+}
+
+std::string formatTimePicture(std::string_view picture, const CivilTime& t, std::string_view am,
+                              std::string_view pm) {
+    return formatPicture(picture, "hHmst", [&](std::string& out, char c, size_t run) {
+        const size_t width = std::min<size_t>(run, 2);
+        switch (c) {
+            case 'h':
+                appendNumber(out, t.hour % 12 == 0 ? 12 : t.hour % 12, width);
+                break;
+            case 'H':
+                appendNumber(out, t.hour, width);
+                break;
+            case 'm':
+                appendNumber(out, t.minute, width);
+                break;
+            case 's':
+                appendNumber(out, t.second, width);
+                break;
+            default: {
+                const std::string_view marker = t.hour < 12 ? am : pm;
+                out += run == 1 ? marker.substr(0, 1) : marker;
+            }
+        }
+    });
 }
 
 }  // namespace qv

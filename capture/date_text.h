@@ -10,6 +10,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -32,6 +33,13 @@ inline constexpr uint64_t kTicksPerSecond = 10'000'000;  // FILETIME units
 // The calendar fields of a count of seconds since 1601-01-01 00:00:00 (the
 // FILETIME epoch); negative counts are not dates.
 CivilTime civilTime(int64_t secondsSince1601);
+
+// A date or time as a Windows locale picture formats it (the pictures of
+// sShortDate and sTimeFormat: d dd ddd dddd M MM MMM MMMM y yy yyyy, h hh H HH
+// m mm s ss t tt, 'quoted text'), with English day and month names.
+std::string formatDatePicture(std::string_view picture, const CivilTime& t);
+std::string formatTimePicture(std::string_view picture, const CivilTime& t, std::string_view am,
+                              std::string_view pm);
 
 class DateTextCache {
 public:

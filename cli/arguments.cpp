@@ -19,6 +19,9 @@ constexpr std::string_view kOverview =
     "                    -- INSTALLER [ARGS...]\n"
     "  quorvel-cli --version\n"
     "\n"
+    "On Linux, snapshot and watch read a Wine or Proton prefix's registry files and drives\n"
+    "directly: --prefix DIR (default $WINEPREFIX, else ~/.wine) and --wait.\n"
+    "\n"
     "Each command takes --help (or /?). Exit codes: 0 no changes, 1 changes found,\n"
     "2 bad usage or a bad file, 3 a run-time failure, 130 interrupted.\n";
 
@@ -32,6 +35,10 @@ constexpr std::string_view kSnapshotHelp =
     "  -o FILE          the snapshot file to write (required)\n"
     "  --settings DIR   the folder of Settings.dat, RegExceptions.dat, FileExceptions.dat and\n"
     "                   Filter.dat (default: the folder of quorvel-cli.exe)\n"
+    "  --prefix DIR     (Linux) the Wine prefix whose files are read; its drives give the\n"
+    "                   folders (C:\\...)\n"
+    "  --wait           (Linux) wait for the prefix's wineserver to end instead of refusing\n"
+    "                   with exit code 2 while it runs\n"
     "\n"
     "At least one of --reg and --dir, each of which must exist. Exit codes: 0 written,\n"
     "2 bad usage or a place that does not exist, 3 a run-time failure.\n";
@@ -52,6 +59,8 @@ constexpr std::string_view kWatchHelp =
     "quorvel-cli watch: snapshot, run an installer, snapshot again, compare.\n"
     "\n"
     "  --reg ROOT\\KEY, --dir FOLDER, --settings DIR   as for snapshot\n"
+    "  --prefix DIR, --wait                         (Linux) as for snapshot; the final snapshot\n"
+    "                                               waits for the prefix's wineserver to end\n"
     "  --format F, -o FILE                          as for diff\n"
     "  --timeout SECONDS                            end the installer and every process it\n"
     "                                               started after this long (exit code 3)\n"
@@ -68,12 +77,15 @@ struct Option {
     std::string_view name;
     std::string_view shortName;
     unsigned commands;
+    bool flag = false;  // takes no value
 };
 constexpr Option kOptions[] = {{"--reg", "", kSnapshot | kWatch},
                                {"--dir", "", kSnapshot | kWatch},
                                {"--settings", "", kSnapshot | kDiff | kWatch},
                                {"--format", "", kDiff | kWatch},
                                {"--timeout", "", kWatch},
+                               {"--prefix", "", kSnapshot | kDiff | kWatch},
+                               {"--wait", "", kSnapshot | kWatch, true},
                                {"--output", "-o", kSnapshot | kDiff | kWatch}};
 
 struct Named {
@@ -135,7 +147,10 @@ std::string parseCommand(const Named& command, const std::vector<std::string>& a
         if (!option || !(option->commands & command.bit))
             return "unknown option " + arg.substr(0, equals) + " for " + std::string(command.name);
         std::string value;
-        if (equals != std::string::npos) {
+        if (option->flag) {
+            if (equals != std::string::npos) return std::string(option->name) + " takes no value";
+            value = "1";
+        } else if (equals != std::string::npos) {
             value = arg.substr(equals + 1);
         } else if (i + 1 < args.size()) {
             value = args[++i];
@@ -182,6 +197,8 @@ std::string parseCommand(const Named& command, const std::vector<std::string>& a
         out.timeoutSeconds = static_cast<uint32_t>(seconds);
     }
     if (auto it = values.find("--settings"); it != values.end()) out.settingsFolder = it->second;
+    if (auto it = values.find("--prefix"); it != values.end()) out.prefix = it->second;
+    out.waitForWine = values.count("--wait") > 0;
     if (auto it = values.find("--output"); it != values.end()) out.output = it->second;
     if (command.command == Command::Snapshot && out.output.empty()) return "snapshot needs -o FILE";
     return {};

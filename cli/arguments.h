@@ -37,6 +37,8 @@ struct Arguments {
     std::vector<std::string> snapshots;  // diff: before, after
     std::vector<std::string> program;    // watch: the installer and its arguments
     uint32_t timeoutSeconds = 0;         // watch: 0 waits as long as the installer runs
+    std::string prefix;                  // snapshot, watch on Linux: the Wine prefix to read
+    bool waitForWine = false;            // snapshot, watch on Linux: wait for the prefix's wineserver to end
     bool operator==(const Arguments&) const = default;
 };
 

@@ -43,6 +43,11 @@ int run(int argc, wchar_t** argv) {
         qv::cli::complain(console, parsed.error);
         return qv::cli::kBadUsage;
     }
+    // The registry and drives of Windows are the live ones here, not a prefix's files.
+    if (!parsed.arguments.prefix.empty() || parsed.arguments.waitForWine) {
+        qv::cli::complain(console, "--prefix and --wait are options of the Linux quorvel-cli");
+        return qv::cli::kBadUsage;
+    }
     qv::Win32RegistryProviderSource registry;
     qv::Win32DirectorySource files;
     qv::Win32AnsiCodePage codePage;

@@ -16,6 +16,7 @@ inline constexpr uint32_t kRegSz = 1;
 inline constexpr uint32_t kRegExpandSz = 2;
 inline constexpr uint32_t kRegBinary = 3;
 inline constexpr uint32_t kRegDword = 4;
+inline constexpr uint32_t kRegLink = 6;
 inline constexpr uint32_t kRegMultiSz = 7;
 inline constexpr uint32_t kRegNone = 0;
 inline constexpr uint32_t kRegQword = 11;

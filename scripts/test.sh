@@ -61,7 +61,8 @@ results+=("windows: $(grep -E '^\[  (PASSED|FAILED)  \] [0-9]+ test' build/windo
 # Checks that stand outside the test exe, each ending in one "N passed, N failed" line.
 outside_passed=0
 outside_failed=0
-for check in "cli_interrupt_check.sh build/windows/quorvel-cli.exe" "no_desktop_check.sh build/windows/quorvel.exe"; do
+for check in "cli_interrupt_check.sh build/windows/quorvel-cli.exe" "no_desktop_check.sh build/windows/quorvel.exe" \
+    "prefix_differential.sh build/native/quorvel-cli build/windows/quorvel-cli.exe"; do
     log "outside check: $check"
     # shellcheck disable=SC2086
     line=$(./scripts/$check | tail -1) || failed=1

@@ -105,5 +105,32 @@ TEST_F(DateTextTest, ConversionAndFormatterFailuresPassThroughUncachedAndNegativ
     EXPECT_THROW(cache.text(fileTime(1601, 1, 1, 0, 30, 0)), Failure);
 }
 
+struct PictureCase {
+    const char* picture;
+    CivilTime time;
+    const char* text;
+};
+
+class DatePictureTest : public ::testing::TestWithParam<PictureCase> {};
+
+TEST_P(DatePictureTest, PictureFormatsAsTheLocaleFunctionsDo) {
+    const PictureCase& c = GetParam();
+    const bool isTime = std::string_view(c.picture).find_first_of("hHmst") != std::string_view::npos &&
+                        std::string_view(c.picture).find_first_of("dMy") == std::string_view::npos;
+    EXPECT_EQ(isTime ? formatTimePicture(c.picture, c.time, "AM", "PM") : formatDatePicture(c.picture, c.time), c.text);
+}
+
+constexpr CivilTime kMorning{2024, 3, 5, 2, 9, 7, 4};
+constexpr CivilTime kEvening{2009, 11, 25, 3, 0, 0, 0};
+INSTANTIATE_TEST_SUITE_P(Pictures, DatePictureTest,
+                         ::testing::Values(PictureCase{"M/d/yyyy", kMorning, "3/5/2024"},
+                                         PictureCase{"dd.MM.yy", kMorning, "05.03.24"},
+                                         PictureCase{"dddd, MMMM d, yyyy", kMorning, "Tuesday, March 5, 2024"},
+                                         PictureCase{"ddd d MMM 'de' yyyy", kEvening, "Wed 25 Nov de 2009"},
+                                         PictureCase{"h:mm:ss tt", kMorning, "9:07:04 AM"},
+                                         PictureCase{"h:mm:ss tt", kEvening, "12:00:00 AM"},
+                                         PictureCase{"HH:mm:ss", kMorning, "09:07:04"},
+                                         PictureCase{"hh'h'mm t", CivilTime{2024, 1, 1, 1, 13, 5, 0}, "01h05 P"}));
+
 }  // namespace
 }  // namespace qv

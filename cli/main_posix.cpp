@@ -1,0 +1,108 @@
+// quorvel-cli on Linux: the same commands on the same core, with a Wine
+// prefix's registry files and drives read directly instead of through Wine.
+#include <signal.h>
+#include <unistd.h>
+
+#include <climits>
+#include <exception>
+#include <filesystem>
+#include <new>
+#include <string>
+#include <vector>
+
+#include "capture/directory_source_posix.h"
+#include "capture/wine_registry_provider.h"
+#include "cli/commands.h"
+#include "cli/console_posix.h"
+#include "cli/console_ui.h"
+#include "cli/process_runner_posix.h"
+#include "cli/wine_prefix_posix.h"
+
+namespace {
+
+void toStandardError(std::string_view line) {
+    while (!line.empty()) {
+        const ssize_t done = write(STDERR_FILENO, line.data(), line.size());
+        if (done <= 0) return;
+        line.remove_prefix(static_cast<size_t>(done));
+    }
+}
+
+// Ctrl+C or a hang-up: the installer's processes end with us, and the exit
+// code says the run was cut short.
+void interrupted(int) {
+    qv::cli::endRunningGroup();
+    toStandardError("\nquorvel-cli: interrupted; the installer and every process it started were ended\n");
+    _exit(qv::cli::kInterrupted);
+}
+
+std::string exeFolder() {
+    std::error_code ec;
+    const std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", ec);
+    return ec ? std::string(".") : exe.parent_path().string();
+}
+
+int run(int argc, char** argv) {
+    std::vector<std::string> args(argv + 1, argv + argc);
+    qv::cli::PosixConsole console;
+    const qv::cli::ParsedArguments parsed = qv::cli::parseArguments(args);
+    if (!parsed.error.empty()) {
+        qv::cli::complain(console, parsed.error);
+        return qv::cli::kBadUsage;
+    }
+    const qv::cli::Arguments& arguments = parsed.arguments;
+    const std::string prefix = qv::cli::winePrefixPath(arguments.prefix);
+    const bool readsPrefix =
+        !arguments.help && !arguments.version && arguments.command != qv::cli::Command::Diff;
+
+    qv::WineRegistryProviderSource registry(prefix, qv::cli::hostEnvironment());
+    qv::DatePictures pictures;
+    if (readsPrefix) {
+        std::error_code ec;
+        if (!std::filesystem::is_regular_file(std::filesystem::path(prefix) / "system.reg", ec)) {
+            qv::cli::complain(console, "no Wine prefix at " + prefix + " (it has no system.reg)");
+            return qv::cli::kBadUsage;
+        }
+        if (const auto server = qv::cli::runningWineServer(prefix)) {
+            if (!arguments.waitForWine) {
+                qv::cli::complain(console, "the wineserver of " + prefix + " is running (process " +
+                                               std::to_string(*server) +
+                                               "): its registry files are behind it until it ends; end it "
+                                               "(WINEPREFIX=" + prefix + " wineserver -w) or give --wait");
+                return qv::cli::kBadUsage;
+            }
+            console.progress("Waiting for the wineserver of " + prefix + " to end");
+            qv::cli::waitForWineServer(prefix);
+            console.progress("");
+        }
+        std::string error;
+        if (!registry.load(error)) {
+            qv::cli::complain(console, error);
+            return qv::cli::kBadUsage;
+        }
+        pictures = qv::cli::datePictures(*registry.hives());
+    }
+    qv::PosixDirectorySource files(prefix, pictures);
+    qv::Latin1CodePage codePage;
+    qv::cli::WineProcessRunner runner(prefix);
+    qv::cli::CliServices services{registry, files, codePage, runner, console, exeFolder()};
+    return qv::cli::runCommand(arguments, services);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    struct sigaction action {};
+    action.sa_handler = interrupted;
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
+    sigaction(SIGHUP, &action, nullptr);
+    try {
+        return run(argc, argv);
+    } catch (const std::bad_alloc&) {
+        toStandardError("quorvel-cli: there is not enough memory for this command\n");
+    } catch (const std::exception& e) {
+        toStandardError(std::string("quorvel-cli: ") + e.what() + "\n");
+    }
+    return qv::cli::kRunFailure;
+}

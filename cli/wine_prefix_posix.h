@@ -1,0 +1,34 @@
+#pragma once
+// A Wine prefix on this machine: where it is, and whether its wineserver runs.
+// While it runs, the registry files lag behind the server's memory; it writes
+// them when it ends.
+#include <sys/types.h>
+
+#include <optional>
+#include <string>
+
+#include "capture/directory_source_posix.h"
+#include "capture/wine_registry_provider.h"
+
+namespace qv::cli {
+
+// --prefix, else $WINEPREFIX, else ~/.wine.
+std::string winePrefixPath(const std::string& given);
+
+// The wineserver serving `prefix`, found as Wine finds it: the prefix's device
+// and inode name its folder below /tmp/.wine-<uid>/, and the server holds a
+// lock on the "lock" file there while it runs. Its process id, or nothing.
+std::optional<pid_t> runningWineServer(const std::string& prefix);
+
+// Waits until no wineserver serves `prefix`.
+void waitForWineServer(const std::string& prefix);
+
+// The date and time pictures of the prefix's user (HKCU\Control Panel\International),
+// as Wine's date functions take them; the defaults of English (United States)
+// where the hive has none.
+DatePictures datePictures(const WinePrefixHives& hives);
+
+// This process's environment, for the variables of expandable strings.
+EnvironmentList hostEnvironment();
+
+}  // namespace qv::cli

@@ -1,0 +1,232 @@
+#include "capture/wine_registry.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <memory>
+#include <string>
+
+#include "capture/value_rendering.h"
+#include "capture/wine_registry_provider.h"
+#include "core/registry_types.h"
+
+namespace qv {
+namespace {
+
+using namespace std::literals;
+
+const std::string kHeader = "WINE REGISTRY Version 2\n;; All keys relative to REGISTRY\\\\Machine\n\n#arch=win64\n\n";
+
+std::string utf16(std::u16string_view units) {
+    std::string bytes;
+    for (char16_t u : units) {
+        bytes += static_cast<char>(u & 0xFF);
+        bytes += static_cast<char>(u >> 8);
+    }
+    return bytes;
+}
+
+struct ValueCase {
+    const char* line;
+    const char* name;
+    uint32_t type;
+    std::string bytes;
+};
+
+class WineRegistryValueTest : public ::testing::TestWithParam<ValueCase> {};
+
+TEST_P(WineRegistryValueTest, ValueLineGivesTypeNameAndBytesAsWindowsStoresThem) {
+    const ValueCase& c = GetParam();
+    WineHive hive;
+    std::string error;
+    ASSERT_TRUE(hive.parse(kHeader + "[Key] 1700000000\n" + c.line + "\n", "system.reg", error)) << error;
+    const uint32_t key = hive.child(WineHive::kRoot, "key");
+    ASSERT_NE(key, WineHive::kNoKey);
+    ASSERT_EQ(hive.key(key).valueCount, 1u);
+    const WineHive::Value& v = hive.values(key)[0];
+    EXPECT_EQ(hive.valueName(v), c.name);
+    EXPECT_EQ(v.type, c.type);
+    EXPECT_EQ(hive.valueData(v), c.bytes);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    EveryForm, WineRegistryValueTest,
+    ::testing::Values(ValueCase{R"("s"="plain")", "s", kRegSz, utf16(u"plain\0"sv)},
+                    ValueCase{R"(@="default")", "", kRegSz, utf16(u"default\0"sv)},
+                    ValueCase{R"("e"="\\ \" \n\r\t\0 \x20ac\x41")", "e", kRegSz, utf16(u"\\ \" \n\r\t\0 \u20ac\x41\0"sv)},
+                    ValueCase{R"("o"="\1\0012")", "o", kRegSz, utf16(u"\1\0012\0"sv)},
+                    ValueCase{R"("n\x00e9\"q"="")", "n\xc3\xa9\"q", kRegSz, utf16(u"\0"sv)},
+                    ValueCase{R"("x"=str(2):"%PATH%\\x")", "x", kRegExpandSz, utf16(u"%PATH%\\x\0"sv)},
+                    ValueCase{R"("m"=str(7):"a\0b\0")", "m", kRegMultiSz, utf16(u"a\0b\0\0"sv)},
+                    ValueCase{R"("d"=dword:deadBEEF)", "d", kRegDword, "\xef\xbe\xad\xde"},
+                    ValueCase{R"("b"=hex:00,ff,10)", "b", kRegBinary, std::string("\x00\xff\x10", 3)},
+                    ValueCase{R"("z"=hex:)", "z", kRegBinary, ""},
+                    ValueCase{"\"c\"=hex(7):41,00,\\\n  00,00", "c", kRegMultiSz, std::string("A\0\0\0", 4)},
+                    ValueCase{R"("q"=hex(b):01,00,00,00,00,00,00,00)", "q", kRegQword, std::string("\1\0\0\0\0\0\0\0", 8)},
+                    ValueCase{R"("u"=hex(7fffffff):01)", "u", 0x7fffffffu, "\x01"},
+                    ValueCase{"\"utf8\"=\"\xc3\xa9\xf0\x9f\x98\x80\"", "utf8", kRegSz, utf16(u"\u00e9\U0001F600\0"sv)}));
+
+struct HostileCase {
+    std::string text;
+    const char* message;  // what the error line says after "system.reg, line N: "
+    int line;
+};
+
+class WineRegistryHostileTest : public ::testing::TestWithParam<HostileCase> {};
+
+TEST_P(WineRegistryHostileTest, RefusedWithTheFileAndLineNamed) {
+    const HostileCase& c = GetParam();
+    WineHive hive;
+    std::string error;
+    EXPECT_FALSE(hive.parse(c.text, "system.reg", error));
+    EXPECT_EQ(error, "system.reg, line " + std::to_string(c.line) + ": " + c.message);
+    EXPECT_EQ(hive.keyCount(), 1u);
+    EXPECT_EQ(hive.valueCount(), 0u);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Hostile, WineRegistryHostileTest,
+    ::testing::Values(
+        HostileCase{"REGEDIT4\n", "not a Wine registry file (the first line is not \"WINE REGISTRY Version 2\")", 1},
+        HostileCase{"", "not a Wine registry file (the first line is not \"WINE REGISTRY Version 2\")", 0},
+        HostileCase{kHeader + "[Key] 1\n\"v\"=\"trunc", "a string without its closing quote", 7},
+        HostileCase{kHeader + "[Key\n", "a key name without its closing ]", 6},
+        HostileCase{kHeader + "[Key] 1\n\"v\"=\"a\\qb\"\n", "an unknown escape \\q", 7},
+        HostileCase{kHeader + "[Key] 1\n\"v\"=\"\\x\"\n", "a \\x escape without hex digits", 7},
+        HostileCase{kHeader + "[Key] 1\n\"v\"=hex(zz):00\n", "a hex( type that is not a hex number of at most 8 digits", 7},
+        HostileCase{kHeader + "[Key] 1\n\"v\"=hex(100000000):00\n", "a hex( type that is not a hex number of at most 8 digits", 7},
+        HostileCase{kHeader + "[Key] 1\n\"v\"=hex:0g\n", "hex data that is not pairs of hex digits", 7},
+        HostileCase{kHeader + "[Key] 1\n\"v\"=hex:00,\\\n", "hex data continued past the end of the file", 7},
+        HostileCase{kHeader + "[Key] 1\n\"v\"=dword:123456789\n", "a dword: that is not 1 to 8 hex digits", 7},
+        HostileCase{kHeader + "\"v\"=\"orphan\"\n", "a value before the first key", 6},
+        HostileCase{kHeader + "[Key] 1\nv=1\n", "a line that is neither a key, a value, an option nor a comment", 7},
+        HostileCase{kHeader + "[Key] 1\n\"v\" \"x\"\n", "a value without \"=\" after its name", 7},
+        HostileCase{kHeader + "[Key] 1\n\"v\"=str(9):\"x\"\n", "a value of an unknown form", 7},
+        HostileCase{kHeader + "[A\\\\\\\\B] 1\n", "a key path with an empty name in it", 6},
+        HostileCase{kHeader + "[Key] 1\n\"v\"=\"a\xff\"\n", "text that is not UTF-8", 7},
+        HostileCase{kHeader + "[Key] 1\n\"v\"=\"a" + std::string(1, '\0') + "\"\n", "a NUL byte, which no registry file holds", 7},
+        HostileCase{kHeader + "[Key] 12x\n", "text after the key's name that is not its time", 6}));
+
+TEST(WineRegistryTest, AVeryLongLineIsReadInOnePassWithoutCopies) {
+    const std::string big(64 << 20, 'a');
+    WineHive hive;
+    std::string error;
+    ASSERT_TRUE(hive.parse(kHeader + "[K] 1\n\"v\"=\"" + big + "\"\n", "system.reg", error)) << error;
+    EXPECT_EQ(hive.valueData(hive.values(1)[0]).size(), (big.size() + 1) * 2);
+    EXPECT_FALSE(hive.parse(kHeader + "[K] 1\n\"v\"=\"" + big, "system.reg", error));
+    EXPECT_EQ(error, "system.reg, line 7: a string without its closing quote");
+}
+
+TEST(WineRegistryTest, KeysKeepFileOrderTimesLinksAndFindNamesInAnyCase) {
+    WineHive hive;
+    std::string error;
+    ASSERT_TRUE(hive.parse(kHeader +
+                               "[B\\\\Sub] 1700000000\n#time=1d9a0b0c0d0e0f0\n\"x\"=\"1\"\n"
+                               "[a\\\\\\x00e9t\\]] 1\n#link\n"
+                               "[b\\\\sub]\n\"y\"=\"2\"\n",
+                           "system.reg", error))
+        << error;
+    const WineHive::Key& root = hive.key(WineHive::kRoot);
+    ASSERT_EQ(root.children.size(), 2u);
+    EXPECT_EQ(hive.key(root.children[0]).name, "B");
+    EXPECT_EQ(hive.key(root.children[1]).name, "a");
+    const uint32_t sub = hive.child(root.children[0], "SUB");
+    EXPECT_EQ(hive.key(sub).modified, 0x1d9a0b0c0d0e0f0u);
+    EXPECT_EQ(hive.key(sub).valueCount, 2u);  // the key listed twice keeps both values
+    const uint32_t linked = hive.child(root.children[1], "\xc3\x89T]");
+    ASSERT_NE(linked, WineHive::kNoKey);
+    EXPECT_TRUE(hive.key(linked).link);
+    EXPECT_NE(hive.findValue(sub, "X"), nullptr);
+    EXPECT_EQ(hive.relativeTo(), "REGISTRY\\Machine");
+    EXPECT_EQ(hive.arch(), "win64");
+}
+
+// A small prefix's three hives, with Wine's links for CurrentControlSet and
+// the 32-bit view of the classes.
+std::shared_ptr<WinePrefixHives> smallPrefix() {
+    auto hives = std::make_shared<WinePrefixHives>();
+    std::string error;
+    const std::string link = "\"SymbolicLinkValue\"=hex(6):";
+    const auto linkTo = [](std::u16string_view target) {
+        std::string text;
+        for (char16_t u : target) {
+            char pair[8];
+            std::snprintf(pair, sizeof(pair), "%02x,%02x,", u & 0xFF, u >> 8);
+            text += pair;
+        }
+        text.pop_back();
+        return text;
+    };
+    EXPECT_TRUE(hives->machine.parse(
+        kHeader + "[Software\\\\Classes\\\\.txt] 1\n@=\"txtfile\"\n"
+                  "[Software\\\\Classes\\\\Wow6432Node\\\\.dll] 1\n@=\"dllfile\"\n"
+                  "[Software\\\\Wow6432Node\\\\Classes] 1\n#link\n" + link +
+                  linkTo(u"\\REGISTRY\\Machine\\Software\\Classes\\Wow6432Node") + "\n"
+                  "[System\\\\ControlSet001\\\\Hardware Profiles\\\\Current\\\\Software] 1\n\"cc\"=dword:00000001\n"
+                  "[System\\\\CurrentControlSet] 1\n#link\n" + link + linkTo(u"\\Registry\\Machine\\System\\ControlSet001") +
+                  "\n[System\\\\Loop] 1\n#link\n" + link + linkTo(u"\\Registry\\Machine\\System\\Loop") + "\n",
+        "system.reg", error))
+        << error;
+    EXPECT_TRUE(hives->user.parse("WINE REGISTRY Version 2\n;; All keys relative to REGISTRY\\\\User\\\\S-1-5-21-0-0-0-1000\n"
+                                  "[Environment] 1\n\"TEMP\"=str(2):\"%USERPROFILE%\\\\Temp\"\n"
+                                  "[Software\\\\Test] 1\n\"exp\"=str(2):\"%TEMP%\\\\x %NOPE%\"\n",
+                                  "user.reg", error))
+        << error;
+    EXPECT_TRUE(hives->userDefault.parse("WINE REGISTRY Version 2\n[Control Panel] 1\n\"d\"=\"1\"\n", "userdef.reg", error))
+        << error;
+    hives->userSid = "S-1-5-21-0-0-0-1000";
+    return hives;
+}
+
+struct RootCase {
+    int32_t hive;
+    const char* path;
+    std::vector<std::string> subkeys;
+};
+
+class WineRegistryRootTest : public ::testing::TestWithParam<RootCase> {};
+
+TEST_P(WineRegistryRootTest, RootsAndLinksOpenAsWineOpensThem) {
+    const RootCase& c = GetParam();
+    auto provider = makeWineRegistryProvider(smallPrefix(), {{u"USER", u"pat"}});
+    std::vector<std::string> names;
+    if (c.subkeys.empty()) {
+        EXPECT_EQ(provider->keyAccess(c.hive, c.path), RegistryProvider::KeyAccess::Missing);
+        return;
+    }
+    EXPECT_EQ(provider->keyAccess(c.hive, c.path), RegistryProvider::KeyAccess::Readable);
+    EXPECT_TRUE(provider->EnumKey(c.hive, c.path, names));
+    EXPECT_EQ(names, c.subkeys);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Roots, WineRegistryRootTest,
+    ::testing::Values(RootCase{kHiveClassesRoot, "", {".txt", "Wow6432Node"}},
+                    RootCase{kHiveLocalMachine, "Software\\Wow6432Node\\Classes", {".dll"}},
+                    RootCase{kHiveLocalMachine, "SYSTEM\\currentcontrolset", {"Hardware Profiles"}},
+                    RootCase{kHiveCurrentConfig, "", {"Software"}},
+                    RootCase{kHiveUsers, "", {".Default", "S-1-5-21-0-0-0-1000"}},
+                    RootCase{kHiveUsers, "S-1-5-21-0-0-0-1000", {"Environment", "Software"}},
+                    RootCase{kHiveCurrentUser, "", {"Environment", "Software"}},
+                    RootCase{kHiveLocalMachine, "System\\Loop", {}},
+                    RootCase{kHiveLocalMachine, "Software\\Missing", {}}));
+
+TEST(WineRegistryProviderTest, ValuesRenderAsTheWindowsWalkRendersThem) {
+    auto provider = makeWineRegistryProvider(smallPrefix(), {{u"USER", u"pat"}});
+    std::vector<std::string> names;
+    std::vector<uint32_t> types;
+    ASSERT_TRUE(provider->EnumValues(kHiveCurrentConfig, "Software", names, types));
+    RegEntry entry;
+    readValueInto(*provider, kHiveCurrentConfig, "Software\\", names[0], types[0], entry);
+    EXPECT_EQ(entry.ValueData, "1");
+    readValueInto(*provider, kHiveCurrentUser, "Software\\Test\\", "exp", kRegExpandSz, entry);
+    EXPECT_EQ(entry.ValueData, "C:\\users\\pat\\Temp\\x %NOPE%");
+    EXPECT_EQ(entry.Raw, RawForm::Stored);
+    std::string data;
+    EXPECT_TRUE(provider->GetStringValue(kHiveClassesRoot, ".txt\\", "", data));
+    EXPECT_EQ(data, "txtfile");
+    EXPECT_FALSE(provider->EnumValues(kHiveLocalMachine, "Software", names, types));
+}
+
+}  // namespace
+}  // namespace qv
