@@ -22,7 +22,6 @@ constexpr const char* kSnapshotFilter = "Quorvel snapshot (*.qvs)\0*.qvs\0All fi
 
 // The platform's "Path/File access error", for files that cannot be read,
 // written or understood; the description says which and why.
-constexpr int32_t kFileError = 75;
 
 struct ExportKind {
     ExportFormat format;
@@ -150,6 +149,12 @@ bool SnapshotCommands::available(bool can, std::string_view title, std::string_v
     return can;
 }
 
+// A file the user chose that cannot be used is the user's to mend, not a
+// fault of the program: a plain message that names it, and nothing changes.
+void SnapshotCommands::refuse(std::string_view title, const std::string& why) {
+    s_.prompt.ask(withoutFullStop(why) + ".", title, Buttons::Ok, Icon::Exclamation);
+}
+
 void SnapshotCommands::mnuSaveFirst_Click() {
     runHandler(s_.reporter, [&] {
         if (!available(canSave(), kSaveTitle,
@@ -173,7 +178,7 @@ void SnapshotCommands::mnuSaveFirst_Click() {
             LentSnapshots lent(s_.state, collection);
             saved = saveCollection(path, collection, error);
         }
-        if (!saved) fail(kFileError, withoutFullStop(error));
+        if (!saved) return refuse(kSaveTitle, error);
         s_.view.setStatus("First snapshot saved to " + path);
     });
 }
@@ -190,7 +195,7 @@ void SnapshotCommands::mnuOpenFirst_Click() {
         std::string error;
         std::optional<Collection> collection = loadCollection(path, error);
         // Refused whole: the state and the window are as they were.
-        if (!collection) fail(kFileError, withoutFullStop(error));
+        if (!collection) return refuse(kOpenTitle, error);
         apply(std::move(*collection));
     });
 }
@@ -234,8 +239,7 @@ void SnapshotCommands::mnuExport_Click() {
             exportBytes(target.format, shownResults(s_.places), resultContext(s_.state), s_.state.regArray);
         std::string why;
         if (!replaceWholeFile(target.path, bytes, &why))
-            fail(kFileError,
-                 withoutFullStop("The export file " + target.path + " could not be written: " + why));
+            return refuse(kExportTitle, "The export file " + target.path + " could not be written: " + why);
         s_.view.setStatus("Results exported to " + target.path);
     });
 }

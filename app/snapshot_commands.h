@@ -76,6 +76,7 @@ public:
     void mnuExport_Click();
 
 private:
+    void refuse(std::string_view title, const std::string& why);
     bool busy() const;
     // True when the command may run; otherwise the user is told why not.
     bool available(bool can, std::string_view title, std::string_view why);
