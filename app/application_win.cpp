@@ -41,6 +41,7 @@ bool Application::Form_Load(int showCommand) {
         snapshots_->owner = reinterpret_cast<intptr_t>(window_.hwnd());
         pump_.dialogWindow = window_.hwnd();
         pump_.accelerators = window_.accelerators();
+        window_.captureProgress = [this] { return captureProgress(); };
         window_.registryRoot = [this] { return resultContext(state_).hiveName; };
         window_.rowDetail = [this](ListId list, const ResultRow& row) { return oldDataOf(list, row); };
         setDataFilePaths(state_, exeFolder());
@@ -85,6 +86,24 @@ bool Application::available(int controlId) const {
         case IDM_mnuExport: return snapshots_->canExport();
         default: return true;
     }
+}
+
+// With digit groups, so that a growing count reads at a glance.
+static std::string grouped(size_t n) {
+    const std::string digits = std::to_string(n);
+    std::string out;
+    for (size_t i = 0; i < digits.size(); ++i) {
+        if (i > 0 && (digits.size() - i) % 3 == 0) out += ',';
+        out += digits[i];
+    }
+    return out;
+}
+
+std::string Application::captureProgress() const {
+    const FileSnapshot& files = state_.StartFileListBoolean ? state_.StartFileList : state_.FinishFileList;
+    const size_t fileCount = files.empty() ? 0 : files.size() - 1;
+    return grouped(static_cast<size_t>(std::max(state_.j, 0))) + " registry entries, " + grouped(fileCount) +
+           " files recorded";
 }
 
 // An edited value's data before the change, for the row's tooltip: the list

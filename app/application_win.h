@@ -58,6 +58,7 @@ public:
 
 private:
     std::string oldDataOf(ListId list, const ResultRow& row) const;
+    std::string captureProgress() const;
 
     bool windowFailed_ = false;
     AppState state_;

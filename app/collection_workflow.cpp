@@ -179,8 +179,28 @@ void CollectionWorkflow::firstSnapshotOpened() {
     s_.view.setCollectCaption(kCollectFinal);
 }
 
+namespace {
+// The capture's part of a collection, without the questions around it.
+class CaptureShown {
+public:
+    explicit CaptureShown(MainView& view) : view_(view) { view_.showCapture(true); }
+    ~CaptureShown() { end(); }
+    CaptureShown(const CaptureShown&) = delete;
+    CaptureShown& operator=(const CaptureShown&) = delete;
+    void end() {
+        if (running_) view_.showCapture(false);
+        running_ = false;
+    }
+
+private:
+    MainView& view_;
+    bool running_ = true;
+};
+}  // namespace
+
 void CollectionWorkflow::firstCollection() {
     clearForFirstCollection();
+    CaptureShown capture(s_.view);
 
     s_.state.FirstPlaces.reset();
     const auto started = std::chrono::steady_clock::now();
@@ -198,6 +218,7 @@ void CollectionWorkflow::firstCollection() {
     }
     places.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     s_.state.FirstPlaces = std::move(places);
+    capture.end();
 
     readyForFinal();
     s_.prompt.ask(kCollectDone, "Collect", Buttons::Ok, Icon::Information);
@@ -209,8 +230,10 @@ void CollectionWorkflow::finalCollection() {
         s_.prompt.ask("Do you wish to automatically detect changes once the final data has been collected?",
                       "Detect", Buttons::YesNoCancel, Icon::Question) == Answer::Yes;
 
+    CaptureShown capture(s_.view);
     if (registryPhaseDue() && !registryPhase(false)) return;
     if (filePhaseDue() && !filePhase(false)) return;
+    capture.end();
 
     if (AutoDetect) {
         runDetection();

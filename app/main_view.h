@@ -47,6 +47,10 @@ public:
     virtual void setProgressMax(int64_t max) = 0;  // pbBar1
     virtual void setProgressValue(int64_t value) = 0;
 
+    // A capture runs from true to false: the window may show activity and
+    // what has been recorded so far.
+    virtual void showCapture(bool /*running*/) {}
+
     // While detection runs, every command of the window is disabled so nothing
     // can change the snapshots mid-pass; unlocking restores what was enabled.
     virtual void lockCommands(bool locked) = 0;

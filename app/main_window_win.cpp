@@ -524,7 +524,21 @@ std::wstring MainWindow::countsText() const {
 }
 
 void MainWindow::updateCounts() {
-    std::wstring text = countsText();
+    std::wstring text;
+    if (captureStart_) {
+        const ULONGLONG now = GetTickCount64();
+        // The marquee moves by itself; the numbers change a few times a second.
+        if (captureShown_ && now - captureShown_ < 250) return;
+        captureShown_ = now;
+        const ULONGLONG seconds = (now - captureStart_) / 1000;
+        std::string line = captureProgress ? captureProgress() : std::string();
+        if (!line.empty()) line += " \u00b7 ";
+        const std::string ss = std::to_string(seconds % 60);
+        line += std::to_string(seconds / 60) + ":" + (ss.size() < 2 ? "0" : "") + ss + " elapsed";
+        text = toWide(line);
+    } else {
+        text = countsText();
+    }
     if (text == counts_) return;
     counts_ = std::move(text);
     SetWindowTextW(control(IDC_lblCounts), counts_.c_str());
@@ -678,6 +692,27 @@ void MainWindow::setCollectCaption(std::string_view caption) {
     SetWindowTextW(control(IDC_cmdSnapShot), toWide(caption).c_str());
 }
 
+void MainWindow::showCapture(bool running) {
+    if (running == (captureStart_ != 0)) return;
+    HWND bar = control(IDC_pbBar1);
+    const LONG_PTR style = GetWindowLongPtrW(bar, GWL_STYLE);
+    if (running) {
+        // A capture cannot know its end in advance: the bar shows activity,
+        // and the line beside the tabs what has been recorded so far.
+        captureStart_ = GetTickCount64();
+        captureShown_ = 0;
+        SetWindowLongPtrW(bar, GWL_STYLE, style | PBS_MARQUEE);
+        SendMessageW(bar, PBM_SETMARQUEE, TRUE, 30);
+    } else {
+        captureStart_ = 0;
+        SendMessageW(bar, PBM_SETMARQUEE, FALSE, 0);
+        SetWindowLongPtrW(bar, GWL_STYLE, style & ~static_cast<LONG_PTR>(PBS_MARQUEE));
+        SendMessageW(bar, PBM_SETPOS, 0, 0);
+        counts_ = L"\1";  // whatever was shown, the next update replaces it
+    }
+    updateCounts();
+}
+
 void MainWindow::setCollectEnabled(bool enabled) { setEnabled(IDC_cmdSnapShot, enabled); }
 
 void MainWindow::setDetectEnabled(bool enabled) { setEnabled(IDC_cmdDetectChanges, enabled); }
@@ -719,7 +754,7 @@ void MainWindow::flush() {
         statusDirty_ = false;
         SendMessageW(control(IDC_Status), SB_SETTEXTW, SB_SIMPLEID, reinterpret_cast<LPARAM>(toWide(status_).c_str()));
     }
-    if (progressDirty_) {
+    if (progressDirty_ && !captureStart_) {
         progressDirty_ = false;
         HWND bar = control(IDC_pbBar1);
         SendMessageW(bar, PBM_SETRANGE32, 0, clampInt(progressMax_));

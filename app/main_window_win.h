@@ -41,6 +41,10 @@ public:
     // are relative to; "" when the registry was not walked.
     std::function<std::string()> registryRoot;
 
+    // What a running capture has recorded so far, such as "1,234 registry
+    // entries, 56 files", shown with the time it has taken.
+    std::function<std::string()> captureProgress;
+
     // The keys that press the window's buttons and boxes with Alt.
     HACCEL accelerators() const { return accelerators_; }
     // Gives the keyboard focus to the first command, as a dialog does.
@@ -75,6 +79,7 @@ public:
     void setProgressMax(int64_t max) override;
     void setProgressValue(int64_t value) override;
     void lockCommands(bool locked) override;
+    void showCapture(bool running) override;
     void setStatus(std::string_view text) override;
 
     // SnapshotView
@@ -116,6 +121,8 @@ private:
     HACCEL accelerators_ = nullptr;
     HWND lastFocus_ = nullptr;  // given back when the window is activated again
     std::wstring counts_;
+    ULONGLONG captureStart_ = 0;  // 0 while no capture runs
+    ULONGLONG captureShown_ = 0;
     std::array<ResultList, 6> lists_;
 
     std::string status_;

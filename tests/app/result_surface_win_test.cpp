@@ -161,7 +161,8 @@ TEST_F(ResultSurfaceTest, EveryControlStaysWholeAndApartAfterResizing) {
             const bool combo = id == IDC_cmbRegStart || id == IDC_txtRegKeyStart;
             RECT shown = r;
             if (combo) {  // a combo box's window includes its closed drop-down
-                COMBOBOXINFO info{sizeof info};
+                COMBOBOXINFO info{};
+                info.cbSize = sizeof info;
                 GetComboBoxInfo(control(id), &info);
                 shown.bottom = r.top + (info.rcItem.bottom - info.rcItem.top) + 6;
             }
