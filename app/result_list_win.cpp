@@ -95,9 +95,8 @@ void ResultList::append(ResultRow row) { rows_.push_back(std::move(row)); }
 void ResultList::flush() {
     if (!hwnd_) return;
     view_.grow(rows_, columns_);
-    if (shown_ == view_.size()) return;
+    if (shown_ == view_.size() && (fitted_ || rows_.empty())) return;
     showCount();
-    if (!fitted_ && !rows_.empty()) fitColumns();
 }
 
 void ResultList::showCount() {
@@ -105,6 +104,7 @@ void ResultList::showCount() {
     if (!hwnd_) return;
     SendMessageW(hwnd_, LVM_SETITEMCOUNT, static_cast<WPARAM>(shown_), LVSICF_NOINVALIDATEALL | LVSICF_NOSCROLL);
     InvalidateRect(hwnd_, nullptr, FALSE);
+    if (!fitted_ && shown_ > 0) fitColumns();
 }
 
 void ResultList::sortBy(int column) {
@@ -183,12 +183,12 @@ void ResultList::fillDisplayInfo(NMLVDISPINFOW& info) {
 
 LRESULT ResultList::customDraw(NMLVCUSTOMDRAW& draw) {
     switch (draw.nmcd.dwDrawStage) {
+        // The whole paint of the control, whichever order the control asks
+        // for an item's text and announces the item in.
         case CDDS_PREPAINT:
-            return CDRF_NOTIFYITEMDRAW;
-        case CDDS_ITEMPREPAINT:
             painting_ = true;
             return CDRF_NOTIFYPOSTPAINT;
-        case CDDS_ITEMPOSTPAINT:
+        case CDDS_POSTPAINT:
             painting_ = false;
             return CDRF_DODEFAULT;
         default:

@@ -74,13 +74,25 @@ wine_window_manager() {
     printf '%s\n' "$want" >"$marker"
 }
 
+# The display's DPI as Wine's programs see it. Wine keeps the setting in two
+# places and reads it when its server starts, so the server is restarted.
+set_wine_dpi() {
+    local key
+    for key in 'HKCU\Control Panel\Desktop' 'HKCU\Software\Wine\Fonts'; do
+        wine reg add "$key" /v LogPixels /t REG_DWORD /d "$1" /f >/dev/null 2>&1
+    done
+    wineserver -k 2>/dev/null || true
+    sleep 1
+    taskset -c 0 wineserver -p 2>/dev/null || true
+}
+
 XVFB_PID=""
 # Starts a private Xvfb on a free display and exports DISPLAY.
 start_xvfb() {
     local n
     for n in $(seq 90 140); do
         [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] && continue
-        Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+        Xvfb ":$n" -screen 0 2560x1600x24 -nolisten tcp >/dev/null 2>&1 &
         XVFB_PID=$!
         for _ in $(seq 50); do
             [ -e "/tmp/.X11-unix/X$n" ] && break

@@ -58,6 +58,29 @@ cat build/windows/tests.log
 grep -qE '^\[  PASSED  \]' build/windows/tests.log || failed=1
 if grep -qE '^\[  FAILED  \]' build/windows/tests.log; then failed=1; fi
 results+=("windows: $(grep -E '^\[  (PASSED|FAILED)  \] [0-9]+ test' build/windows/tests.log | tail -2 | tr '\n' ' ' || true)")
+# The window's surface again at 144 and 192 DPI, as a user with a larger
+# display setting has it: every caption must still fit. Wine takes the setting
+# when its server starts.
+for dpi in 144 192; do
+    log "window surface at $dpi DPI"
+    set_wine_dpi "$dpi"
+    mkdir -p "$ARTIFACTS/dpi$dpi"
+    dpi_rc=0
+    QUORVEL_TEST_ARTIFACTS=$(winpath "$ARTIFACTS/dpi$dpi") taskset -c 0 wine ./build/windows/quorvel_win_tests.exe \
+        --gtest_brief=1 --gtest_filter='ResultSurface*:SettingsFiles*:About*' >"build/windows/tests-dpi$dpi.raw" 2>&1 ||
+        dpi_rc=$?
+    tr -d '\r' <"build/windows/tests-dpi$dpi.raw" >"build/windows/tests-dpi$dpi.log"
+    set_wine_dpi 96
+    cat "build/windows/tests-dpi$dpi.log"
+    if [ "$dpi_rc" -ne 0 ] || ! grep -qE '^\[  PASSED  \]' "build/windows/tests-dpi$dpi.log"; then
+        failed=1
+        outside_failed_dpi=$((${outside_failed_dpi:-0} + 1))
+        results+=("dpi $dpi: failed")
+    else
+        outside_passed_dpi=$((${outside_passed_dpi:-0} + 1))
+        results+=("dpi $dpi: $(grep -E '^\[  PASSED  \] [0-9]+ test' "build/windows/tests-dpi$dpi.log")")
+    fi
+done
 # Checks that stand outside the test exe, each ending in one "N passed, N failed" line.
 outside_passed=0
 outside_failed=0
@@ -71,7 +94,7 @@ for check in "cli_interrupt_check.sh build/windows/quorvel-cli.exe" "no_desktop_
     outside_failed=$((outside_failed + $(echo "$line" | grep -oE '[0-9]+ failed' | grep -oE '[0-9]+' || echo 1)))
     results+=("$line")
 done
-for shot in "$ARTIFACTS"/*.bmp; do
+for shot in "$ARTIFACTS"/*.bmp "$ARTIFACTS"/dpi*/*.bmp; do
     [ -e "$shot" ] && convert "$shot" "${shot%.bmp}.png" 2>/dev/null && rm -f "$shot"
 done
 ls "$ARTIFACTS" 2>/dev/null | sed 's/^/artifact: /' >&2 || true
@@ -84,8 +107,8 @@ for log_file in build/native/tests.log build/windows/tests.log; do
     passed=$((passed + ${p:-0}))
     fails=$((fails + ${f:-0}))
 done
-passed=$((passed + fuzz_passed + outside_passed))
-fails=$((fails + fuzz_failed + outside_failed))
+passed=$((passed + fuzz_passed + outside_passed + ${outside_passed_dpi:-0}))
+fails=$((fails + fuzz_failed + outside_failed + ${outside_failed_dpi:-0}))
 printf '%s\n' "${results[@]}"
 if [ "$failed" -ne 0 ] && [ "$fails" -eq 0 ]; then fails=1; fi
 echo "$passed passed, $fails failed"

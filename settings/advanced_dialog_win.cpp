@@ -119,11 +119,8 @@ void AdvancedDialog::createControls() {
         SendMessageW(c, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
         return c;
     };
-    // A group box goes below the boxes it surrounds, so its painting never
-    // covers them.
     const auto frame = [&](const wchar_t* text, int x, int id) {
-        HWND box = make(0, WC_BUTTONW, text, BS_GROUPBOX, x, 8, 265, 100, id);
-        SetWindowPos(box, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+        make(0, WC_BUTTONW, text, BS_GROUPBOX, x, 8, 265, 100, id);
     };
     const DWORD check = BS_3STATE | WS_TABSTOP;
     frame(L"Registry", 10, IDC_Frame1);
@@ -175,6 +172,10 @@ void AdvancedDialog::createControls() {
     make(0, WC_BUTTONW, L"Remove", BS_PUSHBUTTON | WS_TABSTOP, 110, 400, 90, 28, IDC_cmdRemoveRegExceptions);
     make(0, WC_BUTTONW, L"OK", BS_DEFPUSHBUTTON | WS_TABSTOP, 360, 432, 90, 28, IDC_cmdOK);
     make(0, WC_BUTTONW, L"Cancel", BS_PUSHBUTTON | WS_TABSTOP, 460, 432, 90, 28, IDC_cmdCancel);
+    // The group boxes go below everything made after them too, so that
+    // painting them never covers the boxes they surround.
+    for (int id : {IDC_Frame1, IDC_Frame2})
+        SetWindowPos(control(id), HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     // The tab row's own height in this font.
     RECT item{};
     if (SendMessageW(tabs, TCM_GETITEMRECT, 0, reinterpret_cast<LPARAM>(&item)))

@@ -179,7 +179,10 @@ TEST_F(MainWindowTest, StartsWithTheDesignedControlsAndStates) {
     // The lists follow the window's size.
     RECT before{}, after{};
     GetWindowRect(control(IDC_lstDeletedFiles), &before);
-    SetWindowPos(main_, nullptr, 0, 0, 1100, 800, SWP_NOMOVE | SWP_NOZORDER);
+    RECT window{};
+    GetWindowRect(main_, &window);
+    SetWindowPos(main_, nullptr, 0, 0, window.right - window.left + 200, window.bottom - window.top + 160,
+                 SWP_NOMOVE | SWP_NOZORDER);
     GetWindowRect(control(IDC_lstDeletedFiles), &after);
     EXPECT_GT(after.right - after.left, before.right - before.left);
     EXPECT_GT(after.bottom - after.top, before.bottom - before.top);

@@ -133,8 +133,15 @@ TEST_F(SettingsFilesTest, DialogEditsAreWrittenByteForByteAndCancelWritesNothing
         // Past the caption's end, and in the gap just below the box.
         EXPECT_EQ(GetPixel(screen, r.right - 3, (r.top + r.bottom) / 2), face) << "check box " << id;
         EXPECT_EQ(GetPixel(screen, r.right - 3, r.bottom + 1), face) << "below check box " << id;
+        // And the box with its caption is drawn, not covered by its frame.
+        int inked = 0;
+        for (int x = r.left; x < r.right; x += 2) {
+            for (int y = r.top; y < r.bottom; y += 2) inked += GetPixel(screen, x, y) != face;
+        }
+        EXPECT_GT(inked, 20) << "check box " << id << " is not drawn";
     }
     ReleaseDC(nullptr, screen);
+    EXPECT_EQ(testing::cutCaptions(dialog()), std::vector<std::string>{});
 
     const std::vector<std::string> before = fileBytes();
     app_->window().setCollectCaption("Collect final data");

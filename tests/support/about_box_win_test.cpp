@@ -71,6 +71,9 @@ TEST_F(AboutBoxTest, ShowsTheNameTheBareVersionAndItsTitleAndOkClosesIt) {
         {IDC_cmdSysInfo, L"&System Info..."},
     };
     for (const auto& [id, caption] : labels) EXPECT_EQ(text(GetDlgItem(box, id)), caption) << id;
+    EXPECT_EQ(testing::cutCaptions(box), std::vector<std::string>{});
+    // Tab walks the buttons as they stand, left to right.
+    EXPECT_EQ(GetNextDlgTabItem(box, GetDlgItem(box, IDC_cmdSysInfo), FALSE), GetDlgItem(box, IDC_cmdOK));
     about_.show(nullptr);
     EXPECT_EQ(about_.hwnd(), box) << "one about box at a time";
     SendMessageW(GetDlgItem(box, IDC_cmdOK), BM_CLICK, 0, 0);

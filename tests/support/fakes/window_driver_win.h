@@ -47,6 +47,61 @@ inline RECT childRect(HWND parent, HWND child) {
     return r;
 }
 
+// The visible captions of a window's buttons, check boxes, labels and combo
+// boxes that do not fit their control in its own font: each as "text (needs N,
+// has M)". Empty when every caption fits.
+inline std::vector<std::string> cutCaptions(HWND window) {
+    std::vector<std::string> cut;
+    for (HWND child = GetWindow(window, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+        if (!IsWindowVisible(child)) continue;
+        wchar_t cls[32] = {};
+        GetClassNameW(child, cls, 32);
+        const std::wstring kind = cls;
+        const LONG style = GetWindowLongW(child, GWL_STYLE);
+        const bool button = _wcsicmp(cls, L"Button") == 0;
+        const bool box = button && ((style & 0xF) == BS_GROUPBOX);
+        if (!button && _wcsicmp(cls, L"Static") != 0 && _wcsicmp(cls, L"ComboBox") != 0) continue;
+        if (_wcsicmp(cls, L"Static") == 0 && (style & 0x1F) >= SS_ICON && (style & 0x1F) != SS_LEFTNOWORDWRAP) continue;
+        wchar_t buffer[256] = {};
+        GetWindowTextW(child, buffer, 256);
+        std::wstring text;
+        for (const wchar_t* p = buffer; *p; ++p) {
+            if (*p == L'&' && p[1] != L'&') continue;  // an access key's marker is not drawn
+            text += *p;
+        }
+        if (text.empty()) continue;
+        HDC dc = GetDC(child);
+        const HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(child, WM_GETFONT, 0, 0)));
+        RECT need{0, 0, 0, 0};
+        DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &need, DT_CALCRECT | DT_SINGLELINE);
+        RECT has{};
+        GetClientRect(child, &has);
+        int room = has.right - has.left;
+        const bool multiline = !button && (style & SS_LEFTNOWORDWRAP) != SS_LEFTNOWORDWRAP &&
+                               has.bottom - has.top >= 2 * (need.bottom - need.top);
+        if (multiline) {  // a wrapped label must fit its lines in its height
+            RECT wrapped{0, 0, room, 0};
+            DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &wrapped, DT_CALCRECT | DT_WORDBREAK);
+            if (wrapped.bottom > has.bottom - has.top)
+                cut.push_back(toUtf8(text) + " (needs height " + std::to_string(wrapped.bottom) + ", has " +
+                              std::to_string(has.bottom - has.top) + ")");
+        } else {
+            if (_wcsicmp(cls, L"ComboBox") == 0) room -= GetSystemMetrics(SM_CXVSCROLL) + 6;
+            if (button && !box && ((style & 0xF) == BS_AUTOCHECKBOX || (style & 0xF) == BS_CHECKBOX ||
+                                   (style & 0xF) == BS_3STATE || (style & 0xF) == BS_AUTORADIOBUTTON))
+                room -= GetSystemMetrics(SM_CXMENUCHECK) + 4;
+            else if (button && !box)
+                room -= 8;  // a push button's edges
+            if (need.right > room)
+                cut.push_back(toUtf8(text) + " (needs " + std::to_string(need.right) + ", has " +
+                              std::to_string(room) + ")");
+        }
+        SelectObject(dc, old);
+        ReleaseDC(child, dc);
+    }
+    return cut;
+}
+
 inline std::vector<std::vector<std::string>> shownRows(HWND list, int columns) {
     std::vector<std::vector<std::string>> rows;
     const int n = static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
