@@ -25,6 +25,10 @@ std::wstring windowText(HWND hwnd) {
     return text;
 }
 
+constexpr UINT_PTR kFindTimer = 1;
+constexpr UINT kFindPauseMs = 150;
+constexpr size_t kFindAtOnceRows = 100'000;
+
 int clampInt(int64_t v) { return static_cast<int>(std::clamp<int64_t>(v, 0, INT_MAX)); }
 
 }  // namespace
@@ -170,7 +174,13 @@ LRESULT MainWindow::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
                 return 0;
             }
             if (id == IDC_txtFind && code == EN_CHANGE) {
-                applyFind();
+                // A long list is searched once the typing pauses, so that
+                // every key is answered at once; a short one at each key.
+                if (shownList().rows().size() > kFindAtOnceRows) {
+                    SetTimer(hwnd_, kFindTimer, kFindPauseMs, nullptr);
+                } else {
+                    applyFind();
+                }
                 return 0;
             }
             if (id == IDM_mnuExit) {
@@ -209,6 +219,15 @@ LRESULT MainWindow::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
             }
             break;
         }
+        case WM_TIMER:
+            if (wParam == kFindTimer) {
+                KillTimer(hwnd_, kFindTimer);
+                HCURSOR old = SetCursor(LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_WAIT)));
+                applyFind();
+                SetCursor(old);
+                return 0;
+            }
+            break;
         case WM_INITMENUPOPUP:
             greyUnavailable(reinterpret_cast<HMENU>(wParam));
             return 0;
@@ -503,6 +522,7 @@ void MainWindow::showList(int tabIndex) {
 
 void MainWindow::applyFind() {
     if (!hwnd_ || !control(IDC_txtFind)) return;
+    KillTimer(hwnd_, kFindTimer);
     shownList().setFilter(toUtf8(windowText(control(IDC_txtFind))));
     updateCounts();
 }

@@ -101,6 +101,7 @@ void ResultList::flush() {
 
 void ResultList::showCount() {
     shown_ = view_.size();
+    if (shown_ == 0) fitted_ = fitted_ && !rows_.empty();
     if (!hwnd_) return;
     SendMessageW(hwnd_, LVM_SETITEMCOUNT, static_cast<WPARAM>(shown_), LVSICF_NOINVALIDATEALL | LVSICF_NOSCROLL);
     InvalidateRect(hwnd_, nullptr, FALSE);
@@ -110,10 +111,10 @@ void ResultList::showCount() {
 void ResultList::sortBy(int column) {
     if (column < 0 || column >= columns_) return;
     view_.sortBy(rows_, list_, column);
-    // Selection is by line, and the lines now hold other rows.
-    LVITEMW none{};
-    none.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
-    SendMessageW(hwnd_, LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&none));
+    // Selection is by line, and the lines now hold other rows. An empty
+    // list for a moment drops it at once; clearing each line would visit a
+    // million of them.
+    if (SendMessageW(hwnd_, LVM_GETSELECTEDCOUNT, 0, 0) > 0) SendMessageW(hwnd_, LVM_SETITEMCOUNT, 0, 0);
     markSortColumn();
     showCount();
 }

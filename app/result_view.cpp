@@ -17,15 +17,31 @@ constexpr std::array<unsigned char, 256> kLower = [] {
 
 unsigned char lower(char c) { return kLower[static_cast<unsigned char>(c)]; }
 
-// Letter case aside, then by the bytes, so that the order is total.
-int compareText(const std::string& a, const std::string& b) {
+uint64_t load8(const char* p) {
+    uint64_t v;
+    std::memcpy(&v, p, sizeof v);
+    return v;
+}
+
+// Letter case aside, then by the bytes, so that the order is total. Rows of
+// one list share long beginnings ("Software\Vendor\..."), so equal stretches
+// are skipped eight bytes at a time and only a difference is folded.
+int compareText(std::string_view a, std::string_view b) {
     const size_t n = std::min(a.size(), b.size());
-    for (size_t i = 0; i < n; ++i) {
-        const unsigned char x = lower(a[i]), y = lower(b[i]);
-        if (x != y) return x < y ? -1 : 1;
+    const char* x = a.data();
+    const char* y = b.data();
+    size_t i = 0;
+    while (i < n) {
+        while (i + 8 <= n && load8(x + i) == load8(y + i)) i += 8;
+        while (i < n && x[i] == y[i]) ++i;
+        if (i == n) break;
+        const unsigned char p = lower(x[i]), q = lower(y[i]);
+        if (p != q) return p < q ? -1 : 1;
+        ++i;
     }
     if (a.size() != b.size()) return a.size() < b.size() ? -1 : 1;
-    return a.compare(b) < 0 ? -1 : (a == b ? 0 : 1);
+    const int raw = a.compare(b);
+    return raw < 0 ? -1 : (raw > 0 ? 1 : 0);
 }
 
 // A size cell's byte count; cells without one (not measured) sort first.
@@ -41,13 +57,27 @@ int64_t numberOf(const std::string& cell) {
 
 bool containsFolded(std::string_view hay, std::string_view needle) {
     if (needle.size() > hay.size()) return false;
-    const unsigned char first = static_cast<unsigned char>(needle[0]);
-    const size_t last = hay.size() - needle.size();
-    for (size_t i = 0; i <= last; ++i) {
-        if (lower(hay[i]) != first) continue;
-        size_t k = 1;
-        while (k < needle.size() && lower(hay[i + k]) == static_cast<unsigned char>(needle[k])) ++k;
-        if (k == needle.size()) return true;
+    // Candidates are found by the library's fast byte search, for the first
+    // letter in both cases; only they are compared whole.
+    const char lo = needle[0];
+    const char up = lo >= 'a' && lo <= 'z' ? static_cast<char>(lo - 32) : lo;
+    const char* const begin = hay.data();
+    const char* const last = begin + (hay.size() - needle.size());
+    const auto matchesAt = [&](const char* at) {
+        for (size_t k = 1; k < needle.size(); ++k) {
+            if (lower(at[k]) != static_cast<unsigned char>(needle[k])) return false;
+        }
+        return true;
+    };
+    for (const char* from = begin; from <= last;) {
+        const size_t span = static_cast<size_t>(last - from) + 1;
+        const char* a = static_cast<const char*>(std::memchr(from, lo, span));
+        const char* b = up != lo ? static_cast<const char*>(std::memchr(from, up, a ? static_cast<size_t>(a - from) : span))
+                                 : nullptr;
+        const char* at = b ? b : a;
+        if (!at) return false;
+        if (matchesAt(at)) return true;
+        from = at + 1;
     }
     return false;
 }
@@ -69,6 +99,7 @@ bool rowContains(const ResultRow& row, int columns, std::string_view foldedNeedl
 }
 
 void ResultView::reset() {
+    history_.clear();
     identity_ = filter_.empty();
     known_ = 0;
     order_.clear();
@@ -80,6 +111,7 @@ void ResultView::reset() {
 }
 
 void ResultView::grow(const std::vector<ResultRow>& rows, int columns) {
+    if (known_ != rows.size()) history_.clear();
     for (size_t i = known_; i < rows.size(); ++i) {
         const auto row = static_cast<uint32_t>(i);
         if (!order_.empty() || sortColumn_ >= 0) order_.push_back(row);
@@ -90,55 +122,145 @@ void ResultView::grow(const std::vector<ResultRow>& rows, int columns) {
 
 void ResultView::sortBy(const std::vector<ResultRow>& rows, ListId list, int column) {
     known_ = rows.size();
+    history_.clear();
+    const ColumnKind kind = resultColumnKind(list, column);
+    // The cells in one compact array: a comparison then touches no row.
+    std::vector<std::string_view> cells;
+    std::vector<int64_t> numbers;
+    if (kind == ColumnKind::Text || kind == ColumnKind::Date) {
+        cells.reserve(rows.size());
+        for (const ResultRow& row : rows) cells.emplace_back(resultCell(row, column));
+    }
+    if (kind == ColumnKind::Number) {
+        numbers.reserve(rows.size());
+        for (const ResultRow& row : rows) numbers.push_back(numberOf(resultCell(row, column)));
+    } else if (kind == ColumnKind::Date) {
+        numbers.reserve(rows.size());
+        for (const ResultRow& row : rows) numbers.push_back(row.modifiedLocal);
+    }
+    const auto compare = [&](uint32_t a, uint32_t b) -> int {
+        if (kind == ColumnKind::Number) return numbers[a] < numbers[b] ? -1 : (numbers[a] > numbers[b] ? 1 : 0);
+        if (kind == ColumnKind::Date && numbers[a] >= 0 && numbers[b] >= 0)
+            return numbers[a] < numbers[b] ? -1 : (numbers[a] > numbers[b] ? 1 : 0);
+        return compareText(cells[a], cells[b]);
+    };
+
     if (column == sortColumn_ && order_.size() == rows.size()) {
+        // The same column again: the order reversed, with each run of equal
+        // cells turned back, so that ties keep the order of detection.
         descending_ = !descending_;
+        std::reverse(order_.begin(), order_.end());
+        for (size_t start = 0; start < order_.size();) {
+            size_t end = start + 1;
+            while (end < order_.size() && compare(order_[start], order_[end]) == 0) ++end;
+            std::reverse(order_.begin() + static_cast<std::ptrdiff_t>(start),
+                         order_.begin() + static_cast<std::ptrdiff_t>(end));
+            start = end;
+        }
     } else {
         sortColumn_ = column;
         descending_ = false;
-    }
-    order_.resize(rows.size());
-    for (size_t i = 0; i < order_.size(); ++i) order_[i] = static_cast<uint32_t>(i);
-    const ColumnKind kind = resultColumnKind(list, column);
-    // Rows are found in order of detection; a stable sort keeps that order
-    // among equal cells, in either direction.
-    const auto sortWith = [&](auto less) {
-        if (descending_) {
-            std::stable_sort(order_.begin(), order_.end(), [&](uint32_t a, uint32_t b) { return less(b, a); });
+        order_.resize(rows.size());
+        for (size_t i = 0; i < order_.size(); ++i) order_[i] = static_cast<uint32_t>(i);
+        // Rows are found in order of detection; a stable sort keeps that
+        // order among equal cells.
+        if (kind == ColumnKind::Text) {
+            sortTextKeyed(cells);
         } else {
-            std::stable_sort(order_.begin(), order_.end(), less);
+            std::stable_sort(order_.begin(), order_.end(), [&](uint32_t a, uint32_t b) { return compare(a, b) < 0; });
         }
-    };
-    if (kind == ColumnKind::Number) {
-        std::vector<int64_t> keys(rows.size());
-        for (size_t i = 0; i < rows.size(); ++i) keys[i] = numberOf(resultCell(rows[i], column));
-        sortWith([&](uint32_t a, uint32_t b) { return keys[a] < keys[b]; });
-    } else if (kind == ColumnKind::Date) {
-        // The local time that the text shows; rows without it by their text.
-        sortWith([&](uint32_t a, uint32_t b) {
-            const int64_t x = rows[a].modifiedLocal, y = rows[b].modifiedLocal;
-            if (x >= 0 && y >= 0) return x < y;
-            return compareText(resultCell(rows[a], column), resultCell(rows[b], column)) < 0;
-        });
-    } else {
-        sortWith([&](uint32_t a, uint32_t b) {
-            return compareText(resultCell(rows[a], column), resultCell(rows[b], column)) < 0;
-        });
     }
     rebuild(rows, resultListColumns(list).count);
+}
+
+// Text cells sorted eight folded bytes at a time from where the cells of a
+// group begin to differ (a most-significant-first radix sort with comparison
+// sorts inside): the keys sit beside the row numbers in one array, so nearly
+// no comparison reaches the rows' text. The order is compareText's.
+void ResultView::sortTextKeyed(const std::vector<std::string_view>& cells) {
+    struct Keyed {
+        uint64_t key;
+        uint32_t row;
+    };
+    std::vector<Keyed> keyed(cells.size());
+    for (size_t r = 0; r < cells.size(); ++r) keyed[r] = {0, static_cast<uint32_t>(r)};
+    struct Group {
+        size_t begin, end, offset;
+    };
+    std::vector<Group> groups{{0, keyed.size(), 0}};
+    while (!groups.empty()) {
+        const Group g = groups.back();
+        groups.pop_back();
+        if (g.end - g.begin < 2) continue;
+        // Skip what every cell of the group shares from here on.
+        const std::string_view first = cells[keyed[g.begin].row];
+        size_t offset = g.offset, shared = first.size();
+        for (size_t k = g.begin + 1; k < g.end && shared > offset; ++k) {
+            const std::string_view cell = cells[keyed[k].row];
+            size_t i = offset;
+            const size_t n = std::min(shared, cell.size());
+            while (i < n && lower(cell[i]) == lower(first[i])) ++i;
+            shared = i;
+        }
+        offset = std::max(offset, shared);
+        bool more = false;
+        for (size_t k = g.begin; k < g.end; ++k) {
+            const std::string_view cell = cells[keyed[k].row];
+            uint64_t key = 0;
+            for (size_t i = 0; i < 8; ++i) {
+                const size_t at = offset + i;
+                key = (key << 8) | (at < cell.size() ? lower(cell[at]) : 0u);
+            }
+            keyed[k].key = key;
+            more = more || cell.size() > offset;
+        }
+        const auto from = keyed.begin() + static_cast<std::ptrdiff_t>(g.begin);
+        const auto to = keyed.begin() + static_cast<std::ptrdiff_t>(g.end);
+        if (!more) {
+            // Equal but perhaps for letter case: by the bytes themselves,
+            // unless they are the same cell over and over.
+            const bool same = std::all_of(from, to, [&](const Keyed& k) { return cells[k.row] == first; });
+            if (!same)
+                std::stable_sort(from, to, [&](const Keyed& a, const Keyed& b) { return cells[a.row] < cells[b.row]; });
+            continue;
+        }
+        std::stable_sort(from, to, [](const Keyed& a, const Keyed& b) { return a.key < b.key; });
+        for (size_t k = g.begin; k < g.end;) {
+            size_t end = k + 1;
+            while (end < g.end && keyed[end].key == keyed[k].key) ++end;
+            if (end - k > 1) groups.push_back({k, end, offset + 8});
+            k = end;
+        }
+    }
+    for (size_t i = 0; i < keyed.size(); ++i) order_[i] = keyed[i].row;
 }
 
 void ResultView::setFilter(const std::vector<ResultRow>& rows, int columns, std::string_view text) {
     std::string folded(text);
     for (char& c : folded) c = static_cast<char>(lower(c));
     if (folded == filter_ && known_ == rows.size()) return;
+    if (known_ != rows.size()) history_.clear();
+    // Taking letters back returns to what the shorter text showed before.
+    while (!history_.empty() && history_.back().first.size() >= folded.size() && history_.back().first != folded)
+        history_.pop_back();
+    if (!history_.empty() && history_.back().first == folded) {
+        filter_ = std::move(history_.back().first);
+        shown_ = std::move(history_.back().second);
+        identity_ = false;
+        history_.pop_back();
+        return;
+    }
     // Typing on narrows what is already narrowed.
     const bool narrower = !filter_.empty() && !identity_ && known_ == rows.size() &&
                           folded.find(filter_) != std::string::npos;
-    filter_ = std::move(folded);
     if (narrower) {
+        history_.emplace_back(filter_, shown_);
+        filter_ = std::move(folded);
         std::erase_if(shown_, [&](uint32_t r) { return !rowContains(rows[r], columns, filter_); });
         return;
     }
+    history_.clear();
+    filter_ = std::move(folded);
     rebuild(rows, columns);
 }
 

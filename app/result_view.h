@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "app/main_view.h"
@@ -41,6 +42,7 @@ public:
 
 private:
     void rebuild(const std::vector<ResultRow>& rows, int columns);
+    void sortTextKeyed(const std::vector<std::string_view>& cells);
 
     bool identity_ = true;        // rows in their own order, none hidden
     size_t known_ = 0;            // rows taken in so far
@@ -49,6 +51,9 @@ private:
     int sortColumn_ = -1;
     bool descending_ = false;
     std::string filter_;  // folded to lower case
+    // The rows that shorter find texts showed, newest last, so that taking
+    // letters back costs nothing.
+    std::vector<std::pair<std::string, std::vector<uint32_t>>> history_;
 };
 
 // Whether `foldedNeedle` (lower case) occurs in any of the row's first

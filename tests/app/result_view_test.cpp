@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -40,6 +41,50 @@ TEST(ResultView, AHeaderClickSortsByItsColumnAndASecondClickReversesKeepingTiesI
     EXPECT_EQ(firstCells(view, rows), (std::vector<std::string>{"C", "b", "A", "a"}));
     view.sortBy(rows, ListId::NewEntries, 1);
     EXPECT_EQ(firstCells(view, rows), (std::vector<std::string>{"b", "A", "a", "C"}));
+}
+
+// The sort's keyed passes must give exactly the order of a plain stable sort
+// by letter-case-blind text, then length, then bytes: cells that share long
+// beginnings, differ only in case, or end inside a key.
+TEST(ResultView, TextSortsAsAPlainCaseBlindStableSortWouldOnRandomCells) {
+    uint32_t seed = 12345;
+    const auto next = [&] { return seed = seed * 1103515245u + 12345u, (seed >> 16) & 0x7FFF; };
+    const char alphabet[] = "aAbB\\0 zZ";
+    std::vector<ResultRow> rows;
+    for (int i = 0; i < 3000; ++i) {
+        std::string cell = (next() % 2) ? "Software\\Shared\\Prefix\\" : "";
+        const size_t length = next() % 20;
+        for (size_t k = 0; k < length; ++k) cell += alphabet[next() % (sizeof alphabet - 1)];
+        rows.push_back({cell, "", ""});
+    }
+    const auto fold = [](std::string s) {
+        for (char& c : s) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
+        return s;
+    };
+    std::vector<uint32_t> expected(rows.size());
+    for (size_t i = 0; i < expected.size(); ++i) expected[i] = static_cast<uint32_t>(i);
+    std::stable_sort(expected.begin(), expected.end(), [&](uint32_t a, uint32_t b) {
+        const std::string x = fold(rows[a].text), y = fold(rows[b].text);
+        if (x != y) return x < y;
+        return rows[a].text < rows[b].text;
+    });
+    ResultView view;
+    view.reset();
+    view.sortBy(rows, ListId::NewEntries, 0);
+    std::vector<uint32_t> got;
+    for (size_t i = 0; i < view.size(); ++i) got.push_back(view.rowAt(i));
+    EXPECT_EQ(got, expected);
+    // Reversed, ties still in the order of detection.
+    view.sortBy(rows, ListId::NewEntries, 0);
+    std::vector<uint32_t> reversed = expected;
+    std::stable_sort(reversed.begin(), reversed.end(), [&](uint32_t a, uint32_t b) {
+        const std::string x = fold(rows[a].text), y = fold(rows[b].text);
+        if (x != y) return x > y;
+        return rows[a].text > rows[b].text;
+    });
+    got.clear();
+    for (size_t i = 0; i < view.size(); ++i) got.push_back(view.rowAt(i));
+    EXPECT_EQ(got, reversed);
 }
 
 TEST(ResultView, SizesSortAsNumbersAndDatesAsTimesNotAsText) {
