@@ -82,7 +82,13 @@ bool CollectionWorkflow::placesExist() {
         }
         if (provider) {
             const std::string key = s_.view.regKeyText();
-            if (provider->keyAccess(*hive, key) == RegistryProvider::KeyAccess::Missing) {
+            const RegistryProvider::KeyAccess access = provider->keyAccess(*hive, key);
+            // A key that is there but closed to this user is still collected,
+            // as a key without contents; the status bar says so afterwards.
+            unreadable_ = access == RegistryProvider::KeyAccess::Denied
+                              ? s_.view.regRootText() + (key.empty() ? "" : "\\") + key
+                              : std::string();
+            if (access == RegistryProvider::KeyAccess::Missing) {
                 s_.prompt.ask("The registry key " + s_.view.regRootText() + (key.empty() ? "" : "\\") + key +
                                   " does not exist. Please check the registry start search key.",
                               "Collect", Buttons::Ok, Icon::Exclamation);
@@ -221,6 +227,7 @@ void CollectionWorkflow::firstCollection() {
     capture.end();
 
     readyForFinal();
+    sayIfUnreadable();
     s_.prompt.ask(kCollectDone, "Collect", Buttons::Ok, Icon::Information);
     s_.view.setCollectCaption(kCollectFinal);
 }
@@ -241,6 +248,13 @@ void CollectionWorkflow::finalCollection() {
         s_.view.setDetectEnabled(true);
     }
     s_.view.setCollectCaption(kCollectData);
+    sayIfUnreadable();
+}
+
+void CollectionWorkflow::sayIfUnreadable() {
+    if (!unreadable_.empty() && registryPhaseDue())
+        s_.view.setStatus("The registry key " + unreadable_ +
+                          " could not be read: it was collected without its values and subkeys.");
 }
 
 void CollectionWorkflow::cmdReset_Click() {

@@ -58,6 +58,9 @@ public:
     bool filePhaseDue() const;
 
 private:
+    // Names the start key in the status bar when it could not be read.
+    void sayIfUnreadable();
+    std::string unreadable_;  // the start key, when it is there but closed
     void collect();
     // False, after telling the user, when the start key or folder of a due
     // phase does not exist.

@@ -191,6 +191,28 @@ TEST_F(WorkflowTest, AMissingStartKeyOrFolderIsNamedAndCollectsNothing) {
     }
 }
 
+// A key that is there but closed to the user is collected, as a key without
+// contents, and the status bar says so once the collection is done.
+TEST_F(WorkflowTest, AnUnreadableStartKeyIsCollectedAndTheStatusBarSaysSo) {
+    registry.addKey(kHiveCurrentUser, "Software\\Closed");
+    registry.makeUnreadable(kHiveCurrentUser, "Software\\Closed");
+    view.txtRegKeyStart = "Software\\Closed";
+    workflow.cmdSnapShot_Click();
+    EXPECT_EQ(titles(), (std::vector<std::string>{"Collect"}));
+    EXPECT_EQ(view.cmdSnapShotCaption, "Collect final data");
+    const std::string said =
+        "The registry key HKEY_CURRENT_USER\\Software\\Closed could not be read: it was collected without its "
+        "values and subkeys.";
+    EXPECT_EQ(view.status, said);
+    prompt.answers = {Answer::No};
+    workflow.cmdSnapShot_Click();
+    EXPECT_EQ(view.status, said);
+    // A readable key says nothing.
+    view.txtRegKeyStart = "Software\\App";
+    workflow.cmdSnapShot_Click();
+    EXPECT_EQ(view.status, "");
+}
+
 TEST_F(WorkflowTest, ProviderThatCannotBeHadIsReportedAndEndsTheClick) {
     source.failConnect = true;
     view.lists[0].push_back({"old row", "", ""});
