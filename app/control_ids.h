@@ -45,6 +45,31 @@ enum ControlId : int {
     IDM_ctxSelectAll,
 };
 
+// The window's commands in one table: what a click or a menu item hands to
+// the application, what detection locks, and what the File menu greys when it
+// makes no sense. The dispatch, the lock and the greying all read it.
+struct CommandInfo {
+    int id;
+    bool lockedDuringDetection;
+    bool greyedWhenUnavailable;  // a menu item the application may refuse
+};
+inline constexpr CommandInfo kCommands[] = {
+    {IDC_cmdSnapShot, true, false},        {IDC_cmdDetectChanges, true, false},
+    {IDC_cmdReset, true, false},           {IDC_cmdAdvanced, true, false},
+    {IDC_cmdFileSystemStart, true, false}, {IDM_mnuQuorvel, false, false},
+    {IDM_mnuSaveFirst, false, true},       {IDM_mnuOpenFirst, false, true},
+    {IDM_mnuExport, false, true},
+};
+// Controls that detection locks besides the commands: the check boxes.
+inline constexpr int kLockedBoxes[] = {IDC_chkDetectFiles, IDC_chkDetectRegistry};
+
+inline constexpr const CommandInfo* findCommand(int id) {
+    for (const CommandInfo& c : kCommands) {
+        if (c.id == id) return &c;
+    }
+    return nullptr;
+}
+
 // The list views in the order of their tabs.
 inline constexpr int kListIdsByTab[6] = {IDC_lstNewEntries,  IDC_lstDeletedEntries, IDC_lstEditedRegistry,
                                          IDC_lstNewFiles,    IDC_lstDeletedFiles,   IDC_lstModifiedFiles};

@@ -44,19 +44,7 @@ MainWindow::~MainWindow() {
 }
 
 void MainWindow::create(const std::wstring& caption) {
-    static bool registered = false;
-    if (!registered) {
-        WNDCLASSEXW wc{};
-        wc.cbSize = sizeof(wc);
-        wc.lpfnWndProc = WindowProc;
-        wc.hInstance = instance_;
-        wc.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
-        wc.hIcon = LoadIconW(nullptr, reinterpret_cast<LPCWSTR>(IDI_APPLICATION));
-        wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-        wc.lpszClassName = kMainWindowClass;
-        checkWin32(RegisterClassExW(&wc));
-        registered = true;
-    }
+    registerClass(instance_, kMainWindowClass, LoadIconW(nullptr, reinterpret_cast<LPCWSTR>(IDI_APPLICATION)));
     // Menu items without an ampersand take their first letter as access key.
     HMENU bar = CreateMenu();
     HMENU file = CreatePopupMenu();
@@ -98,20 +86,6 @@ void MainWindow::focusFirst() {
     HWND first = control(IDC_cmdSnapShot);
     if (!IsWindowEnabled(first)) first = GetNextDlgTabItem(hwnd_, nullptr, FALSE);
     if (first) SetFocus(first);
-}
-
-LRESULT CALLBACK MainWindow::WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-    MainWindow* self = nullptr;
-    if (msg == WM_NCCREATE) {
-        auto* cs = reinterpret_cast<CREATESTRUCTW*>(lParam);
-        self = static_cast<MainWindow*>(cs->lpCreateParams);
-        self->hwnd_ = hwnd;
-        SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
-    } else {
-        self = reinterpret_cast<MainWindow*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-    }
-    if (self) return self->HandleMessage(msg, wParam, lParam);
-    return DefWindowProcW(hwnd, msg, wParam, lParam);
 }
 
 LRESULT MainWindow::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
@@ -209,10 +183,7 @@ LRESULT MainWindow::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
                 if (code == BN_CLICKED) onCheckBox(id);
                 return 0;
             }
-            if ((code == BN_CLICKED || code == 0) &&
-                (id == IDC_cmdSnapShot || id == IDC_cmdReset || id == IDC_cmdDetectChanges ||
-                 id == IDC_cmdFileSystemStart || id == IDC_cmdAdvanced || id == IDM_mnuQuorvel ||
-                 id == IDM_mnuSaveFirst || id == IDM_mnuOpenFirst || id == IDM_mnuExport)) {
+            if ((code == BN_CLICKED || code == 0) && findCommand(id)) {
                 commands_.onCommand(id);
                 flush();
                 return 0;
@@ -342,7 +313,7 @@ void MainWindow::onDefaultKey() {
     }
 }
 
-int MainWindow::scale(int dips) const { return MulDiv(dips, static_cast<int>(dpi_), 96); }
+int MainWindow::scale(int dips) const { return scaled(dips, dpi_); }
 
 void MainWindow::createControls() {
     auto make = [&](DWORD exStyle, const wchar_t* cls, const wchar_t* text, DWORD style, int id) {
@@ -645,9 +616,10 @@ void MainWindow::openContainingFolder(const ResultRow& row) {
 }
 
 void MainWindow::greyUnavailable(HMENU menu) {
-    for (int id : {IDM_mnuSaveFirst, IDM_mnuOpenFirst, IDM_mnuExport}) {
-        const UINT state = commands_.available(id) ? MF_ENABLED : MF_GRAYED;
-        EnableMenuItem(menu, static_cast<UINT>(id), MF_BYCOMMAND | state);
+    for (const CommandInfo& c : kCommands) {
+        if (!c.greyedWhenUnavailable) continue;
+        const UINT state = commands_.available(c.id) ? MF_ENABLED : MF_GRAYED;
+        EnableMenuItem(menu, static_cast<UINT>(c.id), MF_BYCOMMAND | state);
     }
 }
 

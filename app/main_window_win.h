@@ -3,6 +3,8 @@
 // workflow talks to. Clicks are handed to a CommandTarget.
 #include <windows.h>
 
+#include "core/base_window_win.h"
+
 #include <array>
 #include <functional>
 #include <string>
@@ -23,7 +25,7 @@ public:
     virtual bool available(int controlId) const = 0;
 };
 
-class MainWindow : public MainView, public SnapshotView {
+class MainWindow : public BaseWindow<MainWindow>, public MainView, public SnapshotView {
 public:
     MainWindow(HINSTANCE instance, CommandTarget& commands);
     ~MainWindow() override;
@@ -91,7 +93,7 @@ public:
     bool commandsLocked() const override { return locked_; }
 
 private:
-    static LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+    friend class BaseWindow<MainWindow>;
     LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam);
     void createControls();
     void applyFont();
@@ -133,9 +135,19 @@ private:
 
     // While detection runs, the commands' wanted states are kept here and
     // applied when it ends.
-    static constexpr int kLockable[] = {IDC_cmdSnapShot,    IDC_cmdDetectChanges,   IDC_cmdReset,
-                                        IDC_cmdAdvanced,    IDC_cmdFileSystemStart, IDC_chkDetectFiles,
-                                        IDC_chkDetectRegistry};
+    static constexpr auto kLockable = [] {
+        std::array<int, std::size(kLockedBoxes) + [] {
+            size_t n = 0;
+            for (const CommandInfo& c : kCommands) n += c.lockedDuringDetection ? 1 : 0;
+            return n;
+        }()> ids{};
+        size_t at = 0;
+        for (const CommandInfo& c : kCommands) {
+            if (c.lockedDuringDetection) ids[at++] = c.id;
+        }
+        for (int id : kLockedBoxes) ids[at++] = id;
+        return ids;
+    }();
     bool locked_ = false;
     std::array<bool, std::size(kLockable)> savedEnabled_{};
 };

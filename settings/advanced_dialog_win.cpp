@@ -62,18 +62,7 @@ void AdvancedDialog::show(HWND owner) {
         SetForegroundWindow(hwnd_);
         return;
     }
-    static bool registered = false;
-    if (!registered) {
-        WNDCLASSEXW wc{};
-        wc.cbSize = sizeof wc;
-        wc.lpfnWndProc = WindowProc;
-        wc.hInstance = instance_;
-        wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-        wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-        wc.lpszClassName = kAdvancedWindowClass;
-        checkWin32(RegisterClassExW(&wc));
-        registered = true;
-    }
+    registerClass(instance_, kAdvancedWindowClass);
     // Laid out in pixels of 96 DPI and scaled to the owner's. No clipping of
     // children: the parent must paint the page behind the group boxes, which
     // are children too and paint only their frames.
@@ -91,19 +80,6 @@ void AdvancedDialog::show(HWND owner) {
     logic_->Form_Load();
     ShowWindow(hwnd_, SW_SHOWNORMAL);
     SetFocus(control(IDC_cmdOK));
-}
-
-LRESULT CALLBACK AdvancedDialog::WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-    AdvancedDialog* self = nullptr;
-    if (msg == WM_NCCREATE) {
-        self = static_cast<AdvancedDialog*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
-        self->hwnd_ = hwnd;
-        SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
-    } else {
-        self = reinterpret_cast<AdvancedDialog*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-    }
-    if (self) return self->HandleMessage(msg, wParam, lParam);
-    return DefWindowProcW(hwnd, msg, wParam, lParam);
 }
 
 void AdvancedDialog::createControls() {
@@ -183,7 +159,7 @@ void AdvancedDialog::createControls() {
     showTab(SettingsList::RegExceptions);
 }
 
-int AdvancedDialog::scale(int dips) const { return MulDiv(dips, static_cast<int>(dpi_), 96); }
+int AdvancedDialog::scale(int dips) const { return scaled(dips, dpi_); }
 
 LRESULT AdvancedDialog::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     switch (msg) {

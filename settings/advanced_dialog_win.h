@@ -3,6 +3,8 @@
 // behaviour lives in AdvancedSettings; this is its view.
 #include <windows.h>
 
+#include "core/base_window_win.h"
+
 #include "core/win_handles_win.h"
 
 #include <functional>
@@ -42,7 +44,7 @@ enum ControlId : int {
 
 inline constexpr const wchar_t* kAdvancedWindowClass = L"QuorvelAdvanced";
 
-class AdvancedDialog : public AdvancedView {
+class AdvancedDialog : public BaseWindow<AdvancedDialog>, public AdvancedView {
 public:
     // `makeLogic` builds the dialog's behaviour over this view once the window exists.
     AdvancedDialog(HINSTANCE instance, std::function<std::unique_ptr<AdvancedSettings>(AdvancedView&)> makeLogic);
@@ -69,7 +71,7 @@ public:
     void close() override;
 
 private:
-    static LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+    friend class BaseWindow<AdvancedDialog>;
     LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam);
     void createControls();
     int scale(int dips) const;

@@ -35,18 +35,7 @@ void AboutBox::show(HWND owner) {
         return;
     }
     owner_ = owner;
-    static bool registered = false;
-    if (!registered) {
-        WNDCLASSEXW wc{};
-        wc.cbSize = sizeof wc;
-        wc.lpfnWndProc = WindowProc;
-        wc.hInstance = instance_;
-        wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-        wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-        wc.lpszClassName = kAboutWindowClass;
-        checkWin32(RegisterClassExW(&wc));
-        registered = true;
-    }
+    registerClass(instance_, kAboutWindowClass);
     // Laid out in pixels of 96 DPI, scaled to the owner's.
     dpi_ = owner ? GetDpiForWindow(owner) : GetDpiForSystem();
     if (!dpi_) dpi_ = 96;
@@ -60,19 +49,6 @@ void AboutBox::show(HWND owner) {
                                nullptr, instance_, this));
     ShowWindow(hwnd_, SW_SHOWNORMAL);
     SetFocus(GetDlgItem(hwnd_, IDC_cmdOK));
-}
-
-LRESULT CALLBACK AboutBox::WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-    AboutBox* self = nullptr;
-    if (msg == WM_NCCREATE) {
-        self = static_cast<AboutBox*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
-        self->hwnd_ = hwnd;
-        SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
-    } else {
-        self = reinterpret_cast<AboutBox*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-    }
-    if (self) return self->HandleMessage(msg, wParam, lParam);
-    return DefWindowProcW(hwnd, msg, wParam, lParam);
 }
 
 void AboutBox::createControls() {
@@ -106,7 +82,7 @@ void AboutBox::createControls() {
     make(L"BUTTON", L"OK", BS_DEFPUSHBUTTON | WS_TABSTOP, 294, 200, 110, 28, IDC_cmdOK);
 }
 
-int AboutBox::scale(int dips) const { return MulDiv(dips, static_cast<int>(dpi_), 96); }
+int AboutBox::scale(int dips) const { return scaled(dips, dpi_); }
 
 LRESULT AboutBox::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     switch (msg) {

@@ -3,6 +3,8 @@
 // starts the System Information tool. Modeless beside the main window.
 #include <windows.h>
 
+#include "core/base_window_win.h"
+
 #include <optional>
 #include <string>
 
@@ -30,7 +32,7 @@ enum ControlId : int {
 // GetKeyValue: a REG_SZ value below HKEY_LOCAL_MACHINE, up to 1024 bytes.
 std::optional<std::string> GetKeyValue(HKEY KeyRoot, const std::string& KeyName, const std::string& SubKeyRef);
 
-class AboutBox {
+class AboutBox : public BaseWindow<AboutBox> {
 public:
     AboutBox(HINSTANCE instance, UserPrompt& prompt) : instance_(instance), prompt_(prompt) {}
     ~AboutBox();
@@ -39,7 +41,7 @@ public:
     void StartSysInfo();
 
 private:
-    static LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+    friend class BaseWindow<AboutBox>;
     LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam);
     void createControls();
     int scale(int dips) const;
