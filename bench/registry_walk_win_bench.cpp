@@ -218,7 +218,7 @@ OurRun runOurs(const Place& place) {
     run.bytes = sizeof(RegEntry) * state.regArray.capacity();
     for (const RegEntry& e : state.regArray) {
         const size_t fields[4] = {heapBytes(e.KeyName), heapBytes(e.ValueName), heapBytes(e.ValueData),
-                                  heapBytes(e.RawData)};
+                                  heapBytes(e.RawData.str()) + (e.RawData.empty() ? 0 : sizeof(std::string))};
         for (size_t f = 0; f < 4; ++f) {
             run.fieldBytes[f] += fields[f];
             run.bytes += fields[f];

@@ -242,7 +242,7 @@ void keepRawBytes(RegEntry& entry, std::string_view bytes) {
 std::optional<std::string> rawValueBytes(const RegEntry& entry) {
     switch (entry.Raw) {
         case RawForm::Stored:
-            return entry.RawData;
+            return entry.RawData.str();
         case RawForm::FromText:
             return bytesFromText(entry.ValueType, entry.ValueData);
         case RawForm::NotRecorded:

@@ -229,7 +229,7 @@ void writeRegistry(Writer w, const RegSnapshot& registry) {
         w.text(e.ValueData);
         w.number(e.ValueType);
         w.number(static_cast<uint8_t>(e.Raw));
-        if (e.Raw == RawForm::Stored) w.text(e.RawData);
+        if (e.Raw == RawForm::Stored) w.text(e.RawData.str());
         previous = e.KeyName;
     }
 }
@@ -250,7 +250,7 @@ void readRegistry(Reader& r, RegSnapshot& registry, uint32_t version) {
         const uint8_t form = r.number<uint8_t>();
         if (form > static_cast<uint8_t>(RawForm::Stored)) throw Damaged{"a value's raw data has an unknown form"};
         e.Raw = static_cast<RawForm>(form);
-        if (e.Raw == RawForm::Stored) r.text(e.RawData);
+        if (e.Raw == RawForm::Stored) r.text(e.RawData.text());
     }
 }
 

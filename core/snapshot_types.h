@@ -1,7 +1,9 @@
 #pragma once
 // The snapshot and list records shared by capture, detection and the settings.
 #include <cstdint>
+#include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace qv {
@@ -19,6 +21,44 @@ enum class RawForm : uint8_t {
     Stored,       // the bytes are RawData
 };
 
+// A value's bytes where they do not follow from its text. Few entries have
+// them, so an entry without pays one pointer instead of a whole string.
+class RawBytes {
+public:
+    RawBytes() = default;
+    RawBytes(std::string_view bytes) {  // NOLINT: written as text where it is used
+        if (!bytes.empty()) assign(bytes);
+    }
+    RawBytes(const char* bytes) : RawBytes(std::string_view(bytes)) {}     // NOLINT
+    RawBytes(const std::string& bytes) : RawBytes(std::string_view(bytes)) {}  // NOLINT
+    RawBytes(const RawBytes& other) : bytes_(other.bytes_ ? std::make_unique<std::string>(*other.bytes_) : nullptr) {}
+    RawBytes& operator=(const RawBytes& other) {
+        if (this != &other) bytes_ = other.bytes_ ? std::make_unique<std::string>(*other.bytes_) : nullptr;
+        return *this;
+    }
+    RawBytes(RawBytes&&) noexcept = default;
+    RawBytes& operator=(RawBytes&&) noexcept = default;
+
+    void clear() { bytes_.reset(); }
+    void assign(std::string_view bytes) { text().assign(bytes); }
+    // The bytes to fill in place.
+    std::string& text() {
+        if (!bytes_) bytes_ = std::make_unique<std::string>();
+        return *bytes_;
+    }
+    const std::string& str() const {
+        static const std::string none;
+        return bytes_ ? *bytes_ : none;
+    }
+    operator const std::string&() const { return str(); }
+    bool empty() const { return !bytes_ || bytes_->empty(); }
+    size_t size() const { return bytes_ ? bytes_->size() : 0; }
+    bool operator==(const RawBytes& other) const { return str() == other.str(); }
+
+private:
+    std::unique_ptr<std::string> bytes_;
+};
+
 // One registry snapshot entry. KeyName ends with "\"; ValueName is "" for the
 // entry that stands for a key without values. ValueType is the registry's type
 // code of the value, which the text alone cannot tell (an undo file needs it);
@@ -29,7 +69,7 @@ struct RegEntry {
     std::string ValueData;
     uint32_t ValueType = kKeyEntryType;
     RawForm Raw = RawForm::NotRecorded;
-    std::string RawData{};  // only with RawForm::Stored
+    RawBytes RawData{};  // only with RawForm::Stored
     bool operator==(const RegEntry&) const = default;
 };
 
