@@ -58,22 +58,10 @@ int run(int argc, char** argv) {
     qv::WineRegistryProviderSource registry(prefix, qv::cli::hostEnvironment());
     qv::DatePictures pictures;
     if (readsPrefix) {
-        std::error_code ec;
-        if (!std::filesystem::is_regular_file(std::filesystem::path(prefix) / "system.reg", ec)) {
-            qv::cli::complain(console, "no Wine prefix at " + prefix + " (it has no system.reg)");
+        if (const std::string refusal = qv::cli::prefixReadiness(prefix, arguments.waitForWine, console);
+            !refusal.empty()) {
+            qv::cli::complain(console, refusal);
             return qv::cli::kBadUsage;
-        }
-        if (const auto server = qv::cli::runningWineServer(prefix)) {
-            if (!arguments.waitForWine) {
-                qv::cli::complain(console, "the wineserver of " + prefix + " is running (process " +
-                                               std::to_string(*server) +
-                                               "): its registry files are behind it until it ends; end it "
-                                               "(WINEPREFIX=" + prefix + " wineserver -w) or give --wait");
-                return qv::cli::kBadUsage;
-            }
-            console.progress("Waiting for the wineserver of " + prefix + " to end");
-            qv::cli::waitForWineServer(prefix);
-            console.progress("");
         }
         std::string error;
         if (!registry.load(error)) {
