@@ -12,6 +12,7 @@
 #include <atomic>
 #include <cerrno>
 #include <ctime>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -52,8 +53,10 @@ ssize_t readDosAttribute(int dir, const char* name, const char* fullPath, char* 
     if (dir != AT_FDCWD && !noGetxattrat.load(std::memory_order_relaxed)) {
         XattrArgs args{reinterpret_cast<uintptr_t>(text), static_cast<uint32_t>(size), 0};
         const long n = syscall(__NR_getxattrat, dir, name, AT_SYMLINK_NOFOLLOW, "user.DOSATTRIB", &args, sizeof(args));
-        if (n >= 0 || errno != ENOSYS) return n;
-        noGetxattrat = true;
+        if (n >= 0 || errno == ENODATA || errno == ENOTSUP || errno == ERANGE) return n;
+        // An older kernel has no such call, and a sandbox may forbid one it
+        // does not know: the path then serves for the rest of the run.
+        if (errno == ENOSYS || errno == EPERM) noGetxattrat = true;
     }
     return lgetxattr(fullPath, "user.DOSATTRIB", text, size);
 }
@@ -132,9 +135,15 @@ public:
         };
         std::vector<std::thread> helpers;
         const size_t share = (names_.size() + threads - 1) / threads;
-        for (size_t t = 1; t < threads; ++t)
-            helpers.emplace_back(describeRange, std::min(t * share, names_.size()), std::min((t + 1) * share, names_.size()));
-        describeRange(0, std::min(share, names_.size()));
+        const auto end = [&](size_t t) { return std::min(t * share, names_.size()); };
+        for (size_t t = 1; t < threads; ++t) {
+            try {
+                helpers.emplace_back(describeRange, end(t), end(t + 1));
+            } catch (const std::system_error&) {
+                describeRange(end(t), end(t + 1));  // no thread to be had: this one does it
+            }
+        }
+        describeRange(0, end(1));
         for (std::thread& helper : helpers) helper.join();
     }
     ~PosixEnumeration() override { close(dir_); }
