@@ -6,9 +6,14 @@
 #include <sys/xattr.h>
 #include <unistd.h>
 
+#include <sys/syscall.h>
+
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <ctime>
+#include <system_error>
+#include <thread>
 #include <vector>
 
 #include "capture/wine_registry.h"
@@ -32,11 +37,35 @@ int64_t toLocalTicks(uint64_t utcTicks) {
     return static_cast<int64_t>(utcTicks) + static_cast<int64_t>(local.tm_gmtoff) * static_cast<int64_t>(kTicksPerSecond);
 }
 
+// getxattrat(2), from Linux 6.13: the attribute of a name in an open folder,
+// without walking the whole path again for every file.
+#ifndef __NR_getxattrat
+#define __NR_getxattrat 464
+#endif
+struct XattrArgs {
+    uint64_t value;
+    uint32_t size;
+    uint32_t flags;
+};
+std::atomic<bool> noGetxattrat{false};
+
+ssize_t readDosAttribute(int dir, const char* name, const char* fullPath, char* text, size_t size) {
+    if (dir != AT_FDCWD && !noGetxattrat.load(std::memory_order_relaxed)) {
+        XattrArgs args{reinterpret_cast<uintptr_t>(text), static_cast<uint32_t>(size), 0};
+        const long n = syscall(__NR_getxattrat, dir, name, AT_SYMLINK_NOFOLLOW, "user.DOSATTRIB", &args, sizeof(args));
+        if (n >= 0 || errno == ENODATA || errno == ENOTSUP || errno == ERANGE) return n;
+        // An older kernel has no such call, and a sandbox may forbid one it
+        // does not know: the path then serves for the rest of the run.
+        if (errno == ENOSYS || errno == EPERM) noGetxattrat = true;
+    }
+    return lgetxattr(fullPath, "user.DOSATTRIB", text, size);
+}
+
 // The hidden and system bits Wine keeps in the extended attribute that
 // Samba also uses, written as "0x22".
-uint32_t storedAttributes(const char* path) {
+uint32_t storedAttributes(int dir, const char* name, const char* fullPath) {
     char text[64];
-    const ssize_t n = lgetxattr(path, "user.DOSATTRIB", text, sizeof(text) - 1);
+    const ssize_t n = readDosAttribute(dir, name, fullPath, text, sizeof(text) - 1);
     if (n <= 2 || text[0] != '0' || (text[1] != 'x' && text[1] != 'X')) return 0;
     text[n] = '\0';
     return static_cast<uint32_t>(std::strtoul(text + 2, nullptr, 16)) & (kAttrHidden | kAttrSystem);
@@ -53,7 +82,8 @@ std::optional<Found> describe(int dir, const char* name, const char* fullPath, b
     struct stat st {};
     if (fstatat(dir, name, &st, AT_SYMLINK_NOFOLLOW) != 0) return std::nullopt;
     bool link = false;
-    if (S_ISLNK(st.st_mode)) {
+    const bool isLink = S_ISLNK(st.st_mode);
+    if (isLink) {
         struct stat target {};
         if (fstatat(dir, name, &target, 0) == 0) {
             st = target;
@@ -70,29 +100,92 @@ std::optional<Found> describe(int dir, const char* name, const char* fullPath, b
     if ((st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) f.attributes |= kAttrReadOnly;
     const std::string_view base(name);
     if (!root && base.size() > 1 && base[0] == '.' && base != "..") f.attributes |= kAttrHidden;
-    f.attributes |= storedAttributes(fullPath);
+    // Only files and folders carry user attributes; a link never does.
+    if (!isLink) f.attributes |= storedAttributes(dir, name, fullPath);
     f.lastWriteTime = ticksOf(st);
     return f;
 }
 
-// Names in the order Wine lists them: by their upper-case form, then as they are.
-bool listedBefore(const std::string& a, const std::string& b) {
-    const std::string fa = foldRegistryName(a), fb = foldRegistryName(b);
-    return fa != fb ? fa < fb : a < b;
-}
+// A name and the key that places it: Wine lists names by their upper-case
+// form, then as they are. The key is folded once per name, not per comparison.
+struct Listed {
+    std::string folded;
+    std::string name;
+    bool operator<(const Listed& o) const { return folded != o.folded ? folded < o.folded : name < o.name; }
+};
 
+// Each entry is described as it is asked for: a caller that wants only the
+// first entry costs one stat, not one per name. A large folder is described
+// ahead, its names shared among threads: a stat and an attribute read per
+// file are system calls that take longer than all else the walk does.
 class PosixEnumeration : public DirEnumeration {
 public:
-    explicit PosixEnumeration(std::vector<DirEntry> entries) : entries_(std::move(entries)) {}
+    PosixEnumeration(int dir, std::string folder, std::vector<Listed> names, uint64_t folderTime)
+        : dir_(dir), full_(std::move(folder)), base_(full_.size()), names_(std::move(names)), folderTime_(folderTime) {
+        const size_t threads = std::min<size_t>(std::max(1u, std::thread::hardware_concurrency()), 4);
+        if (threads < 2 || names_.size() < kAheadFrom) return;
+        ahead_.resize(names_.size());
+        const auto describeRange = [this](size_t from, size_t to) {
+            std::string full = full_;
+            for (size_t i = from; i < to; ++i) {
+                full.resize(base_);
+                full += names_[i].name;
+                ahead_[i] = describe(dir_, names_[i].name.c_str(), full.c_str(), false);
+            }
+        };
+        std::vector<std::thread> helpers;
+        const size_t share = (names_.size() + threads - 1) / threads;
+        const auto end = [&](size_t t) { return std::min(t * share, names_.size()); };
+        for (size_t t = 1; t < threads; ++t) {
+            try {
+                helpers.emplace_back(describeRange, end(t), end(t + 1));
+            } catch (const std::system_error&) {
+                describeRange(end(t), end(t + 1));  // no thread to be had: this one does it
+            }
+        }
+        describeRange(0, end(1));
+        for (std::thread& helper : helpers) helper.join();
+    }
+    ~PosixEnumeration() override { close(dir_); }
     bool next(DirEntry& entry) override {
-        if (next_ >= entries_.size()) return false;
-        entry = std::move(entries_[next_++]);
-        return true;
+        if (dots_ < 2) {
+            entry.name = dots_++ ? ".." : ".";
+            entry.attributes = kAttrDirectory;
+            entry.lastWriteTime = folderTime_;
+            entry.size = 0;
+            return true;
+        }
+        while (next_ < names_.size()) {
+            const size_t i = next_++;
+            std::string& name = names_[i].name;
+            std::optional<Found> f;
+            if (ahead_.empty()) {
+                full_.resize(base_);
+                full_ += name;
+                f = describe(dir_, name.c_str(), full_.c_str(), false);
+            } else {
+                f = ahead_[i];
+            }
+            if (!f) continue;
+            entry.name = std::move(name);
+            entry.attributes = f->attributes;
+            entry.lastWriteTime = f->lastWriteTime;
+            entry.size = f->size;
+            return true;
+        }
+        return false;
     }
 
 private:
-    std::vector<DirEntry> entries_;
+    static constexpr size_t kAheadFrom = 256;
+    int dir_;
+    std::string full_;
+    size_t base_;
+    std::vector<Listed> names_;
+    std::vector<std::optional<Found>> ahead_;
+    uint64_t folderTime_;
     size_t next_ = 0;
+    int dots_ = 0;
 };
 
 }  // namespace
@@ -195,46 +288,29 @@ std::unique_ptr<DirEnumeration> PosixDirectorySource::list(const std::string& fo
     if (!unix) return nullptr;
     const int fd = open(unix->c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0) return nullptr;
-    DIR* dir = fdopendir(fd);
-    if (!dir) {
+    struct stat self {};
+    if (fstat(fd, &self) != 0) {
         close(fd);
         return nullptr;
     }
-    std::vector<std::string> names;
+    // The listing reads a duplicate, so that closing it leaves `fd` for the stats.
+    const int listed = fcntl(fd, F_DUPFD_CLOEXEC, 0);
+    DIR* dir = listed >= 0 ? fdopendir(listed) : nullptr;
+    if (!dir) {
+        if (listed >= 0) close(listed);
+        close(fd);
+        return nullptr;
+    }
+    std::vector<Listed> names;
     while (const dirent* e = readdir(dir)) {
         const std::string_view n(e->d_name);
-        if (n != "." && n != "..") names.emplace_back(n);
-    }
-    std::sort(names.begin(), names.end(), listedBefore);
-    std::vector<DirEntry> entries;
-    entries.reserve(names.size() + 2);
-    std::string full = *unix;
-    if (full.empty() || full.back() != '/') full += '/';
-    const size_t base = full.size();
-    struct stat self {};
-    if (fstat(fd, &self) == 0) {
-        for (const char* dot : {".", ".."}) {
-            DirEntry e;
-            e.name = dot;
-            e.attributes = kAttrDirectory;
-            e.lastWriteTime = ticksOf(self);
-            entries.push_back(std::move(e));
-        }
-    }
-    for (std::string& name : names) {
-        full.resize(base);
-        full += name;
-        const std::optional<Found> f = describe(fd, name.c_str(), full.c_str(), false);
-        if (!f) continue;
-        DirEntry e;
-        e.name = std::move(name);
-        e.attributes = f->attributes;
-        e.lastWriteTime = f->lastWriteTime;
-        e.size = f->size;
-        entries.push_back(std::move(e));
+        if (n != "." && n != "..") names.push_back({foldRegistryName(n), std::string(n)});
     }
     closedir(dir);
-    return std::make_unique<PosixEnumeration>(std::move(entries));
+    std::sort(names.begin(), names.end());
+    std::string full = *unix;
+    if (full.empty() || full.back() != '/') full += '/';
+    return std::make_unique<PosixEnumeration>(fd, std::move(full), std::move(names), ticksOf(self));
 }
 
 std::string PosixDirectorySource::modifiedText(uint64_t lastWriteTime) {

@@ -4,6 +4,8 @@
 #include <unistd.h>
 
 #include <climits>
+#include <cstdlib>
+#include <cstring>
 #include <exception>
 #include <filesystem>
 #include <new>
@@ -58,22 +60,10 @@ int run(int argc, char** argv) {
     qv::WineRegistryProviderSource registry(prefix, qv::cli::hostEnvironment());
     qv::DatePictures pictures;
     if (readsPrefix) {
-        std::error_code ec;
-        if (!std::filesystem::is_regular_file(std::filesystem::path(prefix) / "system.reg", ec)) {
-            qv::cli::complain(console, "no Wine prefix at " + prefix + " (it has no system.reg)");
+        if (const std::string refusal = qv::cli::prefixReadiness(prefix, arguments.waitForWine, console);
+            !refusal.empty()) {
+            qv::cli::complain(console, refusal);
             return qv::cli::kBadUsage;
-        }
-        if (const auto server = qv::cli::runningWineServer(prefix)) {
-            if (!arguments.waitForWine) {
-                qv::cli::complain(console, "the wineserver of " + prefix + " is running (process " +
-                                               std::to_string(*server) +
-                                               "): its registry files are behind it until it ends; end it "
-                                               "(WINEPREFIX=" + prefix + " wineserver -w) or give --wait");
-                return qv::cli::kBadUsage;
-            }
-            console.progress("Waiting for the wineserver of " + prefix + " to end");
-            qv::cli::waitForWineServer(prefix);
-            console.progress("");
         }
         std::string error;
         if (!registry.load(error)) {
@@ -91,7 +81,42 @@ int run(int argc, char** argv) {
 
 }  // namespace
 
+// A snapshot of a million entries touches a few hundred MB of heap, and with
+// 4 KB pages each first touch is a fault: a third of the run. glibc gives its
+// heap transparent huge pages when asked by a tunable; and kept in the one heap
+// that is never trimmed, the buffers a growing snapshot leaves behind are
+// filled again instead of fresh pages being mapped and cleared. glibc reads
+// its tunables only as a program starts, so the program starts itself once
+// more with them. The installer that watch runs gets the environment as it was.
+void startWithHugePages(char** argv) {
+    constexpr const char* kMarker = "QUORVEL_CLI_TUNED";
+    constexpr const char* kTunable =
+        "glibc.malloc.hugetlb=1:glibc.malloc.mmap_max=0:glibc.malloc.trim_threshold=4294967295";
+    if (const char* before = std::getenv(kMarker)) {
+        if (*before) {
+            setenv("GLIBC_TUNABLES", before + 1, 1);  // "=" then what it was
+        } else {
+            unsetenv("GLIBC_TUNABLES");
+        }
+        unsetenv(kMarker);
+        return;
+    }
+    const char* tunables = std::getenv("GLIBC_TUNABLES");
+    if (tunables && std::strstr(tunables, "glibc.malloc.hugetlb")) return;
+    setenv(kMarker, tunables ? (std::string("=") + tunables).c_str() : "", 1);
+    setenv("GLIBC_TUNABLES", tunables && *tunables ? (std::string(tunables) + ":" + kTunable).c_str() : kTunable, 1);
+    execv("/proc/self/exe", argv);
+    // Without /proc the program runs as it is.
+    unsetenv(kMarker);
+    if (tunables) {
+        setenv("GLIBC_TUNABLES", tunables, 1);
+    } else {
+        unsetenv("GLIBC_TUNABLES");
+    }
+}
+
 int main(int argc, char** argv) {
+    startWithHugePages(argv);
     struct sigaction action {};
     action.sa_handler = interrupted;
     sigaction(SIGINT, &action, nullptr);

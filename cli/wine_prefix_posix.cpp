@@ -8,6 +8,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <vector>
 #include <thread>
@@ -31,13 +32,13 @@ namespace {
 // The folders where a server of the prefix puts its lock: /tmp/.wine-<uid>/,
 // and for root the private folder whose name Wine keeps in the prefix's
 // "wineserver" file.
-std::vector<std::string> serverFolders(const std::string& prefix) {
-    std::vector<std::string> folders{"/tmp/.wine-" + std::to_string(getuid())};
+std::vector<std::string> serverFolders(const std::string& prefix, const std::string& tmp) {
+    std::vector<std::string> folders{tmp + "/.wine-" + std::to_string(getuid())};
     std::ifstream named(prefix + "/wineserver");
     std::string name;
     if (named && std::getline(named, name) && !name.empty() && name.find('/') == std::string::npos &&
         name != "." && name != "..")
-        folders.push_back("/tmp/" + name);
+        folders.push_back(tmp + "/" + name);
     return folders;
 }
 
@@ -56,20 +57,37 @@ bool lockHeld(const std::string& path, pid_t& holder) {
 
 }  // namespace
 
-std::optional<pid_t> runningWineServer(const std::string& prefix) {
+std::optional<pid_t> runningWineServer(const std::string& prefix, const std::string& tmp) {
     struct stat st {};
     if (stat(prefix.c_str(), &st) != 0) return std::nullopt;
     char server[64];
     std::snprintf(server, sizeof(server), "/server-%llx-%llx/lock", static_cast<unsigned long long>(st.st_dev),
                   static_cast<unsigned long long>(st.st_ino));
     pid_t holder = 0;
-    for (const std::string& folder : serverFolders(prefix))
+    for (const std::string& folder : serverFolders(prefix, tmp))
         if (lockHeld(folder + server, holder)) return holder;
     return std::nullopt;
 }
 
-void waitForWineServer(const std::string& prefix) {
-    while (runningWineServer(prefix)) std::this_thread::sleep_for(std::chrono::milliseconds(100));
+void waitForWineServer(const std::string& prefix, const std::string& tmp) {
+    while (runningWineServer(prefix, tmp)) std::this_thread::sleep_for(std::chrono::milliseconds(100));
+}
+
+std::string prefixReadiness(const std::string& prefix, bool wait, Console& console, const std::string& tmp) {
+    std::error_code ec;
+    if (!std::filesystem::is_directory(prefix, ec)) return "no Wine prefix at " + prefix + " (there is no such folder)";
+    if (!std::filesystem::is_regular_file(std::filesystem::path(prefix) / "system.reg", ec))
+        return "no Wine prefix at " + prefix + " (it has no system.reg)";
+    const std::optional<pid_t> server = runningWineServer(prefix, tmp);
+    if (!server) return {};
+    if (!wait)
+        return "the wineserver of " + prefix + " is running (process " + std::to_string(*server) +
+               "): its registry files are behind it until it ends; end it (WINEPREFIX=" + prefix +
+               " wineserver -w) or give --wait";
+    console.progress("Waiting for the wineserver of " + prefix + " to end");
+    waitForWineServer(prefix, tmp);
+    console.progress("");
+    return {};
 }
 
 DatePictures datePictures(const WinePrefixHives& hives) {

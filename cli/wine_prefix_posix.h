@@ -9,6 +9,7 @@
 
 #include "capture/directory_source_posix.h"
 #include "capture/wine_registry_provider.h"
+#include "cli/console.h"
 
 namespace qv::cli {
 
@@ -16,12 +17,19 @@ namespace qv::cli {
 std::string winePrefixPath(const std::string& given);
 
 // The wineserver serving `prefix`, found as Wine finds it: the prefix's device
-// and inode name its folder below /tmp/.wine-<uid>/, and the server holds a
+// and inode name its folder below <tmp>/.wine-<uid>/, and the server holds a
 // lock on the "lock" file there while it runs. Its process id, or nothing.
-std::optional<pid_t> runningWineServer(const std::string& prefix);
+// `tmp` is /tmp but for tests, which cannot own Wine's real folder.
+std::optional<pid_t> runningWineServer(const std::string& prefix, const std::string& tmp = "/tmp");
 
 // Waits until no wineserver serves `prefix`.
-void waitForWineServer(const std::string& prefix);
+void waitForWineServer(const std::string& prefix, const std::string& tmp = "/tmp");
+
+// Whether the prefix's registry files can be read now: "" when they can, else
+// the one line that says why not (no prefix there, or its wineserver running
+// without `wait`). With `wait`, a running server is waited for, and the
+// console's progress line says so meanwhile.
+std::string prefixReadiness(const std::string& prefix, bool wait, Console& console, const std::string& tmp = "/tmp");
 
 // The date and time pictures of the prefix's user (HKCU\Control Panel\International),
 // as Wine's date functions take them; the defaults of English (United States)

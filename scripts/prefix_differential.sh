@@ -3,11 +3,15 @@
 # and must see the same thing: a key with every value type, escaped and
 # Unicode names, the default value and a deep subtree, files with Unicode
 # names and known dates. Each pair of snapshots must diff with exit code 0.
+# Then the demo's sample installer runs once under the native
+# `quorvel-cli watch --prefix` and once under quorvel-cli.exe watch in Wine,
+# from the same state: the six lists must be the same.
 # Prints "prefix differential: N passed, N failed" for the test command.
 source "$(dirname "$0")/common.sh"
 
 NATIVE=${1:-build/native/quorvel-cli}
 WINDOWS=${2:-build/windows/quorvel-cli.exe}
+INSTALLER=$(dirname "$WINDOWS")/sample_installer.exe
 setup_wine
 work=$(mktemp -d /tmp/quorvel-differential.XXXXXX)
 trap 'rm -rf "$work"' EXIT
@@ -96,6 +100,97 @@ for place in "${places[@]}"; do
     fi
 done
 wineserver -k 2>/dev/null || true
+wineserver -w
+
+# The installer's state before: a version to edit, a value to delete, files to
+# delete and to modify, each time the same.
+demo_key='HKEY_CURRENT_USER\Software\QuorvelDemo'
+demo_dir="$WINEPREFIX/drive_c/quorvel-watch"
+reset_demo() {
+    {
+        printf 'Windows Registry Editor Version 5.00\r\n\r\n[-%s]\r\n\r\n[%s]\r\n' "$demo_key" "$demo_key"
+        printf '"Version"=dword:00000001\r\n"Obsolete"="left over from 0.9"\r\n'
+    } >"$work/demo.reg"
+    wine regedit /s "$(winpath "$work/demo.reg")" >/dev/null 2>&1
+    rm -rf "$demo_dir"
+    mkdir -p "$demo_dir"
+    printf 'demo' >"$demo_dir/old.log"
+    printf 'demo' >"$demo_dir/notes.txt"
+    touch -d '2020-01-02 03:04:05' "$demo_dir/old.log" "$demo_dir/notes.txt"
+    wineserver -k 2>/dev/null || true
+    wineserver -w
+}
+# The installer moves its files' times an hour past the moment it ran: those
+# dates are masked, every other column must match.
+masked() {
+    awk '/^\[/ { dated = /^\[(New files created|Modified files)\]/; print; next }
+         dated { sub(/ \| [^|]*$/, " | <when it ran>") } { print }' "$1"
+}
+watch_args=(--reg "$demo_key" --dir 'C:\quorvel-watch')
+# All six lists on, the deleted ones too.
+printf '1,1,1,1,1,1\r\n' >"$work/Settings.dat"
+installer="$(winpath "$REPO_ROOT/$INSTALLER")"
+reset_demo
+native_rc=0
+"$NATIVE" watch --prefix "$WINEPREFIX" "${watch_args[@]}" --settings "$work" -o "$work/native-watch.txt" \
+    -- wine "$installer" 'C:\quorvel-watch' >/dev/null 2>"$work/native-watch.err" || native_rc=$?
+reset_demo
+windows_rc=0
+taskset -c 0 wine "$WINDOWS" watch "${watch_args[@]}" --settings "$(winpath "$work")" \
+    -o "$(winpath "$work/windows-watch.txt")" -- "$installer" 'C:\quorvel-watch' >/dev/null 2>&1 || windows_rc=$?
+wineserver -k 2>/dev/null || true
+wineserver -w
+# Each list has a row: 2 new values, 2 deleted, 1 edited, 3 new files, 1 deleted, 1 modified.
+rows=$(grep -oE '^\[[^]]+\] [0-9]+' "$work/native-watch.txt" | grep -oE '[0-9]+$' | tr '\n' ' ' || true)
+if [ "$native_rc" -eq 1 ] && [ "$windows_rc" -eq 1 ] && [ "$rows" = "2 2 1 3 1 1 " ] &&
+    diff <(masked "$work/windows-watch.txt" | tr -d '\r') <(masked "$work/native-watch.txt") >&2; then
+    log "same lists: watch --prefix and quorvel-cli.exe watch around the sample installer"
+    passed=$((passed + 1))
+else
+    log "DIFFERENT: watch around the sample installer (native exit $native_rc, Windows exit $windows_rc, rows $rows)"
+    cat "$work/native-watch.err" "$work/native-watch.txt" >&2 || true
+    failed=$((failed + 1))
+fi
+rm -rf "$demo_dir"
+
+# While the prefix's wineserver runs, snapshot refuses with exit code 2; with
+# --wait it waits for the server to end and then reads the saved files.
+verdict() {
+    if [ "$1" = yes ]; then
+        log "as it should: $2"
+        passed=$((passed + 1))
+    else
+        log "WRONG: $2"
+        failed=$((failed + 1))
+    fi
+}
+place=(--reg "$demo_key" -o "$work/running.snap" --settings "$work")
+wineserver -p
+rc=0
+"$NATIVE" snapshot --prefix "$WINEPREFIX" "${place[@]}" 2>"$work/running.err" || rc=$?
+ok=no
+[ "$rc" -eq 2 ] && grep -q "^quorvel-cli: the wineserver of $WINEPREFIX is running (process [0-9]*)" "$work/running.err" && ok=yes
+verdict "$ok" "snapshot refuses a running wineserver (exit $rc: $(cat "$work/running.err"))"
+"$NATIVE" snapshot --wait --prefix "$WINEPREFIX" "${place[@]}" 2>"$work/waited.err" &
+waiter=$!
+sleep 1
+ok=no
+if kill -0 "$waiter" 2>/dev/null; then
+    wineserver -k 2>/dev/null || true
+    rc=0
+    wait "$waiter" || rc=$?
+    [ "$rc" -eq 0 ] && [ -s "$work/running.snap" ] && ok=yes
+else
+    wait "$waiter" || true
+fi
+verdict "$ok" "snapshot --wait waits for the wineserver to end, then reads the prefix"
+for missing in "$work/no-such-prefix" "$work"; do
+    rc=0
+    "$NATIVE" snapshot --prefix "$missing" "${place[@]}" 2>"$work/missing.err" || rc=$?
+    ok=no
+    [ "$rc" -eq 2 ] && grep -q "^quorvel-cli: no Wine prefix at $missing (" "$work/missing.err" && ok=yes
+    verdict "$ok" "snapshot of no prefix (exit $rc: $(cat "$work/missing.err"))"
+done
 wineserver -w
 echo "prefix differential: $passed passed, $failed failed"
 [ "$failed" -eq 0 ]

@@ -12,10 +12,17 @@
 namespace qv {
 
 void setDataFilePaths(AppState& state, const std::string& exeFolder) {
-    state.SettingsPath = exeFolder + "\\Settings.dat";
-    state.RegExceptionsPath = exeFolder + "\\RegExceptions.dat";
-    state.FileExceptionsPath = exeFolder + "\\FileExceptions.dat";
-    state.FilterPath = exeFolder + "\\Filter.dat";
+    // The native Linux program opens these paths itself, where a backslash is
+    // part of a name and not a separator.
+#ifdef _WIN32
+    const std::string folder = exeFolder + "\\";
+#else
+    const std::string folder = exeFolder + "/";
+#endif
+    state.SettingsPath = folder + "Settings.dat";
+    state.RegExceptionsPath = folder + "RegExceptions.dat";
+    state.FileExceptionsPath = folder + "FileExceptions.dat";
+    state.FilterPath = folder + "Filter.dat";
 }
 
 std::vector<TextPair> pairRule(const std::vector<std::string>& pieces) {

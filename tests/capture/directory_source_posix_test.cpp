@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/time.h>
+#include <sys/xattr.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -57,6 +58,40 @@ TEST_F(PosixDirectorySourceTest, ListsAsWineShowsAFolder) {
     EXPECT_EQ(source.fileSize("C:\\Program Files\\App\\b.txt"), 5u);
     EXPECT_EQ(source.attributes("C:\\"), kAttrDirectory);
     EXPECT_FALSE(source.attributes("Q:\\"));
+}
+
+// A folder large enough to be described ahead by several threads lists the
+// same as a small one: in order, with each file's own size and stored bits.
+TEST_F(PosixDirectorySourceTest, ALargeFolderListsEveryFileWithItsOwnDetails) {
+    fs::create_directories(prefix / "drive_c" / "Many");
+    std::vector<std::pair<std::string, uint64_t>> expected{{".", 0}, {"..", 0}};
+    std::vector<uint32_t> attributes{kAttrDirectory, kAttrDirectory};
+    const bool xattrs = setxattr((prefix / "drive_c" / "Many").c_str(), "user.DOSATTRIB", "0x0", 3, 0) == 0;
+    for (int i = 999; i >= 0; --i) {
+        char name[16];
+        std::snprintf(name, sizeof(name), "File%03d", i);
+        write(std::string("Many/") + name, std::string(static_cast<size_t>(i % 7), 'x'));
+        const char* stored = i % 3 == 0 ? "0x2" : i % 3 == 1 ? "0x4" : "0x20";
+        if (xattrs) setxattr((prefix / "drive_c" / "Many" / name).c_str(), "user.DOSATTRIB", stored, 3 + (i % 3 == 2), 0);
+    }
+    for (int i = 0; i < 1000; ++i) {
+        char name[16];
+        std::snprintf(name, sizeof(name), "File%03d", i);
+        expected.emplace_back(name, static_cast<uint64_t>(i % 7));
+        attributes.push_back(kAttrArchive | (!xattrs ? 0 : i % 3 == 0 ? kAttrHidden : i % 3 == 1 ? kAttrSystem : 0));
+    }
+    PosixDirectorySource source(prefix, DatePictures{});
+    auto listing = source.list("C:\\Many\\");
+    ASSERT_TRUE(listing);
+    std::vector<std::pair<std::string, uint64_t>> seen;
+    std::vector<uint32_t> seenAttributes;
+    DirEntry e;
+    while (listing->next(e)) {
+        seen.emplace_back(e.name, e.size);
+        seenAttributes.push_back(e.attributes);
+    }
+    EXPECT_EQ(seen, expected);
+    EXPECT_EQ(seenAttributes, attributes);
 }
 
 TEST_F(PosixDirectorySourceTest, PathsAndDatesTakeTheWindowsForm) {

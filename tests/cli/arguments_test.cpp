@@ -42,6 +42,14 @@ TEST(CliArguments, UsableCommandLinesGiveTheirArguments) {
                              a.format = ExportFormat::Cmd; a.program = {"s.exe"}; }},
         {{"diff", "--format", "nonsense", "-h"},
          [](Arguments& a) { a.command = Command::Diff; a.help = true; }},
+        {{"snapshot", "--prefix", "/home/u/pfx", "--wait", "--reg", "HKLM\\SOFTWARE", "-o", "b.qvs"},
+         [&](Arguments& a) { a.command = Command::Snapshot; a.capture = hklm; a.output = "b.qvs";
+                             a.prefix = "/home/u/pfx"; a.waitForWine = true; }},
+        {{"watch", "--prefix=/p x", "--reg", "HKCU", "--dir", "C:\\", "--", "wine", "setup.exe", "--wait"},
+         [&](Arguments& a) { a.command = Command::Watch; a.capture = both; a.prefix = "/p x";
+                             a.program = {"wine", "setup.exe", "--wait"}; }},
+        {{"diff", "a.qvs", "b.qvs", "--prefix", "/p"},
+         [](Arguments& a) { a.command = Command::Diff; a.snapshots = {"a.qvs", "b.qvs"}; a.prefix = "/p"; }},
     };
     for (const auto& c : cases) {
         const ParsedArguments parsed = parseArguments(c.args);
@@ -75,6 +83,11 @@ TEST(CliArguments, EachMistakeGetsOneClearLine) {
         {{"diff", "a", "b", "--format", "xml"}, "unknown format xml (use text, csv, json, html, reg or cmd)"},
         {{"watch", "--dir", "C:\\", "setup.exe"}, "watch needs -- and the installer to run"},
         {{"watch", "--dir", "C:\\", "--"}, "watch needs -- and the installer to run"},
+        {{"snapshot", "--dir", "C:\\", "-o", "x", "--wait=yes"}, "--wait takes no value"},
+        {{"diff", "a", "b", "--wait"}, "unknown option --wait for diff"},
+        {{"snapshot", "--dir", "C:\\", "-o", "x", "--prefix"}, "--prefix needs a value"},
+        {{"snapshot", "--dir", "C:\\", "-o", "x", "--prefix="}, "--prefix needs a value"},
+        {{"watch", "--prefix", "/a", "--prefix", "/b", "--dir", "C:\\", "--", "x"}, "--prefix is given twice"},
     };
     for (const auto& c : cases) EXPECT_EQ(parseArguments(c.args).error, c.error);
 }

@@ -23,10 +23,6 @@ protected:
         std::filesystem::remove_all(dir_);
         std::filesystem::create_directories(dir_);
         setDataFilePaths(state, dir_.string());
-        // The program's paths use the platform's separator; here the tests' own.
-        for (std::string* path :
-             {&state.SettingsPath, &state.RegExceptionsPath, &state.FileExceptionsPath, &state.FilterPath})
-            std::replace(path->begin(), path->end(), '\\', '/');
     }
     ~DataFiles() override { std::filesystem::remove_all(dir_); }
 

@@ -10,6 +10,13 @@ namespace {
 
 using testing::DataFiles;
 
+TEST_F(DataFiles, EachFileIsInTheFolderByThePlatformsSeparator) {
+    const std::string* paths[] = {&state.SettingsPath, &state.RegExceptionsPath, &state.FileExceptionsPath,
+                                  &state.FilterPath};
+    const char* names[] = {"Settings.dat", "RegExceptions.dat", "FileExceptions.dat", "Filter.dat"};
+    for (size_t i = 0; i < 4; ++i) EXPECT_EQ(*paths[i], (dir_ / names[i]).string());
+}
+
 TEST_F(DataFiles, SettingsFlagsLoadInOrderAndAFailureEndsTheLoad) {
     struct Case {
         const char* bytes;  // nullptr: no Settings.dat
