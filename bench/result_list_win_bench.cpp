@@ -43,14 +43,6 @@ double timed(HWND list, Input input) {
     return benchSeconds() - start;
 }
 
-void clickHeader(HWND list, int column) {
-    HWND header = reinterpret_cast<HWND>(SendMessageW(list, LVM_GETHEADER, 0, 0));
-    RECT r{};
-    SendMessageW(header, HDM_GETITEMRECT, static_cast<WPARAM>(column), reinterpret_cast<LPARAM>(&r));
-    const LPARAM at = MAKELPARAM((r.left + r.right) / 2, (r.top + r.bottom) / 2);
-    SendMessageW(header, WM_LBUTTONDOWN, MK_LBUTTON, at);
-    SendMessageW(header, WM_LBUTTONUP, 0, at);
-}
 
 const char* verdict(double seconds, double target) { return seconds < target ? "met" : "MISSED"; }
 
@@ -89,10 +81,10 @@ int main(int argc, char** argv) {
     std::printf("%zu rows: made in %.3f s, shown in %.3f s\n", rows, benchSeconds() - filling - shown, shown);
 
     std::vector<std::pair<const char*, double>> sorts;
-    sorts.emplace_back("sort by key name", timed(list, [&] { clickHeader(list, 0); }));
-    sorts.emplace_back("reverse it", timed(list, [&] { clickHeader(list, 0); }));
-    sorts.emplace_back("sort by data", timed(list, [&] { clickHeader(list, 2); }));
-    sorts.emplace_back("sort by value name", timed(list, [&] { clickHeader(list, 1); }));
+    sorts.emplace_back("sort by key name", timed(list, [&] { testing::clickHeader(list, 0); }));
+    sorts.emplace_back("reverse it", timed(list, [&] { testing::clickHeader(list, 0); }));
+    sorts.emplace_back("sort by data", timed(list, [&] { testing::clickHeader(list, 2); }));
+    sorts.emplace_back("sort by value name", timed(list, [&] { testing::clickHeader(list, 1); }));
     for (const auto& [what, seconds] : sorts)
         std::printf("%-22s %.3f s   target < 0.500 s: %s\n", what, seconds, verdict(seconds, 0.5));
 

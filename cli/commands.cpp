@@ -296,4 +296,15 @@ int runCommand(const Arguments& args, CliServices& services) {
     return kBadUsage;
 }
 
+int runGuarded(const std::function<int()>& command, const std::function<void(std::string_view)>& sayError) {
+    try {
+        return command();
+    } catch (const std::bad_alloc&) {
+        sayError("quorvel-cli: there is not enough memory for this command\n");
+    } catch (const std::exception& e) {
+        sayError(std::string("quorvel-cli: ") + e.what() + "\n");
+    }
+    return kRunFailure;
+}
+
 }  // namespace qv::cli

@@ -1,7 +1,9 @@
 #pragma once
 // The three commands on the program's own core: the collection workflow takes
 // the snapshots and change detection compares them, exactly as in the window.
+#include <functional>
 #include <string>
+#include <string_view>
 
 #include "app/result_lists.h"
 #include "capture/directory_source.h"
@@ -15,6 +17,10 @@
 namespace qv::cli {
 
 enum ExitCode : int { kNoChanges = 0, kChangesFound = 1, kBadUsage = 2, kRunFailure = 3, kInterrupted = 130 };
+
+// Runs a whole command: whatever escapes it (memory running out included)
+// becomes one line for standard error and the failure exit code.
+int runGuarded(const std::function<int()>& command, const std::function<void(std::string_view)>& sayError);
 
 struct CliServices {
     RegistryProviderSource& registry;

@@ -122,12 +122,5 @@ int main(int argc, char** argv) {
     sigaction(SIGINT, &action, nullptr);
     sigaction(SIGTERM, &action, nullptr);
     sigaction(SIGHUP, &action, nullptr);
-    try {
-        return run(argc, argv);
-    } catch (const std::bad_alloc&) {
-        toStandardError("quorvel-cli: there is not enough memory for this command\n");
-    } catch (const std::exception& e) {
-        toStandardError(std::string("quorvel-cli: ") + e.what() + "\n");
-    }
-    return qv::cli::kRunFailure;
+    return qv::cli::runGuarded([&] { return run(argc, argv); }, [](std::string_view line) { toStandardError(line); });
 }

@@ -62,12 +62,5 @@ int wmain(int argc, wchar_t** argv) {
     // For scripts: no system box for a missing disk or a crash either.
     SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX | SEM_NOOPENFILEERRORBOX);
     SetConsoleCtrlHandler(interrupted, TRUE);
-    try {
-        return run(argc, argv);
-    } catch (const std::bad_alloc&) {
-        toStandardError("quorvel-cli: there is not enough memory for this command\n");
-    } catch (const std::exception& e) {
-        toStandardError(std::string("quorvel-cli: ") + e.what() + "\n");
-    }
-    return qv::cli::kRunFailure;
+    return qv::cli::runGuarded([&] { return run(argc, argv); }, [](std::string_view line) { toStandardError(line); });
 }

@@ -42,15 +42,6 @@ protected:
         row.modifiedLocal = local;
         window().appendRow(list, std::move(row));
     }
-    // A click on a column header, as the mouse gives it.
-    void clickHeader(HWND list, int column) {
-        HWND header = reinterpret_cast<HWND>(SendMessageW(list, LVM_GETHEADER, 0, 0));
-        RECT r{};
-        SendMessageW(header, HDM_GETITEMRECT, static_cast<WPARAM>(column), reinterpret_cast<LPARAM>(&r));
-        const LPARAM at = MAKELPARAM((r.left + r.right) / 2, (r.top + r.bottom) / 2);
-        SendMessageW(header, WM_LBUTTONDOWN, MK_LBUTTON, at);
-        SendMessageW(header, WM_LBUTTONUP, 0, at);
-    }
     // A key pressed with Ctrl held, as the list receives it.
     void ctrlKey(HWND target, WPARAM key) {
         BYTE keys[256] = {};
@@ -101,11 +92,11 @@ TEST_F(ResultSurfaceTest, HeaderClicksSortFindNarrowsAndCtrlCCopiesWhatIsShown) 
     HWND list = control(IDC_lstNewFiles);
     ASSERT_TRUE(IsWindowVisible(list));
 
-    clickHeader(list, 1);  // sizes as numbers
+    testing::clickHeader(list, 1);  // sizes as numbers
     EXPECT_EQ(column(list, 1), (std::vector<std::string>{"9", "10", "200"}));
-    clickHeader(list, 1);
+    testing::clickHeader(list, 1);
     EXPECT_EQ(column(list, 1), (std::vector<std::string>{"200", "10", "9"}));
-    clickHeader(list, 2);  // dates as times
+    testing::clickHeader(list, 2);  // dates as times
     EXPECT_EQ(column(list, 0), (std::vector<std::string>{deep, "C:\\c.txt", "C:\\a.txt"}));
     // A path too long for its cell is shortened only on the screen: what a
     // program reads from the list is whole.

@@ -39,6 +39,16 @@ inline std::vector<std::string> columnTexts(HWND list, int column) {
     return out;
 }
 
+// A click on a list view's column header, as the mouse gives it.
+inline void clickHeader(HWND list, int column) {
+    HWND header = reinterpret_cast<HWND>(SendMessageW(list, LVM_GETHEADER, 0, 0));
+    RECT r{};
+    SendMessageW(header, HDM_GETITEMRECT, static_cast<WPARAM>(column), reinterpret_cast<LPARAM>(&r));
+    const LPARAM at = MAKELPARAM((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+    SendMessageW(header, WM_LBUTTONDOWN, MK_LBUTTON, at);
+    SendMessageW(header, WM_LBUTTONUP, 0, at);
+}
+
 // A child window's rectangle in its parent's client coordinates.
 inline RECT childRect(HWND parent, HWND child) {
     RECT r{};
