@@ -96,7 +96,7 @@ void removeFiles(const std::wstring& root) {
 }
 
 // Answers each message box as soon as it is active: a CBT hook on every
-// thread of the process (a box runs on a thread of its own) sees the
+// thread of the process sees the
 // activation, so no polling delay enters the times.
 struct BoxAnswers {
     std::wstring detectButton = L"No";

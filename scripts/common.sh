@@ -24,7 +24,7 @@ ensure_packages() {
 NATIVE_PACKAGES=(cmake make g++ googletest)
 # libFuzzer and the sanitizer runtimes come with clang's runtime package.
 FUZZ_PACKAGES=(cmake make clang libclang-rt-14-dev)
-WINDOWS_PACKAGES=(cmake make g++-mingw-w64-x86-64-posix googletest wine wine64 xvfb imagemagick)
+WINDOWS_PACKAGES=(cmake make g++-mingw-w64-x86-64-posix googletest wine wine64 xvfb openbox imagemagick)
 
 # Configures and builds a preset; any further arguments go to the build (--target ...).
 configure_and_build() {
@@ -57,11 +57,10 @@ stop_wine() { wineserver -k 2>/dev/null || true; }
 
 # Whether Wine's X11 driver hands top-level windows to a window manager: "yes"
 # on a desktop, "no" on the private Xvfb, which runs none. A managed window
-# that is hidden before any manager has shown it makes Wine wait 2 s for one.
-# Quorvel's message boxes close on a thread of their own, so the window goes
-# on at once either way; without the setting a closed box would still stay on
-# the screen for those 2 s. Wine reads the setting when a program starts; the
-# prefix remembers the last one.
+# that is hidden before any manager has shown it makes Wine wait 2 s for one,
+# inside the message box that hid it. The private X server runs a light window
+# manager, as a desktop does, so windows are managed ("yes"). Wine reads the
+# setting when a program starts; the prefix remembers the last one.
 wine_window_manager() {
     local want=$1 marker="$WINEPREFIX/.quorvel-window-manager"
     [ "$(cat "$marker" 2>/dev/null)" = "$want" ] && return 0
@@ -87,7 +86,9 @@ set_wine_dpi() {
 }
 
 XVFB_PID=""
-# Starts a private Xvfb on a free display and exports DISPLAY.
+OPENBOX_PID=""
+# Starts a private Xvfb on a free display with a window manager on it, and
+# exports DISPLAY.
 start_xvfb() {
     local n
     for n in $(seq 90 140); do
@@ -100,7 +101,10 @@ start_xvfb() {
         done
         if kill -0 "$XVFB_PID" 2>/dev/null; then
             export DISPLAY=":$n"
-            wine_window_manager no
+            openbox --sm-disable >/dev/null 2>&1 &
+            OPENBOX_PID=$!
+            sleep 0.5
+            wine_window_manager yes
             return 0
         fi
     done
@@ -109,6 +113,11 @@ start_xvfb() {
 }
 
 stop_xvfb() {
+    if [ -n "$OPENBOX_PID" ]; then
+        kill "$OPENBOX_PID" 2>/dev/null || true
+        wait "$OPENBOX_PID" 2>/dev/null || true
+        OPENBOX_PID=""
+    fi
     if [ -n "$XVFB_PID" ]; then
         kill "$XVFB_PID" 2>/dev/null || true
         wait "$XVFB_PID" 2>/dev/null || true

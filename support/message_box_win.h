@@ -7,14 +7,10 @@
 
 namespace qv {
 
-// Modal message boxes owned by the main window.
-//
-// Each box runs on a thread of its own while the asking thread keeps the
-// window's messages flowing, as the box's own modal loop would, and the answer
-// is taken the moment the box hides. A platform may take its time over taking
-// a closed box off the screen (Wine without a window manager waits 2 s for
-// one), and that wait then holds only the box's thread, never the work that
-// the answer starts.
+// Modal message boxes owned by the main window: the system's own box on the
+// window's thread, as every Windows program has it. (Under Wine with no window
+// manager at all, a closed box makes the program wait 2 s for one; a desktop
+// always runs one, and the scripts start one beside their private X server.)
 class MessageBoxPrompt : public UserPrompt {
 public:
     HWND owner = nullptr;

@@ -1,6 +1,6 @@
-// The real message boxes under Wine: each button and key gives its answer to
-// the thread that asked, which keeps its own messages flowing meanwhile, and a
-// quit message ends a box and is kept for the loop that waits for it.
+// The real message boxes under Wine: each button and key gives its answer,
+// the asking thread's own messages keep flowing meanwhile, and a quit message
+// ends a box and is kept for the loop that waits for it.
 #include "support/message_box_win.h"
 
 #include <gtest/gtest.h>
