@@ -170,13 +170,7 @@ LRESULT MainWindow::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
                 return 0;
             }
             if (id == IDM_ctxOpenRegedit || id == IDM_ctxOpenFolder) {
-                if (const ResultRow* row = shownList().focusedRow()) {
-                    if (id == IDM_ctxOpenRegedit) {
-                        openInRegistryEditor(*row);
-                    } else {
-                        openContainingFolder(*row);
-                    }
-                }
+                openFocusedRow(shownList());
                 return 0;
             }
             if (id == IDC_chkDetectFiles || id == IDC_chkDetectRegistry) {
@@ -268,18 +262,9 @@ bool MainWindow::onListNotify(NMHDR& hdr, LPARAM lParam, LRESULT& result) {
             if (ctrl && key == 'C') copySelection(false);
             return true;
         }
-        case NM_DBLCLK: {
-            // A double click opens the row where it lives.
-            if (const ResultRow* row = list->focusedRow()) {
-                const ListId id = list->id();
-                if (id == ListId::NewEntries || id == ListId::DeletedEntries || id == ListId::EditedRegistry) {
-                    openInRegistryEditor(*row);
-                } else if (id != ListId::DeletedFiles) {
-                    openContainingFolder(*row);
-                }
-            }
+        case NM_DBLCLK:
+            openFocusedRow(*list);
             return true;
-        }
         default:
             return false;
     }
@@ -381,11 +366,7 @@ ListId MainWindow::listOfTab(int tab) {
 }
 
 void MainWindow::applyFont() {
-    NONCLIENTMETRICSW metrics{};
-    metrics.cbSize = sizeof(metrics);
-    if (!SystemParametersInfoForDpi(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0, dpi_))
-        SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0);
-    font_.reset(CreateFontIndirectW(&metrics.lfMessageFont));
+    font_.reset(messageFont(dpi_));
     for (HWND child = GetWindow(hwnd_, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
         SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), TRUE);
     layout();
@@ -504,7 +485,7 @@ std::wstring MainWindow::countsText() const {
     if (!any) return {};
     const auto count = [&](ListId id) { return std::to_string(lists_[static_cast<size_t>(id)].rows().size()); };
     std::string text;
-    const ResultList& shown = lists_[static_cast<size_t>(listOfTab(selectedTab()))];
+    const ResultList& shown = shownList();
     if (shown.shownCount() != shown.rows().size())
         text = "Showing " + std::to_string(shown.shownCount()) + " of " + std::to_string(shown.rows().size()) +
                " \u00b7 ";
@@ -572,8 +553,7 @@ void MainWindow::showContextMenu(HWND listWindow, POINT at) {
         at = POINT{r.left, r.bottom};
         ClientToScreen(listWindow, &at);
     }
-    const bool registry = list.id() == ListId::NewEntries || list.id() == ListId::DeletedEntries ||
-                          list.id() == ListId::EditedRegistry;
+    const bool registry = isRegistryList(list.id());
     const bool any = SendMessageW(listWindow, LVM_GETSELECTEDCOUNT, 0, 0) > 0;
     const UINT state = any ? MF_ENABLED : MF_GRAYED;
     HMENU menu = CreatePopupMenu();
@@ -590,6 +570,18 @@ void MainWindow::showContextMenu(HWND listWindow, POINT at) {
     }
     TrackPopupMenu(menu, TPM_RIGHTBUTTON, at.x, at.y, 0, hwnd_, nullptr);
     DestroyMenu(menu);
+}
+
+// Where a row lives: a key in the Registry Editor, a file in its folder. A
+// deleted file has nowhere to be shown.
+void MainWindow::openFocusedRow(const ResultList& list) {
+    const ResultRow* row = list.focusedRow();
+    if (!row) return;
+    if (isRegistryList(list.id())) {
+        openInRegistryEditor(*row);
+    } else if (list.id() != ListId::DeletedFiles) {
+        openContainingFolder(*row);
+    }
 }
 
 void MainWindow::openInRegistryEditor(const ResultRow& row) {

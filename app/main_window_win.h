@@ -52,6 +52,7 @@ public:
     // Gives the keyboard focus to the first command, as a dialog does.
     void focusFirst();
     ResultList& shownList() { return lists_[static_cast<size_t>(listOfTab(selectedTab()))]; }
+    const ResultList& shownList() const { return lists_[static_cast<size_t>(listOfTab(selectedTab()))]; }
     // Ctrl+C: the selected rows with a header line; or only their paths.
     void copySelection(bool pathsOnly);
     // The line beside the tabs: how many rows each list holds.
@@ -107,6 +108,7 @@ private:
     static ListId listOfTab(int tab);
     bool onListNotify(NMHDR& hdr, LPARAM lParam, LRESULT& result);
     void showContextMenu(HWND listWindow, POINT at);
+    void openFocusedRow(const ResultList& list);
     void openInRegistryEditor(const ResultRow& row);
     void openContainingFolder(const ResultRow& row);
     void onAccelerator(int id);

@@ -27,6 +27,11 @@ struct ResultColumns {
     int count;
 };
 ResultColumns resultListColumns(ListId list);
+// Whether a list holds registry rows (its first column a key name) rather
+// than file rows.
+inline bool isRegistryList(ListId list) {
+    return list == ListId::NewEntries || list == ListId::DeletedEntries || list == ListId::EditedRegistry;
+}
 // Column 0, 1 or 2 of a row.
 const std::string& resultCell(const ResultRow& row, int column);
 inline constexpr ListId kAllLists[] = {ListId::NewEntries, ListId::DeletedEntries, ListId::EditedRegistry,

@@ -20,8 +20,6 @@ constexpr int kTabControls[3][2] = {{IDC_cmbRegStartAdvanced, IDC_txtRegKey},
 const wchar_t* const kRoots[] = {L"HKEY_CLASSES_ROOT", L"HKEY_CURRENT_USER", L"HKEY_LOCAL_MACHINE", L"HKEY_USERS",
                                  L"HKEY_CURRENT_CONFIG"};
 
-HMENU idOf(int id) { return reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)); }
-
 std::string textOf(HWND hwnd) {
     const int length = GetWindowTextLengthW(hwnd);
     std::wstring text(static_cast<size_t>(length) + 1, L'\0');
@@ -83,17 +81,10 @@ void AdvancedDialog::show(HWND owner) {
 }
 
 void AdvancedDialog::createControls() {
-    NONCLIENTMETRICSW metrics{};
-    metrics.cbSize = sizeof metrics;
-    if (!SystemParametersInfoForDpi(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0, dpi_))
-        SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0);
-    font_.reset(CreateFontIndirectW(&metrics.lfMessageFont));
+    font_.reset(messageFont(dpi_));
     const auto make = [&](DWORD exStyle, const wchar_t* cls, const wchar_t* text, DWORD style, int x, int y, int w,
                           int h, int id) {
-        HWND c = CreateWindowExW(exStyle, cls, text, WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | style, scale(x),
-                                 scale(y), scale(w), scale(h), hwnd_, idOf(id), instance_, nullptr);
-        SendMessageW(c, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
-        return c;
+        return makeScaled(hwnd_, instance_, dpi_, font_.get(), exStyle, cls, text, style, {x, y, w, h}, id);
     };
     const auto frame = [&](const wchar_t* text, int x, int id) {
         make(0, WC_BUTTONW, text, BS_GROUPBOX, x, 8, 265, 100, id);

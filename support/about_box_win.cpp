@@ -52,18 +52,10 @@ void AboutBox::show(HWND owner) {
 }
 
 void AboutBox::createControls() {
-    NONCLIENTMETRICSW metrics{};
-    metrics.cbSize = sizeof metrics;
-    if (!SystemParametersInfoForDpi(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0, dpi_))
-        SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0);
-    font_.reset(CreateFontIndirectW(&metrics.lfMessageFont));
+    font_.reset(messageFont(dpi_));
     const auto make = [&](const wchar_t* cls, const std::wstring& text, DWORD style, int x, int y, int w, int h,
                           int id) {
-        HWND c = CreateWindowExW(0, cls, text.c_str(), WS_CHILD | WS_VISIBLE | style, scale(x), scale(y), scale(w),
-                                 scale(h), hwnd_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance_,
-                                 nullptr);
-        SendMessageW(c, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
-        return c;
+        return makeScaled(hwnd_, instance_, dpi_, font_.get(), 0, cls, text.c_str(), style, {x, y, w, h}, id);
     };
     // The main window's icon, which the form and its picture box show.
     HICON icon = owner_ ? reinterpret_cast<HICON>(GetClassLongPtrW(owner_, GCLP_HICON)) : nullptr;
