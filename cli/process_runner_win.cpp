@@ -32,8 +32,13 @@ UniqueKernelHandle inheritable(DWORD which) {
 
 // The job of the installer that runs now, for the console's control handler.
 std::atomic<HANDLE> runningJob{nullptr};
+std::atomic<bool> interrupted{false};
 
 void endRunningJob() {
+    // Marked before the job ends: the waiting thread wakes as soon as it does
+    // and must not report the installer's end, and return 0, before the
+    // handler's thread exits with the interrupt's own code.
+    interrupted = true;
     if (const HANDLE job = runningJob.exchange(nullptr)) TerminateJobObject(job, 1);
 }
 
@@ -83,6 +88,7 @@ uint32_t JobProcessRunner::run(const std::vector<std::string>& command, uint32_t
         return now >= deadline ? 0 : static_cast<DWORD>(std::min<ULONGLONG>(deadline - now, INFINITE - 1));
     };
     const auto timedOut = [&] {
+        if (interrupted) Sleep(INFINITE);
         TerminateJobObject(job.get(), 1);
         fail(1460, command.front() + " did not end within " + std::to_string(timeoutSeconds) +
                        " seconds; it and every process it started were ended");
@@ -97,6 +103,8 @@ uint32_t JobProcessRunner::run(const std::vector<std::string>& command, uint32_t
         if (timeLeft() == 0) timedOut();
         Sleep(50);
     }
+    // The control handler ended the job and is about to end the process.
+    if (interrupted) Sleep(INFINITE);
     DWORD code = 0;
     GetExitCodeProcess(process.get(), &code);
     return code;

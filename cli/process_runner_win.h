@@ -11,7 +11,8 @@ public:
 };
 
 // Ends the installer's job, if one runs, and every process in it. Safe to call
-// from the console's control handler, on a thread of its own.
+// from the console's control handler, on a thread of its own; a run that
+// waits on that job then never returns, so the handler's exit code stands.
 void endRunningJob();
 
 }  // namespace qv::cli
