@@ -114,7 +114,7 @@ bool samePath(const FileSnapshotEntry& a, const FileSnapshotEntry& b) {
 }
 
 ResultRow registryRow(const RegEntry& e) {
-    return ResultRow{e.KeyName, e.ValueName, e.ValueData, e.ValueType};
+    return ResultRow{e.KeyName.str(), e.ValueName, e.ValueData, e.ValueType};
 }
 
 // The present size of a file; empty when it cannot be measured (deleted again,

@@ -125,6 +125,10 @@ bool CollectionWorkflow::registryPhase(bool first) {
     const std::optional<int32_t> hive = hiveNumber(s_.view.regRootText());
     check(hive.has_value(), 5, "Invalid procedure call or argument");
     target.assign(1, RegEntry{});
+    // The final walk finds about what the first found: room for that and a
+    // quarter more spares it the growth that would copy every entry while
+    // the first snapshot is held too. Room never written takes no memory.
+    if (!first) target.reserve(st.regArray.size() + st.regArray.size() / 4);
     st.j = 0;
     // The provider belongs to this phase's frame: a reset that runs nested
     // inside the walk only forgets it, and the walk never touches it again

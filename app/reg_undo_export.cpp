@@ -192,7 +192,7 @@ std::string exportRegUndo(const ResultLists& lists, const ResultContext& context
     std::string text = "Windows Registry Editor Version 5.00\r\n\r\n";
     if (!context.hiveName.empty()) {
         std::unordered_map<std::string, std::unordered_map<std::string, const RegEntry*>> before;
-        for (const RegEntry& e : first) before[e.KeyName][e.ValueName] = &e;
+        for (const RegEntry& e : first) before[e.KeyName.str()][e.ValueName] = &e;
 
         // Keys that the first snapshot does not know are removed whole, and
         // only the topmost of them: removing a key removes what is below it.

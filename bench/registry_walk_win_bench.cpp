@@ -216,8 +216,12 @@ OurRun runOurs(const Place& place) {
     run.calls = registryCallsMade() - callsBefore;
     run.entries = state.j;
     run.bytes = sizeof(RegEntry) * state.regArray.capacity();
+    const SharedText* previousKey = nullptr;
     for (const RegEntry& e : state.regArray) {
-        const size_t fields[4] = {heapBytes(e.KeyName), heapBytes(e.ValueName), heapBytes(e.ValueData),
+        // A key's entries share one block of its name: counted once.
+        const bool sharedKey = previousKey && e.KeyName.sameBlock(*previousKey);
+        previousKey = &e.KeyName;
+        const size_t fields[4] = {sharedKey ? 0 : e.KeyName.heapBytes(), heapBytes(e.ValueName), heapBytes(e.ValueData),
                                   heapBytes(e.RawData.str()) + (e.RawData.empty() ? 0 : sizeof(std::string))};
         for (size_t f = 0; f < 4; ++f) {
             run.fieldBytes[f] += fields[f];

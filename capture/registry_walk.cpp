@@ -70,6 +70,7 @@ private:
 
         std::string keyName = walkPath;
         keyName += '\\';
+        const SharedText keyText(keyName);  // one copy, for all the key's entries
         status_.assign(kStatusPrefix);
         status_ += keyName;
 
@@ -90,14 +91,16 @@ private:
             entry.ValueData = std::move(data);
             entry.Raw = RawForm::NotRecorded;
             entry.RawData.clear();
-            record(target, keyName, std::string(), kKeyEntryType);
+            record(target, keyText, std::string(), kKeyEntryType);
         } else {
             const size_t n = names_.size();
             RegSnapshot& target = ctx_.state.*target_;
-            // Grown by the key's value count + 1 whatever j is; the caller's trim
-            // takes off the surplus. If a nested handler replaced the snapshot
-            // with a shorter one, it still grows far enough to hold j onwards.
-            target.resize(std::max(target.size() + n + 1, static_cast<size_t>(ctx_.state.j) + n));
+            // Grown to hold the key's values from j on, and no further: every
+            // element made is written to memory, and spares left at each key
+            // would add up to one per key. If a nested handler replaced the
+            // snapshot with a shorter one, it still grows far enough.
+            if (target.size() < static_cast<size_t>(ctx_.state.j) + n)
+                target.resize(static_cast<size_t>(ctx_.state.j) + n);
             for (size_t i = 0; i < n; ++i) {
                 const uint32_t type = i < types_.size() ? types_[i] : 0;
                 RegEntry& entry = target[static_cast<size_t>(ctx_.state.j)];
@@ -109,7 +112,7 @@ private:
                     entry.Raw = RawForm::NotRecorded;
                     entry.RawData.clear();
                 }
-                record(target, keyName, std::move(names_[i]), type);
+                record(target, keyText, std::move(names_[i]), type);
             }
         }
 
@@ -123,7 +126,7 @@ private:
     }
 
     // The entry at j, whose data and raw bytes are already in place.
-    void record(RegSnapshot& target, const std::string& keyName, std::string valueName, uint32_t type) {
+    void record(RegSnapshot& target, const SharedText& keyName, std::string valueName, uint32_t type) {
         RegEntry& entry = target[static_cast<size_t>(ctx_.state.j)];
         entry.KeyName = keyName;
         entry.ValueName = std::move(valueName);
@@ -199,10 +202,10 @@ void getvalsFinish(RegistryWalkContext& ctx, int32_t hKey, const std::string& st
 
 void trimSnapshot(RegSnapshot& snapshot, int32_t j) {
     if (j <= 0 || snapshot.size() <= static_cast<size_t>(j)) return;
+    // The growth headroom stays: it is address space the walk never wrote,
+    // which costs no memory, while shrinking would copy every entry and, for
+    // a moment, need room for the whole snapshot twice.
     snapshot.resize(static_cast<size_t>(j));
-    // Snapshots live until the next collection; the growth headroom would
-    // otherwise stay allocated with them.
-    snapshot.shrink_to_fit();
 }
 
 }  // namespace qv

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstring>
 #include <fstream>
+#include <functional>
 #include <new>
 #include <type_traits>
 
@@ -75,9 +76,12 @@ uint64_t checksumOf(std::string_view bytes) {
 
 // ---- Writing: little-endian fixed widths ----
 
+// Where a section's bytes go, a piece at a time.
+using Pieces = std::function<void(std::string_view)>;
+
 class Writer {
 public:
-    explicit Writer(std::string& out) : out_(out) {}
+    explicit Writer(std::string& out, const Pieces* pieces = nullptr) : out_(out), pieces_(pieces) {}
     template <class T>
     void number(T value) {
         static_assert(std::is_integral_v<T>);
@@ -104,25 +108,45 @@ public:
         text(s.substr(shared));
     }
 
+    // Called after each entry: a megabyte or more is handed on, in a whole
+    // number of checksum words, and the buffer starts again.
+    void entryDone() {
+        if (!pieces_ || out_.size() < kPieceBytes) return;
+        const size_t whole = out_.size() & ~size_t{7};
+        (*pieces_)(std::string_view(out_).substr(0, whole));
+        out_.erase(0, whole);
+    }
+
 private:
+    static constexpr size_t kPieceBytes = size_t{1} << 20;
     std::string& out_;
+    const Pieces* pieces_;
 };
 
-// Writes a section's header with room for its length and checksum, lets
-// `body` append the section's bytes to `out`, then fills the two in.
+// A section's body, made by `body`, to `out` a piece at a time.
 template <class Body>
-void section(std::string& out, uint32_t tag, Body body) {
-    Writer(out).number(tag);
-    const size_t header = out.size();
-    out.append(16, '\0');
-    body(Writer(out));
-    const std::string_view written = std::string_view(out).substr(header + 16);
-    const uint64_t fields[2] = {written.size(), checksumOf(written)};
-    for (size_t f = 0; f < 2; ++f) {
-        std::string field;
-        Writer(field).number(fields[f]);
-        out.replace(header + 8 * f, 8, field);
-    }
+void produce(const Body& body, const Pieces& out) {
+    std::string buffer;
+    body(Writer(buffer, &out));
+    out(buffer);
+}
+
+// A section: its tag, length and checksum, then its bytes. A section may be
+// most of a snapshot of a million entries, so it is never held whole: its
+// bytes are made three times, to count them, to sum them and to pass them on.
+template <class Body>
+void section(uint32_t tag, const Body& body, const Pieces& out) {
+    uint64_t length = 0;
+    produce(body, [&](std::string_view piece) { length += piece.size(); });
+    Checksum sum(length);
+    produce(body, [&](std::string_view piece) { sum.add(piece); });
+    std::string header;
+    Writer w(header);
+    w.number(tag);
+    w.number(length);
+    w.number(sum.value());
+    out(header);
+    produce(body, out);
 }
 
 // ---- Reading: every length is checked against what is left ----
@@ -165,7 +189,7 @@ public:
         return s;
     }
     void text(std::string& s) { s.assign(bytes(number<uint32_t>())); }
-    void path(std::string& s, const std::string& previous) {
+    void path(std::string& s, std::string_view previous) {
         const uint32_t shared = number<uint32_t>();
         if (shared > previous.size()) throw Damaged{"a path refers to more of the path before it than there is"};
         const std::string_view rest = bytes(number<uint32_t>());
@@ -173,8 +197,16 @@ public:
             throw Damaged{"its paths add up to more than a section of its size can hold"};
         pathBudget_ -= shared + rest.size();
         s.reserve(shared + rest.size());
-        s.assign(previous, 0, shared);
+        s.assign(previous.substr(0, shared));
         s += rest;
+    }
+    // A key name: the entries of one key share the text of the first of them.
+    void path(SharedText& s, const SharedText& previous) {
+        path(scratch_, previous.view());
+        if (scratch_ == previous.view())
+            s = previous;
+        else
+            s = SharedText(scratch_);
     }
     // A count of entries of at least `minimum` bytes each must fit in what is
     // left, so that a damaged count cannot make the reader allocate gigabytes.
@@ -190,6 +222,7 @@ private:
     }
     std::string_view in_;
     size_t pathBudget_;
+    std::string scratch_;
 };
 
 void writePlaces(Writer w, const Collection& c) {
@@ -231,6 +264,7 @@ void writeRegistry(Writer w, const RegSnapshot& registry) {
         w.number(static_cast<uint8_t>(e.Raw));
         if (e.Raw == RawForm::Stored) w.text(e.RawData.str());
         previous = e.KeyName;
+        w.entryDone();
     }
 }
 
@@ -239,7 +273,7 @@ void readRegistry(Reader& r, RegSnapshot& registry, uint32_t version) {
     const uint64_t n = r.count(smallestEntry);
     registry.clear();
     registry.reserve(n);
-    const std::string none;
+    const SharedText none;
     for (uint64_t i = 0; i < n; ++i) {
         RegEntry& e = registry.emplace_back();
         r.path(e.KeyName, i ? registry[i - 1].KeyName : none);
@@ -265,6 +299,7 @@ void writeFiles(Writer w, const FileSnapshot& files) {
         w.number(files[i].Attributes);
         w.number(files[i].ModifiedLocal);
         previous = files[i].Filepath;
+        w.entryDone();
     }
 }
 
@@ -424,6 +459,16 @@ std::optional<Collection> collectionFrom(ByteSource& source, std::string& fault)
     return c;
 }
 
+// The whole file, to `out` a piece at a time.
+void writeCollection(const Collection& collection, const Pieces& out) {
+    std::string head(kMagic, sizeof kMagic);
+    Writer(head).number(kVersion);
+    out(head);
+    section(kPlaces, [&](Writer w) { writePlaces(w, collection); }, out);
+    section(kRegistry, [&](Writer w) { writeRegistry(w, collection.registry); }, out);
+    section(kFiles, [&](Writer w) { writeFiles(w, collection.files); }, out);
+}
+
 constexpr char kNoMemory[] = "is too large to load: there is not enough memory for its entries";
 
 }  // namespace
@@ -431,19 +476,8 @@ constexpr char kNoMemory[] = "is too large to load: there is not enough memory f
 uint64_t sectionChecksum(std::string_view bytes) { return checksumOf(bytes); }
 
 std::string collectionBytes(const Collection& collection) {
-    // One allocation for the whole file in all but odd cases: each entry
-    // takes its texts and at most 16 bytes of lengths and type.
-    size_t estimate = 256 + collection.startKey.size() + collection.startFolder.size();
-    for (const RegEntry& e : collection.registry)
-        estimate += 16 + e.ValueName.size() + e.ValueData.size() + 21 + e.RawData.size();
-    for (const FileSnapshotEntry& f : collection.files) estimate += 8 + f.ModifiedDate.size() + 44;
     std::string out;
-    out.reserve(estimate);
-    out.assign(kMagic, sizeof kMagic);
-    Writer(out).number(kVersion);
-    section(out, kPlaces, [&](Writer w) { writePlaces(w, collection); });
-    section(out, kRegistry, [&](Writer w) { writeRegistry(w, collection.registry); });
-    section(out, kFiles, [&](Writer w) { writeFiles(w, collection.files); });
+    writeCollection(collection, [&](std::string_view piece) { out += piece; });
     return out;
 }
 
@@ -459,7 +493,13 @@ std::optional<Collection> collectionFromBytes(std::string_view bytes, std::strin
 
 bool saveCollection(const std::string& path, const Collection& collection, std::string& error) {
     std::string why;
-    if (replaceWholeFile(path, collectionBytes(collection), &why)) return true;
+    const auto write = [&](std::ostream& file) {
+        writeCollection(collection, [&](std::string_view piece) {
+            if (file) file.write(piece.data(), static_cast<std::streamsize>(piece.size()));
+        });
+        return static_cast<bool>(file);
+    };
+    if (replaceWholeFileWith(path, write, &why)) return true;
     error = "The snapshot file " + path + " could not be written: " + why;
     return false;
 }

@@ -6,6 +6,8 @@
 #include <string_view>
 #include <vector>
 
+#include "core/shared_text.h"
+
 namespace qv {
 
 // The type of the entry that stands for a key without values: no value type
@@ -59,12 +61,13 @@ private:
     std::unique_ptr<std::string> bytes_;
 };
 
-// One registry snapshot entry. KeyName ends with "\"; ValueName is "" for the
-// entry that stands for a key without values. ValueType is the registry's type
+// One registry snapshot entry. KeyName ends with "\", and the entries of one
+// key share its text; ValueName is "" for the entry that stands for a key
+// without values. ValueType is the registry's type
 // code of the value, which the text alone cannot tell (an undo file needs it);
 // detection compares the texts, and the types.
 struct RegEntry {
-    std::string KeyName;
+    SharedText KeyName;
     std::string ValueName;
     std::string ValueData;
     uint32_t ValueType = kKeyEntryType;

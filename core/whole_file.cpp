@@ -81,11 +81,22 @@ std::optional<std::string> readWholeFile(const std::string& path, std::string* e
 }
 
 bool replaceWholeFile(const std::string& path, std::string_view bytes, std::string* error) {
+    return replaceWholeFileWith(
+        path,
+        [&](std::ostream& out) {
+            out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+            return true;
+        },
+        error);
+}
+
+bool replaceWholeFileWith(const std::string& path, const std::function<bool(std::ostream&)>& write,
+                          std::string* error) {
     static std::atomic<unsigned> counter{0};
     const fs::path target = pathOf(path);
     if (isDeviceName(path)) {
         std::ofstream out(target, std::ios::binary);
-        if (out) out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+        if (out && !write(out)) out.setstate(std::ios::failbit);
         if (out) out.flush();
         if (!out) setError(error, "cannot write to the device");
         return static_cast<bool>(out);
@@ -107,7 +118,17 @@ bool replaceWholeFile(const std::string& path, std::string_view bytes, std::stri
             setError(error, "cannot create a file in that folder");
             return false;
         }
-        out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+        bool written = false;
+        try {
+            written = write(out);
+        } catch (...) {
+            // Memory running out, say: no half-written temporary stays behind.
+            out.close();
+            std::error_code ignored;
+            fs::remove(temporary, ignored);
+            throw;
+        }
+        if (!written) out.setstate(std::ios::failbit);
         out.flush();
         if (!out) {
             out.close();

@@ -3,6 +3,8 @@
 // snapshot files and the exports.
 #include <cstdint>
 #include <fstream>
+#include <functional>
+#include <ostream>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -25,6 +27,11 @@ bool openForReading(const std::string& path, std::ifstream& in, uint64_t& size, 
 // A read-only file is refused, not replaced. A device name ("NUL", "CON") is
 // written to as it is, having no folder to hold a temporary file.
 bool replaceWholeFile(const std::string& path, std::string_view bytes, std::string* error = nullptr);
+// The same, with the bytes written by `write` a piece at a time, for a file too
+// large to hold twice in memory. `write` returns false, having written all it
+// could, when the file cannot be made; that, or a failed stream, is a failure.
+bool replaceWholeFileWith(const std::string& path, const std::function<bool(std::ostream&)>& write,
+                          std::string* error = nullptr);
 
 // True when `path` names an existing regular file.
 bool regularFileExists(const std::string& path);

@@ -82,7 +82,7 @@ const RegEntry kFive{kKey.KeyName, "Count", "5", kRegSz}, kFiveDword{kKey.KeyNam
 
 Rows rowsOf(std::initializer_list<RegEntry> entries) {
     Rows out;
-    for (const RegEntry& e : entries) out.push_back({e.KeyName, e.ValueName, e.ValueData});
+    for (const RegEntry& e : entries) out.push_back({e.KeyName.str(), e.ValueName, e.ValueData});
     return out;
 }
 

@@ -76,7 +76,7 @@ TEST(Exports, RegUndoRemovesWhatIsNewAndRestoresWhatWasThereByType) {
     ResultLists lists;
     for (const RegEntry& e : first)
         if (e.ValueName != "sz")
-            lists[ListId::DeletedEntries].push_back({e.KeyName, e.ValueName, e.ValueData});
+            lists[ListId::DeletedEntries].push_back({e.KeyName.str(), e.ValueName, e.ValueData});
     lists[ListId::DeletedEntries].push_back({"App\\", "sz", "old \"text\" \\"});
     lists[ListId::EditedRegistry].push_back({"App\\", "sz", "new"});
     lists[ListId::NewEntries] = {
@@ -206,7 +206,7 @@ TEST(Exports, RegUndoWritesEveryValueBackByteForByte) {
         RegEntry e{"App\\", v.name, renderValue(v.type, v.bytes), v.type};
         keepRawBytes(e, v.bytes);
         first.push_back(e);
-        lists[ListId::DeletedEntries].push_back({e.KeyName, e.ValueName, e.ValueData});
+        lists[ListId::DeletedEntries].push_back({e.KeyName.str(), e.ValueName, e.ValueData});
     }
     first.push_back({"App\\Bad\nKey\\", "v", "1", kRegDword, RawForm::FromText});
     lists[ListId::DeletedEntries].push_back({"App\\Bad\nKey\\", "v", "1"});

@@ -50,7 +50,7 @@ protected:
 
     static std::vector<std::string> keyNames(const RegSnapshot& s) {
         std::vector<std::string> out;
-        for (const RegEntry& e : s) out.push_back(e.KeyName);
+        for (const RegEntry& e : s) out.push_back(e.KeyName.str());
         return out;
     }
 };
@@ -69,6 +69,9 @@ TEST_F(RegistryWalkTest, EntriesArePreOrderInTheProvidersSubkeyOrder) {
                            entry("R\\Zeta\\Inner\\", "", ""), entry("R\\Zeta\\Inner\\Deep\\", "d1", "0"),
                            entry("R\\Alpha\\", "a1", "c"), entry("R\\Alpha\\", "a2", "d")}));
     EXPECT_EQ(yielder.count, 5);  // once per visited key
+    // The entries of one key hold one copy of its name.
+    EXPECT_TRUE(state.regArray[0].KeyName.sameBlock(state.regArray[1].KeyName));
+    EXPECT_TRUE(state.regArray[5].KeyName.sameBlock(state.regArray[6].KeyName));
     std::vector<std::string> status;
     for (const RegEntry& e : state.regArray) status.push_back("Getting registry data: " + e.KeyName);
     EXPECT_EQ(view.statusHistory, status);

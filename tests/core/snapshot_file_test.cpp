@@ -50,6 +50,13 @@ TEST(SnapshotFile, RoundTripsEveryFieldAndEmptyCollections) {
         ASSERT_TRUE(back) << fault;
         EXPECT_EQ(*back, c);
     }
+    // A loaded snapshot shares each key's name among its entries, as a
+    // collected one does, and keeps apart what only begins alike.
+    std::string fault;
+    const Collection back = *collectionFromBytes(collectionBytes(sample()), fault);
+    EXPECT_TRUE(back.registry[1].KeyName.sameBlock(back.registry[2].KeyName));
+    EXPECT_TRUE(back.registry[4].KeyName.sameBlock(back.registry[6].KeyName));
+    EXPECT_FALSE(back.registry[2].KeyName.sameBlock(back.registry[3].KeyName));
 }
 
 TEST(SnapshotFile, RefusesEveryFlippedByteAndEveryTruncation) {
@@ -216,6 +223,30 @@ TEST(SnapshotFile, HugeFilesAreJudgedBeforeTheyAreRead) {
         EXPECT_LT(peakKilobytes() - before, 64 * 1024);
 #endif
     }
+    std::filesystem::remove(path);
+}
+
+// Saving streams a snapshot in pieces of about a megabyte: a registry and a
+// file list of several pieces each come back whole, and the file holds the
+// very bytes of the snapshot in one piece.
+TEST(SnapshotFile, SavesInPiecesWhatItWouldWriteWhole) {
+    Collection c = sample();
+    for (int k = 0; k < 8000; ++k) {
+        const SharedText key("SOFTWARE\\Vendor\\Product " + std::to_string(k) + "\\Settings\\");
+        for (int v = 0; v < 5; ++v)
+            c.registry.push_back({key, "Value " + std::to_string(v), std::string(17 + (k + v) % 23, 'x'), kRegSz});
+        c.files.push_back({"C:\\Program Files\\Vendor\\" + std::to_string(k) + ".dll", "12/08/2026 11:00:0" +
+                           std::to_string(k % 10), static_cast<uint64_t>(k), 0x20, k});
+    }
+    const std::string whole = collectionBytes(c);
+    ASSERT_GT(whole.size(), size_t{2} << 20);
+    const std::filesystem::path path = std::filesystem::temp_directory_path() / "quorvel-pieces.qvs";
+    std::string error;
+    ASSERT_TRUE(saveCollection(path.string(), c, error)) << error;
+    EXPECT_EQ(std::filesystem::file_size(path), whole.size());
+    const std::optional<Collection> back = loadCollection(path.string(), error);
+    ASSERT_TRUE(back) << error;
+    EXPECT_EQ(*back, c);
     std::filesystem::remove(path);
 }
 

@@ -59,9 +59,9 @@ DetectionRows literalDetection(const AppState& state, bool registryTicked, Direc
             });
             if (filtered(state.FilterList, F.ValueData)) continue;
             if (!found)
-                add(ListId::NewEntries, {F.KeyName, F.ValueName, F.ValueData});
+                add(ListId::NewEntries, {F.KeyName.str(), F.ValueName, F.ValueData});
             else if (first[*found].ValueData != F.ValueData && sw.chkEditedRegSetting == 1)
-                add(ListId::EditedRegistry, {F.KeyName, F.ValueName, F.ValueData});
+                add(ListId::EditedRegistry, {F.KeyName.str(), F.ValueName, F.ValueData});
         }
     }
     // Pass B: deleted registry entries.
@@ -70,7 +70,7 @@ DetectionRows literalDetection(const AppState& state, bool registryTicked, Direc
             yield();
             auto found = firstMatch(final, [&](const RegEntry& F) { return F == S; });
             if (found || filtered(state.FilterList, S.ValueData) || S.ValueName.empty()) continue;
-            add(ListId::DeletedEntries, {S.KeyName, S.ValueName, S.ValueData});
+            add(ListId::DeletedEntries, {S.KeyName.str(), S.ValueName, S.ValueData});
         }
     }
     // Pass C: new and modified files; only when a final file scan produced the list.
