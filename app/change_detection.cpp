@@ -265,7 +265,7 @@ private:
     }
 
     ResultRow fileRow(const FileSnapshotEntry& f) {
-        ResultRow row{f.Filepath, sizeText(files_, f.Filepath), f.ModifiedDate};
+        ResultRow row{f.Filepath, sizeText(files_, f.Filepath), f.ModifiedDate.str()};
         row.modifiedLocal = f.ModifiedLocal;
         return row;
     }

@@ -71,7 +71,7 @@ public:
     std::string fullPathName(const std::string&) override { return {}; }
     std::optional<uint32_t> attributes(const std::string&) override { return std::nullopt; }
     std::unique_ptr<DirEnumeration> list(const std::string&) override { return nullptr; }
-    std::string modifiedText(uint64_t) override { return {}; }
+    qv::SharedText modifiedText(uint64_t) override { return {}; }
     std::optional<uint64_t> fileSize(const std::string& path) override {
         return std::hash<std::string>{}(path) % 10'000'000;
     }

@@ -107,9 +107,12 @@ const std::string& DateTextCache::timeText(int32_t secondOfDay, const CivilTime&
     return text;
 }
 
-std::string DateTextCache::text(uint64_t utcTicks) {
+SharedText DateTextCache::text(uint64_t utcTicks) {
     const int64_t seconds = localSeconds(utcTicks);
     check(seconds >= 0, 5, "Invalid procedure call or argument");
+    if (texts_.empty()) texts_.resize(kTextSlots);
+    TextSlot& slot = texts_[static_cast<size_t>(seconds) % kTextSlots];
+    if (slot.seconds == seconds) return slot.text;
     const int64_t day = seconds / kSecondsPerDay;
     const auto secondOfDay = static_cast<int32_t>(seconds % kSecondsPerDay);
 
@@ -121,7 +124,10 @@ std::string DateTextCache::text(uint64_t utcTicks) {
     };
     const bool dateCached = day == lastDay_ && lastDate_;
     const std::string& date = dateCached ? *lastDate_ : dateText(day, fields());
-    if (secondOfDay == 0) return date;
+    if (secondOfDay == 0) {
+        slot = {seconds, SharedText(date)};
+        return slot.text;
+    }
 
     const auto i = static_cast<size_t>(secondOfDay);
     const bool timeCached = !timeKnown_.empty() && timeKnown_[i];
@@ -132,7 +138,8 @@ std::string DateTextCache::text(uint64_t utcTicks) {
     out += date;
     out += ' ';
     out += time;
-    return out;
+    slot = {seconds, SharedText(out)};
+    return slot.text;
 }
 
 namespace {

@@ -14,6 +14,8 @@
 #include <unordered_map>
 #include <vector>
 
+#include "core/shared_text.h"
+
 namespace qv {
 
 // A broken-down time, to the second (the fields of the platform's SYSTEMTIME).
@@ -55,8 +57,9 @@ public:
 
     // The short date, a blank and the long time of a UTC FILETIME in local time;
     // the short date alone when the local time is exactly 00:00:00. Failures of
-    // the injected functions pass through and leave nothing cached.
-    std::string text(uint64_t utcTicks);
+    // the injected functions pass through and leave nothing cached. Files of
+    // the same second share one text, so a scan keeps one copy of each.
+    SharedText text(uint64_t utcTicks);
 
     // How often the injected functions ran (the measure of the cache).
     struct Calls {
@@ -97,6 +100,15 @@ private:
     static constexpr size_t kSecondsPerTimeBlock = 3600;
     std::vector<std::unique_ptr<std::string[]>> times_;
     std::vector<bool> timeKnown_;
+
+    // The whole texts of recent seconds, each in the slot of its second: a
+    // bounded cache that costs no allocation to ask.
+    struct TextSlot {
+        int64_t seconds = -1;
+        SharedText text;
+    };
+    static constexpr size_t kTextSlots = 4096;
+    std::vector<TextSlot> texts_;
 };
 
 }  // namespace qv

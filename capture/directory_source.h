@@ -7,6 +7,8 @@
 #include <optional>
 #include <string>
 
+#include "core/shared_text.h"
+
 namespace qv {
 
 inline constexpr uint32_t kAttrReadOnly = 0x1;
@@ -43,7 +45,7 @@ public:
     // A last-write time as the user's short date, a blank and the long time
     // (the short date alone at 00:00:00), in local time. Throws a Failure when
     // the time cannot be converted.
-    virtual std::string modifiedText(uint64_t lastWriteTime) = 0;
+    virtual SharedText modifiedText(uint64_t lastWriteTime) = 0;
     // The present size of a file in bytes; nothing when it cannot be measured.
     virtual std::optional<uint64_t> fileSize(const std::string& path) = 0;
     // A last-write time as local seconds since 1601-01-01, for the exports'

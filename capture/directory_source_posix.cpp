@@ -313,7 +313,7 @@ std::unique_ptr<DirEnumeration> PosixDirectorySource::list(const std::string& fo
     return std::make_unique<PosixEnumeration>(fd, std::move(full), std::move(names), ticksOf(self));
 }
 
-std::string PosixDirectorySource::modifiedText(uint64_t lastWriteTime) {
+SharedText PosixDirectorySource::modifiedText(uint64_t lastWriteTime) {
     return dates_.text(lastWriteTime);
 }
 

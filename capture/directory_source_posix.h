@@ -29,7 +29,7 @@ public:
     std::string fullPathName(const std::string& path) override;
     std::optional<uint32_t> attributes(const std::string& path) override;
     std::unique_ptr<DirEnumeration> list(const std::string& folder) override;
-    std::string modifiedText(uint64_t lastWriteTime) override;
+    SharedText modifiedText(uint64_t lastWriteTime) override;
     std::optional<uint64_t> fileSize(const std::string& path) override;
     std::optional<int64_t> localSeconds(uint64_t lastWriteTime) override { return dates_.localSeconds(lastWriteTime); }
 

@@ -177,7 +177,7 @@ std::unique_ptr<DirEnumeration> Win32DirectorySource::list(const std::string& fo
     return std::make_unique<Win32Enumeration>(std::move(handle), data);
 }
 
-std::string Win32DirectorySource::modifiedText(uint64_t lastWriteTime) {
+SharedText Win32DirectorySource::modifiedText(uint64_t lastWriteTime) {
     return dates_.text(lastWriteTime);
 }
 

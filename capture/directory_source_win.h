@@ -23,7 +23,7 @@ public:
     std::unique_ptr<DirEnumeration> list(const std::string& folder) override;
     // Local time through the time zone's rules for that date (not today's
     // offset), so a file's text does not change when daylight saving does.
-    std::string modifiedText(uint64_t lastWriteTime) override;
+    SharedText modifiedText(uint64_t lastWriteTime) override;
     std::optional<uint64_t> fileSize(const std::string& path) override;
 
 private:

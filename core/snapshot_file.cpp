@@ -189,6 +189,14 @@ public:
         return s;
     }
     void text(std::string& s) { s.assign(bytes(number<uint32_t>())); }
+    // A text that entries repeat: the same block as the one before when equal.
+    void text(SharedText& s, const SharedText& previous) {
+        const std::string_view t = bytes(number<uint32_t>());
+        if (t == previous.view())
+            s = previous;
+        else
+            s = SharedText(t);
+    }
     void path(std::string& s, std::string_view previous) {
         const uint32_t shared = number<uint32_t>();
         if (shared > previous.size()) throw Damaged{"a path refers to more of the path before it than there is"};
@@ -311,7 +319,7 @@ void readFiles(Reader& r, FileSnapshot& files, uint32_t version) {
     for (uint64_t i = 1; i <= n; ++i) {
         FileSnapshotEntry& f = files.emplace_back();
         r.path(f.Filepath, files[i - 1].Filepath);
-        r.text(f.ModifiedDate);
+        r.text(f.ModifiedDate, files[i - 1].ModifiedDate);
         if (version < 2) continue;
         f.Size = r.number<uint64_t>();
         f.Attributes = r.number<uint32_t>();

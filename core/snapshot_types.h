@@ -85,7 +85,7 @@ inline constexpr uint32_t kUnknownFileAttributes = UINT32_MAX;
 // the size and attributes that the same find data holds.
 struct FileSnapshotEntry {
     std::string Filepath;
-    std::string ModifiedDate;
+    SharedText ModifiedDate;  // files of the same second share it
     uint64_t Size = kUnknownFileSize;
     uint32_t Attributes = kUnknownFileAttributes;
     int64_t ModifiedLocal = -1;  // the date as local seconds since 1601; -1 where not recorded

@@ -22,7 +22,7 @@ public:
     std::string fullPathName(const std::string&) override { return {}; }
     std::optional<uint32_t> attributes(const std::string&) override { return std::nullopt; }
     std::unique_ptr<DirEnumeration> list(const std::string&) override { return nullptr; }
-    std::string modifiedText(uint64_t) override { return {}; }
+    SharedText modifiedText(uint64_t) override { return {}; }
     std::optional<uint64_t> fileSize(const std::string& path) override {
         measured.push_back(path);
         if (failing.contains(path)) throw std::runtime_error("Permission denied");

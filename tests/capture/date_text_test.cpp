@@ -77,6 +77,19 @@ TEST_F(DateTextTest, FormatsEachDayAndEachSecondOfTheDayOnce) {
     EXPECT_EQ(cache.calls().toLocal, 2 * 1 + 2 * 1);
 }
 
+// Files of one second share one text; seconds that meet in the cache's slot
+// (4096 seconds apart) each still get their own.
+TEST_F(DateTextTest, FilesOfOneSecondShareOneText) {
+    const uint64_t base = fileTime(2024, 5, 1, 8, 0, 0);
+    const SharedText first = cache.text(base), again = cache.text(base + 5'000'000);
+    EXPECT_TRUE(first.sameBlock(again));
+    const SharedText later = cache.text(base + 4096 * kTicksPerSecond);
+    EXPECT_EQ(later, "D2024-05-01 T11:08:16");
+    EXPECT_EQ(cache.text(base), "D2024-05-01 T10:00:00");
+    EXPECT_FALSE(cache.text(base).sameBlock(later));
+    EXPECT_EQ(first, "D2024-05-01 T10:00:00");  // a holder keeps its text whatever the cache drops
+}
+
 TEST_F(DateTextTest, OffsetSwitchInsideAQuarterHourIsExactOnBothSides) {
     // A switch from +1 h to +2 h at an instant that is no quarter hour.
     const uint64_t change = fileTime(2024, 3, 31, 1, 7, 30);

@@ -255,7 +255,7 @@ TEST(Win32DirectorySourceTimes, TextIsThePlatformsDateAndTimeWithSecondsOrTheDat
     Win32DirectorySource first, second;
     const SYSTEMTIME summer{2021, 7, 0, 4, 13, 45, 37, 0};
     const uint64_t ticks = utcTicksOfLocal(summer);
-    const std::string text = first.modifiedText(ticks);
+    const std::string text = first.modifiedText(ticks).str();
     EXPECT_EQ(text, platformText(summer));
     EXPECT_THAT(text, HasSubstr("37"));
     EXPECT_EQ(text, first.modifiedText(ticks));

@@ -80,9 +80,9 @@ DetectionRows literalDetection(const AppState& state, bool registryTicked, Direc
         yield();
         auto found = firstMatch(start, [&](const FileSnapshotEntry& S) { return S.Filepath == F.Filepath; });
         if (!found)
-            add(ListId::NewFiles, {F.Filepath, sizeOf(files, F.Filepath), F.ModifiedDate});
+            add(ListId::NewFiles, {F.Filepath, sizeOf(files, F.Filepath), F.ModifiedDate.str()});
         else if (start[*found].ModifiedDate != F.ModifiedDate)
-            add(ListId::ModifiedFiles, {F.Filepath, sizeOf(files, F.Filepath), F.ModifiedDate});
+            add(ListId::ModifiedFiles, {F.Filepath, sizeOf(files, F.Filepath), F.ModifiedDate.str()});
     }
     // Pass D: deleted files; the inner scan never stops early.
     if (!sw.chkDeleteFilesSetting || start.size() <= 1) return rows;

@@ -181,7 +181,7 @@ std::unique_ptr<DirEnumeration> FakeFileSystem::list(const std::string& folder) 
     return std::make_unique<FakeEnumeration>(std::move(entries), openListings, maxOpenListings);
 }
 
-std::string FakeFileSystem::modifiedText(uint64_t lastWriteTime) {
+SharedText FakeFileSystem::modifiedText(uint64_t lastWriteTime) {
     if (failingTimes_.count(lastWriteTime))
         throw Failure(53, "File not found", std::source_location::current());
     return textOf(lastWriteTime);
