@@ -126,6 +126,8 @@ void AdvancedDialog::createControls() {
             col.cx = scale(l.columns[c].second);
             SendMessageW(list, LVM_INSERTCOLUMNW, c, reinterpret_cast<LPARAM>(&col));
         }
+        // The last column reaches the list's right edge: no empty header past it.
+        SendMessageW(list, LVM_SETCOLUMNWIDTH, l.columns.size() - 1, LVSCW_AUTOSIZE_USEHEADER);
     }
     HWND roots = make(0, WC_COMBOBOXW, L"", CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP, 10, 350, 200, 200,
                       IDC_cmbRegStartAdvanced);
