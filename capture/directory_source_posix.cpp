@@ -188,6 +188,23 @@ private:
     int dots_ = 0;
 };
 
+// The names of a Windows path from `start` on, between its backslashes;
+// doubled backslashes give no empty names.
+std::vector<std::string_view> pathParts(std::string_view path, size_t start) {
+    std::vector<std::string_view> parts;
+    while (start < path.size()) {
+        if (path[start] == '\\') {
+            ++start;
+            continue;
+        }
+        size_t end = path.find('\\', start);
+        if (end == std::string_view::npos) end = path.size();
+        parts.push_back(path.substr(start, end - start));
+        start = end;
+    }
+    return parts;
+}
+
 }  // namespace
 
 PosixDirectorySource::PosixDirectorySource(std::filesystem::path prefix, DatePictures pictures)
@@ -213,22 +230,13 @@ std::string PosixDirectorySource::fullPathName(const std::string& path) {
     const char drive = static_cast<char>(text[0] >= 'a' && text[0] <= 'z' ? text[0] - 32 : text[0]);
     if (drive < 'A' || drive > 'Z') return {};
     // "." and ".." go, as the platform's path parsing takes them away.
-    std::vector<std::string> parts;
-    size_t start = 2;
-    while (start < text.size()) {
-        if (text[start] == '\\') {
-            ++start;
-            continue;
-        }
-        size_t end = text.find('\\', start);
-        if (end == std::string::npos) end = text.size();
-        const std::string part = text.substr(start, end - start);
+    std::vector<std::string_view> parts;
+    for (const std::string_view part : pathParts(text, 2)) {
         if (part == "..") {
             if (!parts.empty()) parts.pop_back();
         } else if (part != ".") {
             parts.push_back(part);
         }
-        start = end;
     }
     std::string full{drive, ':', '\\'};
     for (size_t i = 0; i < parts.size(); ++i) {
@@ -245,16 +253,9 @@ std::optional<std::string> PosixDirectorySource::unixPath(const std::string& win
     std::string path = (prefix_ / "dosdevices" / std::string{letter, ':'}).string();
     struct stat st {};
     if (stat(path.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return std::nullopt;
-    size_t start = 2;
-    while (start < windowsPath.size()) {
-        if (windowsPath[start] == '\\') {
-            ++start;
-            continue;
-        }
-        size_t end = windowsPath.find('\\', start);
-        if (end == std::string::npos) end = windowsPath.size();
-        const std::string name = windowsPath.substr(start, end - start);
-        std::string next = path + "/" + name;
+    for (const std::string_view name : pathParts(windowsPath, 2)) {
+        std::string next = path + "/";
+        next += name;
         if (lstat(next.c_str(), &st) != 0) {
             // Wine finds a name in any case where it is not there as given.
             if (DIR* dir = opendir(path.c_str())) {
@@ -268,7 +269,6 @@ std::optional<std::string> PosixDirectorySource::unixPath(const std::string& win
             }
         }
         path = std::move(next);
-        start = end;
     }
     return path;
 }

@@ -190,13 +190,7 @@ public:
     }
     void text(std::string& s) { s.assign(bytes(number<uint32_t>())); }
     // A text that entries repeat: the same block as the one before when equal.
-    void text(SharedText& s, const SharedText& previous) {
-        const std::string_view t = bytes(number<uint32_t>());
-        if (t == previous.view())
-            s = previous;
-        else
-            s = SharedText(t);
-    }
+    void text(SharedText& s, const SharedText& previous) { share(s, bytes(number<uint32_t>()), previous); }
     void path(std::string& s, std::string_view previous) {
         const uint32_t shared = number<uint32_t>();
         if (shared > previous.size()) throw Damaged{"a path refers to more of the path before it than there is"};
@@ -211,10 +205,7 @@ public:
     // A key name: the entries of one key share the text of the first of them.
     void path(SharedText& s, const SharedText& previous) {
         path(scratch_, previous.view());
-        if (scratch_ == previous.view())
-            s = previous;
-        else
-            s = SharedText(scratch_);
+        share(s, scratch_, previous);
     }
     // A count of entries of at least `minimum` bytes each must fit in what is
     // left, so that a damaged count cannot make the reader allocate gigabytes.
@@ -225,6 +216,9 @@ public:
     }
 
 private:
+    static void share(SharedText& s, std::string_view text, const SharedText& previous) {
+        s = text == previous.view() ? previous : SharedText(text);
+    }
     void need(size_t n) const {
         if (n > in_.size()) throw Damaged{"an entry runs past the end of its section"};
     }

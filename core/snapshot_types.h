@@ -63,9 +63,9 @@ private:
 
 // One registry snapshot entry. KeyName ends with "\", and the entries of one
 // key share its text; ValueName is "" for the entry that stands for a key
-// without values. ValueType is the registry's type
-// code of the value, which the text alone cannot tell (an undo file needs it);
-// detection compares the texts, and the types.
+// without values. ValueType is the registry's type code of the value, which
+// the text alone cannot tell (an undo file needs it); detection compares the
+// texts, and the types.
 struct RegEntry {
     SharedText KeyName;
     std::string ValueName;
