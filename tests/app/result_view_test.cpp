@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -127,6 +128,38 @@ TEST(ResultView, FindNarrowsOnAnyColumnIgnoringCaseAndKeepsTheSortOrder) {
     rows.push_back({"Software\\Other\\", "", ""});
     view.grow(rows, 3);
     EXPECT_EQ(firstCells(view, rows), (std::vector<std::string>{"Software\\Omega\\"}));
+}
+
+// The word-at-a-time search against the plain definition: every needle
+// placed at every offset of cells of every length around the word size, in
+// both cases, beside bytes that differ from its letters only in bit 5 or are
+// UTF-8, and needles that are absent or run past the end.
+TEST(ResultView, FindAgreesWithAPlainCaseBlindSearchAtEveryOffset) {
+    const auto fold = [](std::string s) {
+        for (char& c : s) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
+        return s;
+    };
+    std::mt19937 random(20261208);
+    const std::string alphabet = "aAbB@`\\ \xC3\xA9\x80\xFFz";
+    size_t found = 0, checked = 0;
+    for (size_t length = 0; length <= 40; ++length) {
+        for (int draw = 0; draw < 60; ++draw) {
+            std::string cell(length, ' ');
+            for (char& c : cell) c = alphabet[random() % alphabet.size()];
+            std::string needle(1 + random() % 4, ' ');
+            for (char& c : needle) c = alphabet[random() % alphabet.size()];
+            if (length && draw % 2) cell.replace(random() % length, needle.size(), needle);
+            if (draw % 3 == 0) for (char& c : cell) c = static_cast<char>(c >= 'a' && c <= 'z' ? c - 32 : c);
+            const std::string folded = fold(needle);
+            const bool want = fold(cell).find(folded) != std::string::npos;
+            const ResultRow row{"", "x", cell};
+            EXPECT_EQ(rowContains(row, 3, folded), want) << "cell \"" << cell << "\" needle \"" << needle << "\"";
+            found += want;
+            ++checked;
+        }
+    }
+    EXPECT_GT(found, checked / 4);  // both outcomes are drawn often
+    EXPECT_LT(found, checked * 3 / 4);
 }
 
 TEST(ResultView, CopiedRowsAreTabSeparatedUnderTheirHeadersWithNoStrayBreaks) {
