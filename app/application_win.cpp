@@ -140,7 +140,7 @@ void Application::onCommand(int controlId) {
         case IDC_cmdAdvanced:
             runHandler(reporter_, [&] {
                 advanced_.show(window_.hwnd());
-                pump_.addModeless(advanced_.hwnd());
+                pump_.addModeless(advanced_.hwnd(), advanced_.accelerators());
             });
             break;
         case IDM_mnuQuorvel:

@@ -37,6 +37,9 @@ enum ControlId : int {
     IDM_mnuOpenFirst,
     IDM_mnuExport,
     IDM_mnuExit,
+    // Ctrl+Tab and Ctrl+Shift+Tab (or Ctrl+PgDn and Ctrl+PgUp) between the tabs.
+    IDM_nextTab,
+    IDM_previousTab,
     // The result lists' right-click menu.
     IDM_ctxCopy = 301,
     IDM_ctxCopyPath,

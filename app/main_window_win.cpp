@@ -8,6 +8,7 @@
 #include <climits>
 
 #include "core/failure_win.h"
+#include "core/scaled_controls_win.h"
 #include "app/result_lists.h"
 #include "app/result_view.h"
 #include "core/utf.h"
@@ -66,7 +67,9 @@ void MainWindow::create(const std::wstring& caption) {
                     {FALT | FVIRTKEY, 'S', IDC_cmdReset},         {FALT | FVIRTKEY, 'B', IDC_cmdFileSystemStart},
                     {FALT | FVIRTKEY, 'V', IDC_cmdAdvanced},      {FALT | FVIRTKEY, 'G', IDC_chkDetectRegistry},
                     {FALT | FVIRTKEY, 'Y', IDC_chkDetectFiles},   {FCONTROL | FVIRTKEY, 'F', IDC_txtFind},
-                    {FVIRTKEY, VK_F3, IDC_txtFind}};
+                    {FVIRTKEY, VK_F3, IDC_txtFind},
+                    {FCONTROL | FVIRTKEY, VK_TAB, IDM_nextTab},   {FCONTROL | FSHIFT | FVIRTKEY, VK_TAB, IDM_previousTab},
+                    {FCONTROL | FVIRTKEY, VK_NEXT, IDM_nextTab},  {FCONTROL | FVIRTKEY, VK_PRIOR, IDM_previousTab}};
     if (!accelerators_) accelerators_ = CreateAcceleratorTableW(keys, static_cast<int>(std::size(keys)));
 
     // Sized for the system's DPI, as the controls inside are.
@@ -271,6 +274,10 @@ bool MainWindow::onListNotify(NMHDR& hdr, LPARAM lParam, LRESULT& result) {
 }
 
 void MainWindow::onAccelerator(int id) {
+    if (id == IDM_nextTab || id == IDM_previousTab) {
+        selectTab((selectedTab() + (id == IDM_nextTab ? 1 : 5)) % 6);
+        return;
+    }
     if (id == IDC_txtFind) {
         SetFocus(control(IDC_txtFind));
         SendMessageW(control(IDC_txtFind), EM_SETSEL, 0, -1);
@@ -298,7 +305,7 @@ void MainWindow::onDefaultKey() {
     }
 }
 
-int MainWindow::scale(int dips) const { return scaled(dips, dpi_); }
+int MainWindow::scale(int dips) const { return scaledToDpi(dips, dpi_); }
 
 void MainWindow::createControls() {
     auto make = [&](DWORD exStyle, const wchar_t* cls, const wchar_t* text, DWORD style, int id) {
@@ -366,7 +373,7 @@ ListId MainWindow::listOfTab(int tab) {
 }
 
 void MainWindow::applyFont() {
-    font_.reset(messageFont(dpi_));
+    font_.reset(messageFontFor(dpi_));
     for (HWND child = GetWindow(hwnd_, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
         SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), TRUE);
     layout();

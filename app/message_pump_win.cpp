@@ -24,9 +24,9 @@ void MessagePump::pumpNow() {
     last_ = GetTickCount64();
 }
 
-void MessagePump::addModeless(HWND window) {
-    std::erase_if(modeless_, [&](HWND w) { return w == window || !IsWindow(w); });
-    if (window) modeless_.push_back(window);
+void MessagePump::addModeless(HWND window, HACCEL keys) {
+    std::erase_if(modeless_, [&](const Modeless& m) { return m.window == window || !IsWindow(m.window); });
+    if (window) modeless_.push_back({window, keys});
 }
 
 void MessagePump::dispatch(MSG& msg) const {
@@ -34,8 +34,11 @@ void MessagePump::dispatch(MSG& msg) const {
         TranslateAcceleratorW(dialogWindow, accelerators, &msg))
         return;
     if (dialogWindow && IsDialogMessageW(dialogWindow, &msg)) return;
-    for (HWND window : modeless_) {
-        if (IsWindow(window) && IsDialogMessageW(window, &msg)) return;
+    for (const auto& [window, keys] : modeless_) {
+        if (!IsWindow(window)) continue;
+        if (keys && (msg.hwnd == window || IsChild(window, msg.hwnd)) && TranslateAcceleratorW(window, keys, &msg))
+            return;
+        if (IsDialogMessageW(window, &msg)) return;
     }
     TranslateMessage(&msg);
     DispatchMessageW(&msg);

@@ -20,8 +20,9 @@ public:
     // The Alt keys of its buttons.
     HACCEL accelerators = nullptr;
     // Modeless windows beside it (the advanced settings, the about box), with
-    // the same keys; Enter and Esc there press their OK and Cancel.
-    void addModeless(HWND window);
+    // the same keys and `keys` of their own; Enter and Esc there press their
+    // OK and Cancel.
+    void addModeless(HWND window, HACCEL keys = nullptr);
 
     // One message through the window's keyboard navigation or the usual route.
     void dispatch(MSG& msg) const;
@@ -32,7 +33,11 @@ public:
     unsigned long long turns() const override { return turns_; }
 
 private:
-    std::vector<HWND> modeless_;
+    struct Modeless {
+        HWND window;
+        HACCEL keys;
+    };
+    std::vector<Modeless> modeless_;
     ULONGLONG last_ = 0;
     unsigned long long turns_ = 0;
 };

@@ -41,32 +41,6 @@ protected:
         if (self) return self->HandleMessage(msg, wParam, lParam);
         return DefWindowProcW(hwnd, msg, wParam, lParam);
     }
-
-    // A size in pixels of 96 DPI at the window's DPI.
-    static int scaled(int dips, UINT dpi) { return MulDiv(dips, static_cast<int>(dpi ? dpi : 96), 96); }
-
-    // The system's message font at a DPI; the caller owns it.
-    static HFONT messageFont(UINT dpi) {
-        NONCLIENTMETRICSW metrics{};
-        metrics.cbSize = sizeof metrics;
-        if (!SystemParametersInfoForDpi(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0, dpi))
-            SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0);
-        return CreateFontIndirectW(&metrics.lfMessageFont);
-    }
-
-    // A visible child control placed in pixels of 96 DPI, scaled to `dpi`, in
-    // `font`. Siblings clip each other, so none paints over another.
-    struct Place {
-        int x, y, w, h;
-    };
-    static HWND makeScaled(HWND parent, HINSTANCE instance, UINT dpi, HFONT font, DWORD exStyle, const wchar_t* cls,
-                           const wchar_t* text, DWORD style, Place at, int id) {
-        HWND c = CreateWindowExW(exStyle, cls, text, WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | style,
-                                 scaled(at.x, dpi), scaled(at.y, dpi), scaled(at.w, dpi), scaled(at.h, dpi), parent,
-                                 reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance, nullptr);
-        SendMessageW(c, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
-        return c;
-    }
 };
 
 }  // namespace qv

@@ -52,6 +52,7 @@ AdvancedDialog::AdvancedDialog(HINSTANCE instance,
 
 AdvancedDialog::~AdvancedDialog() {
     if (hwnd_) DestroyWindow(hwnd_);
+    if (keys_) DestroyAcceleratorTable(keys_);
 }
 
 void AdvancedDialog::show(HWND owner) {
@@ -61,19 +62,34 @@ void AdvancedDialog::show(HWND owner) {
         return;
     }
     registerClass(instance_, kAdvancedWindowClass);
+    if (!keys_) {
+        ACCEL keys[] = {{FALT | FVIRTKEY, 'N', IDC_chkNewReg},
+                        {FALT | FVIRTKEY, 'D', IDC_chkDeleteReg},
+                        {FALT | FVIRTKEY, 'E', IDC_chkEditedReg},
+                        {FALT | FVIRTKEY, 'F', IDC_chkNewFiles},
+                        {FALT | FVIRTKEY, 'L', IDC_chkDeleteFiles},
+                        {FALT | FVIRTKEY, 'M', IDC_chkModifiedFiles},
+                        {FALT | FVIRTKEY, 'A', IDC_cmdAddRegExceptions},
+                        {FALT | FVIRTKEY, 'R', IDC_cmdRemoveRegExceptions},
+                        {FALT | FVIRTKEY, 'I', IDC_optFile},
+                        {FALT | FVIRTKEY, 'O', IDC_optFolder},
+                        {FCONTROL | FVIRTKEY, VK_TAB, IDM_nextTab},
+                        {FCONTROL | FSHIFT | FVIRTKEY, VK_TAB, IDM_previousTab},
+                        {FCONTROL | FVIRTKEY, VK_NEXT, IDM_nextTab},
+                        {FCONTROL | FVIRTKEY, VK_PRIOR, IDM_previousTab}};
+        keys_ = CreateAcceleratorTableW(keys, static_cast<int>(std::size(keys)));
+    }
     // Laid out in pixels of 96 DPI and scaled to the owner's. No clipping of
     // children: the parent must paint the page behind the group boxes, which
     // are children too and paint only their frames.
     dpi_ = owner ? GetDpiForWindow(owner) : GetDpiForSystem();
     if (!dpi_) dpi_ = 96;
-    RECT frame{0, 0, scale(560), scale(470)};
-    AdjustWindowRectEx(&frame, WS_CAPTION | WS_SYSMENU, FALSE, WS_EX_CONTROLPARENT);
+    const SIZE frame = frameSize();
     RECT at{};
     if (owner) GetWindowRect(owner, &at);
     checkWin32(CreateWindowExW(WS_EX_CONTROLPARENT, kAdvancedWindowClass, L"Advanced settings",
-                               WS_CAPTION | WS_SYSMENU, at.left + scale(40), at.top + scale(40),
-                               frame.right - frame.left, frame.bottom - frame.top, owner, nullptr, instance_,
-                               this));
+                               WS_CAPTION | WS_SYSMENU, at.left + scale(40), at.top + scale(40), frame.cx, frame.cy,
+                               owner, nullptr, instance_, this));
     logic_ = makeLogic_(*this);
     logic_->Form_Load();
     ShowWindow(hwnd_, SW_SHOWNORMAL);
@@ -81,11 +97,9 @@ void AdvancedDialog::show(HWND owner) {
 }
 
 void AdvancedDialog::createControls() {
-    font_.reset(messageFont(dpi_));
+    controls_.attach(hwnd_, instance_, dpi_);
     const auto make = [&](DWORD exStyle, const wchar_t* cls, const wchar_t* text, DWORD style, int x, int y, int w,
-                          int h, int id) {
-        return makeScaled(hwnd_, instance_, dpi_, font_.get(), exStyle, cls, text, style, {x, y, w, h}, id);
-    };
+                          int h, int id) { return controls_.add(exStyle, cls, text, style, {x, y, w, h}, id); };
     const auto frame = [&](const wchar_t* text, int x, int id) {
         make(0, WC_BUTTONW, text, BS_GROUPBOX, x, 8, 265, 100, id);
     };
@@ -145,14 +159,44 @@ void AdvancedDialog::createControls() {
     // painting them never covers the boxes they surround.
     for (int id : {IDC_Frame1, IDC_Frame2})
         SetWindowPos(control(id), HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-    // The tab row's own height in this font.
-    RECT item{};
-    if (SendMessageW(tabs, TCM_GETITEMRECT, 0, reinterpret_cast<LPARAM>(&item)))
-        SetWindowPos(tabs, nullptr, 0, 0, scale(540), item.bottom + scale(2), SWP_NOMOVE | SWP_NOZORDER);
+    fitTabRow();
     showTab(SettingsList::RegExceptions);
 }
 
-int AdvancedDialog::scale(int dips) const { return scaled(dips, dpi_); }
+// The tab strip is as tall as its row of tabs in the current font.
+void AdvancedDialog::fitTabRow() {
+    HWND tabs = control(IDC_tbExceptions);
+    RECT item{};
+    if (SendMessageW(tabs, TCM_GETITEMRECT, 0, reinterpret_cast<LPARAM>(&item)))
+        SetWindowPos(tabs, nullptr, 0, 0, scale(540), item.bottom + scale(2), SWP_NOMOVE | SWP_NOZORDER);
+}
+
+// Moved to a monitor of another scale: the frame keeps its size in pixels of
+// 96 DPI, and the controls, the font and the list columns follow.
+void AdvancedDialog::changeDpi(UINT dpi, const RECT& suggested) {
+    const UINT old = dpi_;
+    dpi_ = dpi ? dpi : 96;
+    controls_.setDpi(dpi_);
+    fitTabRow();
+    for (int id : kListIds) {
+        HWND list = control(id);
+        HWND header = reinterpret_cast<HWND>(SendMessageW(list, LVM_GETHEADER, 0, 0));
+        const int columns = header ? static_cast<int>(SendMessageW(header, HDM_GETITEMCOUNT, 0, 0)) : 0;
+        for (int c = 0; c < columns; ++c) {
+            const int width = static_cast<int>(SendMessageW(list, LVM_GETCOLUMNWIDTH, static_cast<WPARAM>(c), 0));
+            SendMessageW(list, LVM_SETCOLUMNWIDTH, static_cast<WPARAM>(c),
+                         MulDiv(width, static_cast<int>(dpi_), static_cast<int>(old)));
+        }
+    }
+    const SIZE frame = frameSize();
+    SetWindowPos(hwnd_, nullptr, suggested.left, suggested.top, frame.cx, frame.cy, SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+SIZE AdvancedDialog::frameSize() const {
+    RECT frame{0, 0, scale(560), scale(470)};
+    AdjustWindowRectExForDpi(&frame, WS_CAPTION | WS_SYSMENU, FALSE, WS_EX_CONTROLPARENT, dpi_);
+    return {frame.right - frame.left, frame.bottom - frame.top};
+}
 
 LRESULT AdvancedDialog::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     switch (msg) {
@@ -162,6 +206,10 @@ LRESULT AdvancedDialog::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
         case WM_COMMAND: {
             const int id = LOWORD(wParam);
             const int code = HIWORD(wParam);
+            if (code == 1 && lParam == 0 && logic_) {  // an accelerator
+                onAccelerator(id);
+                return 0;
+            }
             if (code != BN_CLICKED || !logic_) break;
             for (size_t i = 0; i < std::size(kCheckIds); ++i) {
                 // A click ticks a box that is not ticked, a dimmed one included.
@@ -186,6 +234,9 @@ LRESULT AdvancedDialog::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
             }
             break;
         }
+        case WM_DPICHANGED:
+            changeDpi(HIWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
+            return 0;
         case WM_CLOSE:
             close();
             return 0;
@@ -199,6 +250,18 @@ LRESULT AdvancedDialog::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
 }
 
 HWND AdvancedDialog::listControl(SettingsList list) const { return control(kListIds[static_cast<size_t>(list)]); }
+
+void AdvancedDialog::onAccelerator(int id) {
+    if (id == IDM_nextTab || id == IDM_previousTab) {
+        const auto shown = static_cast<int>(visibleList());
+        logic_->tbExceptions_Click((shown + (id == IDM_nextTab ? 1 : 2)) % 3 + 1);
+        return;
+    }
+    HWND target = control(id);
+    if (!target || !IsWindowVisible(target) || !IsWindowEnabled(target)) return;
+    SetFocus(target);
+    SendMessageW(target, BM_CLICK, 0, 0);
+}
 
 void AdvancedDialog::removeSelectedRows() {
     HWND list = listControl(visibleList());

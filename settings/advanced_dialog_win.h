@@ -5,7 +5,7 @@
 
 #include "core/base_window_win.h"
 
-#include "core/win_handles_win.h"
+#include "core/scaled_controls_win.h"
 
 #include <functional>
 #include <memory>
@@ -36,6 +36,9 @@ enum ControlId : int {
     IDC_txtFilter,
     IDC_cmdAddRegExceptions,
     IDC_cmdRemoveRegExceptions,
+    // Keys that walk the tabs: Ctrl+Tab and Ctrl+Shift+Tab, Ctrl+PgDn and Ctrl+PgUp.
+    IDM_nextTab,
+    IDM_previousTab,
     // OK and Cancel carry the ids that Enter and Esc press.
     IDC_cmdOK = IDOK,
     IDC_cmdCancel = IDCANCEL,
@@ -54,6 +57,10 @@ public:
     void show(HWND owner);
     HWND hwnd() const { return hwnd_; }
     bool isOpen() const { return hwnd_ != nullptr; }
+    // The dialog's keys: Alt with a letter of a control's caption presses or
+    // ticks it, and Ctrl+Tab walks the tabs. The captions stay as they are,
+    // without an ampersand, because scripts look for them.
+    HACCEL accelerators() const { return keys_; }
 
     // AdvancedView
     int16_t checkValue(size_t index) const override;
@@ -74,16 +81,21 @@ private:
     friend class BaseWindow<AdvancedDialog>;
     LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam);
     void createControls();
-    int scale(int dips) const;
+    void fitTabRow();
+    void changeDpi(UINT dpi, const RECT& suggested);
+    SIZE frameSize() const;
+    int scale(int dips) const { return scaledToDpi(dips, dpi_); }
     HWND control(int id) const { return GetDlgItem(hwnd_, id); }
     HWND listControl(SettingsList list) const;
     void removeSelectedRows();
+    void onAccelerator(int id);
 
     HINSTANCE instance_;
     std::function<std::unique_ptr<AdvancedSettings>(AdvancedView&)> makeLogic_;
     std::unique_ptr<AdvancedSettings> logic_;
     HWND hwnd_ = nullptr;
-    UniqueFont font_;  // made anew for each opening, and freed with it
+    HACCEL keys_ = nullptr;
+    ScaledControls controls_;  // made anew for each opening, with their font
     UINT dpi_ = 96;
 };
 

@@ -39,24 +39,21 @@ void AboutBox::show(HWND owner) {
     // Laid out in pixels of 96 DPI, scaled to the owner's.
     dpi_ = owner ? GetDpiForWindow(owner) : GetDpiForSystem();
     if (!dpi_) dpi_ = 96;
-    RECT frame{0, 0, scale(420), scale(250)};
-    AdjustWindowRectEx(&frame, WS_CAPTION | WS_SYSMENU, FALSE, WS_EX_CONTROLPARENT);
+    const SIZE frame = frameSize();
     RECT at{};
     if (owner) GetWindowRect(owner, &at);
     const std::wstring title = L"About " + toWide(kAppname);
     checkWin32(CreateWindowExW(WS_EX_CONTROLPARENT, kAboutWindowClass, title.c_str(), WS_CAPTION | WS_SYSMENU,
-                               at.left + scale(60), at.top + scale(60), frame.right - frame.left, frame.bottom - frame.top, owner,
-                               nullptr, instance_, this));
+                               at.left + scale(60), at.top + scale(60), frame.cx, frame.cy, owner, nullptr, instance_,
+                               this));
     ShowWindow(hwnd_, SW_SHOWNORMAL);
     SetFocus(GetDlgItem(hwnd_, IDC_cmdOK));
 }
 
 void AboutBox::createControls() {
-    font_.reset(messageFont(dpi_));
+    controls_.attach(hwnd_, instance_, dpi_);
     const auto make = [&](const wchar_t* cls, const std::wstring& text, DWORD style, int x, int y, int w, int h,
-                          int id) {
-        return makeScaled(hwnd_, instance_, dpi_, font_.get(), 0, cls, text.c_str(), style, {x, y, w, h}, id);
-    };
+                          int id) { return controls_.add(0, cls, text.c_str(), style, {x, y, w, h}, id); };
     // The main window's icon, which the form and its picture box show.
     HICON icon = owner_ ? reinterpret_cast<HICON>(GetClassLongPtrW(owner_, GCLP_HICON)) : nullptr;
     if (!icon) icon = LoadIconW(nullptr, IDI_APPLICATION);
@@ -74,7 +71,11 @@ void AboutBox::createControls() {
     make(L"BUTTON", L"OK", BS_DEFPUSHBUTTON | WS_TABSTOP, 294, 200, 110, 28, IDC_cmdOK);
 }
 
-int AboutBox::scale(int dips) const { return scaled(dips, dpi_); }
+SIZE AboutBox::frameSize() const {
+    RECT frame{0, 0, scale(420), scale(250)};
+    AdjustWindowRectExForDpi(&frame, WS_CAPTION | WS_SYSMENU, FALSE, WS_EX_CONTROLPARENT, dpi_);
+    return {frame.right - frame.left, frame.bottom - frame.top};
+}
 
 LRESULT AboutBox::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     switch (msg) {
@@ -86,6 +87,17 @@ LRESULT AboutBox::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
             if (LOWORD(wParam) == IDC_cmdOK || LOWORD(wParam) == IDCANCEL) DestroyWindow(hwnd_);
             if (LOWORD(wParam) == IDC_cmdSysInfo) StartSysInfo();
             return 0;
+        case WM_DPICHANGED: {
+            // Moved to a monitor of another scale: the box keeps its size in
+            // pixels of 96 DPI, and its controls and font follow.
+            dpi_ = HIWORD(wParam);
+            controls_.setDpi(dpi_);
+            const auto* suggested = reinterpret_cast<const RECT*>(lParam);
+            const SIZE frame = frameSize();
+            SetWindowPos(hwnd_, nullptr, suggested->left, suggested->top, frame.cx, frame.cy,
+                         SWP_NOZORDER | SWP_NOACTIVATE);
+            return 0;
+        }
         case WM_CLOSE:
             DestroyWindow(hwnd_);
             return 0;

@@ -9,7 +9,7 @@
 #include <string>
 
 #include "core/user_prompt.h"
-#include "core/win_handles_win.h"
+#include "core/scaled_controls_win.h"
 
 namespace qv {
 
@@ -44,13 +44,14 @@ private:
     friend class BaseWindow<AboutBox>;
     LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam);
     void createControls();
-    int scale(int dips) const;
+    SIZE frameSize() const;
+    int scale(int dips) const { return scaledToDpi(dips, dpi_); }
 
     HINSTANCE instance_;
     UserPrompt& prompt_;
     HWND hwnd_ = nullptr;
     HWND owner_ = nullptr;
-    UniqueFont font_;
+    ScaledControls controls_;
     UINT dpi_ = 96;
 };
 

@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
+#include <cstdlib>
 #include <memory>
 #include <string>
 #include <vector>
@@ -51,6 +53,24 @@ protected:
         SendMessageW(target, WM_KEYDOWN, key, 1);
         SendMessageW(target, WM_KEYUP, key, 0xC0000001);
         keys[VK_CONTROL] = 0;
+        SetKeyboardState(keys);
+    }
+    // A key as the message loop receives it, with Alt, Ctrl and Shift held
+    // as asked, through the same dispatch as the program's own loop.
+    void press(HWND target, WPARAM key, bool alt, bool ctrl = false, bool shift = false) {
+        BYTE keys[256] = {};
+        GetKeyboardState(keys);
+        keys[VK_CONTROL] = ctrl ? 0x80 : 0;
+        keys[VK_SHIFT] = shift ? 0x80 : 0;
+        keys[VK_MENU] = alt ? 0x80 : 0;
+        SetKeyboardState(keys);
+        MSG msg{};
+        msg.hwnd = target;
+        msg.message = alt ? WM_SYSKEYDOWN : WM_KEYDOWN;
+        msg.wParam = key;
+        msg.lParam = alt ? (1 | (1 << 29)) : 1;
+        app_->pump().dispatch(msg);
+        keys[VK_CONTROL] = keys[VK_SHIFT] = keys[VK_MENU] = 0;
         SetKeyboardState(keys);
     }
     std::wstring clipboardText() {
@@ -186,6 +206,81 @@ TEST_F(ResultSurfaceTest, EveryControlStaysWholeAndApartAfterResizing) {
             EXPECT_EQ(testing::cutCaptions(main_), std::vector<std::string>{}) << size.cx << "x" << size.cy;
         }
     }
+}
+
+// A move to a monitor of another scale: the Advanced dialog and the about box
+// grow with it, their captions still fit, and a move back restores them.
+TEST_F(ResultSurfaceTest, TheDialogsFollowAMoveToAMonitorOfAnotherScale) {
+    SendMessageW(control(IDC_cmdAdvanced), BM_CLICK, 0, 0);
+    app_->about().show(main_);
+    for (HWND box : {app_->advanced().hwnd(), app_->about().hwnd()}) {
+        ASSERT_NE(box, nullptr);
+        HWND ok = GetDlgItem(box, IDOK);
+        const UINT dpi = GetDpiForWindow(box) ? GetDpiForWindow(box) : 96;
+        const auto measure = [&] {
+            RECT client{}, button = testing::childRect(box, ok);
+            GetClientRect(box, &client);
+            LOGFONTW font{};
+            GetObjectW(reinterpret_cast<HFONT>(SendMessageW(ok, WM_GETFONT, 0, 0)), sizeof font, &font);
+            // Not the client's height: Wine keeps the caption bar at the
+            // system's size, so the frame's inside differs by a few pixels.
+            return std::array<int, 4>{client.right, button.top, button.right - button.left, std::abs(font.lfHeight)};
+        };
+        const std::array<int, 4> before = measure();
+        const auto moveTo = [&](UINT to) {
+            RECT suggested{};
+            GetWindowRect(box, &suggested);
+            SendMessageW(box, WM_DPICHANGED, MAKEWPARAM(to, to), reinterpret_cast<LPARAM>(&suggested));
+        };
+        moveTo(dpi * 3 / 2);
+        const std::array<int, 4> larger = measure();
+        for (size_t i = 0; i < 3; ++i) EXPECT_NEAR(larger[i], before[i] * 3 / 2, 2) << "size " << i;
+        EXPECT_GT(larger[3], before[3]) << "the font grows too";
+        EXPECT_EQ(testing::cutCaptions(box), std::vector<std::string>{});
+        for (HWND child = GetWindow(box, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+            const RECT r = testing::childRect(box, child);
+            EXPECT_TRUE(r.left >= 0 && r.top >= 0 && r.right <= larger[0]) << GetDlgCtrlID(child);
+        }
+        moveTo(dpi);
+        EXPECT_EQ(measure(), before);
+    }
+}
+
+// Alt with a letter presses or ticks a control without an ampersand in its
+// caption, and Ctrl+Tab walks the tabs, in the main window and the dialog.
+TEST_F(ResultSurfaceTest, AltKeysPressControlsAndCtrlTabWalksTheTabs) {
+    HWND list = control(IDC_lstNewEntries);
+    SetFocus(list);
+    press(list, VK_TAB, false, true);
+    EXPECT_TRUE(IsWindowVisible(control(IDC_lstDeletedEntries)));
+    press(GetFocus(), VK_TAB, false, true, true);
+    press(GetFocus(), VK_TAB, false, true, true);
+    EXPECT_TRUE(IsWindowVisible(control(IDC_lstModifiedFiles))) << "Ctrl+Shift+Tab goes round backwards";
+    press(GetFocus(), VK_NEXT, false, true);
+    EXPECT_TRUE(IsWindowVisible(control(IDC_lstNewEntries)));
+    EXPECT_FALSE(IsWindowVisible(control(IDC_lstModifiedFiles)));
+
+    press(GetFocus(), 'Y', true);
+    EXPECT_EQ(SendMessageW(control(IDC_chkDetectFiles), BM_GETCHECK, 0, 0), BST_CHECKED);
+    EXPECT_TRUE(IsWindowEnabled(control(IDC_cmdFileSystemStart))) << "the box's own effect follows";
+    EXPECT_EQ(GetFocus(), control(IDC_chkDetectFiles));
+
+    press(GetFocus(), 'V', true);
+    HWND dialog = app_->advanced().hwnd();
+    ASSERT_NE(dialog, nullptr);
+    const auto item = [&](int id) { return GetDlgItem(dialog, id); };
+    const LRESULT deleted = SendMessageW(item(advanced::IDC_chkDeleteReg), BM_GETCHECK, 0, 0);
+    press(item(advanced::IDC_cmdOK), 'D', true);
+    EXPECT_NE(SendMessageW(item(advanced::IDC_chkDeleteReg), BM_GETCHECK, 0, 0), deleted);
+    press(GetFocus(), VK_TAB, false, true);
+    EXPECT_TRUE(IsWindowVisible(item(advanced::IDC_lstFileExceptions)));
+    press(GetFocus(), 'O', true);
+    EXPECT_EQ(SendMessageW(item(advanced::IDC_optFolder), BM_GETCHECK, 0, 0), BST_CHECKED);
+    EXPECT_EQ(SendMessageW(item(advanced::IDC_optFile), BM_GETCHECK, 0, 0), BST_UNCHECKED);
+    press(GetFocus(), VK_TAB, false, true, true);
+    press(GetFocus(), VK_TAB, false, true, true);
+    EXPECT_TRUE(IsWindowVisible(item(advanced::IDC_txtFilter)));
+    EXPECT_EQ(SendMessageW(item(advanced::IDC_tbExceptions), TCM_GETCURSEL, 0, 0), 2);
 }
 
 }  // namespace
