@@ -162,6 +162,25 @@ TEST_F(ResultSurfaceTest, TabWalksTheControlsInTheOrderTheyStand) {
     }
     EXPECT_EQ(walked, expected);
     EXPECT_EQ(GetDlgCtrlID(at), expected.front()) << "Tab goes round";
+
+    // The Advanced dialog: the two boxes of switches, left then right, the
+    // tabs, the visible page top to bottom, and OK and Cancel last.
+    SendMessageW(control(IDC_cmdAdvanced), BM_CLICK, 0, 0);
+    HWND dialog = app_->advanced().hwnd();
+    ASSERT_NE(dialog, nullptr);
+    using namespace advanced;
+    const std::vector<int> page = {IDC_chkNewReg,   IDC_chkDeleteReg,     IDC_chkEditedReg,     IDC_chkNewFiles,
+                                   IDC_chkDeleteFiles, IDC_chkModifiedFiles, IDC_tbExceptions, IDC_lstRegExceptions,
+                                   IDC_cmbRegStartAdvanced, IDC_txtRegKey, IDC_cmdAddRegExceptions,
+                                   IDC_cmdRemoveRegExceptions, IDC_cmdOK, IDC_cmdCancel};
+    walked.clear();
+    at = GetDlgItem(dialog, page.front());
+    for (size_t i = 0; i < page.size(); ++i) {
+        walked.push_back(GetDlgCtrlID(at));
+        at = GetNextDlgTabItem(dialog, at, FALSE);
+    }
+    EXPECT_EQ(walked, page);
+    EXPECT_EQ(GetDlgCtrlID(at), page.front());
 }
 
 TEST_F(ResultSurfaceTest, EveryControlStaysWholeAndApartAfterResizing) {
