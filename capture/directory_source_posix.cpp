@@ -12,11 +12,13 @@
 #include <atomic>
 #include <cerrno>
 #include <ctime>
+#include <memory>
 #include <system_error>
 #include <thread>
 #include <vector>
 
 #include "capture/wine_registry.h"
+#include "capture/work_ahead.h"
 #include "core/failure.h"
 
 namespace qv {
@@ -114,39 +116,55 @@ struct Listed {
     bool operator<(const Listed& o) const { return folded != o.folded ? folded < o.folded : name < o.name; }
 };
 
+// A folder of this many names is described ahead, in chunks of kChunk.
+constexpr size_t kAheadFrom = 256;
+constexpr size_t kChunk = 64;
+
+// A listed folder: its open handle, its names, and what is known of each.
+struct ListedFolder {
+    ListedFolder(int d, std::string f, std::vector<Listed> n)
+        : dir(d), full(std::move(f)), base(full.size()), names(std::move(n)) {}
+    ~ListedFolder() { close(dir); }
+    ListedFolder(const ListedFolder&) = delete;
+    ListedFolder& operator=(const ListedFolder&) = delete;
+
+    int dir;
+    std::string full;  // the folder's path with its '/', then a name
+    size_t base;
+    std::vector<Listed> names;
+    std::vector<std::optional<Found>> ahead;  // when described ahead
+    std::optional<ChunkedJob> job;            // describes `ahead`
+};
+
 // Each entry is described as it is asked for: a caller that wants only the
 // first entry costs one stat, not one per name. A large folder is described
-// ahead, its names shared among threads: a stat and an attribute read per
-// file are system calls that take longer than all else the walk does.
+// ahead by helper threads while the walk takes in what they have described:
+// a stat and an attribute read per file are system calls that take longer
+// than all else the walk does.
 class PosixEnumeration : public DirEnumeration {
 public:
-    PosixEnumeration(int dir, std::string folder, std::vector<Listed> names, uint64_t folderTime)
-        : dir_(dir), full_(std::move(folder)), base_(full_.size()), names_(std::move(names)), folderTime_(folderTime) {
-        const size_t threads = std::min<size_t>(std::max(1u, std::thread::hardware_concurrency()), 4);
-        if (threads < 2 || names_.size() < kAheadFrom) return;
-        ahead_.resize(names_.size());
-        const auto describeRange = [this](size_t from, size_t to) {
-            std::string full = full_;
-            for (size_t i = from; i < to; ++i) {
-                full.resize(base_);
-                full += names_[i].name;
-                ahead_[i] = describe(dir_, names_[i].name.c_str(), full.c_str(), false);
+    PosixEnumeration(std::shared_ptr<ListedFolder> folder, uint64_t folderTime, HelperThreads* helpers)
+        : folder_(std::move(folder)), folderTime_(folderTime) {
+        ListedFolder& f = *folder_;
+        if (!helpers || f.names.size() < kAheadFrom) return;
+        f.ahead.resize(f.names.size());
+        const size_t chunks = (f.names.size() + kChunk - 1) / kChunk;
+        f.job.emplace(chunks, [&f](size_t chunk) {
+            std::string full(f.full, 0, f.base);
+            const size_t end = std::min((chunk + 1) * kChunk, f.names.size());
+            for (size_t i = chunk * kChunk; i < end; ++i) {
+                full.resize(f.base);
+                full += f.names[i].name;
+                f.ahead[i] = describe(f.dir, f.names[i].name.c_str(), full.c_str(), false);
             }
-        };
-        std::vector<std::thread> helpers;
-        const size_t share = (names_.size() + threads - 1) / threads;
-        const auto end = [&](size_t t) { return std::min(t * share, names_.size()); };
-        for (size_t t = 1; t < threads; ++t) {
-            try {
-                helpers.emplace_back(describeRange, end(t), end(t + 1));
-            } catch (const std::system_error&) {
-                describeRange(end(t), end(t + 1));  // no thread to be had: this one does it
-            }
-        }
-        describeRange(0, end(1));
-        for (std::thread& helper : helpers) helper.join();
+        });
+        // The helpers hold the folder while they work on it, however soon
+        // this listing ends.
+        helpers->post(std::shared_ptr<ChunkedJob>(folder_, &*f.job));
     }
-    ~PosixEnumeration() override { close(dir_); }
+    ~PosixEnumeration() override {
+        if (folder_->job) folder_->job->abandon();
+    }
     bool next(DirEntry& entry) override {
         if (dots_ < 2) {
             entry.name = dots_++ ? ".." : ".";
@@ -155,34 +173,30 @@ public:
             entry.size = 0;
             return true;
         }
-        while (next_ < names_.size()) {
+        ListedFolder& f = *folder_;
+        while (next_ < f.names.size()) {
             const size_t i = next_++;
-            std::string& name = names_[i].name;
-            std::optional<Found> f;
-            if (ahead_.empty()) {
-                full_.resize(base_);
-                full_ += name;
-                f = describe(dir_, name.c_str(), full_.c_str(), false);
+            std::optional<Found> found;
+            if (f.job) {
+                if (i % kChunk == 0) f.job->await(i / kChunk);
+                found = f.ahead[i];
             } else {
-                f = ahead_[i];
+                f.full.resize(f.base);
+                f.full += f.names[i].name;
+                found = describe(f.dir, f.names[i].name.c_str(), f.full.c_str(), false);
             }
-            if (!f) continue;
-            entry.name = std::move(name);
-            entry.attributes = f->attributes;
-            entry.lastWriteTime = f->lastWriteTime;
-            entry.size = f->size;
+            if (!found) continue;
+            entry.name = std::move(f.names[i].name);
+            entry.attributes = found->attributes;
+            entry.lastWriteTime = found->lastWriteTime;
+            entry.size = found->size;
             return true;
         }
         return false;
     }
 
 private:
-    static constexpr size_t kAheadFrom = 256;
-    int dir_;
-    std::string full_;
-    size_t base_;
-    std::vector<Listed> names_;
-    std::vector<std::optional<Found>> ahead_;
+    std::shared_ptr<ListedFolder> folder_;
     uint64_t folderTime_;
     size_t next_ = 0;
     int dots_ = 0;
@@ -310,7 +324,13 @@ std::unique_ptr<DirEnumeration> PosixDirectorySource::list(const std::string& fo
     std::sort(names.begin(), names.end());
     std::string full = *unix;
     if (full.empty() || full.back() != '/') full += '/';
-    return std::make_unique<PosixEnumeration>(fd, std::move(full), std::move(names), ticksOf(self));
+    if (!helpers_ && names.size() >= kAheadFrom) {
+        // Helpers for the other processors; none on a single one.
+        const size_t processors = std::max(1u, std::thread::hardware_concurrency());
+        if (processors > 1) helpers_ = std::make_unique<HelperThreads>(std::min<size_t>(processors - 1, 3));
+    }
+    return std::make_unique<PosixEnumeration>(std::make_shared<ListedFolder>(fd, std::move(full), std::move(names)),
+                                              ticksOf(self), helpers_.get());
 }
 
 SharedText PosixDirectorySource::modifiedText(uint64_t lastWriteTime) {

@@ -6,11 +6,13 @@
 // entered, names beginning with "." are hidden, and the time of a file is its
 // Unix modification time.
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <string>
 
 #include "capture/date_text.h"
 #include "capture/directory_source.h"
+#include "capture/work_ahead.h"
 
 namespace qv {
 
@@ -42,6 +44,7 @@ private:
     std::filesystem::path prefix_;
     DatePictures pictures_;
     DateTextCache dates_;
+    std::unique_ptr<HelperThreads> helpers_;  // made for the first large folder
 };
 
 }  // namespace qv
