@@ -537,10 +537,19 @@ uint32_t WineHive::addChild(uint32_t parent, std::string name) {
 }
 
 uint32_t WineHive::child(uint32_t parent, std::string_view name) const {
+    // Folded in place: a walk asks for every key by name once.
     thread_local std::string indexKey;
-    indexKey.assign(4, '\0');
+    indexKey.resize(4 + name.size());
     std::memcpy(indexKey.data(), &parent, 4);
-    indexKey += foldRegistryName(name);
+    for (size_t i = 0; i < name.size(); ++i) {
+        const char c = name[i];
+        if (static_cast<unsigned char>(c) >= 0x80) {
+            indexKey.resize(4);
+            indexKey += foldRegistryName(name);
+            break;
+        }
+        indexKey[4 + i] = c >= 'a' && c <= 'z' ? static_cast<char>(c - 0x20) : c;
+    }
     const auto it = index_.find(indexKey);
     return it == index_.end() ? kNoKey : it->second;
 }

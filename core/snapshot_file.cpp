@@ -131,22 +131,39 @@ void produce(const Body& body, const Pieces& out) {
     out(buffer);
 }
 
-// A section: its tag, length and checksum, then its bytes. A section may be
-// most of a snapshot of a million entries, so it is never held whole: its
-// bytes are made three times, to count them, to sum them and to pass them on.
+// A section: its tag, length and checksum, then its bytes. A section of up
+// to kHeldSection bytes is made once and held; a larger one, which may be
+// most of a snapshot of a million entries, is never held whole: its bytes are
+// made again to sum them, and a third time to pass them on.
+constexpr uint64_t kHeldSection = uint64_t{16} << 20;
+
 template <class Body>
 void section(uint32_t tag, const Body& body, const Pieces& out) {
     uint64_t length = 0;
-    produce(body, [&](std::string_view piece) { length += piece.size(); });
+    std::string held;
+    produce(body, [&](std::string_view piece) {
+        length += piece.size();
+        if (length <= kHeldSection) held += piece;
+    });
+    const bool wasHeld = length <= kHeldSection;
     Checksum sum(length);
-    produce(body, [&](std::string_view piece) { sum.add(piece); });
+    if (wasHeld) {
+        sum.add(held);
+    } else {
+        held = std::string();
+        produce(body, [&](std::string_view piece) { sum.add(piece); });
+    }
     std::string header;
     Writer w(header);
     w.number(tag);
     w.number(length);
     w.number(sum.value());
     out(header);
-    produce(body, out);
+    if (wasHeld) {
+        out(held);
+    } else {
+        produce(body, out);
+    }
 }
 
 // ---- Reading: every length is checked against what is left ----
