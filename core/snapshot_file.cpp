@@ -135,7 +135,7 @@ void produce(const Body& body, const Pieces& out) {
 // to kHeldSection bytes is made once and held; a larger one, which may be
 // most of a snapshot of a million entries, is never held whole: its bytes are
 // made again to sum them, and a third time to pass them on.
-constexpr uint64_t kHeldSection = uint64_t{16} << 20;
+constexpr uint64_t kHeldSection = uint64_t{4} << 20;
 
 template <class Body>
 void section(uint32_t tag, const Body& body, const Pieces& out) {
