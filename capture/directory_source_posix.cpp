@@ -13,7 +13,6 @@
 #include <cerrno>
 #include <ctime>
 #include <memory>
-#include <system_error>
 #include <thread>
 #include <vector>
 
