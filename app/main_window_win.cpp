@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <climits>
 
+#include "app/resource_ids.h"
 #include "core/failure_win.h"
 #include "core/scaled_controls_win.h"
 #include "app/result_lists.h"
@@ -45,7 +46,13 @@ MainWindow::~MainWindow() {
 }
 
 void MainWindow::create(const std::wstring& caption) {
-    registerClass(instance_, kMainWindowClass, LoadIconW(nullptr, reinterpret_cast<LPCWSTR>(IDI_APPLICATION)));
+    // The program's own icon, drawn at each of the two sizes the system asks for.
+    const auto icon = [&](int width, int height) {
+        HANDLE image = LoadImageW(instance_, MAKEINTRESOURCEW(IDI_QUORVEL), IMAGE_ICON, GetSystemMetrics(width),
+                                  GetSystemMetrics(height), LR_SHARED);
+        return image ? static_cast<HICON>(image) : LoadIconW(nullptr, reinterpret_cast<LPCWSTR>(IDI_APPLICATION));
+    };
+    registerClass(instance_, kMainWindowClass, icon(SM_CXICON, SM_CYICON), icon(SM_CXSMICON, SM_CYSMICON));
     // Menu items without an ampersand take their first letter as access key.
     HMENU bar = CreateMenu();
     HMENU file = CreatePopupMenu();

@@ -13,7 +13,7 @@ class BaseWindow {
 protected:
     // Registers the class on first use; `background` is a system colour index.
     static void registerClass(HINSTANCE instance, const wchar_t* name, HICON icon = nullptr,
-                              int background = COLOR_BTNFACE) {
+                              HICON smallIcon = nullptr, int background = COLOR_BTNFACE) {
         static bool registered = false;
         if (registered) return;
         WNDCLASSEXW wc{};
@@ -22,6 +22,7 @@ protected:
         wc.hInstance = instance;
         wc.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
         wc.hIcon = icon;
+        wc.hIconSm = smallIcon;
         wc.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(background + 1));
         wc.lpszClassName = name;
         if (!RegisterClassExW(&wc) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS) throwWin32(GetLastError());

@@ -90,6 +90,11 @@ void AdvancedDialog::show(HWND owner) {
     checkWin32(CreateWindowExW(WS_EX_CONTROLPARENT, kAdvancedWindowClass, L"Advanced settings",
                                WS_CAPTION | WS_SYSMENU, at.left + scale(40), at.top + scale(40), frame.cx, frame.cy,
                                owner, nullptr, instance_, this));
+    // The owner's icon, as the program's other windows show it.
+    if (owner) {
+        for (const auto& [which, index] : {std::pair{ICON_BIG, GCLP_HICON}, std::pair{ICON_SMALL, GCLP_HICONSM}})
+            SendMessageW(hwnd_, WM_SETICON, which, static_cast<LPARAM>(GetClassLongPtrW(owner, index)));
+    }
     logic_ = makeLogic_(*this);
     logic_->Form_Load();
     ShowWindow(hwnd_, SW_SHOWNORMAL);

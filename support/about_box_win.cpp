@@ -58,6 +58,7 @@ void AboutBox::createControls() {
     HICON icon = owner_ ? reinterpret_cast<HICON>(GetClassLongPtrW(owner_, GCLP_HICON)) : nullptr;
     if (!icon) icon = LoadIconW(nullptr, IDI_APPLICATION);
     SendMessageW(hwnd_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
+    if (owner_) SendMessageW(hwnd_, WM_SETICON, ICON_SMALL, static_cast<LPARAM>(GetClassLongPtrW(owner_, GCLP_HICONSM)));
     HWND pic = make(L"STATIC", L"", SS_ICON, 16, 16, 32, 32, IDC_picIcon);
     SendMessageW(pic, STM_SETICON, reinterpret_cast<WPARAM>(icon), 0);
     make(L"STATIC", toWide(kAppname), SS_LEFT, 64, 16, 330, 20, IDC_lblTitle);
