@@ -1,8 +1,10 @@
 // The native reading of a Wine prefix, timed in one run:
 //   1. the .reg parser's speed on the test prefix's system.reg (MB/s);
 //   2. a snapshot of the whole HKEY_LOCAL_MACHINE by the native quorvel-cli
-//      beside this bench, against quorvel-cli.exe under Wine, both pinned to
-//      CPU 0 with their wineserver, and the ratio;
+//      beside this bench, against quorvel-cli.exe under Wine pinned to CPU 0
+//      with its wineserver, as each runs best (pinning is for Wine's round
+//      trips to its server; the native program has none and runs free), and
+//      the ratio;
 //   3. a snapshot of a generated prefix with 1M values and 1M files
 //      (QUORVEL_BENCH_FILES sets the count of each; the prefix is kept in
 //      build/bench-prefix for the next run).
@@ -117,7 +119,7 @@ int main() {
         std::sort(runs.begin(), runs.end());
         return runs[runs.size() / 2];
     };
-    const double native = median(env + "taskset -c 0 '" + cli + "' snapshot --reg HKEY_LOCAL_MACHINE -o /tmp/quorvel-bench-native.snap");
+    const double native = median(env + "'" + cli + "' snapshot --reg HKEY_LOCAL_MACHINE -o /tmp/quorvel-bench-native.snap");
     std::system((env + "taskset -c 0 wineserver -p").c_str());
     timed(env + "taskset -c 0 wine build/windows/quorvel-cli.exe --version >/dev/null 2>&1");  // Wine's own start, once
     const double windows = median(env + "taskset -c 0 wine build/windows/quorvel-cli.exe snapshot --reg HKEY_LOCAL_MACHINE "
