@@ -282,7 +282,10 @@ bool MainWindow::onListNotify(NMHDR& hdr, LPARAM lParam, LRESULT& result) {
 
 void MainWindow::onAccelerator(int id) {
     if (id == IDM_nextTab || id == IDM_previousTab) {
+        HWND focus = GetFocus();
         selectTab((selectedTab() + (id == IDM_nextTab ? 1 : 5)) % 6);
+        // The keys go on to the list now shown, not to the one just hidden.
+        if (!focus || !IsWindowVisible(focus) || GetFocus() != focus) SetFocus(shownList().hwnd());
         return;
     }
     if (id == IDC_txtFind) {
@@ -380,6 +383,8 @@ ListId MainWindow::listOfTab(int tab) {
 }
 
 void MainWindow::applyFont() {
+    // The controls take the new font before the old one is freed.
+    UniqueFont old = std::move(font_);
     font_.reset(messageFontFor(dpi_));
     for (HWND child = GetWindow(hwnd_, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
         SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), TRUE);

@@ -2,6 +2,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <sched.h>
 #include <sys/stat.h>
 #include <sys/xattr.h>
 #include <unistd.h>
@@ -114,6 +115,13 @@ struct Listed {
     std::string name;
     bool operator<(const Listed& o) const { return folded != o.folded ? folded < o.folded : name < o.name; }
 };
+
+size_t usableProcessors() {
+    cpu_set_t set;
+    CPU_ZERO(&set);
+    if (sched_getaffinity(0, sizeof set, &set) == 0) return static_cast<size_t>(std::max(1, CPU_COUNT(&set)));
+    return std::max(1u, std::thread::hardware_concurrency());
+}
 
 // A folder of this many names is described ahead, in chunks of kChunk.
 constexpr size_t kAheadFrom = 256;
@@ -324,12 +332,14 @@ std::unique_ptr<DirEnumeration> PosixDirectorySource::list(const std::string& fo
     std::string full = *unix;
     if (full.empty() || full.back() != '/') full += '/';
     if (!helpers_ && names.size() >= kAheadFrom) {
-        // Helpers for the other processors; none on a single one.
-        const size_t processors = std::max(1u, std::thread::hardware_concurrency());
+        // Helpers for the other processors this program may run on (taskset
+        // may allow fewer than the machine has); none on a single one.
+        const size_t processors = usableProcessors();
         if (processors > 1) helpers_ = std::make_unique<HelperThreads>(std::min<size_t>(processors - 1, 3));
     }
+    HelperThreads* helpers = helpers_ && helpers_->count() > 0 ? helpers_.get() : nullptr;
     return std::make_unique<PosixEnumeration>(std::make_shared<ListedFolder>(fd, std::move(full), std::move(names)),
-                                              ticksOf(self), helpers_.get());
+                                              ticksOf(self), helpers);
 }
 
 SharedText PosixDirectorySource::modifiedText(uint64_t lastWriteTime) {

@@ -20,8 +20,11 @@ void ChunkedJob::run(size_t c) {
     done_[c].notify_all();
 }
 
-void ChunkedJob::helpOut() {
-    for (size_t c = claim(); c < chunks_; c = claim()) run(c);
+bool ChunkedJob::helpOnce() {
+    const size_t c = claim();
+    if (c >= chunks_) return false;
+    run(c);
+    return true;
 }
 
 void ChunkedJob::await(size_t c) {
@@ -51,13 +54,14 @@ HelperThreads::HelperThreads(size_t count) {
 HelperThreads::~HelperThreads() {
     {
         std::lock_guard lock(mutex_);
-        stopping_ = true;
+        stopping_.store(true);
     }
     wake_.notify_all();
     for (std::thread& t : threads_) t.join();
 }
 
 void HelperThreads::post(std::shared_ptr<ChunkedJob> job) {
+    if (threads_.empty()) return;
     {
         std::lock_guard lock(mutex_);
         jobs_.push_back(std::move(job));
@@ -68,15 +72,24 @@ void HelperThreads::post(std::shared_ptr<ChunkedJob> job) {
 void HelperThreads::serve() {
     std::unique_lock lock(mutex_);
     for (;;) {
-        wake_.wait(lock, [this] { return stopping_ || !jobs_.empty(); });
+        wake_.wait(lock, [this] { return stopping_.load() || !jobs_.empty(); });
         if (stopping_) return;
         std::shared_ptr<ChunkedJob> job = jobs_.back();
         if (job->exhausted()) {
             std::erase(jobs_, job);
+            // The last hold on a finished folder may be this one: it is let
+            // go without the lock, which a walker waits for to post.
+            lock.unlock();
+            job.reset();
+            lock.lock();
             continue;
         }
         lock.unlock();
-        job->helpOut();
+        // A chunk at a time, so that an ending pool does not finish a folder
+        // that nobody will read.
+        while (!stopping_.load(std::memory_order_relaxed) && job->helpOnce()) {
+        }
+        job.reset();
         lock.lock();
     }
 }

@@ -19,8 +19,8 @@ public:
     ChunkedJob(size_t chunks, std::function<void(size_t chunk)> work);
     // Returns once chunk `c` is done.
     void await(size_t c);
-    // Claims and does chunks until none is left to begin.
-    void helpOut();
+    // Claims and does one chunk; false when none is left to begin.
+    bool helpOnce();
     // Begins no further chunk; those under way still end.
     void abandon() { claimed_.store(chunks_, std::memory_order_relaxed); }
     bool exhausted() const { return claimed_.load(std::memory_order_relaxed) >= chunks_; }
@@ -45,6 +45,8 @@ public:
     HelperThreads(const HelperThreads&) = delete;
     HelperThreads& operator=(const HelperThreads&) = delete;
 
+    // Nothing is posted where no thread could be started: the taker does
+    // the whole job.
     void post(std::shared_ptr<ChunkedJob> job);
     size_t count() const { return threads_.size(); }
 
@@ -54,7 +56,7 @@ private:
     std::mutex mutex_;
     std::condition_variable wake_;
     std::vector<std::shared_ptr<ChunkedJob>> jobs_;
-    bool stopping_ = false;
+    std::atomic<bool> stopping_{false};
     std::vector<std::thread> threads_;
 };
 

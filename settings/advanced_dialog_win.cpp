@@ -259,7 +259,10 @@ HWND AdvancedDialog::listControl(SettingsList list) const { return control(kList
 void AdvancedDialog::onAccelerator(int id) {
     if (id == IDM_nextTab || id == IDM_previousTab) {
         const auto shown = static_cast<int>(visibleList());
+        HWND focus = GetFocus();
         logic_->tbExceptions_Click((shown + (id == IDM_nextTab ? 1 : 2)) % 3 + 1);
+        // Typing goes on to the page now shown, not to a box just hidden.
+        if (!focus || !IsWindowVisible(focus) || GetFocus() != focus) SetFocus(listControl(visibleList()));
         return;
     }
     HWND target = control(id);

@@ -282,6 +282,7 @@ TEST_F(ResultSurfaceTest, AltKeysPressControlsAndCtrlTabWalksTheTabs) {
     SetFocus(list);
     press(list, VK_TAB, false, true);
     EXPECT_TRUE(IsWindowVisible(control(IDC_lstDeletedEntries)));
+    EXPECT_EQ(GetFocus(), control(IDC_lstDeletedEntries)) << "the keys follow to the list shown";
     press(GetFocus(), VK_TAB, false, true, true);
     press(GetFocus(), VK_TAB, false, true, true);
     EXPECT_TRUE(IsWindowVisible(control(IDC_lstModifiedFiles))) << "Ctrl+Shift+Tab goes round backwards";
@@ -301,8 +302,10 @@ TEST_F(ResultSurfaceTest, AltKeysPressControlsAndCtrlTabWalksTheTabs) {
     const LRESULT deleted = SendMessageW(item(advanced::IDC_chkDeleteReg), BM_GETCHECK, 0, 0);
     press(item(advanced::IDC_cmdOK), 'D', true);
     EXPECT_NE(SendMessageW(item(advanced::IDC_chkDeleteReg), BM_GETCHECK, 0, 0), deleted);
+    SetFocus(item(advanced::IDC_txtRegKey));
     press(GetFocus(), VK_TAB, false, true);
     EXPECT_TRUE(IsWindowVisible(item(advanced::IDC_lstFileExceptions)));
+    EXPECT_EQ(GetFocus(), item(advanced::IDC_lstFileExceptions)) << "not the hidden key box";
     press(GetFocus(), 'O', true);
     EXPECT_EQ(SendMessageW(item(advanced::IDC_optFolder), BM_GETCHECK, 0, 0), BST_CHECKED);
     EXPECT_EQ(SendMessageW(item(advanced::IDC_optFile), BM_GETCHECK, 0, 0), BST_UNCHECKED);
