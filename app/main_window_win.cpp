@@ -284,8 +284,7 @@ void MainWindow::onAccelerator(int id) {
     if (id == IDM_nextTab || id == IDM_previousTab) {
         HWND focus = GetFocus();
         selectTab((selectedTab() + (id == IDM_nextTab ? 1 : 5)) % 6);
-        // The keys go on to the list now shown, not to the one just hidden.
-        if (!focus || !IsWindowVisible(focus) || GetFocus() != focus) SetFocus(shownList().hwnd());
+        keepKeysOnPage(focus, shownList().hwnd());
         return;
     }
     if (id == IDC_txtFind) {
@@ -293,10 +292,7 @@ void MainWindow::onAccelerator(int id) {
         SendMessageW(control(IDC_txtFind), EM_SETSEL, 0, -1);
         return;
     }
-    HWND target = control(id);
-    if (!target || !IsWindowEnabled(target) || !IsWindowVisible(target)) return;
-    SetFocus(target);
-    SendMessageW(target, BM_CLICK, 0, 0);
+    pressForKey(control(id));
 }
 
 void MainWindow::onDefaultKey() {

@@ -42,6 +42,20 @@ protected:
         if (self) return self->HandleMessage(msg, wParam, lParam);
         return DefWindowProcW(hwnd, msg, wParam, lParam);
     }
+
+    // An access key: the control takes the focus and is pressed, as a dialog
+    // does for a mnemonic; a hidden or greyed control is left alone.
+    static void pressForKey(HWND control) {
+        if (!control || !IsWindowVisible(control) || !IsWindowEnabled(control)) return;
+        SetFocus(control);
+        SendMessageW(control, BM_CLICK, 0, 0);
+    }
+
+    // After a key changed the page: where the change hid the control that
+    // had the keys (`before`), or took them from it, they go on to `shown`.
+    static void keepKeysOnPage(HWND before, HWND shown) {
+        if (!before || !IsWindowVisible(before) || GetFocus() != before) SetFocus(shown);
+    }
 };
 
 }  // namespace qv

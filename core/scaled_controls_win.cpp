@@ -10,6 +10,17 @@ HFONT messageFontFor(UINT dpi) {
     return CreateFontIndirectW(&metrics.lfMessageFont);
 }
 
+UINT dpiBeside(HWND owner) {
+    const UINT dpi = owner ? GetDpiForWindow(owner) : GetDpiForSystem();
+    return dpi ? dpi : 96;
+}
+
+SIZE frameAt(int width, int height, DWORD style, DWORD exStyle, UINT dpi) {
+    RECT frame{0, 0, scaledToDpi(width, dpi), scaledToDpi(height, dpi)};
+    AdjustWindowRectExForDpi(&frame, style, FALSE, exStyle, dpi);
+    return {frame.right - frame.left, frame.bottom - frame.top};
+}
+
 void ScaledControls::attach(HWND parent, HINSTANCE instance, UINT dpi) {
     parent_ = parent;
     instance_ = instance;

@@ -17,6 +17,14 @@ inline int scaledToDpi(int dips, UINT dpi) { return MulDiv(dips, static_cast<int
 // The system's message font at a DPI; the caller owns it.
 HFONT messageFontFor(UINT dpi);
 
+// The DPI a window made beside `owner` starts at: the owner's, or the
+// system's without one.
+UINT dpiBeside(HWND owner);
+
+// The outer size of a window of `style` and `exStyle` whose inside is
+// `width` by `height` pixels of 96 DPI, at `dpi`.
+SIZE frameAt(int width, int height, DWORD style, DWORD exStyle, UINT dpi);
+
 class ScaledControls {
 public:
     struct Place {
@@ -31,11 +39,9 @@ public:
     // Every control moved to its place at `dpi`, in a font made for it.
     void setDpi(UINT dpi);
 
-    UINT dpi() const { return dpi_; }
-    int scale(int dips) const { return scaledToDpi(dips, dpi_); }
-    HFONT font() const { return font_.get(); }
-
 private:
+    int scale(int dips) const { return scaledToDpi(dips, dpi_); }
+
     struct Control {
         HWND hwnd;
         Place at;

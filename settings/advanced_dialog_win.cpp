@@ -17,6 +17,8 @@ constexpr int kListIds[] = {IDC_lstRegExceptions, IDC_lstFileExceptions, IDC_lst
 constexpr int kTabControls[3][2] = {{IDC_cmbRegStartAdvanced, IDC_txtRegKey},
                                     {IDC_optFile, IDC_optFolder},
                                     {IDC_txtFilter, 0}};
+constexpr DWORD kStyle = WS_CAPTION | WS_SYSMENU;
+constexpr DWORD kExStyle = WS_EX_CONTROLPARENT;
 const wchar_t* const kRoots[] = {L"HKEY_CLASSES_ROOT", L"HKEY_CURRENT_USER", L"HKEY_LOCAL_MACHINE", L"HKEY_USERS",
                                  L"HKEY_CURRENT_CONFIG"};
 
@@ -82,14 +84,12 @@ void AdvancedDialog::show(HWND owner) {
     // Laid out in pixels of 96 DPI and scaled to the owner's. No clipping of
     // children: the parent must paint the page behind the group boxes, which
     // are children too and paint only their frames.
-    dpi_ = owner ? GetDpiForWindow(owner) : GetDpiForSystem();
-    if (!dpi_) dpi_ = 96;
+    dpi_ = dpiBeside(owner);
     const SIZE frame = frameSize();
     RECT at{};
     if (owner) GetWindowRect(owner, &at);
-    checkWin32(CreateWindowExW(WS_EX_CONTROLPARENT, kAdvancedWindowClass, L"Advanced settings",
-                               WS_CAPTION | WS_SYSMENU, at.left + scale(40), at.top + scale(40), frame.cx, frame.cy,
-                               owner, nullptr, instance_, this));
+    checkWin32(CreateWindowExW(kExStyle, kAdvancedWindowClass, L"Advanced settings", kStyle, at.left + scale(40),
+                               at.top + scale(40), frame.cx, frame.cy, owner, nullptr, instance_, this));
     // The owner's icon, as the program's other windows show it.
     if (owner) {
         for (const auto& [which, index] : {std::pair{ICON_BIG, GCLP_HICON}, std::pair{ICON_SMALL, GCLP_HICONSM}})
@@ -197,11 +197,7 @@ void AdvancedDialog::changeDpi(UINT dpi, const RECT& suggested) {
     SetWindowPos(hwnd_, nullptr, suggested.left, suggested.top, frame.cx, frame.cy, SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
-SIZE AdvancedDialog::frameSize() const {
-    RECT frame{0, 0, scale(560), scale(470)};
-    AdjustWindowRectExForDpi(&frame, WS_CAPTION | WS_SYSMENU, FALSE, WS_EX_CONTROLPARENT, dpi_);
-    return {frame.right - frame.left, frame.bottom - frame.top};
-}
+SIZE AdvancedDialog::frameSize() const { return frameAt(560, 470, kStyle, kExStyle, dpi_); }
 
 LRESULT AdvancedDialog::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     switch (msg) {
@@ -261,14 +257,10 @@ void AdvancedDialog::onAccelerator(int id) {
         const auto shown = static_cast<int>(visibleList());
         HWND focus = GetFocus();
         logic_->tbExceptions_Click((shown + (id == IDM_nextTab ? 1 : 2)) % 3 + 1);
-        // Typing goes on to the page now shown, not to a box just hidden.
-        if (!focus || !IsWindowVisible(focus) || GetFocus() != focus) SetFocus(listControl(visibleList()));
+        keepKeysOnPage(focus, listControl(visibleList()));
         return;
     }
-    HWND target = control(id);
-    if (!target || !IsWindowVisible(target) || !IsWindowEnabled(target)) return;
-    SetFocus(target);
-    SendMessageW(target, BM_CLICK, 0, 0);
+    pressForKey(control(id));
 }
 
 void AdvancedDialog::removeSelectedRows() {

@@ -11,6 +11,11 @@ namespace qv {
 
 using namespace about;
 
+namespace {
+constexpr DWORD kStyle = WS_CAPTION | WS_SYSMENU;
+constexpr DWORD kExStyle = WS_EX_CONTROLPARENT;
+}  // namespace
+
 std::optional<std::string> GetKeyValue(HKEY KeyRoot, const std::string& KeyName, const std::string& SubKeyRef) {
     HKEY key = nullptr;
     if (RegOpenKeyExW(KeyRoot, toWide(KeyName).c_str(), 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) return std::nullopt;
@@ -37,15 +42,13 @@ void AboutBox::show(HWND owner) {
     owner_ = owner;
     registerClass(instance_, kAboutWindowClass);
     // Laid out in pixels of 96 DPI, scaled to the owner's.
-    dpi_ = owner ? GetDpiForWindow(owner) : GetDpiForSystem();
-    if (!dpi_) dpi_ = 96;
+    dpi_ = dpiBeside(owner);
     const SIZE frame = frameSize();
     RECT at{};
     if (owner) GetWindowRect(owner, &at);
     const std::wstring title = L"About " + toWide(kAppname);
-    checkWin32(CreateWindowExW(WS_EX_CONTROLPARENT, kAboutWindowClass, title.c_str(), WS_CAPTION | WS_SYSMENU,
-                               at.left + scale(60), at.top + scale(60), frame.cx, frame.cy, owner, nullptr, instance_,
-                               this));
+    checkWin32(CreateWindowExW(kExStyle, kAboutWindowClass, title.c_str(), kStyle, at.left + scale(60),
+                               at.top + scale(60), frame.cx, frame.cy, owner, nullptr, instance_, this));
     ShowWindow(hwnd_, SW_SHOWNORMAL);
     SetFocus(GetDlgItem(hwnd_, IDC_cmdOK));
 }
@@ -72,11 +75,7 @@ void AboutBox::createControls() {
     make(L"BUTTON", L"OK", BS_DEFPUSHBUTTON | WS_TABSTOP, 294, 200, 110, 28, IDC_cmdOK);
 }
 
-SIZE AboutBox::frameSize() const {
-    RECT frame{0, 0, scale(420), scale(250)};
-    AdjustWindowRectExForDpi(&frame, WS_CAPTION | WS_SYSMENU, FALSE, WS_EX_CONTROLPARENT, dpi_);
-    return {frame.right - frame.left, frame.bottom - frame.top};
-}
+SIZE AboutBox::frameSize() const { return frameAt(420, 250, kStyle, kExStyle, dpi_); }
 
 LRESULT AboutBox::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     switch (msg) {

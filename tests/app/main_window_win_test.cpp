@@ -19,7 +19,6 @@
 #include "core/registry_types.h"
 #include "core/utf.h"
 #include "core/whole_file.h"
-#include "demo/screen_capture_win.h"
 #include "settings/ansi_code_page_win.h"
 #include "settings/data_files.h"
 #include "settings/text_files.h"
@@ -133,12 +132,6 @@ protected:
         SetWindowTextW(control(IDC_txtRegKeyStart), keyPath.c_str());
         click(IDC_chkDetectFiles);
         SetWindowTextW(control(IDC_txtFileSystemStart), folder.c_str());
-    }
-    void keepScreenshot(const wchar_t* name) {
-        wchar_t dir[MAX_PATH] = {};
-        if (!GetEnvironmentVariableW(L"QUORVEL_TEST_ARTIFACTS", dir, MAX_PATH)) return;
-        RedrawWindow(main_, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
-        demo::saveWindowShot(main_, std::wstring(dir) + L"\\" + name);
     }
 
     std::wstring key_, folder_;
@@ -302,7 +295,7 @@ TEST_F(MainWindowTest, CollectSaveOpenDetectAndExportObeyTheDataFiles) {
     EXPECT_EQ(shownRows(control(IDC_lstDeletedFiles), 1), (Rows{{f + "removed.txt"}}));
     for (int tab = 0; tab < 6; ++tab) {
         app_->window().selectTab(tab);
-        keepScreenshot((L"main-window-tab" + std::to_wstring(tab + 1) + L".bmp").c_str());
+        testing::keepScreenshot(main_, (L"main-window-tab" + std::to_wstring(tab + 1) + L".bmp"));
     }
     app_->window().selectTab(0);
 

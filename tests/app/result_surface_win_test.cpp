@@ -14,7 +14,6 @@
 
 #include "app/application_win.h"
 #include "core/utf.h"
-#include "demo/screen_capture_win.h"
 #include "tests/support/fakes/saved_registry_value_win.h"
 #include "tests/support/fakes/window_driver_win.h"
 
@@ -43,17 +42,6 @@ protected:
         ResultRow row{std::move(path), std::move(size), "12/8/2026 9:00:" + std::to_string(local) + " AM"};
         row.modifiedLocal = local;
         window().appendRow(list, std::move(row));
-    }
-    // A key pressed with Ctrl held, as the list receives it.
-    void ctrlKey(HWND target, WPARAM key) {
-        BYTE keys[256] = {};
-        GetKeyboardState(keys);
-        keys[VK_CONTROL] = 0x80;
-        SetKeyboardState(keys);
-        SendMessageW(target, WM_KEYDOWN, key, 1);
-        SendMessageW(target, WM_KEYUP, key, 0xC0000001);
-        keys[VK_CONTROL] = 0;
-        SetKeyboardState(keys);
     }
     // A key as the message loop receives it, with Alt, Ctrl and Shift held
     // as asked, through the same dispatch as the program's own loop.
@@ -84,12 +72,6 @@ protected:
         }
         CloseClipboard();
         return text;
-    }
-    void keepScreenshot(const wchar_t* name) {
-        wchar_t dir[MAX_PATH] = {};
-        if (!GetEnvironmentVariableW(L"QUORVEL_TEST_ARTIFACTS", dir, MAX_PATH)) return;
-        RedrawWindow(main_, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
-        demo::saveWindowShot(main_, std::wstring(dir) + L"\\" + name);
     }
     std::vector<std::string> column(HWND list, int c) {
         std::vector<std::string> out;
@@ -130,9 +112,9 @@ TEST_F(ResultSurfaceTest, HeaderClicksSortFindNarrowsAndCtrlCCopiesWhatIsShown) 
     SetWindowTextW(control(IDC_txtFind), L"");
     EXPECT_EQ(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0), 3);
 
-    ctrlKey(list, 'A');
-    keepScreenshot(L"main-window-results.bmp");
-    ctrlKey(list, 'C');
+    press(list, 'A', false, true);
+    testing::keepScreenshot(main_, L"main-window-results.bmp");
+    press(list, 'C', false, true);
     EXPECT_EQ(clipboardText(), L"Filename\tSize\tCreated\r\n" + toWide(deep) +
                                    L"\t9\t12/8/2026 9:00:10 AM\r\nC:\\c.txt\t200\t12/8/2026 9:00:20 AM\r\n"
                                    L"C:\\a.txt\t10\t12/8/2026 9:00:30 AM\r\n");

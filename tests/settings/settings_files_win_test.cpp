@@ -14,7 +14,6 @@
 #include "app/application_win.h"
 #include "core/utf.h"
 #include "core/whole_file.h"
-#include "demo/screen_capture_win.h"
 #include "settings/data_files.h"
 #include "tests/support/fakes/box_answerer_win.h"
 #include "tests/support/fakes/saved_registry_value_win.h"
@@ -78,12 +77,6 @@ protected:
         SendMessageW(item(listId), LVM_SETITEMSTATE, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&state));
     }
     void setText(int id, const wchar_t* text) { SetWindowTextW(item(id), text); }
-    void keepScreenshot(HWND window, const wchar_t* name) {
-        wchar_t dir[MAX_PATH] = {};
-        if (!GetEnvironmentVariableW(L"QUORVEL_TEST_ARTIFACTS", dir, MAX_PATH)) return;
-        RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
-        demo::saveWindowShot(window, std::wstring(dir) + L"\\" + name);
-    }
     std::vector<std::string> fileBytes() {
         std::vector<std::string> out;
         for (const char* name : kFileNames) out.push_back(readWholeFile(dataFile(name)).value_or("<missing>"));
@@ -119,9 +112,9 @@ TEST_F(SettingsFilesTest, DialogEditsAreWrittenByteForByteAndCancelWritesNothing
     EXPECT_TRUE(IsWindowVisible(item(adv::IDC_txtFilter)));
     setText(adv::IDC_txtFilter, L"new data");
     click(item(adv::IDC_cmdAddRegExceptions));
-    keepScreenshot(dialog(), L"advanced-dialog-filter.bmp");
+    testing::keepScreenshot(dialog(), L"advanced-dialog-filter.bmp");
     selectTab(0);
-    keepScreenshot(dialog(), L"advanced-dialog-registry.bmp");
+    testing::keepScreenshot(dialog(), L"advanced-dialog-registry.bmp");
     // The page behind every check box is the dialog's own colour: no dark
     // band where a group box left its inside unpainted.
     RedrawWindow(dialog(), nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);

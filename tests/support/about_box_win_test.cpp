@@ -9,7 +9,6 @@
 
 #include "core/utf.h"
 #include "core/whole_file.h"
-#include "demo/screen_capture_win.h"
 #include "support/about_box.h"
 #include "support/message_box_win.h"
 #include "tests/support/fakes/box_answerer_win.h"
@@ -73,11 +72,7 @@ TEST_F(AboutBoxTest, ShowsTheNameTheBareVersionAndItsTitleAndOkClosesIt) {
     };
     for (const auto& [id, caption] : labels) EXPECT_EQ(text(GetDlgItem(box, id)), caption) << id;
     EXPECT_EQ(testing::cutCaptions(box), std::vector<std::string>{});
-    wchar_t artifacts[MAX_PATH] = {};
-    if (GetEnvironmentVariableW(L"QUORVEL_TEST_ARTIFACTS", artifacts, MAX_PATH)) {
-        RedrawWindow(box, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
-        demo::saveWindowShot(box, std::wstring(artifacts) + L"\\about-box.bmp");
-    }
+    testing::keepScreenshot(box, L"about-box.bmp");
     // Tab walks the buttons as they stand, left to right.
     EXPECT_EQ(GetNextDlgTabItem(box, GetDlgItem(box, IDC_cmdSysInfo), FALSE), GetDlgItem(box, IDC_cmdOK));
     about_.show(nullptr);

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "core/utf.h"
+#include "demo/screen_capture_win.h"
 
 namespace qv::testing {
 
@@ -110,6 +111,15 @@ inline std::vector<std::string> cutCaptions(HWND window) {
         ReleaseDC(child, dc);
     }
     return cut;
+}
+
+// Saves what `window` shows as `name` among the test command's screenshots,
+// when it asks for them (QUORVEL_TEST_ARTIFACTS names their folder).
+inline void keepScreenshot(HWND window, const std::wstring& name) {
+    wchar_t dir[MAX_PATH] = {};
+    if (!GetEnvironmentVariableW(L"QUORVEL_TEST_ARTIFACTS", dir, MAX_PATH)) return;
+    RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+    demo::saveWindowShot(window, std::wstring(dir) + L"\\" + name);
 }
 
 inline std::vector<std::vector<std::string>> shownRows(HWND list, int columns) {
