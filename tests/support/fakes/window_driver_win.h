@@ -118,6 +118,17 @@ inline std::vector<std::string> cutCaptions(HWND window) {
 inline void keepScreenshot(HWND window, const std::wstring& name) {
     wchar_t dir[MAX_PATH] = {};
     if (!GetEnvironmentVariableW(L"QUORVEL_TEST_ARTIFACTS", dir, MAX_PATH)) return;
+    // The shot is read from the screen: a window made a moment ago may not
+    // be mapped by the window manager yet, and would come out black. Its
+    // messages flow for a little while first.
+    for (const ULONGLONG until = GetTickCount64() + 300; GetTickCount64() < until;) {
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
+        Sleep(10);
+    }
     RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
     demo::saveWindowShot(window, std::wstring(dir) + L"\\" + name);
 }
