@@ -70,7 +70,20 @@ void Application::answerFileDialogsWith(FilePicker& open, SaveFilePicker& save) 
     snapshots_->owner = owner;
 }
 
+MainResults::Work Application::workInHand() const {
+    Work work;
+    work.collecting = workflow_.collecting();
+    work.firstSnapshot = window_.collectCaption() == "Collect final data";
+    for (ListId id : {ListId::NewEntries, ListId::DeletedEntries, ListId::EditedRegistry, ListId::NewFiles,
+                      ListId::DeletedFiles, ListId::ModifiedFiles})
+        work.results = work.results || !window_.resultRows(id).empty();
+    return work;
+}
+
 void Application::clearResultsForNewSettings() {
+    // A collection that went on would end in a first snapshot of the old
+    // settings and put its caption back over the one set here.
+    if (workflow_.collecting()) workflow_.cmdReset_Click();
     for (ListId id : {ListId::NewEntries, ListId::DeletedEntries, ListId::EditedRegistry, ListId::NewFiles,
                       ListId::DeletedFiles, ListId::ModifiedFiles})
         window_.clearList(id);

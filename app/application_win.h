@@ -41,6 +41,7 @@ public:
 
     void onCommand(int controlId) override;
     bool available(int controlId) const override;
+    Work workInHand() const override;
     void clearResultsForNewSettings() override;
 
     // The File menu's dialogs answered by `open` and `save` instead of the

@@ -59,6 +59,7 @@ void CollectionWorkflow::collect() {
     // A start key or folder that is not there would walk nothing and still end
     // in "Data has been collected": the user is told now, and the window stays
     // as it was.
+    if (caption == kCollectFinal && !finalPlacesMatchFirst()) return;
     if ((caption == kCollectData || caption == kCollectFinal) && !placesExist()) return;
     FlagScope busy(collecting_);
     if (caption == kCollectData) {
@@ -101,11 +102,42 @@ bool CollectionWorkflow::placesExist() {
         const std::string folder = s_.view.fileStartText();
         const std::optional<uint32_t> attributes = s_.files.attributes(s_.files.fullPathName(folder));
         if (!attributes || !(*attributes & kAttrDirectory)) {
-            s_.prompt.ask("The folder " + folder + " does not exist. Please check the file system start search directory.",
+            s_.prompt.ask((attributes ? folder + " is a file, not a folder." : "The folder " + folder + " does not exist.") +
+                              " Please check the file system start search directory.",
                           "Collect", Buttons::Ok, Icon::Exclamation);
             return false;
         }
     }
+    return true;
+}
+
+// Final data taken from another key or folder than the first, or from the same
+// key typed in other letter case, would list every difference between the two
+// places as a change: the entries' texts are compared exactly.
+bool CollectionWorkflow::finalPlacesMatchFirst() {
+    const std::optional<CollectionPlaces>& first = s_.state.FirstPlaces;
+    if (!first) return true;
+    std::string folder = s_.view.fileStartText();
+    if (folder.empty() || folder.back() != '\\') folder += '\\';
+    const bool keyMoved = first->registryWalked && registryPhaseDue() &&
+                          (hiveNumber(s_.view.regRootText()) != first->hive || s_.view.regKeyText() != first->startKey);
+    const bool folderMoved = first->filesScanned && filePhaseDue() && folder != first->startFolder;
+    if (!keyMoved && !folderMoved) return true;
+    std::string places;
+    if (first->registryWalked)
+        places = std::string(hiveName(first->hive)) + (first->startKey.empty() ? "" : "\\") + first->startKey;
+    if (first->filesScanned) places += (places.empty() ? "" : " and ") + first->startFolder;
+    const Answer answer = s_.prompt.ask(
+        "The first data was collected from " + places +
+            ". Final data from other places would list every difference between the places as a change.\r\n\r\n"
+            "Collect the final data from " + places + "?",
+        "Collect", Buttons::YesNo, Icon::Exclamation);
+    if (answer != Answer::Yes) return false;
+    if (first->registryWalked) {
+        s_.view.setRegRootText(hiveName(first->hive));
+        s_.view.setRegKeyText(first->startKey);
+    }
+    if (first->filesScanned) s_.view.setFileStartText(first->startFolder);
     return true;
 }
 
@@ -223,8 +255,10 @@ void CollectionWorkflow::firstCollection() {
     }
     places.filesScanned = filePhaseDue();
     if (places.filesScanned) {
-        if (!filePhase(true)) return;
+        // The folder as the scan takes it: the field may be edited while it runs.
+        appendBackslash(s_.view);
         places.startFolder = s_.view.fileStartText();
+        if (!filePhase(true)) return;
     }
     places.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     s_.state.FirstPlaces = std::move(places);

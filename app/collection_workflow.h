@@ -65,6 +65,9 @@ private:
     // False, after telling the user, when the start key or folder of a due
     // phase does not exist.
     bool placesExist();
+    // False when the user declines to collect the final data from the places
+    // of the first; true when they match, or once the fields are put back.
+    bool finalPlacesMatchFirst();
     void firstCollection();
     void clearForFirstCollection();
     void readyForFinal();

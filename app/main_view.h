@@ -37,7 +37,9 @@ public:
     virtual void setDetectEnabled(bool enabled) = 0;  // cmdDetectChanges
 
     virtual std::string regRootText() const = 0;    // cmbRegStart
+    virtual void setRegRootText(std::string_view hiveName) = 0;  // one of its items
     virtual std::string regKeyText() const = 0;     // txtRegKeyStart
+    virtual void setRegKeyText(std::string_view text) = 0;
     virtual std::string fileStartText() const = 0;  // txtFileSystemStart
     virtual void setFileStartText(std::string_view text) = 0;
 

@@ -252,13 +252,6 @@ bool MainWindow::onListNotify(NMHDR& hdr, LPARAM lParam, LRESULT& result) {
         case LVN_GETDISPINFOW:
             list->fillDisplayInfo(*reinterpret_cast<NMLVDISPINFOW*>(lParam));
             return true;
-        case LVN_GETINFOTIPW: {
-            const ListId id = list->id();
-            list->fillInfoTip(*reinterpret_cast<NMLVGETINFOTIPW*>(lParam), [&](const ResultRow& row) {
-                return rowDetail ? rowDetail(id, row) : std::string();
-            });
-            return true;
-        }
         case LVN_COLUMNCLICK: {
             HCURSOR old = SetCursor(LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_WAIT)));
             list->sortBy(reinterpret_cast<NMLISTVIEW*>(lParam)->iSubItem);
@@ -361,7 +354,9 @@ void MainWindow::createControls() {
     }
     for (int i = 0; i < 6; ++i) {
         const ListId id = listOfTab(i);
-        lists_[static_cast<size_t>(id)].create(hwnd_, kListIdsByTab[i], id, instance_);
+        ResultList& list = lists_[static_cast<size_t>(id)];
+        list.create(hwnd_, kListIdsByTab[i], id, instance_);
+        list.tipDetail = [this, id](const ResultRow& row) { return rowDetail ? rowDetail(id, row) : std::string(); };
     }
     HWND status = make(0, STATUSCLASSNAMEW, L"", SBARS_SIZEGRIP, IDC_Status);
     SendMessageW(status, SB_SIMPLE, TRUE, 0);
@@ -384,6 +379,7 @@ void MainWindow::applyFont() {
     font_.reset(messageFontFor(dpi_));
     for (HWND child = GetWindow(hwnd_, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
         SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), TRUE);
+    for (auto& l : lists_) l.setTipWidth(scale(600));
     layout();
 }
 
@@ -551,7 +547,9 @@ void MainWindow::copySelection(bool pathsOnly) {
     if (rows.empty()) return;
     std::string text;
     if (pathsOnly) {
-        for (uint32_t r : rows) text += list.rows()[r].text + "\r\n";
+        // A key's path whole, with its root, as the Registry Editor's address bar takes it.
+        const bool registry = isRegistryList(list.id());
+        for (uint32_t r : rows) text += (registry ? fullKeyPath(list.rows()[r]) : list.rows()[r].text) + "\r\n";
     } else {
         text = rowsAsText(list.id(), list.rows(), rows);
     }
@@ -599,14 +597,20 @@ void MainWindow::openFocusedRow(const ResultList& list) {
     }
 }
 
-void MainWindow::openInRegistryEditor(const ResultRow& row) {
+std::string MainWindow::fullKeyPath(const ResultRow& row) const {
     const std::string root = registryRoot ? registryRoot() : std::string();
-    if (root.empty()) return;
     std::string key = row.text;
     while (!key.empty() && key.back() == '\\') key.pop_back();
+    if (root.empty()) return key;
+    return key.empty() ? root : root + "\\" + key;
+}
+
+void MainWindow::openInRegistryEditor(const ResultRow& row) {
+    if (!registryRoot || registryRoot().empty()) return;
+    const std::string path = fullKeyPath(row);
     // The editor opens at the key it was last at: that is the documented way
     // to point it somewhere.
-    const std::wstring last = toWide("Computer\\" + root + (key.empty() ? "" : "\\" + key));
+    const std::wstring last = toWide("Computer\\" + path);
     HKEY applet = nullptr;
     if (RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\Microsoft\\Windows\\CurrentVersion\\Applets\\Regedit", 0,
                         nullptr, 0, KEY_SET_VALUE, nullptr, &applet, nullptr) == ERROR_SUCCESS) {
@@ -614,7 +618,14 @@ void MainWindow::openInRegistryEditor(const ResultRow& row) {
                        static_cast<DWORD>((last.size() + 1) * sizeof(wchar_t)));
         RegCloseKey(applet);
     }
-    ShellExecuteW(hwnd_, L"open", L"regedit.exe", L"-m", nullptr, SW_SHOWNORMAL);
+    // "-m" lets Windows' editor open beside one already running; Wine's
+    // editor takes it for a file to import, and quits.
+    const bool wine = GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
+    ShellExecuteW(hwnd_, L"open", L"regedit.exe", wine ? nullptr : L"-m", nullptr, SW_SHOWNORMAL);
+    // Nor does Wine's editor open at its last key: the path goes on the
+    // clipboard, and the status bar says where to go.
+    if (wine && copyToClipboard(hwnd_, path))
+        setStatus("Wine's Registry Editor cannot open at a key: " + path + " is on the clipboard.");
 }
 
 void MainWindow::openContainingFolder(const ResultRow& row) {

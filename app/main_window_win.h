@@ -74,7 +74,9 @@ public:
     void setCollectEnabled(bool enabled) override;
     void setDetectEnabled(bool enabled) override;
     std::string regRootText() const override;
+    void setRegRootText(std::string_view hiveName) override;
     std::string regKeyText() const override;
+    void setRegKeyText(std::string_view text) override;
     std::string fileStartText() const override;
     void setFileStartText(std::string_view text) override;
     void clearList(ListId id) override;
@@ -86,8 +88,6 @@ public:
     void setStatus(std::string_view text) override;
 
     // SnapshotView
-    void setRegRootText(std::string_view hiveName) override;
-    void setRegKeyText(std::string_view text) override;
     void setRegistryTicked(bool ticked) override;
     void setFilesTicked(bool ticked) override;
     const std::vector<ResultRow>& resultRows(ListId id) const override;
@@ -109,6 +109,9 @@ private:
     bool onListNotify(NMHDR& hdr, LPARAM lParam, LRESULT& result);
     void showContextMenu(HWND listWindow, POINT at);
     void openFocusedRow(const ResultList& list);
+    // A registry row's key with the root it was collected under, without the
+    // trailing backslash.
+    std::string fullKeyPath(const ResultRow& row) const;
     void openInRegistryEditor(const ResultRow& row);
     void openContainingFolder(const ResultRow& row);
     void onAccelerator(int id);

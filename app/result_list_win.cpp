@@ -1,6 +1,7 @@
 #include "app/result_list_win.h"
 
 #include <commctrl.h>
+#include <windowsx.h>
 
 #include <algorithm>
 
@@ -64,8 +65,20 @@ void ResultList::create(HWND parent, int id, ListId list, HINSTANCE instance) {
                                        0, 0, 0, 0, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
                                        instance, nullptr));
     SendMessageW(hwnd_, LVM_SETEXTENDEDLISTVIEWSTYLE, 0,
-                 LVS_EX_FULLROWSELECT | LVS_EX_DOUBLEBUFFER | LVS_EX_GRIDLINES | LVS_EX_INFOTIP |
-                     LVS_EX_HEADERDRAGDROP);
+                 LVS_EX_FULLROWSELECT | LVS_EX_DOUBLEBUFFER | LVS_EX_GRIDLINES | LVS_EX_HEADERDRAGDROP);
+    tip_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_NOPREFIX | TTS_ALWAYSTIP,
+                           CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, parent, nullptr, instance, nullptr);
+    if (tip_) {
+        TTTOOLINFOW tool{};
+        tool.cbSize = sizeof(tool);
+        tool.uFlags = TTF_TRACK | TTF_ABSOLUTE | TTF_IDISHWND;
+        tool.hwnd = parent;
+        tool.uId = reinterpret_cast<UINT_PTR>(hwnd_);
+        tool.lpszText = const_cast<wchar_t*>(L"");
+        SendMessageW(tip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+        setTipWidth(600);
+        SetWindowSubclass(hwnd_, &ResultList::listProc, 1, reinterpret_cast<DWORD_PTR>(this));
+    }
     const ResultColumns columns = resultListColumns(list);
     columns_ = columns.count;
     for (int i = 0; i < columns_; ++i) {
@@ -197,9 +210,9 @@ LRESULT ResultList::customDraw(NMLVCUSTOMDRAW& draw) {
     }
 }
 
-void ResultList::fillInfoTip(NMLVGETINFOTIPW& tip, const std::function<std::string(const ResultRow&)>& detail) {
-    if (tip.iItem < 0 || static_cast<size_t>(tip.iItem) >= view_.size()) return;
-    const ResultRow& row = rows_[view_.rowAt(static_cast<size_t>(tip.iItem))];
+std::string ResultList::tipText(size_t line) const {
+    if (line >= view_.size()) return {};
+    const ResultRow& row = rows_[view_.rowAt(line)];
     const ResultColumns names = resultListColumns(list_);
     std::string text;
     for (int c = 0; c < columns_; ++c) {
@@ -208,11 +221,100 @@ void ResultList::fillInfoTip(NMLVGETINFOTIPW& tip, const std::function<std::stri
         text += ": ";
         text += resultCell(row, c);
     }
-    if (detail) {
-        const std::string more = detail(row);
+    if (tipDetail) {
+        const std::string more = tipDetail(row);
         if (!more.empty()) text += "\r\n" + more;
     }
-    copyInto(toWide(text), tip.pszText, tip.cchTextMax);
+    // A value of megabytes would make a tip larger than the screen.
+    constexpr size_t kMostShown = 4000;
+    if (text.size() > kMostShown) {
+        size_t cut = kMostShown;
+        while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) --cut;  // not inside a character
+        text.resize(cut);
+        text += "\xE2\x80\xA6";
+    }
+    return text;
+}
+
+void ResultList::setTipWidth(int pixels) {
+    if (tip_) SendMessageW(tip_, TTM_SETMAXTIPWIDTH, 0, pixels);
+}
+
+int ResultList::lineAt(POINT at) const {
+    LVHITTESTINFO hit{};
+    hit.pt = at;
+    const int line = static_cast<int>(SendMessageW(hwnd_, LVM_HITTEST, 0, reinterpret_cast<LPARAM>(&hit)));
+    return line >= 0 && static_cast<size_t>(line) < view_.size() ? line : -1;
+}
+
+void ResultList::watchPointer() {
+    TRACKMOUSEEVENT track{};
+    track.cbSize = sizeof(track);
+    track.dwFlags = TME_HOVER | TME_LEAVE;
+    track.hwndTrack = hwnd_;
+    track.dwHoverTime = HOVER_DEFAULT;
+    TrackMouseEvent(&track);
+}
+
+void ResultList::showTip(POINT at) {
+    const int line = lineAt(at);
+    if (line < 0) return;
+    const std::wstring text = toWide(tipText(static_cast<size_t>(line)));
+    TTTOOLINFOW tool{};
+    tool.cbSize = sizeof(tool);
+    tool.hwnd = GetParent(hwnd_);
+    tool.uId = reinterpret_cast<UINT_PTR>(hwnd_);
+    tool.lpszText = const_cast<wchar_t*>(text.c_str());
+    SendMessageW(tip_, TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&tool));
+    // Below the pointer, clear of its arrow.
+    POINT screen = at;
+    ClientToScreen(hwnd_, &screen);
+    SendMessageW(tip_, TTM_TRACKPOSITION, 0, MAKELPARAM(screen.x, screen.y + GetSystemMetrics(SM_CYCURSOR) / 2 + 4));
+    SendMessageW(tip_, TTM_TRACKACTIVATE, TRUE, reinterpret_cast<LPARAM>(&tool));
+    tipLine_ = line;
+}
+
+void ResultList::hideTip() {
+    if (tipLine_ < 0) return;
+    TTTOOLINFOW tool{};
+    tool.cbSize = sizeof(tool);
+    tool.hwnd = GetParent(hwnd_);
+    tool.uId = reinterpret_cast<UINT_PTR>(hwnd_);
+    SendMessageW(tip_, TTM_TRACKACTIVATE, FALSE, reinterpret_cast<LPARAM>(&tool));
+    tipLine_ = -1;
+}
+
+LRESULT CALLBACK ResultList::listProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR self) {
+    auto& list = *reinterpret_cast<ResultList*>(self);
+    const POINT at{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+    switch (msg) {
+        case WM_MOUSEMOVE:
+            // Resting on another line shows that line's tip, after a pause.
+            if (list.tipLine_ < 0 || list.lineAt(at) != list.tipLine_) {
+                list.hideTip();
+                list.watchPointer();
+            }
+            break;
+        case WM_MOUSEHOVER:
+            list.showTip(at);
+            break;
+        case WM_MOUSELEAVE:
+        case WM_MOUSEWHEEL:
+        case WM_LBUTTONDOWN:
+        case WM_RBUTTONDOWN:
+        case WM_KEYDOWN:
+        case WM_VSCROLL:
+        case WM_HSCROLL:
+        case WM_KILLFOCUS:
+            list.hideTip();
+            break;
+        case WM_NCDESTROY:
+            RemoveWindowSubclass(hwnd, &ResultList::listProc, 1);
+            break;
+        default:
+            break;
+    }
+    return DefSubclassProc(hwnd, msg, wParam, lParam);
 }
 
 void ResultList::selectAll() {

@@ -29,8 +29,13 @@ public:
     // Paints a path too long for its cell shortened in the middle, while the
     // text that other programs read from the control stays whole.
     LRESULT customDraw(NMLVCUSTOMDRAW& draw);
-    // The whole row, and what `detail` adds to it, as the row's tooltip.
-    void fillInfoTip(NMLVGETINFOTIPW& tip, const std::function<std::string(const ResultRow&)>& detail);
+    // A row's tooltip shows the whole row, and what this adds to it.
+    std::function<std::string(const ResultRow&)> tipDetail;
+    // The tooltip's text for a line of the list.
+    std::string tipText(size_t line) const;
+    HWND tipWindow() const { return tip_; }
+    // Places the tooltip's widest line for the window's DPI.
+    void setTipWidth(int pixels);
 
     void sortBy(int column);
     void setFilter(std::string_view text);
@@ -52,6 +57,13 @@ public:
 private:
     void showCount();
     void markSortColumn();
+    // The tooltip is shown by the list itself, after the pointer rests on a
+    // line: the control's own info tips never come under Wine.
+    static LRESULT CALLBACK listProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR self);
+    void showTip(POINT at);
+    void hideTip();
+    void watchPointer();
+    int lineAt(POINT at) const;
 
     HWND hwnd_ = nullptr;
     ListId list_ = ListId::NewEntries;
@@ -62,6 +74,8 @@ private:
     bool fitted_ = false;
     bool painting_ = false;  // between an item's pre- and post-paint
     std::wstring cell_;  // the control reads the text after the notification returns
+    HWND tip_ = nullptr;
+    int tipLine_ = -1;  // the line whose tooltip shows
 };
 
 // Puts text on the clipboard as Unicode text; false when the clipboard is busy.

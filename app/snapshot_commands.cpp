@@ -217,8 +217,8 @@ void SnapshotCommands::apply(Collection collection) {
     // collection takes the same.
     s_.places.setRegistryTicked(walked);
     if (walked) {
-        s_.places.setRegRootText(std::string(hiveName(collection.hive)));
-        s_.places.setRegKeyText(collection.startKey);
+        s_.view.setRegRootText(std::string(hiveName(collection.hive)));
+        s_.view.setRegKeyText(collection.startKey);
     }
     s_.places.setFilesTicked(scanned);
     if (scanned) s_.view.setFileStartText(collection.startFolder);

@@ -19,14 +19,12 @@
 
 namespace qv {
 
-// What the menu needs of the window beyond MainView: the search fields a
-// loaded collection fills, the rows the lists show, and whether detection
+// What the menu needs of the window beyond MainView: the check boxes a
+// loaded collection ticks, the rows the lists show, and whether detection
 // holds the commands.
 class SnapshotView {
 public:
     virtual ~SnapshotView() = default;
-    virtual void setRegRootText(std::string_view hiveName) = 0;  // cmbRegStart, one of its items
-    virtual void setRegKeyText(std::string_view text) = 0;       // txtRegKeyStart
     // Tick or untick the check box with what its click does to the controls
     // that depend on it.
     virtual void setRegistryTicked(bool ticked) = 0;  // chkDetectRegistry

@@ -37,7 +37,9 @@ public:
     void setCollectEnabled(bool) override {}
     void setDetectEnabled(bool) override {}
     std::string regRootText() const override { return {}; }
+    void setRegRootText(std::string_view) override {}
     std::string regKeyText() const override { return {}; }
+    void setRegKeyText(std::string_view) override {}
     std::string fileStartText() const override { return {}; }
     void setFileStartText(std::string_view) override {}
     void clearList(ListId id) override { lists[static_cast<size_t>(id)].clear(); }

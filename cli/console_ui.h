@@ -34,7 +34,9 @@ public:
     void setCollectEnabled(bool) override {}
     void setDetectEnabled(bool) override {}
     std::string regRootText() const override { return root; }
+    void setRegRootText(std::string_view hiveName) override { root = hiveName; }
     std::string regKeyText() const override { return key; }
+    void setRegKeyText(std::string_view text) override { key = text; }
     std::string fileStartText() const override { return folder; }
     void setFileStartText(std::string_view text) override { folder = text; }
     void clearList(ListId list) override { lists[list].clear(); }

@@ -4,7 +4,7 @@
 namespace qv {
 
 enum class Answer { Ok, Yes, No, Cancel };
-enum class Buttons { Ok, YesNoCancel };
+enum class Buttons { Ok, YesNo, YesNoCancel };
 enum class Icon { Information, Question, Exclamation, None };
 
 // A modal message box. The window answers it with MessageBoxW; tests script it.

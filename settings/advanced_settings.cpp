@@ -139,6 +139,18 @@ void AdvancedSettings::cmdRemoveRegExceptions_Click() {
 void AdvancedSettings::cmdOK_Click() {
     std::string failures;
     runHandler(s_.reporter, [&] {
+        // Starting over sets aside a first snapshot that cannot be taken
+        // again once the software is installed: the user says so first.
+        const MainResults::Work work = s_.main.workInHand();
+        if (work.any()) {
+            std::string text = work.collecting ? "The collection under way will be stopped. " : "";
+            text += "The new settings apply from a new first snapshot: the next click on \"Collect data\" collects the "
+                    "first data again";
+            if (work.firstSnapshot) text += ", and the first data collected so far will not be compared";
+            if (work.results) text += ", and the results shown are cleared";
+            text += ".\r\n\r\nApply the settings and start over?";
+            if (s_.prompt.ask(text, "Advanced settings", Buttons::YesNo, Icon::Question) != Answer::Yes) return;
+        }
         ok(failures);
         // A file that was not written must not look saved: the dialog stays
         // open with the edits, and the user is told which file kept its old text.

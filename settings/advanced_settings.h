@@ -48,6 +48,16 @@ public:
 class MainResults {
 public:
     virtual ~MainResults() = default;
+    // What starting over would cost the user: a first snapshot that waits for
+    // its final data, results on show, or a collection under way.
+    struct Work {
+        bool firstSnapshot = false;
+        bool results = false;
+        bool collecting = false;
+        bool any() const { return firstSnapshot || results || collecting; }
+    };
+    virtual Work workInHand() const = 0;
+    // Clears the results and stops a collection under way.
     virtual void clearResultsForNewSettings() = 0;
 };
 

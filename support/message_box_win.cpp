@@ -8,7 +8,7 @@ namespace qv {
 
 Answer MessageBoxPrompt::ask(std::string_view text, std::string_view title, Buttons buttons, Icon icon) {
     if (beforeShow) beforeShow();
-    UINT type = buttons == Buttons::YesNoCancel ? MB_YESNOCANCEL : MB_OK;
+    UINT type = buttons == Buttons::YesNoCancel ? MB_YESNOCANCEL : buttons == Buttons::YesNo ? MB_YESNO : MB_OK;
     switch (icon) {
         case Icon::Question:
             type |= MB_ICONQUESTION;

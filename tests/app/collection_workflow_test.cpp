@@ -173,9 +173,11 @@ TEST_F(WorkflowTest, FileScanAfterSkippedWalkKeepsTheCaptionAndIgnoresClicks) {
 // it had: the click names the missing place and leaves the window as it was.
 TEST_F(WorkflowTest, AMissingStartKeyOrFolderIsNamedAndCollectsNothing) {
     view.lists[0].push_back({"kept row", "", ""});
+    files.addFile("C:\\Data\\a.txt", 10, 1000);
     for (const auto& [key, folder, text] :
          {std::tuple{"Software\\Mistyped", "", "The registry key HKEY_CURRENT_USER\\Software\\Mistyped does not exist."},
-          std::tuple{"Software\\App", "C:\\Nowhere", "The folder C:\\Nowhere does not exist."}}) {
+          std::tuple{"Software\\App", "C:\\Nowhere", "The folder C:\\Nowhere does not exist."},
+          std::tuple{"Software\\App", "C:\\Data\\a.txt", "C:\\Data\\a.txt is a file, not a folder."}}) {
         SCOPED_TRACE(text);
         view.txtRegKeyStart = key;
         view.chkDetectFiles = folder[0] != '\0';
@@ -189,6 +191,54 @@ TEST_F(WorkflowTest, AMissingStartKeyOrFolderIsNamedAndCollectsNothing) {
         EXPECT_EQ(view.lists[0].size(), 1u);
         EXPECT_EQ(state.j, 0);
     }
+}
+
+// Final data from another key or folder, or from the same key typed in other
+// letter case, would list the difference between the places as changes: the
+// user is offered the first places, and without them nothing is collected.
+TEST_F(WorkflowTest, FinalDataFromOtherPlacesIsTakenFromTheFirstPlacesOrNotAtAll) {
+    useFiles("C:\\Data");
+    registry.addValue(kHiveCurrentUser, "Software\\Other", "X", kRegSz, "1");
+    files.addFile("C:\\Other\\c.txt", 30, 3000);
+    workflow.cmdSnapShot_Click();
+    ASSERT_EQ(view.cmdSnapShotCaption, "Collect final data");
+    const std::string asked =
+        "The first data was collected from HKEY_CURRENT_USER\\Software\\App and C:\\Data\\. Final data from other "
+        "places would list every difference between the places as a change.\r\n\r\nCollect the final data from "
+        "HKEY_CURRENT_USER\\Software\\App and C:\\Data\\?";
+    for (const auto& [root, key, folder] : {std::tuple{"HKEY_CURRENT_USER", "software\\app", "C:\\Data"},
+                                            std::tuple{"HKEY_CURRENT_USER", "Software\\App", "C:\\Other\\"},
+                                            std::tuple{"HKEY_LOCAL_MACHINE", "Software\\App", "C:\\Data\\"}}) {
+        SCOPED_TRACE(std::string(root) + " " + key + " " + folder);
+        view.cmbRegStart = root;
+        view.txtRegKeyStart = key;
+        view.txtFileSystemStart = folder;
+        prompt.calls.clear();
+        prompt.answers = {Answer::No};
+        workflow.cmdSnapShot_Click();
+        EXPECT_EQ(boxes(), (std::vector<Box>{{asked, "Collect", Buttons::YesNo, Icon::Exclamation}}));
+        EXPECT_EQ(view.cmdSnapShotCaption, "Collect final data");
+        EXPECT_EQ(state.regArray2.size(), 1u);
+        EXPECT_FALSE(state.FinishFileScanRan);
+        EXPECT_EQ(view.txtRegKeyStart, key);
+    }
+    prompt.calls.clear();
+    prompt.answers = {Answer::Yes, Answer::No};
+    workflow.cmdSnapShot_Click();
+    EXPECT_EQ(titles(), (std::vector<std::string>{"Collect", "Detect"}));
+    EXPECT_EQ(view.cmbRegStart, "HKEY_CURRENT_USER");
+    EXPECT_EQ(view.txtRegKeyStart, "Software\\App");
+    EXPECT_EQ(view.txtFileSystemStart, "C:\\Data\\");
+    EXPECT_EQ(state.regArray2, state.regArray);
+    EXPECT_EQ(state.FinishFileList, state.StartFileList);
+
+    // The same places, the folder typed without its backslash, are asked nothing.
+    workflow.cmdReset_Click();
+    workflow.cmdSnapShot_Click();
+    view.txtFileSystemStart = "C:\\Data";
+    prompt.calls.clear();
+    workflow.cmdSnapShot_Click();
+    EXPECT_EQ(titles(), (std::vector<std::string>{"Detect"}));
 }
 
 // A key that is there but closed to the user is collected, as a key without

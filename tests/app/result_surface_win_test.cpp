@@ -126,6 +126,61 @@ TEST_F(ResultSurfaceTest, HeaderClicksSortFindNarrowsAndCtrlCCopiesWhatIsShown) 
     window().selectTab(0);
     window().flush();
     EXPECT_EQ(column(control(IDC_lstNewEntries), 0), (std::vector<std::string>{"Software\\Game\\"}));
+    // A key's path is copied whole, with its root, as the Registry Editor takes it.
+    window().registryRoot = [] { return std::string("HKEY_CURRENT_USER"); };
+    press(control(IDC_lstNewEntries), 'A', false, true);
+    SendMessageW(main_, WM_COMMAND, IDM_ctxCopyPath, 0);
+    EXPECT_EQ(clipboardText(), L"HKEY_CURRENT_USER\\Software\\Game\r\n");
+}
+
+// A pointer that rests on a line shows the whole row, and an edited value's
+// old data, in a tooltip; moving to another line or out of the list hides it.
+TEST_F(ResultSurfaceTest, APointerRestingOnALineShowsItsWholeRowInATooltip) {
+    RegEntry old;
+    old.KeyName = std::string("Software\\Game\\");
+    old.ValueName = "Path";
+    old.ValueData = "C:\\Old";
+    old.ValueType = kRegSz;
+    app_->state().regArray = {old};
+    window().appendRow(ListId::EditedRegistry, ResultRow{"Software\\Game\\", "Version", "2"});
+    window().appendRow(ListId::EditedRegistry, ResultRow{"Software\\Game\\", "Path", "C:\\Games"});
+    window().selectTab(2);
+    window().flush();
+    HWND list = control(IDC_lstEditedRegistry);
+    HWND tip = window().list(ListId::EditedRegistry).tipWindow();
+    ASSERT_NE(tip, nullptr);
+    const auto pointAt = [&](int line) {
+        RECT r{LVIR_BOUNDS, 0, 0, 0};
+        SendMessageW(list, LVM_GETITEMRECT, static_cast<WPARAM>(line), reinterpret_cast<LPARAM>(&r));
+        return MAKELPARAM(r.left + 20, (r.top + r.bottom) / 2);
+    };
+    const auto tipText = [&] {
+        wchar_t text[512] = {};
+        TTTOOLINFOW tool{};
+        tool.cbSize = sizeof(tool);
+        tool.hwnd = main_;
+        tool.uId = reinterpret_cast<UINT_PTR>(list);
+        tool.lpszText = text;
+        SendMessageW(tip, TTM_GETTEXTW, 512, reinterpret_cast<LPARAM>(&tool));
+        return std::wstring(text);
+    };
+
+    SendMessageW(list, WM_MOUSEHOVER, 0, pointAt(1));
+    EXPECT_TRUE(IsWindowVisible(tip));
+    EXPECT_EQ(tipText(), L"Keyname: Software\\Game\\\r\nValue name: Path\r\nData: C:\\Games\r\nOld data: C:\\Old");
+    testing::keepScreenshot(main_, L"row-tooltip.bmp");
+    SendMessageW(list, WM_MOUSEMOVE, 0, pointAt(1));
+    EXPECT_TRUE(IsWindowVisible(tip)) << "the same line keeps its tip";
+    SendMessageW(list, WM_MOUSEMOVE, 0, pointAt(0));
+    EXPECT_FALSE(IsWindowVisible(tip));
+    SendMessageW(list, WM_MOUSEHOVER, 0, pointAt(0));
+    EXPECT_EQ(tipText(), L"Keyname: Software\\Game\\\r\nValue name: Version\r\nData: 2");
+    SendMessageW(list, WM_MOUSELEAVE, 0, 0);
+    EXPECT_FALSE(IsWindowVisible(tip));
+    RECT client{};
+    GetClientRect(list, &client);
+    SendMessageW(list, WM_MOUSEHOVER, 0, MAKELPARAM(20, client.bottom - 4));  // below the last line
+    EXPECT_FALSE(IsWindowVisible(tip));
 }
 
 TEST_F(ResultSurfaceTest, TabWalksTheControlsInTheOrderTheyStand) {

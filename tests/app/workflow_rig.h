@@ -28,8 +28,6 @@ public:
 
 class ScriptedWindow : public ScriptedView, public SnapshotView {
 public:
-    void setRegRootText(std::string_view hiveName) override { cmbRegStart = hiveName; }
-    void setRegKeyText(std::string_view text) override { txtRegKeyStart = text; }
     void setRegistryTicked(bool ticked) override { chkDetectRegistry = ticked; }
     void setFilesTicked(bool ticked) override { chkDetectFiles = ticked; }
     const std::vector<ResultRow>& resultRows(ListId id) const override { return lists[static_cast<int>(id)]; }

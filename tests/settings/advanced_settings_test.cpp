@@ -66,6 +66,8 @@ public:
 class Resets : public MainResults {
 public:
     int count = 0;
+    Work work;
+    Work workInHand() const override { return work; }
     void clearResultsForNewSettings() override { ++count; }
 };
 
@@ -106,6 +108,48 @@ TEST_F(AdvancedDialog, OpensFromTheFlagsAndTheFilesAndOkWritesAllFourAndRebuilds
     EXPECT_EQ(state.FilterList, (std::vector<std::string>{"", "a", "b"}));
     EXPECT_EQ(state.RegExceptions.size(), 2u);
     EXPECT_EQ(state.FileExceptions.size(), 1u);
+}
+
+// OK starts the collection over: where that sets aside a first snapshot,
+// results or a collection under way, the user is asked, and No keeps both the
+// dialog with its edits and the window as they were.
+TEST_F(AdvancedDialog, OkAsksBeforeItSetsAsideWorkInHand) {
+    struct Case {
+        MainResults::Work work;
+        const char* text;
+    };
+    const std::string ask = "\r\n\r\nApply the settings and start over?";
+    const std::string again = "The new settings apply from a new first snapshot: the next click on \"Collect data\" "
+                              "collects the first data again";
+    for (const Case& c : {Case{{true, false, false}, ", and the first data collected so far will not be compared."},
+                          Case{{false, true, false}, ", and the results shown are cleared."},
+                          Case{{false, false, true}, "."}}) {
+        SCOPED_TRACE(c.text);
+        const std::string text = (c.work.collecting ? "The collection under way will be stopped. " : "") + again + c.text + ask;
+        main.work = c.work;
+        main.count = 0;
+        view.closed = false;
+        dialog.Form_Load();
+        view.checks = {0, 0, 1, 1, 0, 1};
+        prompt.calls.clear();
+        prompt.answers = {Answer::No};
+        dialog.cmdOK_Click();
+        ASSERT_EQ(prompt.calls.size(), 1u);
+        EXPECT_EQ(prompt.calls[0].text, text);
+        EXPECT_EQ(prompt.calls[0].buttons, Buttons::YesNo);
+        EXPECT_FALSE(view.closed);
+        EXPECT_EQ(main.count, 0);
+        EXPECT_EQ(state.switches.chkNewRegSetting, 1);
+        EXPECT_EQ(bytes(state.SettingsPath), "(missing)");
+
+        prompt.answers = {Answer::Yes};
+        dialog.cmdOK_Click();
+        EXPECT_TRUE(view.closed);
+        EXPECT_EQ(main.count, 1);
+        EXPECT_EQ(bytes(state.SettingsPath), "0,0,1,1,0,1\r\n");
+        std::filesystem::remove(state.SettingsPath);
+        setFlags(state.switches, {1, 0, 1, 1, 0, 1});
+    }
 }
 
 TEST_F(AdvancedDialog, ListsLongerThanAShortIndexOpenSaveAndRebuildWhole) {

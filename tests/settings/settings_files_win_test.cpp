@@ -137,8 +137,13 @@ TEST_F(SettingsFilesTest, DialogEditsAreWrittenByteForByteAndCancelWritesNothing
     EXPECT_EQ(testing::cutCaptions(dialog()), std::vector<std::string>{});
 
     const std::vector<std::string> before = fileBytes();
+    // A first snapshot waits for its final data: OK asks before it starts over.
     app_->window().setCollectCaption("Collect final data");
+    BoxAnswerer boxes;
+    boxes.buttonFor[L"Advanced settings"] = L"Yes";
     click(item(adv::IDC_cmdOK));
+    ASSERT_EQ(boxes.seen.size(), 1u);
+    EXPECT_EQ(boxes.seen[0].first, L"Advanced settings");
     EXPECT_EQ(dialog(), nullptr);
     EXPECT_EQ(app_->window().collectCaption(), "Collect data");
     const std::vector<std::string> expected = {"1,1,1,0,0,1\r\n", "HKEY_CURRENT_USER\rSoftware\\Noisy\r\r\n",

@@ -85,7 +85,9 @@ public:
     void setCollectEnabled(bool e) override { cmdSnapShotEnabled = e; }
     void setDetectEnabled(bool e) override { cmdDetectChangesEnabled = e; }
     std::string regRootText() const override { return cmbRegStart; }
+    void setRegRootText(std::string_view hiveName) override { cmbRegStart = hiveName; }
     std::string regKeyText() const override { return txtRegKeyStart; }
+    void setRegKeyText(std::string_view text) override { txtRegKeyStart = text; }
     std::string fileStartText() const override { return txtFileSystemStart; }
     void setFileStartText(std::string_view t) override { txtFileSystemStart = t; }
     void clearList(ListId id) override {
