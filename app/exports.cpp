@@ -1,5 +1,7 @@
 #include "app/exports.h"
 
+#include <algorithm>
+
 #include <cstdio>
 #include <map>
 #include <string_view>
@@ -244,21 +246,26 @@ std::string exportJson(const ResultLists& lists, const ResultContext& context, c
 }
 
 std::string exportCmd(const ResultLists& lists) {
-    // Inside double quotes cmd takes & | < > ^ ( ) literally, and a Windows
-    // name holds no quote; only % still expands, so it is doubled. Delayed
-    // expansion is switched off so that ! stays literal too. The file is UTF-8
-    // and the code page is set to match before the first path.
+    // Inside double quotes cmd takes & | < > ^ ( ) literally; only % still
+    // expands, so it is doubled. Delayed expansion is switched off so that !
+    // stays literal too. The file is UTF-8 and the code page is set to match
+    // before the first path.
     std::string out =
         "@echo off\r\nrem Deletes the files that Quorvel found new.\r\nsetlocal disabledelayedexpansion\r\n"
         "chcp 65001 >nul\r\n";
     for (const ResultRow& row : lists[ListId::NewFiles]) {
+        // A quote or a control character, which a Linux name under Wine may
+        // hold, cannot be quoted for cmd: left out, the path would name
+        // another file. Such a file is only named in a remark.
+        const bool quotable = std::none_of(row.text.begin(), row.text.end(),
+                                           [](char c) { return c == '"' || static_cast<unsigned char>(c) < 0x20; });
         std::string path;
         for (char c : row.text) {
-            if (c == '\r' || c == '\n') continue;  // no Windows name holds them; they would end the line
-            path += c;
+            path += quotable || (c != '"' && static_cast<unsigned char>(c) >= 0x20) ? c : '?';
             if (c == '%') path += '%';
         }
-        out += "del /f /q /a \"" + path + "\"\r\n";
+        out += quotable ? "del /f /q /a \"" + path + "\"\r\n"
+                        : "rem Not deleted, its name cannot be written for cmd: " + path + "\r\n";
     }
     out += "endlocal\r\n";
     return out;

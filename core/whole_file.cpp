@@ -39,6 +39,29 @@ bool isDeviceName(const std::string& path) {
 #endif
 }
 
+// A link is followed to the file it names, however many links lead there, so
+// that the link stays a link and its file is the one replaced.
+fs::path followLinks(fs::path path) {
+    for (int hops = 0; hops < 40; ++hops) {
+        std::error_code ec;
+        if (!fs::is_symlink(fs::symlink_status(path, ec)) || ec) return path;
+        const fs::path next = fs::read_symlink(path, ec);
+        if (ec) return path;
+        path = next.is_absolute() ? next : path.parent_path() / next;
+    }
+    return path;
+}
+
+// Writes straight into what stands at the path: a device or a pipe cannot be
+// replaced, and a rename over it would put a plain file in its place.
+bool writeInPlace(const fs::path& target, const std::function<bool(std::ostream&)>& write, std::string* error) {
+    std::ofstream out(target, std::ios::binary);
+    if (out && !write(out)) out.setstate(std::ios::failbit);
+    if (out) out.flush();
+    if (!out) setError(error, "cannot write to the device (is it full?)");
+    return static_cast<bool>(out);
+}
+
 }  // namespace
 
 bool openForReading(const std::string& path, std::ifstream& in, uint64_t& size, std::string* error) {
@@ -93,19 +116,15 @@ bool replaceWholeFile(const std::string& path, std::string_view bytes, std::stri
 bool replaceWholeFileWith(const std::string& path, const std::function<bool(std::ostream&)>& write,
                           std::string* error) {
     static std::atomic<unsigned> counter{0};
-    const fs::path target = pathOf(path);
-    if (isDeviceName(path)) {
-        std::ofstream out(target, std::ios::binary);
-        if (out && !write(out)) out.setstate(std::ios::failbit);
-        if (out) out.flush();
-        if (!out) setError(error, "cannot write to the device");
-        return static_cast<bool>(out);
-    }
-    // The replacing rename would pass over a read-only file where the platform
-    // does not check it (Wine, a POSIX root): the user's protection holds here.
+    if (isDeviceName(path)) return writeInPlace(pathOf(path), write, error);
+    const fs::path target = followLinks(pathOf(path));
     std::error_code statusError;
     const fs::file_status st = fs::status(target, statusError);
-    if (!statusError && fs::is_regular_file(st) && (st.permissions() & fs::perms::owner_write) == fs::perms::none) {
+    const bool exists = !statusError && fs::exists(st);
+    if (exists && !fs::is_regular_file(st) && !fs::is_directory(st)) return writeInPlace(target, write, error);
+    // The replacing rename would pass over a read-only file where the platform
+    // does not check it (Wine, a POSIX root): the user's protection holds here.
+    if (exists && fs::is_regular_file(st) && (st.permissions() & fs::perms::owner_write) == fs::perms::none) {
         setError(error, "the file is read-only");
         return false;
     }
@@ -139,6 +158,8 @@ bool replaceWholeFileWith(const std::string& path, const std::function<bool(std:
         }
     }
     std::error_code ec;
+    // The new file keeps who may read the old one.
+    if (exists && fs::is_regular_file(st)) fs::permissions(temporary, st.permissions(), fs::perm_options::replace, ec);
     fs::rename(temporary, target, ec);
     if (ec) {
         std::error_code ignored;
