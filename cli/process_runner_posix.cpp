@@ -1,5 +1,6 @@
 #include "cli/process_runner_posix.h"
 
+#include <fcntl.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -8,6 +9,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
+#include <cstring>
 #include <thread>
 
 #include "cli/wine_prefix_posix.h"
@@ -33,15 +35,31 @@ uint32_t WineProcessRunner::run(const std::vector<std::string>& command, uint32_
     std::vector<char*> argv;
     for (const std::string& arg : command) argv.push_back(const_cast<char*>(arg.c_str()));
     argv.push_back(nullptr);
+    // The child tells a failed start through a pipe that a successful exec
+    // closes, so that any exit code, 127 too, is the installer's own.
+    int started[2];
+    check(pipe2(started, O_CLOEXEC) == 0, 7, "Out of memory");
     const pid_t child = fork();
     check(child >= 0, 7, "Out of memory");
     if (child == 0) {
         // A group of its own, so that an interrupt ends what it started too.
         setpgid(0, 0);
         setenv("WINEPREFIX", prefix_.c_str(), 1);
+        // Standard output carries the results: the installer's own output
+        // goes to standard error.
+        dup2(STDERR_FILENO, STDOUT_FILENO);
         execvp(argv[0], argv.data());
+        const int why = errno;
+        (void)!::write(started[1], &why, sizeof why);
         _exit(127);
     }
+    close(started[1]);
+    int why = 0;
+    ssize_t told = 0;
+    do {
+        told = read(started[0], &why, sizeof why);
+    } while (told < 0 && errno == EINTR);
+    close(started[0]);
     setpgid(child, child);
     runningGroup = child;
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(timeoutSeconds);
@@ -58,8 +76,22 @@ uint32_t WineProcessRunner::run(const std::vector<std::string>& command, uint32_
         }
         if (done == 0) std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
+    if (told > 0) {
+        runningGroup = 0;
+        fail(53, "cannot run " + command.front() + ": " + std::strerror(why));
+    }
+    // What the installer started in the background is part of the install:
+    // the final snapshot waits until the last process of its group is gone.
+    while (kill(-child, 0) == 0) {
+        if (timedOut(deadline, timeoutSeconds)) {
+            endRunningGroup();
+            runningGroup = 0;
+            fail(75, "the processes that " + command.front() + " started did not end within " +
+                         std::to_string(timeoutSeconds) + " seconds and were ended");
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
     runningGroup = 0;
-    if (WIFEXITED(status) && WEXITSTATUS(status) == 127) fail(53, "cannot run " + command.front());
     // wineserver writes the registry files when its last client has gone.
     while (runningWineServer(prefix_)) {
         if (timedOut(deadline, timeoutSeconds))

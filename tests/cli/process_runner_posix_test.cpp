@@ -1,0 +1,93 @@
+#include "cli/process_runner_posix.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "core/failure.h"
+
+namespace qv::cli {
+namespace {
+
+namespace fs = std::filesystem;
+
+// The installer runs with this process's standard output and error pointed
+// at two files, so what it writes to each can be read back.
+class InstallerRun : public ::testing::Test {
+protected:
+    InstallerRun() {
+        fs::remove_all(dir_);
+        fs::create_directories(dir_);
+    }
+    ~InstallerRun() override { fs::remove_all(dir_); }
+
+    uint32_t run(const std::string& script, uint32_t timeout = 30) {
+        fflush(stdout);
+        fflush(stderr);
+        const int savedOut = dup(STDOUT_FILENO), savedErr = dup(STDERR_FILENO);
+        const int out = open(path("out").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        const int err = open(path("err").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        dup2(out, STDOUT_FILENO);
+        dup2(err, STDERR_FILENO);
+        close(out);
+        close(err);
+        uint32_t code = 0;
+        std::string failure;
+        try {
+            code = runner_.run({"sh", "-c", script}, timeout);
+        } catch (const Failure& f) {
+            failure = f.description();
+        }
+        dup2(savedOut, STDOUT_FILENO);
+        dup2(savedErr, STDERR_FILENO);
+        close(savedOut);
+        close(savedErr);
+        failure_ = failure;
+        return code;
+    }
+    std::string path(const std::string& name) const { return (dir_ / name).string(); }
+    std::string text(const std::string& name) const {
+        std::ifstream in(path(name));
+        std::stringstream s;
+        s << in.rdbuf();
+        return s.str();
+    }
+
+    fs::path dir_ = fs::temp_directory_path() / "quorvel-runner-test";
+    WineProcessRunner runner_{(fs::temp_directory_path() / "quorvel-runner-test").string()};
+    std::string failure_;
+};
+
+TEST_F(InstallerRun, ItsOutputGoesToStandardErrorAndEveryExitCodeIsItsOwn) {
+    EXPECT_EQ(run("echo from the installer; echo $WINEPREFIX; exit 127"), 127u);
+    EXPECT_EQ(failure_, "");
+    EXPECT_EQ(text("out"), "");
+    EXPECT_EQ(text("err"), "from the installer\n" + dir_.string() + "\n");
+}
+
+TEST_F(InstallerRun, WhatItStartedInTheBackgroundIsWaitedFor) {
+    EXPECT_EQ(run("(sleep 1; echo done > '" + path("late") + "') & exit 0"), 0u);
+    EXPECT_EQ(text("late"), "done\n");
+    // and one that outlives the time allowed is ended, and said to be
+    run("(sleep 30; echo done > '" + path("never") + "') & exit 0", 1);
+    EXPECT_NE(failure_.find("did not end within 1 seconds and were ended"), std::string::npos) << failure_;
+    EXPECT_FALSE(fs::exists(path("never")));
+}
+
+TEST(InstallerStart, AProgramThatCannotRunIsNamedWithTheReason) {
+    WineProcessRunner runner(fs::temp_directory_path().string());
+    try {
+        runner.run({"/nonexistent/setup"}, 5);
+        ADD_FAILURE() << "ran";
+    } catch (const Failure& f) {
+        EXPECT_EQ(std::string(f.description()), "cannot run /nonexistent/setup: No such file or directory");
+    }
+}
+
+}  // namespace
+}  // namespace qv::cli
