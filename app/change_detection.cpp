@@ -137,6 +137,7 @@ public:
           view_(ctx.view),
           yielder_(ctx.yielder),
           files_(ctx.files),
+          recordedSizes_(ctx.recordedSizes),
           switches_(ctx.state.switches),
           filter_(ctx.state.FilterList) {}
 
@@ -265,7 +266,8 @@ private:
     }
 
     ResultRow fileRow(const FileSnapshotEntry& f) {
-        ResultRow row{f.Filepath, sizeText(files_, f.Filepath), f.ModifiedDate.str()};
+        const bool recorded = recordedSizes_ && f.Size != kUnknownFileSize;
+        ResultRow row{f.Filepath, recorded ? std::to_string(f.Size) : sizeText(files_, f.Filepath), f.ModifiedDate.str()};
         row.modifiedLocal = f.ModifiedLocal;
         return row;
     }
@@ -281,6 +283,7 @@ private:
     MainView& view_;
     Yielder& yielder_;
     DirectorySource& files_;
+    const bool recordedSizes_;
     const DetectionSwitches& switches_;
     FilterSet filter_;
     StatusLine status_;

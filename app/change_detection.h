@@ -15,6 +15,9 @@ struct DetectionContext {
     Yielder& yielder;
     DirectorySource& files;  // measures new and modified files at detection time
     UserPrompt& prompt;
+    // Snapshots read from files may come from another machine, or from a disk
+    // that has changed since: a size they recorded is shown, not measured.
+    bool recordedSizes = false;
 };
 
 // Runs the four passes (new and edited registry entries, deleted registry

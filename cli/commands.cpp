@@ -29,7 +29,7 @@ public:
           workflow_(WorkflowServices{state_, view_, prompt_, yielder_, reporter_, services.registry,
                                      services.files, folders_}) {
         workflow_.Detect_Click = [this] {
-            DetectionContext ctx{state_, view_, yielder_, services_.files, prompt_};
+            DetectionContext ctx{state_, view_, yielder_, services_.files, prompt_, true};
             Detect_Click(ctx);
         };
     }

@@ -144,6 +144,16 @@ TEST_F(ChangeDetection, NewAndModifiedFilesAreAppendedWithTheSizeAtTheirStepAndT
               (Rows{{"earlier", "row", ""}, {"C:\\app\\new.exe", "12345678901", "n"}}));
     // Only the files that get a row are measured.
     EXPECT_EQ(files.measured, (std::vector<std::string>{"C:\\app\\old.dll", "C:\\app\\new.exe"}));
+
+    // Snapshots read from files show the sizes they recorded, where they did.
+    state.FinishFileList[2].Size = 777;
+    files.measured.clear();
+    DetectionContext fromFiles{state, view, yielder, files, prompt, true};
+    for (auto& l : view.lists) l.clear();
+    Detect_Click(fromFiles);
+    EXPECT_EQ(rows(ListId::ModifiedFiles), (Rows{{"C:\\app\\old.dll", "777", "02/01/2026 09:30:00"}}));
+    EXPECT_EQ(rows(ListId::NewFiles), (Rows{{"C:\\app\\new.exe", "12345678901", "n"}}));
+    EXPECT_EQ(files.measured, (std::vector<std::string>{"C:\\app\\new.exe"}));
 }
 
 // The end unlocks first, so that the restored Detect button is disabled after it.
