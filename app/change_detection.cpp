@@ -9,6 +9,7 @@
 #include <string_view>
 #include <unordered_set>
 
+#include "capture/value_rendering.h"
 #include "app/snapshot_index.h"
 
 namespace qv {
@@ -99,9 +100,16 @@ bool sameName(const RegEntry& a, const RegEntry& b) {
 }
 // A value whose type changed is changed, even where its text did not (the
 // string "5" that became the DWORD 5). A key's own entry has no type to change.
+// So is a value whose bytes changed under the same text: an expandable string
+// "%SystemRoot%\x" that became "C:\windows\x". Where neither side kept bytes
+// of their own, they follow from the text and type alike.
 bool sameData(const RegEntry& a, const RegEntry& b) {
-    return a.ValueData == b.ValueData &&
-           (a.ValueType == b.ValueType || a.ValueType == kKeyEntryType || b.ValueType == kKeyEntryType);
+    if (a.ValueData != b.ValueData) return false;
+    if (a.ValueType == kKeyEntryType || b.ValueType == kKeyEntryType) return true;
+    if (a.ValueType != b.ValueType) return false;
+    if (a.Raw != RawForm::Stored && b.Raw != RawForm::Stored) return true;
+    if (a.Raw == RawForm::NotRecorded || b.Raw == RawForm::NotRecorded) return true;  // an older snapshot file
+    return rawValueBytes(a) == rawValueBytes(b);
 }
 bool sameEntry(const RegEntry& a, const RegEntry& b) {
     return sameName(a, b) && sameData(a, b);

@@ -79,6 +79,15 @@ const RegEntry kOldDefault{kKey.KeyName, "", "old default"}, kNewDefault{kKey.Ke
 // A value with the empty name, beside other values: the key's default value.
 const RegEntry kDefault{kKey.KeyName, "", "old", kRegSz}, kDefault2{kKey.KeyName, "", "new", kRegSz};
 const RegEntry kFive{kKey.KeyName, "Count", "5", kRegSz}, kFiveDword{kKey.KeyName, "Count", "5", kRegDword};
+// An expandable string shows its expansion: the same text from other bytes.
+std::string utf16z(std::string_view ascii) {
+    std::string bytes;
+    for (char c : ascii) bytes += {c, '\0'};
+    return bytes + std::string(2, '\0');
+}
+const RegEntry kExpandVar{kKey.KeyName, "Dir", "C:\\windows\\x", kRegExpandSz, RawForm::Stored, utf16z("%SystemRoot%\\x")};
+const RegEntry kExpandPlain{kKey.KeyName, "Dir", "C:\\windows\\x", kRegExpandSz, RawForm::FromText};
+const RegEntry kExpandUnrecorded{kKey.KeyName, "Dir", "C:\\windows\\x", kRegExpandSz, RawForm::NotRecorded};
 
 Rows rowsOf(std::initializer_list<RegEntry> entries) {
     Rows out;
@@ -111,6 +120,9 @@ TEST_F(ChangeDetection, RegistryPassesFindNewEditedAndDeletedEntries) {
         {"final snapshot of one entry is examined", {kKey, kPath}, {kVersion}, rowsOf({kVersion}), {}, rowsOf({kPath})},
         {"first snapshot of one entry is examined", {kPath}, {kKey, kVersion}, rowsOf({kKey, kVersion}), {}, rowsOf({kPath})},
         {"never-filled first snapshot holds no entry", RegSnapshot(1), {kPath}, rowsOf({kPath}), {}, {}},
+        {"bytes changed, text not: an edit with its old row", {kKey, kExpandVar}, {kKey, kExpandPlain}, {}, rowsOf({kExpandPlain}), rowsOf({kExpandVar})},
+        {"the same bytes kept on both sides", {kKey, kExpandVar}, {kKey, kExpandVar}, {}, {}, {}},
+        {"bytes an older snapshot did not record: the text decides", {kKey, kExpandVar}, {kKey, kExpandUnrecorded}, {}, {}, {}},
     };
     // clang-format on
     for (const RegistryCase& c : cases) {
