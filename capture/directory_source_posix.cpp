@@ -86,11 +86,11 @@ std::optional<Found> describe(int dir, const char* name, const char* fullPath, b
     bool link = false;
     const bool isLink = S_ISLNK(st.st_mode);
     if (isLink) {
+        // Wine lists no link that leads nowhere.
         struct stat target {};
-        if (fstatat(dir, name, &target, 0) == 0) {
-            st = target;
-            link = !root;
-        }
+        if (fstatat(dir, name, &target, 0) != 0) return std::nullopt;
+        st = target;
+        link = !root;
     }
     Found f;
     if (S_ISDIR(st.st_mode)) {

@@ -44,7 +44,8 @@ for level in 1 2 3 4 5 6 7 8 9 10 11 12; do deep="$deep\\Level $level"; done
 } | iconv -f UTF-8 -t UTF-16LE | { printf '\xff\xfe'; cat; } >"$work/values.reg"
 wine regedit /s "$(winpath "$work/values.reg")" >/dev/null 2>&1
 
-# Files with Unicode names and known dates, and a link to a folder.
+# Files with Unicode names and known dates, links to a folder and a file, and
+# a link to nothing.
 files="$WINEPREFIX/drive_c/quorvel-differential"
 deeper=$'d\xc3\xa9eper'
 unicode=$'caf\xc3\xa9 \xe6\x97\xa5\xe6\x9c\xac.txt'
@@ -58,6 +59,8 @@ touch -d '2001-02-03 04:05:06' "$files/plain.txt"
 touch -d '2020-12-31 23:59:59' "$files/sub folder/$deeper/old.bin"
 touch -d '2024-07-01 00:00:00' "$files/$unicode"
 ln -s "$files/sub folder" "$files/link to folder"
+ln -s "$files/plain.txt" "$files/link to file"
+ln -s "$files/nowhere" "$files/dangling link"
 
 # The registry files are what wineserver leaves when it ends.
 wineserver -k 2>/dev/null || true

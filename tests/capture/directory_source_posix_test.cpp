@@ -30,6 +30,7 @@ protected:
         write("Program Files/App/.hidden", "x");
         write("Program Files/App/\xc3\xa9t\xc3\xa9.txt", "u");
         fs::create_directory_symlink(prefix / "drive_c", prefix / "drive_c" / "Program Files" / "App" / "loop");
+        fs::create_symlink(prefix / "nowhere", prefix / "drive_c" / "Program Files" / "App" / "dangling");
     }
     void TearDown() override { fs::remove_all(prefix); }
     void write(const std::string& path, const std::string& text) {
