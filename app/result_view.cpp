@@ -83,6 +83,78 @@ const char* findEither(const char* from, const char* end, char lo, char up) {
     return nullptr;
 }
 
+// The lower-case letter of the alphabets a registry or a file name holds
+// most often beside ASCII: Latin, Greek and Cyrillic, and full-width Latin.
+// A final sigma folds with the other sigma.
+char32_t lowerLetter(char32_t c) {
+    if (c < 0x80) return c >= 'A' && c <= 'Z' ? c + 32 : c;
+    if ((c >= 0xC0 && c <= 0xDE && c != 0xD7) || (c >= 0x391 && c <= 0x3AB && c != 0x3A2) || (c >= 0x410 && c <= 0x42F) ||
+        (c >= 0xFF21 && c <= 0xFF3A))
+        return c + 32;
+    if (c >= 0x400 && c <= 0x40F) return c + 80;
+    if (c == 0x178) return 0xFF;
+    if (c == 0x3C2) return 0x3C3;
+    if (c == 0x386) return 0x3AC;
+    if (c >= 0x388 && c <= 0x38A) return c + 37;
+    if (c == 0x38C) return 0x3CC;
+    if (c == 0x38E || c == 0x38F) return c + 63;
+    // Pairs of capital and small letter side by side.
+    const bool evenPairs = (c >= 0x100 && c <= 0x137) || (c >= 0x14A && c <= 0x177) || (c >= 0x460 && c <= 0x481) ||
+                           (c >= 0x48A && c <= 0x4BF) || (c >= 0x4D0 && c <= 0x52F);
+    if (evenPairs) return c | 1;
+    const bool oddPairs = (c >= 0x139 && c <= 0x148) || (c >= 0x179 && c <= 0x17E) || (c >= 0x4C1 && c <= 0x4CE);
+    if (oddPairs) return c % 2 ? c + 1 : c;
+    return c;
+}
+
+// Appends `text` with its letters in lower case. Bytes that are not UTF-8
+// are kept as they are.
+void appendLower(std::string& out, std::string_view text) {
+    for (size_t i = 0; i < text.size();) {
+        const auto b = static_cast<unsigned char>(text[i]);
+        if (b < 0x80) {
+            out += static_cast<char>(lower(text[i]));
+            ++i;
+            continue;
+        }
+        const size_t n = b >= 0xF0 ? 4 : b >= 0xE0 ? 3 : b >= 0xC0 ? 2 : 1;
+        char32_t c = n == 4 ? b & 0x07u : n == 3 ? b & 0x0Fu : b & 0x1Fu;
+        bool whole = n > 1 && i + n <= text.size();
+        for (size_t k = 1; whole && k < n; ++k) {
+            const auto next = static_cast<unsigned char>(text[i + k]);
+            whole = (next & 0xC0) == 0x80;
+            c = c << 6 | (next & 0x3Fu);
+        }
+        if (!whole) {
+            out += text[i++];
+            continue;
+        }
+        c = lowerLetter(c);
+        if (c < 0x800) {
+            out += static_cast<char>(0xC0 | c >> 6);
+        } else if (c < 0x10000) {
+            out += static_cast<char>(0xE0 | c >> 12);
+            out += static_cast<char>(0x80 | (c >> 6 & 0x3F));
+        } else {
+            out += static_cast<char>(0xF0 | c >> 18);
+            out += static_cast<char>(0x80 | (c >> 12 & 0x3F));
+            out += static_cast<char>(0x80 | (c >> 6 & 0x3F));
+        }
+        out += static_cast<char>(0x80 | (c & 0x3F));
+        i += n;
+    }
+}
+
+// A needle with letters beyond ASCII is looked for in the cell's folded
+// text; a cell of ASCII alone cannot hold it.
+bool containsFoldedBeyondAscii(std::string_view hay, std::string_view needle) {
+    if (std::none_of(hay.begin(), hay.end(), [](char c) { return static_cast<unsigned char>(c) >= 0x80; })) return false;
+    thread_local std::string folded;
+    folded.clear();
+    appendLower(folded, hay);
+    return folded.find(needle) != std::string::npos;
+}
+
 bool containsFolded(std::string_view hay, std::string_view needle) {
     if (needle.size() > hay.size()) return false;
     // Candidates are found by their first letter in either case; only they
@@ -109,10 +181,20 @@ ColumnKind resultColumnKind(ListId list, int column) {
     return column == 1 ? ColumnKind::Number : ColumnKind::Date;
 }
 
+std::string foldedForFind(std::string_view text) {
+    std::string folded;
+    folded.reserve(text.size());
+    appendLower(folded, text);
+    return folded;
+}
+
 bool rowContains(const ResultRow& row, int columns, std::string_view foldedNeedle) {
     if (foldedNeedle.empty()) return true;
+    const bool ascii =
+        std::none_of(foldedNeedle.begin(), foldedNeedle.end(), [](char c) { return static_cast<unsigned char>(c) >= 0x80; });
     for (int c = 0; c < columns && c < 3; ++c) {
-        if (containsFolded(resultCell(row, c), foldedNeedle)) return true;
+        const std::string_view cell = resultCell(row, c);
+        if (ascii ? containsFolded(cell, foldedNeedle) : containsFoldedBeyondAscii(cell, foldedNeedle)) return true;
     }
     return false;
 }
@@ -255,8 +337,7 @@ void ResultView::sortTextKeyed(const std::vector<std::string_view>& cells) {
 }
 
 void ResultView::setFilter(const std::vector<ResultRow>& rows, int columns, std::string_view text) {
-    std::string folded(text);
-    for (char& c : folded) c = static_cast<char>(lower(c));
+    std::string folded = foldedForFind(text);
     if (folded == filter_ && known_ == rows.size()) return;
     if (known_ != rows.size()) history_.clear();
     // Taking letters back returns to what the shorter text showed before.

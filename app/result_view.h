@@ -56,7 +56,11 @@ private:
     std::vector<std::pair<std::string, std::vector<uint32_t>>> history_;
 };
 
-// Whether `foldedNeedle` (lower case) occurs in any of the row's first
+// Text with its letters in lower case as the find box compares them: ASCII,
+// and the Latin, Greek and Cyrillic letters beyond it.
+std::string foldedForFind(std::string_view text);
+
+// Whether `foldedNeedle` (folded as above) occurs in any of the row's first
 // `columns` cells, ignoring letter case.
 bool rowContains(const ResultRow& row, int columns, std::string_view foldedNeedle);
 

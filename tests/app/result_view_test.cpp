@@ -130,15 +130,41 @@ TEST(ResultView, FindNarrowsOnAnyColumnIgnoringCaseAndKeepsTheSortOrder) {
     EXPECT_EQ(firstCells(view, rows), (std::vector<std::string>{"Software\\Omega\\"}));
 }
 
+// Letter case beyond ASCII: accented Latin, Greek with its final sigma, and
+// Cyrillic, in either case on either side; bytes that are not UTF-8 stay.
+TEST(ResultView, FindIgnoresTheCaseOfLatinGreekAndCyrillicLetters) {
+    const std::vector<ResultRow> rows = {
+        {"Software\\\xd0\x94\xd0\x90\xd0\x9d\xd0\x9d\xd0\xab\xd0\x95\\", "", ""},  // ДАННЫЕ
+        {"C:\\\xd0\x81\xd0\xbb\xd0\xba\xd0\xb0.txt", "", ""},                        // Ёлка
+        {"C:\\\xc3\xa9t\xc3\xa9 \xc5\x81\xc3\xb3" "d\xc5\xba", "", ""},                 // été Łódź
+        {"C:\\\xce\x9f\xce\x94\xce\x9f\xce\xa3", "", ""},                                // ΟΔΟΣ
+        {"C:\\raw\xff\xfe", "", ""},
+        {"C:\\plain.txt", "", ""}};
+    const std::pair<const char*, size_t> finds[] = {
+        {"\xd0\xb4\xd0\xb0\xd0\xbd\xd0\xbd\xd1\x8b\xd0\xb5", 0},  // данные
+        {"\xd1\x91\xd0\x9b\xd0\x9a", 1},                          // ёЛК
+        {"\xc3\x89T\xc3\x89", 2},                                   // ÉTÉ
+        {"\xc5\x82\xc3\x93" "D\xc5\xb9", 2},                        // łÓDŹ
+        {"\xce\xbf\xce\xb4\xce\xbf\xcf\x82", 3},                      // οδος, with a final sigma
+        {"RAW\xff\xfe", 4},
+    };
+    for (const auto& [text, row] : finds) {
+        SCOPED_TRACE(text);
+        ResultView view;
+        view.reset();
+        view.grow(rows, 3);
+        view.setFilter(rows, 3, text);
+        ASSERT_EQ(view.size(), 1u);
+        EXPECT_EQ(view.rowAt(0), row);
+    }
+}
+
 // The word-at-a-time search against the plain definition: every needle
 // placed at every offset of cells of every length around the word size, in
 // both cases, beside bytes that differ from its letters only in bit 5 or are
 // UTF-8, and needles that are absent or run past the end.
 TEST(ResultView, FindAgreesWithAPlainCaseBlindSearchAtEveryOffset) {
-    const auto fold = [](std::string s) {
-        for (char& c : s) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
-        return s;
-    };
+    const auto fold = [](const std::string& s) { return foldedForFind(s); };
     std::mt19937 random(20261208);
     const std::string alphabet = "aAbB@`\\ \xC3\xA9\x80\xFFz";
     size_t found = 0, checked = 0;
