@@ -718,6 +718,8 @@ void MainWindow::showCapture(bool running) {
         SendMessageW(bar, PBM_SETMARQUEE, FALSE, 0);
         SetWindowLongPtrW(bar, GWL_STYLE, style & ~static_cast<LONG_PTR>(PBS_MARQUEE));
         SendMessageW(bar, PBM_SETPOS, 0, 0);
+        // The marquee's last block stays drawn unless the bar is painted anew.
+        InvalidateRect(bar, nullptr, TRUE);
         counts_ = L"\1";  // whatever was shown, the next update replaces it
     }
     updateCounts();

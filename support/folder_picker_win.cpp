@@ -25,10 +25,14 @@ std::string ShellFolderPicker::BrowseFolder(std::string_view prompt) {
     info.lpszTitle = title.c_str();
     info.ulFlags = 0;
     PIDLIST_ABSOLUTE chosen;
+    // The browser has no owner, so the window manager may activate any window
+    // when it closes: the window that asked gets the keys back.
+    HWND asking = GetActiveWindow();
     {
         CentringHook hook(nullptr);
         chosen = SHBrowseForFolderW(&info);
     }
+    if (asking && IsWindow(asking)) SetForegroundWindow(asking);
     if (!chosen) return {};
     // The parsing name keeps virtual folders recognisable ("::{GUID}"), so they
     // are refused the same way as any other non-file-system choice.

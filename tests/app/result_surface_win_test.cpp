@@ -183,6 +183,26 @@ TEST_F(ResultSurfaceTest, APointerRestingOnALineShowsItsWholeRowInATooltip) {
     EXPECT_FALSE(IsWindowVisible(tip));
 }
 
+// The bar shows activity while a capture runs; once it ends, no block of
+// that activity is left drawn on it.
+TEST_F(ResultSurfaceTest, TheProgressBarIsEmptyAgainOnceACaptureEnds) {
+    HWND bar = control(IDC_pbBar1);
+    window().showCapture(true);
+    testing::pumpFor(400);
+    window().showCapture(false);
+    testing::pumpFor(100);
+    RECT r{};
+    GetWindowRect(bar, &r);
+    HDC screen = GetDC(nullptr);
+    int blue = 0;
+    for (int x = r.left + 2; x < r.right - 2; ++x) {
+        const COLORREF c = GetPixel(screen, x, (r.top + r.bottom) / 2);
+        blue += GetBValue(c) > GetRValue(c) + 60;
+    }
+    ReleaseDC(nullptr, screen);
+    EXPECT_EQ(blue, 0);
+}
+
 TEST_F(ResultSurfaceTest, TabWalksTheControlsInTheOrderTheyStand) {
     // The window starts with the focus on its first command.
     EXPECT_EQ(GetFocus(), control(IDC_cmdSnapShot));

@@ -113,6 +113,18 @@ inline std::vector<std::string> cutCaptions(HWND window) {
     return cut;
 }
 
+// Lets the thread's messages flow (timers, paints) for `ms` milliseconds.
+inline void pumpFor(ULONGLONG ms) {
+    for (const ULONGLONG until = GetTickCount64() + ms; GetTickCount64() < until;) {
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
+        Sleep(10);
+    }
+}
+
 // Saves what `window` shows as `name` among the test command's screenshots,
 // when it asks for them (QUORVEL_TEST_ARTIFACTS names their folder).
 inline void keepScreenshot(HWND window, const std::wstring& name) {
@@ -121,14 +133,7 @@ inline void keepScreenshot(HWND window, const std::wstring& name) {
     // The shot is read from the screen: a window made a moment ago may not
     // be mapped by the window manager yet, and would come out black. Its
     // messages flow for a little while first.
-    for (const ULONGLONG until = GetTickCount64() + 300; GetTickCount64() < until;) {
-        MSG msg;
-        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&msg);
-            DispatchMessageW(&msg);
-        }
-        Sleep(10);
-    }
+    pumpFor(300);
     RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
     demo::saveWindowShot(window, std::wstring(dir) + L"\\" + name);
 }
