@@ -123,8 +123,12 @@ const Option* findOption(std::string_view name) {
 bool splitRegistry(const std::string& text, CaptureOptions& capture) {
     const size_t slash = text.find('\\');
     capture.root = text.substr(0, slash);
+    // Root names take any letter case, as regedit and reg.exe take them.
+    std::string upper = capture.root;
+    for (char& c : upper) c = static_cast<char>(c >= 'a' && c <= 'z' ? c - 32 : c);
+    if (hiveNumber(upper)) capture.root = upper;
     for (const auto& [shortName, name] : kRootAbbreviations)
-        if (capture.root == shortName) capture.root = name;
+        if (upper == shortName) capture.root = name;
     capture.key = slash == std::string::npos ? std::string() : text.substr(slash + 1);
     while (!capture.key.empty() && capture.key.back() == '\\') capture.key.pop_back();
     capture.registry = true;

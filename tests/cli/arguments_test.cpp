@@ -37,6 +37,10 @@ TEST(CliArguments, UsableCommandLinesGiveTheirArguments) {
         {{"--version"}, [](Arguments& a) { a.version = true; }},
         {{"snapshot", "--reg", "HKLM\\SOFTWARE", "-o", "before.qvs"},
          [&](Arguments& a) { a.command = Command::Snapshot; a.capture = hklm; a.output = "before.qvs"; }},
+        {{"snapshot", "--reg", "hkey_Local_machine\\SOFTWARE", "-o", "before.qvs"},
+         [&](Arguments& a) { a.command = Command::Snapshot; a.capture = hklm; a.output = "before.qvs"; }},
+        {{"snapshot", "--reg", "hklm\\SOFTWARE", "-o", "before.qvs"},
+         [&](Arguments& a) { a.command = Command::Snapshot; a.capture = hklm; a.output = "before.qvs"; }},
         {{"watch", "--reg", "HKCU", "--dir", "C:\\", "--timeout", "600", "--format", "cmd", "--", "s.exe"},
          [&](Arguments& a) { a.command = Command::Watch; a.capture = both; a.timeoutSeconds = 600;
                              a.format = ExportFormat::Cmd; a.program = {"s.exe"}; }},
