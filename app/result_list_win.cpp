@@ -187,7 +187,8 @@ void ResultList::fillDisplayInfo(NMLVDISPINFOW& info) {
         item.cchTextMax <= 0)
         return;
     const ResultRow& row = rows_[view_.rowAt(static_cast<size_t>(item.iItem))];
-    cell_ = toWide(resultCell(row, item.iSubItem));
+    // What the list paints is one line; what a program reads from it is whole.
+    cell_ = toWide(painting_ ? shownOnOneLine(resultCell(row, item.iSubItem)) : std::string(resultCell(row, item.iSubItem)));
     if (item.iSubItem == 0 && painting_) {
         const int width = static_cast<int>(SendMessageW(hwnd_, LVM_GETCOLUMNWIDTH, 0, 0)) - kCellPadding;
         shortenInMiddle(hwnd_, cell_, width);

@@ -181,6 +181,22 @@ ColumnKind resultColumnKind(ListId list, int column) {
     return column == 1 ? ColumnKind::Number : ColumnKind::Date;
 }
 
+std::string shownOnOneLine(std::string_view cell) {
+    const auto control = [](char c) { return static_cast<unsigned char>(c) < 0x20; };
+    if (std::none_of(cell.begin(), cell.end(), control)) return std::string(cell);
+    std::string out;
+    for (size_t i = 0; i < cell.size();) {
+        if (!control(cell[i])) {
+            out += cell[i++];
+            continue;
+        }
+        bool breaks = false;
+        for (; i < cell.size() && control(cell[i]); ++i) breaks = breaks || cell[i] == '\r' || cell[i] == '\n';
+        out += breaks ? " \xC2\xB6 " : " ";
+    }
+    return out;
+}
+
 std::string foldedForFind(std::string_view text) {
     std::string folded;
     folded.reserve(text.size());

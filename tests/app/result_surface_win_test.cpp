@@ -144,6 +144,8 @@ TEST_F(ResultSurfaceTest, APointerRestingOnALineShowsItsWholeRowInATooltip) {
     app_->state().regArray = {old};
     window().appendRow(ListId::EditedRegistry, ResultRow{"Software\\Game\\", "Version", "2"});
     window().appendRow(ListId::EditedRegistry, ResultRow{"Software\\Game\\", "Path", "C:\\Games"});
+    window().appendRow(ListId::EditedRegistry,
+                       ResultRow{"Software\\Game\\", "Mods", "first\r\n\t\t\t\t\t\tsecond\r\n\t\t\t\t\t\tthird"});
     window().selectTab(2);
     window().flush();
     HWND list = control(IDC_lstEditedRegistry);

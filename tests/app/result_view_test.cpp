@@ -159,6 +159,17 @@ TEST(ResultView, FindIgnoresTheCaseOfLatinGreekAndCyrillicLetters) {
     }
 }
 
+TEST(ResultView, ACellIsDrawnOnOneLineWithItsLineBreaksMarked) {
+    const std::pair<std::string, std::string> cases[] = {
+        {"plain", "plain"},
+        {"a\r\n\t\t\t\t\t\tb\r\n\t\t\t\t\t\tc", "a \xC2\xB6 b \xC2\xB6 c"},  // a multi-string
+        {"line\nbreak", "line \xC2\xB6 break"},
+        {"tab\there", "tab here"},
+        {"\r\n\t\t\t\t\t\t", " \xC2\xB6 "},
+    };
+    for (const auto& [cell, shown] : cases) EXPECT_EQ(shownOnOneLine(cell), shown) << cell;
+}
+
 // The word-at-a-time search against the plain definition: every needle
 // placed at every offset of cells of every length around the word size, in
 // both cases, beside bytes that differ from its letters only in bit 5 or are
