@@ -56,10 +56,10 @@ void MainWindow::create(const std::wstring& caption) {
     // Menu items without an ampersand take their first letter as access key.
     HMENU bar = CreateMenu();
     HMENU file = CreatePopupMenu();
-    AppendMenuW(file, MF_STRING, IDM_mnuSaveFirst, L"Save first snapshot\u2026");
-    AppendMenuW(file, MF_STRING, IDM_mnuOpenFirst, L"Open first snapshot\u2026");
+    AppendMenuW(file, MF_STRING, IDM_mnuSaveFirst, L"&Save first snapshot\u2026");
+    AppendMenuW(file, MF_STRING, IDM_mnuOpenFirst, L"&Open first snapshot\u2026");
     AppendMenuW(file, MF_SEPARATOR, 0, nullptr);
-    AppendMenuW(file, MF_STRING, IDM_mnuExport, L"Export results\u2026");
+    AppendMenuW(file, MF_STRING, IDM_mnuExport, L"&Export results\u2026");
     AppendMenuW(file, MF_SEPARATOR, 0, nullptr);
     AppendMenuW(file, MF_STRING, IDM_mnuExit, L"E&xit\tAlt+F4");
     AppendMenuW(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(file), L"&File");
