@@ -18,6 +18,8 @@ std::string exportJson(const ResultLists& lists, const ResultContext& context, c
 // restored from it with their old data and type.
 std::string exportRegUndo(const ResultLists& lists, const ResultContext& context, const RegSnapshot& first);
 std::string exportCmd(const ResultLists& lists);
+// The registry's name of a value type ("REG_SZ"); a code without one as a number.
+std::string registryTypeName(uint32_t type);
 
 enum class ExportFormat { Csv, Html, Json, RegUndo, Cmd };
 // The file of one format: what the window's export and the command line write.

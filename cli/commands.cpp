@@ -155,9 +155,9 @@ private:
 // with the columns the window shows, separated by " | ". An edited value shows
 // its old data from the first snapshot before the new.
 std::string textResults(const ResultLists& lists, const RegSnapshot& first) {
-    std::map<std::pair<std::string_view, std::string_view>, std::string_view> oldData;
+    std::map<std::pair<std::string_view, std::string_view>, const RegEntry*> oldData;
     if (!lists[ListId::EditedRegistry].empty())
-        for (const RegEntry& e : first) oldData.emplace(std::pair{std::string_view(e.KeyName), std::string_view(e.ValueName)}, e.ValueData);
+        for (const RegEntry& e : first) oldData.emplace(std::pair{std::string_view(e.KeyName), std::string_view(e.ValueName)}, &e);
     std::string out;
     for (ListId list : kAllLists) {
         out += '[';
@@ -171,13 +171,21 @@ std::string textResults(const ResultLists& lists, const RegSnapshot& first) {
             out += "    ";
             for (int c = 0; c < columns; ++c) {
                 if (c) out += " | ";
+                // A type that changed is named on both sides: the texts alone
+                // may read the same ("5 -> 5").
+                bool retyped = false;
                 if (list == ListId::EditedRegistry && c == 2) {
                     if (auto old = oldData.find({row.text, row.sub1}); old != oldData.end()) {
-                        out += old->second;
+                        const RegEntry& was = *old->second;
+                        out += was.ValueData;
+                        retyped = was.ValueType != row.type && was.ValueType != kKeyEntryType &&
+                                  row.type != kKeyEntryType && row.type != UINT32_MAX;
+                        if (retyped) out += " (" + registryTypeName(was.ValueType) + ")";
                         out += " -> ";
                     }
                 }
                 out += resultCell(row, c);
+                if (retyped) out += " (" + registryTypeName(row.type) + ")";
             }
             out += '\n';
         }

@@ -49,8 +49,9 @@ constexpr const char* kChanges =
     "[New registry entries] 1 row\n"
     "    Software\\App\\Plugins\\ | Renderer | fast\n"
     "[Deleted registry / old entries] 0 rows\n"
-    "[Edited registry data] 1 row\n"
+    "[Edited registry data] 2 rows\n"
     "    Software\\App\\ | Version | 1 -> 2\n"
+    "    Software\\App\\ | Count | 5 (REG_SZ) -> 5 (REG_DWORD)\n"
     "[New files created] 1 row\n"
     "    C:\\Data\\new\\b.txt | 3 | 2024-05-01 12:34:56\n"
     "[Deleted files] 0 rows\n"
@@ -61,9 +62,11 @@ class CliCommands : public ::testing::Test {
 protected:
     CliCommands() {
         registry.addValue(kHiveCurrentUser, "Software\\App", "Version", kRegSz, "1");
+        registry.addValue(kHiveCurrentUser, "Software\\App", "Count", kRegSz, "5");
         files.addFile("C:\\Data\\a.txt", 10, fileTime(2024, 1, 1));
         runner.install = [this] {
             registry.addValue(kHiveCurrentUser, "Software\\App", "Version", kRegSz, "2");
+            registry.addValue(kHiveCurrentUser, "Software\\App", "Count", kRegDword, "5");
             registry.addValue(kHiveCurrentUser, "Software\\App\\Plugins", "Renderer", kRegSz, "fast");
             files.addFile("C:\\Data\\a.txt", 12, fileTime(2024, 2, 1));
             files.addFile("C:\\Data\\new\\b.txt", 3);
