@@ -151,6 +151,13 @@ TEST_F(ResultSurfaceTest, APointerRestingOnALineShowsItsWholeRowInATooltip) {
     HWND list = control(IDC_lstEditedRegistry);
     HWND tip = window().list(ListId::EditedRegistry).tipWindow();
     ASSERT_NE(tip, nullptr);
+    // The screen's own pointer is put where it moves over none of the lists,
+    // so that only the test's pointer messages reach them.
+    RECT frame{};
+    GetWindowRect(main_, &frame);
+    const int screenW = GetSystemMetrics(SM_CXSCREEN), screenH = GetSystemMetrics(SM_CYSCREEN);
+    SetCursorPos(frame.left > 0 ? 0 : screenW - 1, frame.top > 0 ? 0 : screenH - 1);
+    testing::pumpFor(100);
     const auto pointAt = [&](int line) {
         RECT r{LVIR_BOUNDS, 0, 0, 0};
         SendMessageW(list, LVM_GETITEMRECT, static_cast<WPARAM>(line), reinterpret_cast<LPARAM>(&r));
@@ -170,7 +177,6 @@ TEST_F(ResultSurfaceTest, APointerRestingOnALineShowsItsWholeRowInATooltip) {
     SendMessageW(list, WM_MOUSEHOVER, 0, pointAt(1));
     EXPECT_TRUE(IsWindowVisible(tip));
     EXPECT_EQ(tipText(), L"Keyname: Software\\Game\\\r\nValue name: Path\r\nData: C:\\Games\r\nOld data: C:\\Old");
-    testing::keepScreenshot(main_, L"row-tooltip.bmp");
     SendMessageW(list, WM_MOUSEMOVE, 0, pointAt(1));
     EXPECT_TRUE(IsWindowVisible(tip)) << "the same line keeps its tip";
     SendMessageW(list, WM_MOUSEMOVE, 0, pointAt(0));
@@ -183,6 +189,8 @@ TEST_F(ResultSurfaceTest, APointerRestingOnALineShowsItsWholeRowInATooltip) {
     GetClientRect(list, &client);
     SendMessageW(list, WM_MOUSEHOVER, 0, MAKELPARAM(20, client.bottom - 4));  // below the last line
     EXPECT_FALSE(IsWindowVisible(tip));
+    SendMessageW(list, WM_MOUSEHOVER, 0, pointAt(1));
+    testing::keepScreenshot(main_, L"row-tooltip.bmp");
 }
 
 // The bar shows activity while a capture runs; once it ends, no block of
