@@ -97,8 +97,10 @@ public:
             return fault(error, "a NUL byte, which no registry file holds");
         }
         std::string_view first;
-        if (!nextLine(first) || trimEnd(first) != kHeader)
+        if (!nextLine(first) || trimEnd(first) != kHeader) {
+            line_ = 1;  // an empty file has no line to count, yet its first is what is missing
             return fault(error, "not a Wine registry file (the first line is not \"" + std::string(kHeader) + "\")");
+        }
         std::string_view line;
         while (nextLine(line)) {
             size_t i = 0;

@@ -142,6 +142,11 @@ std::string parseCommand(const Named& command, const std::vector<std::string>& a
     for (; i < args.size(); ++i) {
         const std::string& arg = args[i];
         if (arg == "--" && command.command == Command::Watch) break;
+        // After "--" a snapshot file may be named "-x".
+        if (arg == "--" && command.command == Command::Diff) {
+            positional.insert(positional.end(), args.begin() + static_cast<std::ptrdiff_t>(i) + 1, args.end());
+            break;
+        }
         if (arg.size() < 2 || arg[0] != '-') {
             positional.push_back(arg);
             continue;
@@ -219,6 +224,12 @@ ParsedArguments parseArguments(const std::vector<std::string>& args) {
     }
     if (isHelp(args[0]) || args[0] == "help") {
         out.help = true;
+        // "help diff" is diff's help.
+        if (args.size() > 1) {
+            const auto* named = std::find_if(std::begin(kCommands), std::end(kCommands),
+                                             [&](const Named& c) { return c.name == args[1]; });
+            if (named != std::end(kCommands)) out.command = named->command;
+        }
         return parsed;
     }
     if (args[0] == "--version") {

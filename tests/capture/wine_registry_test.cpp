@@ -88,7 +88,7 @@ INSTANTIATE_TEST_SUITE_P(
     Hostile, WineRegistryHostileTest,
     ::testing::Values(
         HostileCase{"REGEDIT4\n", "not a Wine registry file (the first line is not \"WINE REGISTRY Version 2\")", 1},
-        HostileCase{"", "not a Wine registry file (the first line is not \"WINE REGISTRY Version 2\")", 0},
+        HostileCase{"", "not a Wine registry file (the first line is not \"WINE REGISTRY Version 2\")", 1},
         HostileCase{kHeader + "[Key] 1\n\"v\"=\"trunc", "a string without its closing quote", 7},
         HostileCase{kHeader + "[Key\n", "a key name without its closing ]", 6},
         HostileCase{kHeader + "[Key] 1\n\"v\"=\"a\\qb\"\n", "an unknown escape \\q", 7},

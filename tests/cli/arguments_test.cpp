@@ -52,6 +52,9 @@ TEST(CliArguments, UsableCommandLinesGiveTheirArguments) {
         {{"watch", "--prefix=/p x", "--reg", "HKCU", "--dir", "C:\\", "--", "wine", "setup.exe", "--wait"},
          [&](Arguments& a) { a.command = Command::Watch; a.capture = both; a.prefix = "/p x";
                              a.program = {"wine", "setup.exe", "--wait"}; }},
+        {{"help", "diff"}, [](Arguments& a) { a.help = true; a.command = Command::Diff; }},
+        {{"diff", "--format", "csv", "--", "-a.qvs", "--b.qvs"},
+         [](Arguments& a) { a.command = Command::Diff; a.format = ExportFormat::Csv; a.snapshots = {"-a.qvs", "--b.qvs"}; }},
         {{"diff", "a.qvs", "b.qvs", "--prefix", "/p"},
          [](Arguments& a) { a.command = Command::Diff; a.snapshots = {"a.qvs", "b.qvs"}; a.prefix = "/p"; }},
     };
