@@ -73,7 +73,7 @@ void Application::answerFileDialogsWith(FilePicker& open, SaveFilePicker& save) 
 MainResults::Work Application::workInHand() const {
     Work work;
     work.collecting = workflow_.collecting();
-    work.firstSnapshot = window_.collectCaption() == "Collect final data";
+    work.firstSnapshot = workflow_.awaitingFinal();
     for (ListId id : {ListId::NewEntries, ListId::DeletedEntries, ListId::EditedRegistry, ListId::NewFiles,
                       ListId::DeletedFiles, ListId::ModifiedFiles})
         work.results = work.results || !window_.resultRows(id).empty();

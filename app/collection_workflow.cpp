@@ -72,6 +72,8 @@ void CollectionWorkflow::collect() {
     if (s_.state.StopDetect) s_.view.setStatus("");
 }
 
+bool CollectionWorkflow::awaitingFinal() const { return s_.view.collectCaption() == kCollectFinal; }
+
 bool CollectionWorkflow::placesExist() {
     if (registryPhaseDue()) {
         const std::optional<int32_t> hive = hiveNumber(s_.view.regRootText());

@@ -49,6 +49,8 @@ public:
     // True from the start of a collection until its click has returned, also
     // while a stopped capture is still unwinding.
     bool collecting() const { return collecting_; }
+    // True while a first snapshot waits for its final data.
+    bool awaitingFinal() const;
     // True while a registry walk holds the provider.
     bool holdsProvider() const { return oreg_ != nullptr; }
 

@@ -261,7 +261,9 @@ std::string exportCmd(const ResultLists& lists) {
                                            [](char c) { return c == '"' || static_cast<unsigned char>(c) < 0x20; });
         std::string path;
         for (char c : row.text) {
-            path += quotable || (c != '"' && static_cast<unsigned char>(c) >= 0x20) ? c : '?';
+            // In a remark a caret could still join the next line to it.
+            const bool kept = quotable || (c != '"' && c != '^' && static_cast<unsigned char>(c) >= 0x20);
+            path += kept ? c : '?';
             if (c == '%') path += '%';
         }
         out += quotable ? "del /f /q /a \"" + path + "\"\r\n"

@@ -71,7 +71,9 @@ void ResultList::create(HWND parent, int id, ListId list, HINSTANCE instance) {
     if (tip_) {
         TTTOOLINFOW tool{};
         tool.cbSize = sizeof(tool);
-        tool.uFlags = TTF_TRACK | TTF_ABSOLUTE | TTF_IDISHWND;
+        // Transparent: a tip that lands under the pointer must not take it
+        // from the list, which would hide the tip and show it again.
+        tool.uFlags = TTF_TRACK | TTF_ABSOLUTE | TTF_IDISHWND | TTF_TRANSPARENT;
         tool.hwnd = parent;
         tool.uId = reinterpret_cast<UINT_PTR>(hwnd_);
         tool.lpszText = const_cast<wchar_t*>(L"");
@@ -95,6 +97,7 @@ void ResultList::create(HWND parent, int id, ListId list, HINSTANCE instance) {
 }
 
 void ResultList::clear() {
+    hideTip();
     rows_.clear();
     rows_.shrink_to_fit();
     view_.reset();
@@ -123,6 +126,7 @@ void ResultList::showCount() {
 
 void ResultList::sortBy(int column) {
     if (column < 0 || column >= columns_) return;
+    hideTip();  // its line now holds another row
     view_.sortBy(rows_, list_, column);
     // Selection is by line, and the lines now hold other rows. An empty
     // list for a moment drops it at once; clearing each line would visit a
@@ -133,6 +137,7 @@ void ResultList::sortBy(int column) {
 }
 
 void ResultList::setFilter(std::string_view text) {
+    hideTip();
     view_.setFilter(rows_, columns_, text);
     showCount();
     if (shown_ > 0) SendMessageW(hwnd_, LVM_ENSUREVISIBLE, 0, FALSE);

@@ -98,8 +98,9 @@ char32_t lowerLetter(char32_t c) {
     if (c >= 0x388 && c <= 0x38A) return c + 37;
     if (c == 0x38C) return 0x3CC;
     if (c == 0x38E || c == 0x38F) return c + 63;
-    // Pairs of capital and small letter side by side.
-    const bool evenPairs = (c >= 0x100 && c <= 0x137) || (c >= 0x14A && c <= 0x177) || (c >= 0x460 && c <= 0x481) ||
+    // Alphabets whose capitals and small letters alternate code by code. The
+    // dotted and dotless i (U+0130, U+0131) are no such pair.
+    const bool evenPairs = (c >= 0x100 && c <= 0x12F) || (c >= 0x132 && c <= 0x137) || (c >= 0x14A && c <= 0x177) || (c >= 0x460 && c <= 0x481) ||
                            (c >= 0x48A && c <= 0x4BF) || (c >= 0x4D0 && c <= 0x52F);
     if (evenPairs) return c | 1;
     const bool oddPairs = (c >= 0x139 && c <= 0x148) || (c >= 0x179 && c <= 0x17E) || (c >= 0x4C1 && c <= 0x4CE);
@@ -107,8 +108,8 @@ char32_t lowerLetter(char32_t c) {
     return c;
 }
 
-// Appends `text` with its letters in lower case. Bytes that are not UTF-8
-// are kept as they are.
+// Appends `text` with its letters in lower case. Bytes that are not UTF-8,
+// and characters that have no other case, are kept as they are.
 void appendLower(std::string& out, std::string_view text) {
     for (size_t i = 0; i < text.size();) {
         const auto b = static_cast<unsigned char>(text[i]);
@@ -117,7 +118,7 @@ void appendLower(std::string& out, std::string_view text) {
             ++i;
             continue;
         }
-        const size_t n = b >= 0xF0 ? 4 : b >= 0xE0 ? 3 : b >= 0xC0 ? 2 : 1;
+        const size_t n = b >= 0xF5 ? 1 : b >= 0xF0 ? 4 : b >= 0xE0 ? 3 : b >= 0xC2 ? 2 : 1;
         char32_t c = n == 4 ? b & 0x07u : n == 3 ? b & 0x0Fu : b & 0x1Fu;
         bool whole = n > 1 && i + n <= text.size();
         for (size_t k = 1; whole && k < n; ++k) {
@@ -125,11 +126,15 @@ void appendLower(std::string& out, std::string_view text) {
             whole = (next & 0xC0) == 0x80;
             c = c << 6 | (next & 0x3Fu);
         }
-        if (!whole) {
-            out += text[i++];
+        const char32_t folded = whole ? lowerLetter(c) : c;
+        if (!whole || folded == c) {
+            // Overlong forms and the like stay as they were, byte for byte.
+            const size_t keep = whole ? n : 1;
+            out.append(text.substr(i, keep));
+            i += keep;
             continue;
         }
-        c = lowerLetter(c);
+        c = folded;
         if (c < 0x800) {
             out += static_cast<char>(0xC0 | c >> 6);
         } else if (c < 0x10000) {

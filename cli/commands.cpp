@@ -173,19 +173,22 @@ std::string textResults(const ResultLists& lists, const RegSnapshot& first) {
                 if (c) out += " | ";
                 // A type that changed is named on both sides: the texts alone
                 // may read the same ("5 -> 5").
-                bool retyped = false;
+                bool retyped = false, bytesOnly = false;
                 if (list == ListId::EditedRegistry && c == 2) {
                     if (auto old = oldData.find({row.text, row.sub1}); old != oldData.end()) {
                         const RegEntry& was = *old->second;
                         out += was.ValueData;
-                        retyped = was.ValueType != row.type && was.ValueType != kKeyEntryType &&
-                                  row.type != kKeyEntryType && row.type != UINT32_MAX;
+                        retyped = was.ValueType != row.type && was.ValueType != kKeyEntryType && row.type != kKeyEntryType;
                         if (retyped) out += " (" + registryTypeName(was.ValueType) + ")";
                         out += " -> ";
+                        // Same text, same type: the bytes behind the text changed
+                        // (an expandable string shows its expansion).
+                        bytesOnly = !retyped && was.ValueData == row.sub2;
                     }
                 }
                 out += resultCell(row, c);
                 if (retyped) out += " (" + registryTypeName(row.type) + ")";
+                if (bytesOnly) out += " (other bytes)";
             }
             out += '\n';
         }

@@ -35,24 +35,42 @@ uint32_t WineProcessRunner::run(const std::vector<std::string>& command, uint32_
     std::vector<char*> argv;
     for (const std::string& arg : command) argv.push_back(const_cast<char*>(arg.c_str()));
     argv.push_back(nullptr);
+    // The environment is made before the fork: between fork and exec the
+    // child may only make calls that take no lock, as helper threads of this
+    // process may hold one.
+    std::vector<std::string> environment;
+    for (char** e = environ; *e; ++e)
+        if (std::strncmp(*e, "WINEPREFIX=", 11) != 0) environment.emplace_back(*e);
+    environment.push_back("WINEPREFIX=" + prefix_);
+    std::vector<char*> envp;
+    for (std::string& e : environment) envp.push_back(e.data());
+    envp.push_back(nullptr);
     // The child tells a failed start through a pipe that a successful exec
     // closes, so that any exit code, 127 too, is the installer's own.
     int started[2];
-    check(pipe2(started, O_CLOEXEC) == 0, 7, "Out of memory");
+    if (pipe2(started, O_CLOEXEC) != 0) fail(75, "cannot run " + command.front() + ": " + std::strerror(errno));
     const pid_t child = fork();
-    check(child >= 0, 7, "Out of memory");
+    if (child < 0) {
+        const int why = errno;
+        close(started[0]);
+        close(started[1]);
+        fail(75, "cannot run " + command.front() + ": " + std::strerror(why));
+    }
     if (child == 0) {
         // A group of its own, so that an interrupt ends what it started too.
         setpgid(0, 0);
-        setenv("WINEPREFIX", prefix_.c_str(), 1);
         // Standard output carries the results: the installer's own output
         // goes to standard error.
         dup2(STDERR_FILENO, STDOUT_FILENO);
-        execvp(argv[0], argv.data());
+        execvpe(argv[0], argv.data(), envp.data());
         const int why = errno;
         (void)!::write(started[1], &why, sizeof why);
         _exit(127);
     }
+    // Set here as well as in the child, so that an interrupt from now on
+    // finds the group whichever of the two ran first.
+    setpgid(child, child);
+    runningGroup = child;
     close(started[1]);
     int why = 0;
     ssize_t told = 0;
@@ -60,8 +78,6 @@ uint32_t WineProcessRunner::run(const std::vector<std::string>& command, uint32_
         told = read(started[0], &why, sizeof why);
     } while (told < 0 && errno == EINTR);
     close(started[0]);
-    setpgid(child, child);
-    runningGroup = child;
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(timeoutSeconds);
     int status = 0;
     for (;;) {

@@ -117,11 +117,15 @@ bool replaceWholeFileWith(const std::string& path, const std::function<bool(std:
                           std::string* error) {
     static std::atomic<unsigned> counter{0};
     if (isDeviceName(path)) return writeInPlace(pathOf(path), write, error);
-    const fs::path target = followLinks(pathOf(path));
+    // The system follows the links to what stands at the end ("/dev/stdout"
+    // leads to a pipe through a link whose text names no file).
     std::error_code statusError;
-    const fs::file_status st = fs::status(target, statusError);
+    const fs::file_status st = fs::status(pathOf(path), statusError);
     const bool exists = !statusError && fs::exists(st);
-    if (exists && !fs::is_regular_file(st) && !fs::is_directory(st)) return writeInPlace(target, write, error);
+    if (exists && !fs::is_regular_file(st) && !fs::is_directory(st)) return writeInPlace(pathOf(path), write, error);
+    std::error_code canonicalError;
+    fs::path target = exists ? fs::canonical(pathOf(path), canonicalError) : followLinks(pathOf(path));
+    if (canonicalError) target = pathOf(path);
     // The replacing rename would pass over a read-only file where the platform
     // does not check it (Wine, a POSIX root): the user's protection holds here.
     if (exists && fs::is_regular_file(st) && (st.permissions() & fs::perms::owner_write) == fs::perms::none) {
@@ -137,6 +141,9 @@ bool replaceWholeFileWith(const std::string& path, const std::function<bool(std:
             setError(error, "cannot create a file in that folder");
             return false;
         }
+        // The new file has the old one's permissions before it holds a byte.
+        std::error_code ignored;
+        if (exists && fs::is_regular_file(st)) fs::permissions(temporary, st.permissions(), fs::perm_options::replace, ignored);
         bool written = false;
         try {
             written = write(out);
@@ -158,8 +165,6 @@ bool replaceWholeFileWith(const std::string& path, const std::function<bool(std:
         }
     }
     std::error_code ec;
-    // The new file keeps who may read the old one.
-    if (exists && fs::is_regular_file(st)) fs::permissions(temporary, st.permissions(), fs::perm_options::replace, ec);
     fs::rename(temporary, target, ec);
     if (ec) {
         std::error_code ignored;

@@ -61,10 +61,10 @@ TEST(Exports, EscapeEveryCharacterThatWouldBreakTheirFormat) {
     EXPECT_NE(cmd.find("setlocal disabledelayedexpansion"), std::string::npos);
 
     // A name cmd cannot quote is never cut into the name of another file.
-    created[ListId::NewFiles] = {{"C:\\q\"uote & x.txt", "1", "d"}, {"C:\\a\nb%.txt", "1", "d"}};
+    created[ListId::NewFiles] = {{"C:\\q\"uote & x.txt^", "1", "d"}, {"C:\\a\nb%.txt", "1", "d"}};
     const std::string unquotable = exportCmd(created);
     EXPECT_EQ(unquotable.find("del "), std::string::npos) << unquotable;
-    EXPECT_NE(unquotable.find("\r\nrem Not deleted, its name cannot be written for cmd: C:\\q?uote & x.txt\r\n"
+    EXPECT_NE(unquotable.find("\r\nrem Not deleted, its name cannot be written for cmd: C:\\q?uote & x.txt?\r\n"
                               "rem Not deleted, its name cannot be written for cmd: C:\\a?b%%.txt\r\n"),
               std::string::npos)
         << unquotable;

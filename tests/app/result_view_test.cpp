@@ -148,6 +148,10 @@ TEST(ResultView, FindIgnoresTheCaseOfLatinGreekAndCyrillicLetters) {
         {"\xce\xbf\xce\xb4\xce\xbf\xcf\x82", 3},                      // οδος, with a final sigma
         {"RAW\xff\xfe", 4},
     };
+    // What is no letter of another case stays byte for byte: bytes that are
+    // not UTF-8, an overlong form, the dotted capital I.
+    for (const char* kept : {"\xFF\x80\x80\x80", "\xE0\x80\x80", "\xC0\xAF", "\xC4\xB0", "\xC4\xB1"})
+        EXPECT_EQ(foldedForFind(kept), kept);
     for (const auto& [text, row] : finds) {
         SCOPED_TRACE(text);
         ResultView view;

@@ -58,8 +58,9 @@ protected:
         return s.str();
     }
 
-    fs::path dir_ = fs::temp_directory_path() / "quorvel-runner-test";
-    WineProcessRunner runner_{(fs::temp_directory_path() / "quorvel-runner-test").string()};
+    // One folder per test process, so that runs side by side keep apart.
+    fs::path dir_ = fs::temp_directory_path() / ("quorvel-runner-test-" + std::to_string(getpid()));
+    WineProcessRunner runner_{dir_.string()};
     std::string failure_;
 };
 

@@ -1,5 +1,7 @@
 #ifndef _WIN32
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 #endif
 
 #include <gtest/gtest.h>
@@ -60,9 +62,23 @@ TEST(WholeFile, ReplacingKeepsLinksPipesAndPermissions) {
         received.assign(std::istreambuf_iterator<char>(in), {});
     });
     EXPECT_TRUE(replaceWholeFile(pipe.string(), "through the pipe"));
+    // Had nothing been written, the reader would still wait for a writer.
+    if (const int unblock = open(pipe.c_str(), O_WRONLY | O_NONBLOCK); unblock >= 0) close(unblock);
     reader.join();
     EXPECT_EQ(received, "through the pipe");
     EXPECT_TRUE(fs::is_fifo(fs::symlink_status(pipe)));
+
+    // A link whose text names no file, as /dev/stdout's does when standard
+    // output is a pipe: the system follows it to the pipe.
+    int ends[2];
+    ASSERT_EQ(::pipe(ends), 0);
+    fs::create_symlink("/proc/self/fd/" + std::to_string(ends[1]), dir / "stdout");
+    EXPECT_TRUE(replaceWholeFile((dir / "stdout").string(), "to standard output"));
+    close(ends[1]);
+    char got[64] = {};
+    EXPECT_EQ(read(ends[0], got, sizeof got), 18);
+    EXPECT_STREQ(got, "to standard output");
+    close(ends[0]);
     fs::remove_all(dir);
 }
 #endif
