@@ -1,6 +1,7 @@
 #include "app/application_win.h"
 
 #include "app/change_detection.h"
+#include "app/exports.h"
 #include "core/handler.h"
 #include "core/utf.h"
 #include "settings/data_files.h"
@@ -11,7 +12,8 @@ Application::Application(HINSTANCE instance, std::string updateHost)
     : window_(instance, *this),
       workflow_(WorkflowServices{state_, window_, prompt_, pump_, reporter_, registry_, files_, folders_}),
       advanced_(instance, [this](AdvancedView& view) {
-          return std::make_unique<AdvancedSettings>(AdvancedServices{state_, view, prompt_, reporter_, folders_,
+          advancedPrompt_.emplace(prompt_, [&view] { return view.windowHandle(); });
+          return std::make_unique<AdvancedSettings>(AdvancedServices{state_, view, *advancedPrompt_, reporter_, folders_,
                                                                      filePicker_, fileDialog_, codePage_, *this,
                                                                      exeFolder()});
       }),
@@ -88,6 +90,9 @@ void Application::clearResultsForNewSettings() {
                       ListId::DeletedFiles, ListId::ModifiedFiles})
         window_.clearList(id);
     window_.setCollectCaption("Collect data");
+    // The question promised that the next click collects anew: after a final
+    // collection the button was left disabled until a reset.
+    window_.setCollectEnabled(true);
     window_.setStatus("");
     window_.flush();
 }
@@ -124,8 +129,13 @@ std::string Application::captureProgress() const {
 std::string Application::oldDataOf(ListId list, const ResultRow& row) const {
     if (list != ListId::EditedRegistry) return {};
     for (const RegEntry& e : state_.regArray) {
-        if (e.ValueType != kKeyEntryType && e.KeyName == row.text && e.ValueName == row.sub1)
-            return "Old data: " + e.ValueData;
+        if (e.ValueType != kKeyEntryType && e.KeyName == row.text && e.ValueName == row.sub1) {
+            std::string old = "Old data: " + e.ValueData;
+            // The texts alone may read the same where the type changed.
+            if (row.type != e.ValueType && row.type != kKeyEntryType)
+                old += "\r\nType: " + registryTypeName(e.ValueType) + " \xE2\x86\x92 " + registryTypeName(row.type);
+            return old;
+        }
     }
     return {};
 }

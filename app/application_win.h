@@ -64,6 +64,7 @@ private:
     bool windowFailed_ = false;
     AppState state_;
     MessageBoxPrompt prompt_;
+    std::optional<DialogPrompt> advancedPrompt_;  // the Advanced dialog's questions
     ErrorReporter reporter_{prompt_};
     MessagePump pump_;
     Win32RegistryProviderSource registry_;

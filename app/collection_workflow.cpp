@@ -321,7 +321,7 @@ void CollectionWorkflow::reset() {
 
 void CollectionWorkflow::cmdFileSystemStart_Click() {
     runHandler(s_.reporter, [&] {
-        std::string folder = s_.folders.BrowseFolder("Please select a source directory");
+        std::string folder = s_.folders.BrowseFolder("Please select a source directory", s_.view.windowHandle());
         if (!folder.empty()) s_.view.setFileStartText(folder);
         appendBackslash(s_.view);
     });

@@ -56,6 +56,9 @@ public:
     // While detection runs, every command of the window is disabled so nothing
     // can change the snapshots mid-pass; unlocking restores what was enabled.
     virtual void lockCommands(bool locked) = 0;
+
+    // The window's handle, which the pickers it opens belong to; 0 for none.
+    virtual intptr_t windowHandle() const { return 0; }
 };
 
 }  // namespace qv

@@ -74,6 +74,9 @@ void MainWindow::create(const std::wstring& caption) {
                     {FALT | FVIRTKEY, 'S', IDC_cmdReset},         {FALT | FVIRTKEY, 'B', IDC_cmdFileSystemStart},
                     {FALT | FVIRTKEY, 'V', IDC_cmdAdvanced},      {FALT | FVIRTKEY, 'G', IDC_chkDetectRegistry},
                     {FALT | FVIRTKEY, 'Y', IDC_chkDetectFiles},   {FCONTROL | FVIRTKEY, 'F', IDC_txtFind},
+                    // The labels' own letters lead to the boxes they name.
+                    {FALT | FVIRTKEY, 'R', IDC_lblRegStart},      {FALT | FVIRTKEY, 'I', IDC_lblFileSystem},
+                    {FALT | FVIRTKEY, 'N', IDC_txtFind},
                     {FVIRTKEY, VK_F3, IDC_txtFind},
                     {FCONTROL | FVIRTKEY, VK_TAB, IDM_nextTab},   {FCONTROL | FSHIFT | FVIRTKEY, VK_TAB, IDM_previousTab},
                     {FCONTROL | FVIRTKEY, VK_NEXT, IDM_nextTab},  {FCONTROL | FVIRTKEY, VK_PRIOR, IDM_previousTab}};
@@ -285,7 +288,28 @@ void MainWindow::onAccelerator(int id) {
         SendMessageW(control(IDC_txtFind), EM_SETSEL, 0, -1);
         return;
     }
+    if (id == IDC_lblRegStart || id == IDC_lblFileSystem) {
+        HWND box = control(id == IDC_lblRegStart ? IDC_cmbRegStart : IDC_txtFileSystemStart);
+        if (IsWindowEnabled(box)) SetFocus(box);
+        return;
+    }
     pressForKey(control(id));
+}
+
+// A command that is disabled while it holds the keyboard leaves the window
+// deaf to Enter and Esc: the keys go to the command that takes the next step,
+// or to the list on show. Never to "Stop/Reset", which Enter would press.
+void MainWindow::keepKeysAlive() {
+    if (GetActiveWindow() != hwnd_) return;
+    HWND focus = GetFocus();
+    if (focus && focus != hwnd_ && IsWindowEnabled(focus) && IsWindowVisible(focus)) return;
+    for (int id : {IDC_cmdDetectChanges, IDC_cmdSnapShot}) {
+        if (IsWindowEnabled(control(id))) {
+            SetFocus(control(id));
+            return;
+        }
+    }
+    SetFocus(shownList().hwnd());
 }
 
 void MainWindow::onDefaultKey() {
@@ -725,9 +749,15 @@ void MainWindow::showCapture(bool running) {
     updateCounts();
 }
 
-void MainWindow::setCollectEnabled(bool enabled) { setEnabled(IDC_cmdSnapShot, enabled); }
+void MainWindow::setCollectEnabled(bool enabled) {
+    setEnabled(IDC_cmdSnapShot, enabled);
+    keepKeysAlive();
+}
 
-void MainWindow::setDetectEnabled(bool enabled) { setEnabled(IDC_cmdDetectChanges, enabled); }
+void MainWindow::setDetectEnabled(bool enabled) {
+    setEnabled(IDC_cmdDetectChanges, enabled);
+    keepKeysAlive();
+}
 
 std::string MainWindow::regRootText() const { return toUtf8(windowText(control(IDC_cmbRegStart))); }
 

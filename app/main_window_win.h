@@ -84,6 +84,7 @@ public:
     void setProgressMax(int64_t max) override;
     void setProgressValue(int64_t value) override;
     void lockCommands(bool locked) override;
+    intptr_t windowHandle() const override { return reinterpret_cast<intptr_t>(hwnd_); }
     void showCapture(bool running) override;
     void setStatus(std::string_view text) override;
 
@@ -116,6 +117,7 @@ private:
     void openContainingFolder(const ResultRow& row);
     void onAccelerator(int id);
     void onDefaultKey();
+    void keepKeysAlive();
     void applyFind();
     void updateCounts();
     int tabStripHeight() const;

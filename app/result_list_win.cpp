@@ -48,6 +48,37 @@ void shortenInMiddle(HWND list, std::wstring& path, int width) {
     ReleaseDC(list, dc);
 }
 
+// A tooltip wraps only at blanks: a long path or value has its lines broken
+// every so many characters, and a multi-string's tabs, which it would draw as
+// boxes, are left out after its line breaks.
+std::string tipLines(std::string_view text) {
+    constexpr size_t kLineChars = 100;
+    std::string out;
+    size_t inLine = 0;
+    bool afterBreak = false;
+    for (size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (c == '\n') {
+            out += c;
+            inLine = 0;
+            afterBreak = true;
+            continue;
+        }
+        if (c == '\t') {
+            if (!afterBreak) out += ' ';
+            continue;
+        }
+        afterBreak = false;
+        const bool starts = (static_cast<unsigned char>(c) & 0xC0) != 0x80;  // a character, not its tail
+        if (starts && c != '\r' && ++inLine > kLineChars) {
+            out += "\r\n";
+            inLine = 1;
+        }
+        out += c;
+    }
+    return out;
+}
+
 void copyInto(const std::wstring& text, wchar_t* out, int room) {
     if (!out || room <= 0) return;
     const size_t n = std::min(text.size(), static_cast<size_t>(room) - 1);
@@ -231,6 +262,7 @@ std::string ResultList::tipText(size_t line) const {
         const std::string more = tipDetail(row);
         if (!more.empty()) text += "\r\n" + more;
     }
+    text = tipLines(text);
     // A value of megabytes would make a tip larger than the screen.
     constexpr size_t kMostShown = 4000;
     if (text.size() > kMostShown) {
@@ -263,6 +295,10 @@ void ResultList::watchPointer() {
 }
 
 void ResultList::showTip(POINT at) {
+    // No tip over an open menu: the pointer rests there to choose.
+    GUITHREADINFO gui{};
+    gui.cbSize = sizeof(gui);
+    if (GetGUIThreadInfo(0, &gui) && (gui.flags & GUI_INMENUMODE)) return;
     const int line = lineAt(at);
     if (line < 0) return;
     const std::wstring text = toWide(tipText(static_cast<size_t>(line)));
@@ -308,6 +344,7 @@ LRESULT CALLBACK ResultList::listProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM
         case WM_MOUSEWHEEL:
         case WM_LBUTTONDOWN:
         case WM_RBUTTONDOWN:
+        case WM_CONTEXTMENU:
         case WM_KEYDOWN:
         case WM_VSCROLL:
         case WM_HSCROLL:

@@ -190,14 +190,21 @@ std::string shownOnOneLine(std::string_view cell) {
     const auto control = [](char c) { return static_cast<unsigned char>(c) < 0x20; };
     if (std::none_of(cell.begin(), cell.end(), control)) return std::string(cell);
     std::string out;
-    for (size_t i = 0; i < cell.size();) {
-        if (!control(cell[i])) {
-            out += cell[i++];
-            continue;
+    bool afterBreak = false;
+    for (size_t i = 0; i < cell.size(); ++i) {
+        const char c = cell[i];
+        if (c == '\r' || c == '\n') {
+            // Each break is a mark of its own, so an empty string between
+            // two of a multi-string's separators shows as two marks.
+            if (c == '\r' && i + 1 < cell.size() && cell[i + 1] == '\n') ++i;
+            out += " \xC2\xB6 ";
+            afterBreak = true;
+        } else if (c == '\t' && afterBreak) {
+            continue;  // the separator's indent
+        } else {
+            out += control(c) ? ' ' : c;
+            afterBreak = false;
         }
-        bool breaks = false;
-        for (; i < cell.size() && control(cell[i]); ++i) breaks = breaks || cell[i] == '\r' || cell[i] == '\n';
-        out += breaks ? " \xC2\xB6 " : " ";
     }
     return out;
 }

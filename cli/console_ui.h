@@ -81,7 +81,7 @@ public:
 
 class NoFolderPicker : public FolderPicker {
 public:
-    std::string BrowseFolder(std::string_view) override { return {}; }
+    std::string BrowseFolder(std::string_view, intptr_t) override { return {}; }
 };
 
 // "quorvel-cli: " and the text, the form of every line the program writes to

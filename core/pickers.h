@@ -9,11 +9,12 @@
 namespace qv {
 
 // The shell's folder browser. Returns the chosen folder, or "" when nothing
-// usable was chosen.
+// usable was chosen. `owner` is the window it belongs to and holds still while
+// it is open.
 class FolderPicker {
 public:
     virtual ~FolderPicker() = default;
-    virtual std::string BrowseFolder(std::string_view prompt) = 0;
+    virtual std::string BrowseFolder(std::string_view prompt, intptr_t owner) = 0;
 };
 
 // What the open-file dialog answers.

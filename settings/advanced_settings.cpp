@@ -107,7 +107,7 @@ void AdvancedSettings::add() {
                 if (path.empty()) return;
                 appendRow(s_.view, SettingsList::FileExceptions, path, "File");
             } else {
-                std::string folder = s_.folders.BrowseFolder("Select an exception folder.");
+                std::string folder = s_.folders.BrowseFolder("Select an exception folder.", s_.view.windowHandle());
                 if (folder.empty()) return;
                 if (folder.back() != '\\') folder += '\\';
                 appendRow(s_.view, SettingsList::FileExceptions, folder, "Folder");

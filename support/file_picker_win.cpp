@@ -8,6 +8,7 @@
 
 #include "core/utf.h"
 #include "support/centring_hook_win.h"
+#include "support/keys_back_win.h"
 #include "support/file_picker.h"
 
 namespace qv {
@@ -46,8 +47,13 @@ struct DialogRecord {
     // Shows the dialog centred on the owner or on the screen.
     template <class Show>
     bool show(Show dialogFunction, bool centerForm) {
-        CentringHook hook(centerForm ? ofn.hwndOwner : nullptr);
-        return dialogFunction(&ofn) != FALSE;
+        bool chosen = false;
+        {
+            CentringHook hook(centerForm ? ofn.hwndOwner : nullptr);
+            chosen = dialogFunction(&ofn) != FALSE;
+        }
+        returnKeysTo(ofn.hwndOwner);
+        return chosen;
     }
 };
 

@@ -7,10 +7,11 @@
 #include "core/failure_win.h"
 #include "core/utf.h"
 #include "support/centring_hook_win.h"
+#include "support/keys_back_win.h"
 
 namespace qv {
 
-std::string ShellFolderPicker::BrowseFolder(std::string_view prompt) {
+std::string ShellFolderPicker::BrowseFolder(std::string_view prompt, intptr_t owner) {
     const HRESULT init = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
     if (FAILED(init) && init != RPC_E_CHANGED_MODE) checkHr(init);
     struct ComScope {
@@ -25,14 +26,15 @@ std::string ShellFolderPicker::BrowseFolder(std::string_view prompt) {
     info.lpszTitle = title.c_str();
     info.ulFlags = 0;
     PIDLIST_ABSOLUTE chosen;
-    // The browser has no owner, so the window manager may activate any window
-    // when it closes: the window that asked gets the keys back.
-    HWND asking = GetActiveWindow();
+    // The browser belongs to the window that asked, which it holds still
+    // while open: no second browser, and no closing of that window under it.
+    HWND asking = reinterpret_cast<HWND>(owner);
+    info.hwndOwner = asking;
     {
         CentringHook hook(nullptr);
         chosen = SHBrowseForFolderW(&info);
     }
-    if (asking && IsWindow(asking)) SetForegroundWindow(asking);
+    returnKeysTo(asking);
     if (!chosen) return {};
     // The parsing name keeps virtual folders recognisable ("::{GUID}"), so they
     // are refused the same way as any other non-file-system choice.

@@ -6,7 +6,7 @@ namespace qv {
 // The shell's folder browser (SHBrowseForFolderW).
 class ShellFolderPicker : public FolderPicker {
 public:
-    std::string BrowseFolder(std::string_view prompt) override;
+    std::string BrowseFolder(std::string_view prompt, intptr_t owner) override;
 };
 
 }  // namespace qv

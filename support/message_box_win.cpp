@@ -3,6 +3,8 @@
 #include <string>
 
 #include "core/utf.h"
+#include "support/centring_hook_win.h"
+#include "support/keys_back_win.h"
 
 namespace qv {
 
@@ -24,7 +26,14 @@ Answer MessageBoxPrompt::ask(std::string_view text, std::string_view title, Butt
     }
     // The box's own modal loop keeps the owner's messages flowing; a quit
     // message ends the box and is posted again for the loop that waits for it.
-    const int result = MessageBoxW(owner, toWide(text).c_str(), toWide(title).c_str(), type);
+    int result = 0;
+    {
+        // Over the window it belongs to, as on Windows; Wine puts it in the
+        // middle of the screen.
+        CentringHook hook(owner);
+        result = MessageBoxW(owner, toWide(text).c_str(), toWide(title).c_str(), type);
+    }
+    returnKeysTo(owner);
     switch (result) {
         case IDYES:
             return Answer::Yes;
@@ -35,6 +44,16 @@ Answer MessageBoxPrompt::ask(std::string_view text, std::string_view title, Butt
         default:
             return Answer::Ok;
     }
+}
+
+Answer DialogPrompt::ask(std::string_view text, std::string_view title, Buttons buttons, Icon icon) {
+    struct OwnerScope {
+        MessageBoxPrompt& boxes;
+        HWND saved;
+        ~OwnerScope() { boxes.owner = saved; }
+    } scope{boxes_, boxes_.owner};
+    if (const intptr_t dialog = dialog_ ? dialog_() : 0) boxes_.owner = reinterpret_cast<HWND>(dialog);
+    return boxes_.ask(text, title, buttons, icon);
 }
 
 }  // namespace qv

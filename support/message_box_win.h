@@ -20,4 +20,17 @@ public:
     Answer ask(std::string_view text, std::string_view title, Buttons buttons, Icon icon) override;
 };
 
+// A dialog's questions: their boxes belong to the dialog, so that the keys go
+// back to it when they close.
+class DialogPrompt : public UserPrompt {
+public:
+    DialogPrompt(MessageBoxPrompt& boxes, std::function<intptr_t()> dialog)
+        : boxes_(boxes), dialog_(std::move(dialog)) {}
+    Answer ask(std::string_view text, std::string_view title, Buttons buttons, Icon icon) override;
+
+private:
+    MessageBoxPrompt& boxes_;
+    std::function<intptr_t()> dialog_;
+};
+
 }  // namespace qv

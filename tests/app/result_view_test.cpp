@@ -170,6 +170,7 @@ TEST(ResultView, ACellIsDrawnOnOneLineWithItsLineBreaksMarked) {
         {"line\nbreak", "line \xC2\xB6 break"},
         {"tab\there", "tab here"},
         {"\r\n\t\t\t\t\t\t", " \xC2\xB6 "},
+        {"x\r\n\t\t\t\t\t\t\r\n\t\t\t\t\t\tc", "x \xC2\xB6  \xC2\xB6 c"},  // an empty string between
     };
     for (const auto& [cell, shown] : cases) EXPECT_EQ(shownOnOneLine(cell), shown) << cell;
 }

@@ -20,7 +20,7 @@ class ScriptedPicker : public FolderPicker {
 public:
     std::string answer;
     std::string prompt;
-    std::string BrowseFolder(std::string_view p) override {
+    std::string BrowseFolder(std::string_view p, intptr_t) override {
         prompt = p;
         return answer;
     }

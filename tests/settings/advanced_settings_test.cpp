@@ -50,7 +50,7 @@ public:
     std::deque<std::string> folders;  // answered in turn, then ""
     std::deque<SelectedFile> files;   // then cancelled
     std::vector<FileDialog> dialogs;
-    std::string BrowseFolder(std::string_view) override {
+    std::string BrowseFolder(std::string_view, intptr_t) override {
         std::string f = folders.empty() ? "" : folders.front();
         if (!folders.empty()) folders.pop_front();
         return f;
