@@ -184,6 +184,14 @@ TEST_F(ResultSurfaceTest, APointerRestingOnALineShowsItsWholeRowInATooltip) {
     EXPECT_FALSE(IsWindowVisible(tip));
     SendMessageW(list, WM_MOUSEHOVER, 0, pointAt(0));
     EXPECT_EQ(tipText(), L"Keyname: Software\\Game\\\r\nValue name: Version\r\nData: 2");
+    // A multi-string shows a string a line, without the tabs a tip would draw
+    // as boxes; a long line is broken, as a tip breaks only at blanks.
+    const ResultList& edited = window().list(ListId::EditedRegistry);
+    EXPECT_EQ(edited.tipText(2), "Keyname: Software\\Game\\\r\nValue name: Mods\r\nData: first\r\nsecond\r\nthird");
+    window().appendRow(ListId::EditedRegistry, ResultRow{"Software\\Game\\", "Long", std::string(230, 'x')});
+    window().flush();
+    EXPECT_EQ(edited.tipText(3), "Keyname: Software\\Game\\\r\nValue name: Long\r\nData: " + std::string(94, 'x') + "\r\n" +
+                                     std::string(100, 'x') + "\r\n" + std::string(36, 'x'));
     SendMessageW(list, WM_MOUSELEAVE, 0, 0);
     EXPECT_FALSE(IsWindowVisible(tip));
     RECT client{};
@@ -369,6 +377,24 @@ TEST_F(ResultSurfaceTest, AltKeysPressControlsAndCtrlTabWalksTheTabs) {
     EXPECT_EQ(SendMessageW(control(IDC_chkDetectFiles), BM_GETCHECK, 0, 0), BST_CHECKED);
     EXPECT_TRUE(IsWindowEnabled(control(IDC_cmdFileSystemStart))) << "the box's own effect follows";
     EXPECT_EQ(GetFocus(), control(IDC_chkDetectFiles));
+    // The labels' letters lead to the boxes they name.
+    press(GetFocus(), 'I', true);
+    EXPECT_EQ(GetFocus(), control(IDC_txtFileSystemStart));
+    press(GetFocus(), 'R', true);
+    EXPECT_EQ(GetFocus(), control(IDC_cmbRegStart));
+    press(GetFocus(), 'N', true);
+    EXPECT_EQ(GetFocus(), control(IDC_txtFind));
+
+    // A command disabled while it has the keys hands them on: to the next
+    // step, or the list, never to Stop/Reset, which Enter would press.
+    SetFocus(control(IDC_cmdSnapShot));
+    window().setCollectEnabled(false);
+    EXPECT_EQ(GetFocus(), window().shownList().hwnd());
+    window().setDetectEnabled(true);
+    SetFocus(control(IDC_cmdDetectChanges));
+    window().setDetectEnabled(false);
+    EXPECT_EQ(GetFocus(), window().shownList().hwnd());
+    window().setCollectEnabled(true);
 
     press(GetFocus(), 'V', true);
     HWND dialog = app_->advanced().hwnd();
