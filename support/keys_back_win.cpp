@@ -1,24 +1,29 @@
 #include "support/keys_back_win.h"
 
 namespace qv {
+namespace {
+
+HWND pendingWindow = nullptr;
+UINT_PTR pendingTimer = 0;
+
+void CALLBACK activatePending(HWND, UINT, UINT_PTR id, DWORD) {
+    KillTimer(nullptr, id);
+    pendingTimer = 0;
+    HWND window = pendingWindow;
+    pendingWindow = nullptr;
+    // A window held still by another box by now keeps waiting for that one.
+    if (window && IsWindow(window) && IsWindowEnabled(window) && GetForegroundWindow() != window)
+        SetForegroundWindow(window);
+}
+
+}  // namespace
 
 void returnKeysTo(HWND window) {
-    if (!window || !IsWindow(window) || !IsWindowEnabled(window)) return;
-    // Only this thread's paint and focus traffic: no input is taken from
-    // the queue, so no click is handled inside the caller's handler.
-    for (const ULONGLONG until = GetTickCount64() + 120; GetTickCount64() < until;) {
-        MSG msg;
-        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE | PM_QS_PAINT | PM_QS_SENDMESSAGE | PM_QS_POSTMESSAGE)) {
-            if (msg.message == WM_QUIT) {
-                PostQuitMessage(static_cast<int>(msg.wParam));
-                return;
-            }
-            TranslateMessage(&msg);
-            DispatchMessageW(&msg);
-        }
-        Sleep(10);
-    }
-    if (GetForegroundWindow() != window) SetForegroundWindow(window);
+    if (!window || !IsWindow(window)) return;
+    // Later, from the message loop: the caller goes on at once, and nothing
+    // is handled inside its handler.
+    pendingWindow = window;
+    if (!pendingTimer) pendingTimer = SetTimer(nullptr, 0, 150, activatePending);
 }
 
 }  // namespace qv
