@@ -92,10 +92,30 @@ const char* jsonField(ListId list, int column) {
     return (isFile ? files : registry)[column];
 }
 
+// An edited value's old entry in the first snapshot, found by key and name.
+class OldEntries {
+public:
+    OldEntries(const ResultLists& lists, const RegSnapshot& first) {
+        if (lists[ListId::EditedRegistry].empty()) return;
+        for (const RegEntry& e : first) byName_.emplace(std::pair{std::string_view(e.KeyName), std::string_view(e.ValueName)}, &e);
+    }
+    const RegEntry* find(ListId list, const ResultRow& row) const {
+        if (list != ListId::EditedRegistry) return nullptr;
+        const auto it = byName_.find({row.text, row.sub1});
+        return it == byName_.end() ? nullptr : it->second;
+    }
+
+private:
+    std::map<std::pair<std::string_view, std::string_view>, const RegEntry*> byName_;
+};
+
+bool hasType(uint32_t type) { return type != UINT32_MAX && type != kKeyEntryType; }
+
 }  // namespace
 
-std::string exportCsv(const ResultLists& lists) {
-    std::string out = "\xEF\xBB\xBF" "List,Name,Detail,Data\r\n";
+std::string exportCsv(const ResultLists& lists, const RegSnapshot& first) {
+    const OldEntries old(lists, first);
+    std::string out = "\xEF\xBB\xBF" "List,Name,Detail,Data,Type,Old data,Old type\r\n";
     for (ListId list : kAllLists) {
         const int columns = resultListColumns(list).count;
         for (const ResultRow& row : lists[list]) {
@@ -104,13 +124,21 @@ std::string exportCsv(const ResultLists& lists) {
                 out += ',';
                 if (c < columns) csvField(out, resultCell(row, c));
             }
+            out += ',';
+            if (isRegistryList(list) && hasType(row.type)) out += registryTypeName(row.type);
+            out += ',';
+            const RegEntry* was = old.find(list, row);
+            if (was) csvField(out, was->ValueData);
+            out += ',';
+            if (was && hasType(was->ValueType)) out += registryTypeName(was->ValueType);
             out += "\r\n";
         }
     }
     return out;
 }
 
-std::string exportHtml(const ResultLists& lists, const ResultContext& context) {
+std::string exportHtml(const ResultLists& lists, const ResultContext& context, const RegSnapshot& first) {
+    const OldEntries old(lists, first);
     std::string out =
         "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n<title>Quorvel results</title>\n"
         "<style>body{font-family:sans-serif;margin:1.5em}table{border-collapse:collapse;margin-bottom:1.5em}"
@@ -132,6 +160,9 @@ std::string exportHtml(const ResultLists& lists, const ResultContext& context) {
         htmlText(out, resultListTitle(list));
         out += " (" + std::to_string(lists[list].size()) + ")</h2>\n<table>\n<tr>";
         for (int c = 0; c < columns.count; ++c) out += std::string("<th>") + columns.names[c] + "</th>";
+        const bool registry = isRegistryList(list), edited = list == ListId::EditedRegistry;
+        if (registry) out += "<th>Type</th>";
+        if (edited) out += "<th>Old data</th><th>Old type</th>";
         out += "</tr>\n";
         for (const ResultRow& row : lists[list]) {
             out += "<tr>";
@@ -139,6 +170,14 @@ std::string exportHtml(const ResultLists& lists, const ResultContext& context) {
                 out += "<td>";
                 htmlText(out, resultCell(row, c));
                 out += "</td>";
+            }
+            if (registry) out += "<td>" + (hasType(row.type) ? registryTypeName(row.type) : std::string()) + "</td>";
+            if (edited) {
+                const RegEntry* was = old.find(list, row);
+                out += "<td>";
+                if (was) htmlText(out, was->ValueData);
+                out += "</td><td>" + (was && hasType(was->ValueType) ? registryTypeName(was->ValueType) : std::string()) +
+                       "</td>";
             }
             out += "</tr>\n";
         }
@@ -170,10 +209,7 @@ std::string registryTypeName(uint32_t type) {
 }
 
 std::string exportJson(const ResultLists& lists, const ResultContext& context, const RegSnapshot& first) {
-    // An edited value's old data is the first snapshot's, found by key and name.
-    std::map<std::pair<std::string_view, std::string_view>, const RegEntry*> oldData;
-    if (!lists[ListId::EditedRegistry].empty())
-        for (const RegEntry& e : first) oldData.emplace(std::pair{std::string_view(e.KeyName), std::string_view(e.ValueName)}, &e);
+    const OldEntries old(lists, first);
     std::string out = "{\"registry\":";
     if (context.hiveName.empty()) {
         out += "null";
@@ -223,18 +259,16 @@ std::string exportJson(const ResultLists& lists, const ResultContext& context, c
                 out += iso;
                 out += '"';
             }
-            if (!isFile && row.type != UINT32_MAX && row.type != kKeyEntryType) {
+            if (!isFile && hasType(row.type)) {
                 out += ",\"type\":";
                 jsonString(out, registryTypeName(row.type));
             }
-            if (list == ListId::EditedRegistry) {
-                if (const auto old = oldData.find({row.text, row.sub1}); old != oldData.end()) {
-                    out += ",\"oldData\":";
-                    jsonString(out, old->second->ValueData);
-                    if (old->second->ValueType != kKeyEntryType) {
-                        out += ",\"oldType\":";
-                        jsonString(out, registryTypeName(old->second->ValueType));
-                    }
+            if (const RegEntry* was = old.find(list, row)) {
+                out += ",\"oldData\":";
+                jsonString(out, was->ValueData);
+                if (was->ValueType != kKeyEntryType) {
+                    out += ",\"oldType\":";
+                    jsonString(out, registryTypeName(was->ValueType));
                 }
             }
             out += '}';
@@ -277,9 +311,9 @@ std::string exportBytes(ExportFormat format, const ResultLists& lists, const Res
                         const RegSnapshot& first) {
     switch (format) {
         case ExportFormat::Csv:
-            return exportCsv(lists);
+            return exportCsv(lists, first);
         case ExportFormat::Html:
-            return exportHtml(lists, context);
+            return exportHtml(lists, context, first);
         case ExportFormat::Json:
             return exportJson(lists, context, first);
         case ExportFormat::RegUndo:

@@ -9,8 +9,10 @@
 
 namespace qv {
 
-std::string exportCsv(const ResultLists& lists);
-std::string exportHtml(const ResultLists& lists, const ResultContext& context);
+// Registry rows carry their value type's name, edited ones their old data
+// and type from `first`, the first registry snapshot.
+std::string exportCsv(const ResultLists& lists, const RegSnapshot& first = {});
+std::string exportHtml(const ResultLists& lists, const ResultContext& context, const RegSnapshot& first = {});
 // One object: the places, then the six arrays. Registry rows carry their value
 // type's name, edited ones their old data; file sizes are numbers.
 std::string exportJson(const ResultLists& lists, const ResultContext& context, const RegSnapshot& first = {});

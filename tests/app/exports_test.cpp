@@ -36,9 +36,9 @@ TEST(Exports, EscapeEveryCharacterThatWouldBreakTheirFormat) {
     const std::string csv = exportCsv(lists);
     EXPECT_EQ(csv,
               "\xEF\xBB\xBF"
-              "List,Name,Detail,Data\r\n"
-              "New registry entries,K\\,\"a,\"\"b\"\"\r\n<c>&'d'\t\x01\",x\r\n"
-              "Deleted files,C:\\100% & ^ (!) \xED\xA0\x80.txt,,\r\n");
+              "List,Name,Detail,Data,Type,Old data,Old type\r\n"
+              "New registry entries,K\\,\"a,\"\"b\"\"\r\n<c>&'d'\t\x01\",x,,,\r\n"
+              "Deleted files,C:\\100% & ^ (!) \xED\xA0\x80.txt,,,,,\r\n");
 
     const std::string html = exportHtml(lists, context);
     EXPECT_NE(html.find("<td>a,&quot;b&quot;\r\n&lt;c&gt;&amp;&#39;d&#39;\t\x01</td>"), std::string::npos);
@@ -68,6 +68,28 @@ TEST(Exports, EscapeEveryCharacterThatWouldBreakTheirFormat) {
                               "rem Not deleted, its name cannot be written for cmd: C:\\a?b%%.txt\r\n"),
               std::string::npos)
         << unquotable;
+}
+
+// Every format tells an edited value's old data and both types: the texts
+// alone may read the same ("5" that became the DWORD 5).
+TEST(Exports, AnEditedValueCarriesItsOldDataAndTypesInEveryTable) {
+    ResultLists lists;
+    lists[ListId::EditedRegistry].push_back({"App\\", "Count", "5", kRegDword});
+    lists[ListId::NewEntries].push_back({"App\\", "New", "<n>", kRegSz});
+    const RegSnapshot first = {{"App\\", "Count", "5", kRegSz}};
+    EXPECT_EQ(exportCsv(lists, first), "\xEF\xBB\xBF"
+                                       "List,Name,Detail,Data,Type,Old data,Old type\r\n"
+                                       "New registry entries,App\\,New,<n>,REG_SZ,,\r\n"
+                                       "Edited registry data,App\\,Count,5,REG_DWORD,5,REG_SZ\r\n");
+    const std::string html = exportHtml(lists, ResultContext{}, first);
+    EXPECT_NE(html.find("<tr><th>Keyname</th><th>Value name</th><th>Data</th><th>Type</th><th>Old data</th>"
+                        "<th>Old type</th></tr>\n<tr><td>App\\</td><td>Count</td><td>5</td><td>REG_DWORD</td>"
+                        "<td>5</td><td>REG_SZ</td></tr>"),
+              std::string::npos)
+        << html;
+    EXPECT_NE(html.find("<td>&lt;n&gt;</td><td>REG_SZ</td></tr>"), std::string::npos) << html;
+    EXPECT_NE(exportJson(lists, ResultContext{}, first).find("\"oldData\":\"5\",\"oldType\":\"REG_SZ\""),
+              std::string::npos);
 }
 
 TEST(Exports, RegUndoRemovesWhatIsNewAndRestoresWhatWasThereByType) {

@@ -305,7 +305,7 @@ TEST_F(MainWindowTest, CollectSaveOpenDetectAndExportObeyTheDataFiles) {
     choose(IDM_mnuExport);
     ResultLists lists;
     for (ListId id : kAllLists) lists[id] = app_->window().list(id).rows();
-    EXPECT_EQ(readWholeFile(saved + ".csv"), exportCsv(lists));
+    EXPECT_EQ(readWholeFile(saved + ".csv"), exportCsv(lists, app_->state().regArray));
     EXPECT_NE(readWholeFile(saved + ".csv").value_or("").find("added.txt"), std::string::npos);
 }
 
