@@ -237,7 +237,11 @@ std::string exportRegUndo(const ResultLists& lists, const ResultContext& context
                 KeyBlock& b = block(row.text);
                 if (!e) {
                     b.lines.push_back(comment(valueName(row.sub1) + " is not in the first snapshot and was left alone"));
-                } else if (e->ValueType != kKeyEntryType) {
+                } else if (e->ValueType == kKeyEntryType) {
+                    // The key had no values at all: the default value it has
+                    // now is new, and goes.
+                    if (list == ListId::EditedRegistry && row.sub1.empty()) b.lines.push_back("@=-");
+                } else {
                     if (e->Raw == RawForm::NotRecorded) rawMissing = true;
                     std::string why;
                     if (std::optional<std::string> line = restoreLine(*e, why))

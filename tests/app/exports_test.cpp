@@ -131,6 +131,18 @@ TEST(Exports, RegUndoRemovesWhatIsNewAndRestoresWhatWasThereByType) {
               "[HKEY_CURRENT_USER\\App\\Gone]\r\n\r\n");
 }
 
+// A key without values that gained a default value shows it as edited; the
+// undo takes the default value away again.
+TEST(Exports, RegUndoTakesAwayTheDefaultValueOfAKeyThatHadNone) {
+    const RegSnapshot first = {{"App\\", "", "", kKeyEntryType}};
+    ResultLists lists;
+    lists[ListId::EditedRegistry].push_back({"App\\", "", "v", kRegSz});
+    lists[ListId::NewEntries].push_back({"App\\", "n", "1", kRegSz});
+    EXPECT_EQ(regText(exportRegUndo(lists, {"HKEY_CURRENT_USER", "Software", ""}, first)),
+              "Windows Registry Editor Version 5.00\r\n\r\n"
+              "[HKEY_CURRENT_USER\\App]\r\n\"n\"=-\r\n@=-\r\n\r\n");
+}
+
 // What a .reg file sets, as regedit reads it: for each key, each value's type
 // and bytes. Only the forms an undo file writes are known; any other line is
 // a broken one and fails the test.
