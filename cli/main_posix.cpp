@@ -122,5 +122,8 @@ int main(int argc, char** argv) {
     sigaction(SIGINT, &action, nullptr);
     sigaction(SIGTERM, &action, nullptr);
     sigaction(SIGHUP, &action, nullptr);
+    // A reader that goes away (| head) makes a write fail, which is told and
+    // exits 3, instead of ending the program silently.
+    signal(SIGPIPE, SIG_IGN);
     return qv::cli::runGuarded([&] { return run(argc, argv); }, [](std::string_view line) { toStandardError(line); });
 }

@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -35,6 +36,7 @@ uint32_t WineProcessRunner::run(const std::vector<std::string>& command, uint32_
     std::vector<char*> argv;
     for (const std::string& arg : command) argv.push_back(const_cast<char*>(arg.c_str()));
     argv.push_back(nullptr);
+    prctl(PR_SET_CHILD_SUBREAPER, 1);
     // The environment is made before the fork: between fork and exec the
     // child may only make calls that take no lock, as helper threads of this
     // process may hold one.
@@ -59,6 +61,8 @@ uint32_t WineProcessRunner::run(const std::vector<std::string>& command, uint32_
     if (child == 0) {
         // A group of its own, so that an interrupt ends what it started too.
         setpgid(0, 0);
+        // The installer gets the broken-pipe signal as programs expect it.
+        signal(SIGPIPE, SIG_DFL);
         // Standard output carries the results: the installer's own output
         // goes to standard error.
         dup2(STDERR_FILENO, STDOUT_FILENO);
@@ -97,8 +101,15 @@ uint32_t WineProcessRunner::run(const std::vector<std::string>& command, uint32_
         fail(53, "cannot run " + command.front() + ": " + std::strerror(why));
     }
     // What the installer started in the background is part of the install:
-    // the final snapshot waits until the last process of its group is gone.
-    while (kill(-child, 0) == 0) {
+    // the final snapshot waits until the last process it started is gone,
+    // also one that left its group. As their subreaper this process inherits
+    // them when their parents end, and reaps them as they end.
+    for (;;) {
+        int ended = 0;
+        const pid_t reaped = waitpid(-1, &ended, WNOHANG);
+        if (reaped > 0) continue;
+        if (reaped < 0 && errno == EINTR) continue;
+        if (reaped < 0) break;  // no child left
         if (timedOut(deadline, timeoutSeconds)) {
             endRunningGroup();
             runningGroup = 0;

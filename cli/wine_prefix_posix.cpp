@@ -82,8 +82,8 @@ std::string prefixReadiness(const std::string& prefix, bool wait, Console& conso
     if (!server) return {};
     if (!wait)
         return "the wineserver of " + prefix + " is running (process " + std::to_string(*server) +
-               "): its registry files are behind it until it ends; end it (WINEPREFIX=" + prefix +
-               " wineserver -w) or give --wait";
+               "): its registry files are behind it until it ends; close the prefix's programs, or end them all with WINEPREFIX=" + prefix +
+               " wineserver -k, or give --wait";
     console.progress("Waiting for the wineserver of " + prefix + " to end");
     waitForWineServer(prefix, tmp);
     console.progress("");

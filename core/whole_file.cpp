@@ -7,6 +7,12 @@
 #include <fstream>
 #include <system_error>
 
+#ifndef _WIN32
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
 namespace qv {
 namespace {
 
@@ -50,6 +56,24 @@ fs::path followLinks(fs::path path) {
         path = next.is_absolute() ? next : path.parent_path() / next;
     }
     return path;
+}
+
+// Creates the temporary file anew, never through a link or over a file that
+// someone else put there first (a shared folder such as /tmp), with the owner
+// of the file it will replace, `old`, where there is one and we may give it.
+bool createOwnFile(const fs::path& temporary, const fs::path& old) {
+#ifdef _WIN32
+    (void)old;
+    std::error_code ec;
+    return !fs::exists(fs::symlink_status(temporary, ec));
+#else
+    const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (fd < 0) return false;
+    struct stat was {};
+    if (!old.empty() && ::stat(old.c_str(), &was) == 0) (void)!::fchown(fd, was.st_uid, was.st_gid);
+    ::close(fd);
+    return true;
+#endif
 }
 
 // Writes straight into what stands at the path: a device or a pipe cannot be
@@ -126,6 +150,11 @@ bool replaceWholeFileWith(const std::string& path, const std::function<bool(std:
     std::error_code canonicalError;
     fs::path target = exists ? fs::canonical(pathOf(path), canonicalError) : followLinks(pathOf(path));
     if (canonicalError) target = pathOf(path);
+    std::error_code linkError;
+    if (!exists && fs::is_symlink(fs::symlink_status(target, linkError))) {
+        setError(error, "its links lead round in a loop");
+        return false;
+    }
     // The replacing rename would pass over a read-only file where the platform
     // does not check it (Wine, a POSIX root): the user's protection holds here.
     if (exists && fs::is_regular_file(st) && (st.permissions() & fs::perms::owner_write) == fs::perms::none) {
@@ -136,8 +165,14 @@ bool replaceWholeFileWith(const std::string& path, const std::function<bool(std:
     temporary += ".tmp" + std::to_string(std::chrono::steady_clock::now().time_since_epoch().count() % 1000000) +
                  "-" + std::to_string(counter++);
     {
+        if (!createOwnFile(temporary, exists && fs::is_regular_file(st) ? target : fs::path())) {
+            setError(error, "cannot create a file in that folder");
+            return false;
+        }
         std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
         if (!out) {
+            std::error_code ignored;
+            fs::remove(temporary, ignored);
             setError(error, "cannot create a file in that folder");
             return false;
         }

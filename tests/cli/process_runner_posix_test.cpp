@@ -74,6 +74,9 @@ TEST_F(InstallerRun, ItsOutputGoesToStandardErrorAndEveryExitCodeIsItsOwn) {
 TEST_F(InstallerRun, WhatItStartedInTheBackgroundIsWaitedFor) {
     EXPECT_EQ(run("(sleep 1; echo done > '" + path("late") + "') & exit 0"), 0u);
     EXPECT_EQ(text("late"), "done\n");
+    // also when it left the installer's process group
+    EXPECT_EQ(run("setsid sh -c \"sleep 1; echo done > '" + path("apart") + "'\" & exit 0"), 0u);
+    EXPECT_EQ(text("apart"), "done\n");
     // and one that outlives the time allowed is ended, and said to be
     run("(sleep 30; echo done > '" + path("never") + "') & exit 0", 1);
     EXPECT_NE(failure_.find("did not end within 1 seconds and were ended"), std::string::npos) << failure_;

@@ -104,8 +104,8 @@ TEST_F(WinePrefix, ARunningServerIsRefusedWithOneLine) {
     startServer();
     EXPECT_EQ(prefixReadiness(prefix_, false, console_, tmp_),
               "the wineserver of " + prefix_ + " is running (process " + std::to_string(server_) +
-                  "): its registry files are behind it until it ends; end it (WINEPREFIX=" + prefix_ +
-                  " wineserver -w) or give --wait");
+                  "): its registry files are behind it until it ends; close the prefix's programs, or end them all with WINEPREFIX=" + prefix_ +
+                  " wineserver -k, or give --wait");
 }
 
 TEST_F(WinePrefix, WaitingLastsUntilTheLockIsReleased) {

@@ -53,6 +53,14 @@ TEST(WholeFile, ReplacingKeepsLinksPipesAndPermissions) {
     EXPECT_TRUE(fs::is_symlink(fs::symlink_status(dir / "link")));
     EXPECT_EQ(readWholeFile(file.string()), "new");
     EXPECT_EQ(fs::status(file).permissions() & fs::perms::all, fs::perms::owner_read | fs::perms::owner_write);
+    // and who owns it, where the writer may give it away (as root).
+    if (geteuid() == 0 && chown(file.c_str(), 65534, 65534) == 0) {
+        ASSERT_TRUE(replaceWholeFile(file.string(), "owned"));
+        struct stat owner {};
+        ASSERT_EQ(stat(file.c_str(), &owner), 0);
+        EXPECT_EQ(owner.st_uid, 65534u);
+        EXPECT_EQ(owner.st_gid, 65534u);
+    }
 
     const fs::path pipe = dir / "pipe";
     ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
@@ -67,6 +75,14 @@ TEST(WholeFile, ReplacingKeepsLinksPipesAndPermissions) {
     reader.join();
     EXPECT_EQ(received, "through the pipe");
     EXPECT_TRUE(fs::is_fifo(fs::symlink_status(pipe)));
+
+    // Links that lead round in a loop are refused, and stay.
+    fs::create_symlink("loop-b", dir / "loop-a");
+    fs::create_symlink("loop-a", dir / "loop-b");
+    std::string why;
+    EXPECT_FALSE(replaceWholeFile((dir / "loop-a").string(), "x", &why));
+    EXPECT_EQ(why, "its links lead round in a loop");
+    EXPECT_TRUE(fs::is_symlink(fs::symlink_status(dir / "loop-a")));
 
     // A link whose text names no file, as /dev/stdout's does when standard
     // output is a pipe: the system follows it to the pipe.
