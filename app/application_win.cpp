@@ -76,9 +76,7 @@ MainResults::Work Application::workInHand() const {
     Work work;
     work.collecting = workflow_.collecting();
     work.firstSnapshot = workflow_.awaitingFinal();
-    for (ListId id : {ListId::NewEntries, ListId::DeletedEntries, ListId::EditedRegistry, ListId::NewFiles,
-                      ListId::DeletedFiles, ListId::ModifiedFiles})
-        work.results = work.results || !window_.resultRows(id).empty();
+    work.results = window_.hasResults();
     return work;
 }
 

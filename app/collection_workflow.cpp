@@ -23,12 +23,15 @@ struct FlagScope {
     ~FlagScope() { flag = false; }
 };
 
+// A start folder as the scan takes it: with its trailing backslash.
+std::string withBackslash(std::string folder) {
+    if (folder.empty() || folder.back() != '\\') folder += '\\';
+    return folder;
+}
+
 void appendBackslash(MainView& view) {
-    std::string text = view.fileStartText();
-    if (text.empty() || text.back() != '\\') {
-        text += '\\';
-        view.setFileStartText(text);
-    }
+    const std::string text = view.fileStartText();
+    if (const std::string folder = withBackslash(text); folder != text) view.setFileStartText(folder);
 }
 
 }  // namespace
@@ -56,10 +59,10 @@ void CollectionWorkflow::collect() {
         s_.view.setCollectCaption(kCollectData);
         return;
     }
+    if (caption == kCollectFinal && !finalPlacesMatchFirst()) return;
     // A start key or folder that is not there would walk nothing and still end
     // in "Data has been collected": the user is told now, and the window stays
     // as it was.
-    if (caption == kCollectFinal && !finalPlacesMatchFirst()) return;
     if ((caption == kCollectData || caption == kCollectFinal) && !placesExist()) return;
     FlagScope busy(collecting_);
     if (caption == kCollectData) {
@@ -119,8 +122,7 @@ bool CollectionWorkflow::placesExist() {
 bool CollectionWorkflow::finalPlacesMatchFirst() {
     const std::optional<CollectionPlaces>& first = s_.state.FirstPlaces;
     if (!first) return true;
-    std::string folder = s_.view.fileStartText();
-    if (folder.empty() || folder.back() != '\\') folder += '\\';
+    const std::string folder = withBackslash(s_.view.fileStartText());
     const bool keyMoved = first->registryWalked && registryPhaseDue() &&
                           (hiveNumber(s_.view.regRootText()) != first->hive || s_.view.regKeyText() != first->startKey);
     const bool folderMoved = first->filesScanned && filePhaseDue() && folder != first->startFolder;

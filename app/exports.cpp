@@ -92,26 +92,20 @@ const char* jsonField(ListId list, int column) {
     return (isFile ? files : registry)[column];
 }
 
-// An edited value's old entry in the first snapshot, found by key and name.
-class OldEntries {
-public:
-    OldEntries(const ResultLists& lists, const RegSnapshot& first) {
-        if (lists[ListId::EditedRegistry].empty()) return;
-        for (const RegEntry& e : first) byName_.emplace(std::pair{std::string_view(e.KeyName), std::string_view(e.ValueName)}, &e);
-    }
-    const RegEntry* find(ListId list, const ResultRow& row) const {
-        if (list != ListId::EditedRegistry) return nullptr;
-        const auto it = byName_.find({row.text, row.sub1});
-        return it == byName_.end() ? nullptr : it->second;
-    }
-
-private:
-    std::map<std::pair<std::string_view, std::string_view>, const RegEntry*> byName_;
-};
-
 bool hasType(uint32_t type) { return type != UINT32_MAX && type != kKeyEntryType; }
 
 }  // namespace
+
+OldEntries::OldEntries(const ResultLists& lists, const RegSnapshot& first) {
+    if (lists[ListId::EditedRegistry].empty()) return;
+    for (const RegEntry& e : first) byName_.emplace(std::pair{std::string_view(e.KeyName), std::string_view(e.ValueName)}, &e);
+}
+
+const RegEntry* OldEntries::find(ListId list, const ResultRow& row) const {
+    if (list != ListId::EditedRegistry) return nullptr;
+    const auto it = byName_.find({row.text, row.sub1});
+    return it == byName_.end() ? nullptr : it->second;
+}
 
 std::string exportCsv(const ResultLists& lists, const RegSnapshot& first) {
     const OldEntries old(lists, first);

@@ -2,7 +2,10 @@
 // The six lists written as files: CSV for spreadsheets, a self-contained HTML
 // page, JSON for scripts, a .reg file that undoes the registry changes and a
 // .cmd file that deletes the new files. Each returns the whole file's bytes.
+#include <map>
 #include <string>
+#include <string_view>
+#include <utility>
 
 #include "app/result_lists.h"
 #include "core/snapshot_types.h"
@@ -22,6 +25,19 @@ std::string exportRegUndo(const ResultLists& lists, const ResultContext& context
 std::string exportCmd(const ResultLists& lists);
 // The registry's name of a value type ("REG_SZ"); a code without one as a number.
 std::string registryTypeName(uint32_t type);
+
+// An edited value's entry in the first snapshot, found by key and name: its
+// old data and type.
+class OldEntries {
+public:
+    // `first` must outlive this index.
+    OldEntries(const ResultLists& lists, const RegSnapshot& first);
+    // Nothing for a row of another list, or one the first snapshot lacks.
+    const RegEntry* find(ListId list, const ResultRow& row) const;
+
+private:
+    std::map<std::pair<std::string_view, std::string_view>, const RegEntry*> byName_;
+};
 
 enum class ExportFormat { Csv, Html, Json, RegUndo, Cmd };
 // The file of one format: what the window's export and the command line write.

@@ -514,10 +514,12 @@ void MainWindow::applyFind() {
     updateCounts();
 }
 
+bool MainWindow::hasResults() const {
+    return std::any_of(lists_.begin(), lists_.end(), [](const ResultList& l) { return !l.rows().empty(); });
+}
+
 std::wstring MainWindow::countsText() const {
-    bool any = false;
-    for (const auto& l : lists_) any = any || !l.rows().empty();
-    if (!any) return {};
+    if (!hasResults()) return {};
     const auto count = [&](ListId id) { return std::to_string(lists_[static_cast<size_t>(id)].rows().size()); };
     std::string text;
     const ResultList& shown = shownList();

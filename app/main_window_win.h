@@ -57,6 +57,8 @@ public:
     void copySelection(bool pathsOnly);
     // The line beside the tabs: how many rows each list holds.
     std::wstring countsText() const;
+    // Whether any of the six lists holds a row.
+    bool hasResults() const;
 
     // Pushes deferred status, progress and new rows to the controls.
     void flush();

@@ -100,13 +100,10 @@ void ResultList::create(HWND parent, int id, ListId list, HINSTANCE instance) {
     tip_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_NOPREFIX | TTS_ALWAYSTIP,
                            CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, parent, nullptr, instance, nullptr);
     if (tip_) {
-        TTTOOLINFOW tool{};
-        tool.cbSize = sizeof(tool);
+        TTTOOLINFOW tool = tipTool();
         // Transparent: a tip that lands under the pointer must not take it
         // from the list, which would hide the tip and show it again.
         tool.uFlags = TTF_TRACK | TTF_ABSOLUTE | TTF_IDISHWND | TTF_TRANSPARENT;
-        tool.hwnd = parent;
-        tool.uId = reinterpret_cast<UINT_PTR>(hwnd_);
         tool.lpszText = const_cast<wchar_t*>(L"");
         SendMessageW(tip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
         setTipWidth(600);
@@ -224,7 +221,8 @@ void ResultList::fillDisplayInfo(NMLVDISPINFOW& info) {
         return;
     const ResultRow& row = rows_[view_.rowAt(static_cast<size_t>(item.iItem))];
     // What the list paints is one line; what a program reads from it is whole.
-    cell_ = toWide(painting_ ? shownOnOneLine(resultCell(row, item.iSubItem)) : std::string(resultCell(row, item.iSubItem)));
+    const std::string& cell = resultCell(row, item.iSubItem);
+    cell_ = painting_ ? toWide(shownOnOneLine(cell)) : toWide(cell);
     if (item.iSubItem == 0 && painting_) {
         const int width = static_cast<int>(SendMessageW(hwnd_, LVM_GETCOLUMNWIDTH, 0, 0)) - kCellPadding;
         shortenInMiddle(hwnd_, cell_, width);
@@ -274,6 +272,14 @@ std::string ResultList::tipText(size_t line) const {
     return text;
 }
 
+TTTOOLINFOW ResultList::tipTool() const {
+    TTTOOLINFOW tool{};
+    tool.cbSize = sizeof(tool);
+    tool.hwnd = GetParent(hwnd_);
+    tool.uId = reinterpret_cast<UINT_PTR>(hwnd_);
+    return tool;
+}
+
 void ResultList::setTipWidth(int pixels) {
     if (tip_) SendMessageW(tip_, TTM_SETMAXTIPWIDTH, 0, pixels);
 }
@@ -302,10 +308,7 @@ void ResultList::showTip(POINT at) {
     const int line = lineAt(at);
     if (line < 0) return;
     const std::wstring text = toWide(tipText(static_cast<size_t>(line)));
-    TTTOOLINFOW tool{};
-    tool.cbSize = sizeof(tool);
-    tool.hwnd = GetParent(hwnd_);
-    tool.uId = reinterpret_cast<UINT_PTR>(hwnd_);
+    TTTOOLINFOW tool = tipTool();
     tool.lpszText = const_cast<wchar_t*>(text.c_str());
     SendMessageW(tip_, TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&tool));
     // Below the pointer, clear of its arrow.
@@ -318,10 +321,7 @@ void ResultList::showTip(POINT at) {
 
 void ResultList::hideTip() {
     if (tipLine_ < 0) return;
-    TTTOOLINFOW tool{};
-    tool.cbSize = sizeof(tool);
-    tool.hwnd = GetParent(hwnd_);
-    tool.uId = reinterpret_cast<UINT_PTR>(hwnd_);
+    TTTOOLINFOW tool = tipTool();
     SendMessageW(tip_, TTM_TRACKACTIVATE, FALSE, reinterpret_cast<LPARAM>(&tool));
     tipLine_ = -1;
 }

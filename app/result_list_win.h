@@ -60,6 +60,8 @@ private:
     // The tooltip is shown by the list itself, after the pointer rests on a
     // line: the control's own info tips never come under Wine.
     static LRESULT CALLBACK listProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR self);
+    // The list's tool in its tooltip: the tool's identity, for every message.
+    TTTOOLINFOW tipTool() const;
     void showTip(POINT at);
     void hideTip();
     void watchPointer();

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "app/result_lists.h"
+#include "core/utf.h"
 
 namespace qv {
 namespace {
@@ -134,26 +135,21 @@ void appendLower(std::string& out, std::string_view text) {
             i += keep;
             continue;
         }
-        c = folded;
-        if (c < 0x800) {
-            out += static_cast<char>(0xC0 | c >> 6);
-        } else if (c < 0x10000) {
-            out += static_cast<char>(0xE0 | c >> 12);
-            out += static_cast<char>(0x80 | (c >> 6 & 0x3F));
-        } else {
-            out += static_cast<char>(0xF0 | c >> 18);
-            out += static_cast<char>(0x80 | (c >> 12 & 0x3F));
-            out += static_cast<char>(0x80 | (c >> 6 & 0x3F));
-        }
-        out += static_cast<char>(0x80 | (c & 0x3F));
+        // Every letter that folds is in the Basic Multilingual Plane.
+        const auto unit = static_cast<char16_t>(folded);
+        appendUtf8(out, std::u16string_view(&unit, 1));
         i += n;
     }
+}
+
+bool asciiOnly(std::string_view text) {
+    return std::none_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) >= 0x80; });
 }
 
 // A needle with letters beyond ASCII is looked for in the cell's folded
 // text; a cell of ASCII alone cannot hold it.
 bool containsFoldedBeyondAscii(std::string_view hay, std::string_view needle) {
-    if (std::none_of(hay.begin(), hay.end(), [](char c) { return static_cast<unsigned char>(c) >= 0x80; })) return false;
+    if (asciiOnly(hay)) return false;
     thread_local std::string folded;
     folded.clear();
     appendLower(folded, hay);
@@ -218,8 +214,7 @@ std::string foldedForFind(std::string_view text) {
 
 bool rowContains(const ResultRow& row, int columns, std::string_view foldedNeedle) {
     if (foldedNeedle.empty()) return true;
-    const bool ascii =
-        std::none_of(foldedNeedle.begin(), foldedNeedle.end(), [](char c) { return static_cast<unsigned char>(c) >= 0x80; });
+    const bool ascii = asciiOnly(foldedNeedle);
     for (int c = 0; c < columns && c < 3; ++c) {
         const std::string_view cell = resultCell(row, c);
         if (ascii ? containsFolded(cell, foldedNeedle) : containsFoldedBeyondAscii(cell, foldedNeedle)) return true;

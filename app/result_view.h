@@ -64,9 +64,9 @@ std::string foldedForFind(std::string_view text);
 // `columns` cells, ignoring letter case.
 bool rowContains(const ResultRow& row, int columns, std::string_view foldedNeedle);
 
-// A cell as one line of the list draws it: a line break, with the tabs and
-// breaks around it (a multi-string's separator), shows as " \u00B6 ", and any
-// other control character as a space. Copies keep the text as it is.
+// A cell as one line of the list draws it: each line break shows as
+// " \u00B6 ", the tabs after it (a multi-string's separator) are left out, and
+// any other control character shows as a space. Copies keep the text as it is.
 std::string shownOnOneLine(std::string_view cell);
 
 // Rows as tab-separated lines under a line of the list's column headers, each

@@ -1,7 +1,6 @@
 #include "cli/commands.h"
 
 #include <chrono>
-#include <map>
 #include <optional>
 #include <string_view>
 #include <utility>
@@ -155,9 +154,7 @@ private:
 // with the columns the window shows, separated by " | ". An edited value shows
 // its old data from the first snapshot before the new.
 std::string textResults(const ResultLists& lists, const RegSnapshot& first) {
-    std::map<std::pair<std::string_view, std::string_view>, const RegEntry*> oldData;
-    if (!lists[ListId::EditedRegistry].empty())
-        for (const RegEntry& e : first) oldData.emplace(std::pair{std::string_view(e.KeyName), std::string_view(e.ValueName)}, &e);
+    const OldEntries old(lists, first);
     std::string out;
     for (ListId list : kAllLists) {
         out += '[';
@@ -174,9 +171,9 @@ std::string textResults(const ResultLists& lists, const RegSnapshot& first) {
                 // A type that changed is named on both sides: the texts alone
                 // may read the same ("5 -> 5").
                 bool retyped = false, bytesOnly = false;
-                if (list == ListId::EditedRegistry && c == 2) {
-                    if (auto old = oldData.find({row.text, row.sub1}); old != oldData.end()) {
-                        const RegEntry& was = *old->second;
+                if (c == 2) {
+                    if (const RegEntry* found = old.find(list, row)) {
+                        const RegEntry& was = *found;
                         out += was.ValueData;
                         retyped = was.ValueType != row.type && was.ValueType != kKeyEntryType && row.type != kKeyEntryType;
                         if (retyped) out += " (" + registryTypeName(was.ValueType) + ")";

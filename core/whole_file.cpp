@@ -146,7 +146,8 @@ bool replaceWholeFileWith(const std::string& path, const std::function<bool(std:
     std::error_code statusError;
     const fs::file_status st = fs::status(pathOf(path), statusError);
     const bool exists = !statusError && fs::exists(st);
-    if (exists && !fs::is_regular_file(st) && !fs::is_directory(st)) return writeInPlace(pathOf(path), write, error);
+    const bool replacesFile = exists && fs::is_regular_file(st);
+    if (exists && !replacesFile && !fs::is_directory(st)) return writeInPlace(pathOf(path), write, error);
     std::error_code canonicalError;
     fs::path target = exists ? fs::canonical(pathOf(path), canonicalError) : followLinks(pathOf(path));
     if (canonicalError) target = pathOf(path);
@@ -157,7 +158,7 @@ bool replaceWholeFileWith(const std::string& path, const std::function<bool(std:
     }
     // The replacing rename would pass over a read-only file where the platform
     // does not check it (Wine, a POSIX root): the user's protection holds here.
-    if (exists && fs::is_regular_file(st) && (st.permissions() & fs::perms::owner_write) == fs::perms::none) {
+    if (replacesFile && (st.permissions() & fs::perms::owner_write) == fs::perms::none) {
         setError(error, "the file is read-only");
         return false;
     }
@@ -165,7 +166,7 @@ bool replaceWholeFileWith(const std::string& path, const std::function<bool(std:
     temporary += ".tmp" + std::to_string(std::chrono::steady_clock::now().time_since_epoch().count() % 1000000) +
                  "-" + std::to_string(counter++);
     {
-        if (!createOwnFile(temporary, exists && fs::is_regular_file(st) ? target : fs::path())) {
+        if (!createOwnFile(temporary, replacesFile ? target : fs::path())) {
             setError(error, "cannot create a file in that folder");
             return false;
         }
@@ -178,7 +179,7 @@ bool replaceWholeFileWith(const std::string& path, const std::function<bool(std:
         }
         // The new file has the old one's permissions before it holds a byte.
         std::error_code ignored;
-        if (exists && fs::is_regular_file(st)) fs::permissions(temporary, st.permissions(), fs::perm_options::replace, ignored);
+        if (replacesFile) fs::permissions(temporary, st.permissions(), fs::perm_options::replace, ignored);
         bool written = false;
         try {
             written = write(out);
