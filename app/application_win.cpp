@@ -46,6 +46,14 @@ bool Application::Form_Load(int showCommand) {
         window_.captureProgress = [this] { return captureProgress(); };
         window_.registryRoot = [this] { return resultContext(state_).hiveName; };
         window_.rowDetail = [this](ListId list, const ResultRow& row) { return oldDataOf(list, row); };
+        window_.listsChecked = [this] {
+            std::array<bool, 6> checked{};
+            const bool registry = window_.registryTicked() && state_.FirstPlaces && state_.FirstPlaces->registryWalked;
+            for (ListId list : kAllLists)
+                checked[static_cast<size_t>(list)] =
+                    listChecked(list, state_.switches, registry, state_.FinishFileScanRan);
+            return checked;
+        };
         setDataFilePaths(state_, exeFolder());
         LoadSettingsAndLists(state_, codePage_, reporter_);
         ShowWindow(window_.hwnd(), showCommand);
@@ -125,17 +133,31 @@ std::string Application::captureProgress() const {
 // An edited value's data before the change, for the row's tooltip: the list
 // itself keeps its columns.
 std::string Application::oldDataOf(ListId list, const ResultRow& row) const {
-    if (list != ListId::EditedRegistry) return {};
+    std::string notes;
+    if (row.background) notes += "Background: a place that changes on its own (Background.dat)\r\n";
+    if (row.oldData) notes += "The old data of an edited value, not a deletion\r\n";
+    if (!isRegistryList(list) && isFolderPath(row.text)) notes += "A folder\r\n";
+    if (row.firstSize != kUnknownFileSize || !row.firstDate.empty()) {
+        notes += "In the first snapshot:";
+        if (row.firstSize != kUnknownFileSize) notes += " " + std::to_string(row.firstSize) + " bytes";
+        if (!row.firstDate.empty()) notes += (row.firstSize != kUnknownFileSize ? ", " : " ") + row.firstDate;
+        notes += "\r\n";
+    }
+    if (list != ListId::EditedRegistry) {
+        if (notes.size() >= 2) notes.resize(notes.size() - 2);
+        return notes;
+    }
     for (const RegEntry& e : state_.regArray) {
         if (e.ValueType != kKeyEntryType && e.KeyName == row.text && e.ValueName == row.sub1) {
-            std::string old = "Old data: " + e.ValueData;
+            std::string old = notes + "Old data: " + e.ValueData;
             // The texts alone may read the same where the type changed.
             if (row.type != e.ValueType && row.type != kKeyEntryType)
                 old += "\r\nType: " + registryTypeName(e.ValueType) + " \xE2\x86\x92 " + registryTypeName(row.type);
             return old;
         }
     }
-    return {};
+    if (notes.size() >= 2) notes.resize(notes.size() - 2);
+    return notes;
 }
 
 int Application::run() {

@@ -10,7 +10,9 @@
 #include <unordered_set>
 
 #include "capture/value_rendering.h"
+#include "app/background_list.h"
 #include "app/snapshot_index.h"
+#include "capture/registry_provider.h"
 
 namespace qv {
 namespace {
@@ -121,8 +123,11 @@ bool samePath(const FileSnapshotEntry& a, const FileSnapshotEntry& b) {
     return a.Filepath == b.Filepath;
 }
 
-ResultRow registryRow(const RegEntry& e) {
-    return ResultRow{e.KeyName.str(), e.ValueName, e.ValueData, e.ValueType};
+// The root that registry rows' key names are below: "" where they begin with
+// it themselves (a collection of several places).
+std::string registryRoot(const AppState& state) {
+    if (!state.FirstPlaces || !state.FirstPlaces->registryWalked) return {};
+    return std::string(hiveName(state.FirstPlaces->hive));
 }
 
 // The present size of a file; empty when it cannot be measured (deleted again,
@@ -147,7 +152,9 @@ public:
           files_(ctx.files),
           recordedSizes_(ctx.recordedSizes),
           switches_(ctx.state.switches),
-          filter_(ctx.state.FilterList) {}
+          filter_(ctx.state.FilterList),
+          background_(ctx.state.BackgroundList),
+          root_(registryRoot(ctx.state)) {}
 
     void run() {
         view_.setProgressValue(0);
@@ -164,7 +171,10 @@ private:
         if (!runNew && !runDeleted) return;
         std::vector<uint64_t> firstHashes = keyHashes(state_.regArray, nameHash);
         std::vector<uint64_t> finalHashes = keyHashes(state_.regArray2, nameHash);
-        if (runNew) newAndEditedEntries(firstHashes, finalHashes);
+        // The deleted pass needs to know which first entries were edited, so
+        // the pass by name runs for it too, even where it lists nothing.
+        if (runNew || (runDeleted && holdsRealEntry(state_.regArray2)))
+            newAndEditedEntries(firstHashes, finalHashes, runNew);
         if (!runDeleted) return;
         addDataHashes(state_.regArray, firstHashes);
         addDataHashes(state_.regArray2, finalHashes);
@@ -172,24 +182,28 @@ private:
     }
 
     // Every final entry is looked up by key and value name among the first
-    // entries; the earliest first entry with that name decides whether it was edited.
-    void newAndEditedEntries(const std::vector<uint64_t>& firstHashes,
-                             const std::vector<uint64_t>& finalHashes) {
+    // entries; the earliest first entry with that name decides whether it was
+    // edited, and is marked as such for the deleted pass.
+    void newAndEditedEntries(const std::vector<uint64_t>& firstHashes, const std::vector<uint64_t>& finalHashes,
+                             bool listRows) {
         const RegSnapshot& firstSnap = state_.regArray;
         const RegSnapshot& finalSnap = state_.regArray2;
         SnapshotIndex byName(table_, firstSnap, firstHashes, finalSnap, finalHashes, sameName);
+        edited_.assign(firstSnap.size(), false);
         view_.setProgressMax(upperBound(finalSnap.size()));
         status_.begin(kCheckingNewRegistry);
         for (size_t i = 0; i < finalSnap.size(); ++i) {
             const RegEntry& f = finalSnap[i];
             step(i, f.KeyName);
-            if (filter_.suppresses(f.ValueData)) continue;
             std::optional<size_t> s = byName.firstMatch(i);
+            const bool changed = s && !sameData(firstSnap[*s], f);
+            if (changed) edited_[*s] = true;
+            if (!listRows || filter_.suppresses(f.ValueData)) continue;
             if (!s) {
                 // New entries are listed whenever this pass runs, also when only
                 // the edited switch is on.
                 view_.appendRow(ListId::NewEntries, registryRow(f));
-            } else if (!sameData(firstSnap[*s], f) && switches_.chkEditedRegSetting == 1) {
+            } else if (changed && switches_.chkEditedRegSetting == 1) {
                 view_.appendRow(ListId::EditedRegistry, registryRow(f));
             }
         }
@@ -211,7 +225,9 @@ private:
             // The entry of a key without values is never reported as deleted;
             // a default value, which has the empty name too, is.
             if (s.ValueName.empty() && s.ValueType == kKeyEntryType) continue;
-            view_.appendRow(ListId::DeletedEntries, registryRow(s));
+            ResultRow row = registryRow(s);
+            row.oldData = i < edited_.size() && edited_[i];
+            view_.appendRow(ListId::DeletedEntries, std::move(row));
         }
     }
 
@@ -241,9 +257,12 @@ private:
             step(i, f.Filepath);
             std::optional<size_t> s = byPath.firstMatch(i);
             if (!s) {
+                if (!comparesFolders_ && isFolderPath(f.Filepath)) continue;
                 view_.appendRow(ListId::NewFiles, fileRow(f));
             } else if (modified(firstSnap[*s], f)) {
-                view_.appendRow(ListId::ModifiedFiles, fileRow(f));
+                ResultRow row = fileRow(f);
+                addFirstState(row, firstSnap[*s]);
+                view_.appendRow(ListId::ModifiedFiles, std::move(row));
             }
         }
     }
@@ -258,7 +277,11 @@ private:
             const FileSnapshotEntry& s = firstSnap[i];
             step(i, s.Filepath);
             if (paths.firstMatch(i)) continue;
-            view_.appendRow(ListId::DeletedFiles, ResultRow{s.Filepath, std::string(), std::string()});
+            if (!comparesFolders_ && isFolderPath(s.Filepath)) continue;
+            ResultRow row{s.Filepath, std::string(), std::string()};
+            addFirstState(row, s);
+            row.background = background_.matchesFile(row.text);
+            view_.appendRow(ListId::DeletedFiles, std::move(row));
         }
     }
 
@@ -267,6 +290,9 @@ private:
     // the user asks for it, its attributes. Sizes and attributes count only
     // where both snapshots recorded them.
     bool modified(const FileSnapshotEntry& first, const FileSnapshotEntry& final) const {
+        // A folder's date moves with every name added to it or taken from
+        // it: those names are the changes to show, not the folder.
+        if (isFolderPath(final.Filepath)) return false;
         if (first.ModifiedDate != final.ModifiedDate) return true;
         if (first.Size != kUnknownFileSize && final.Size != kUnknownFileSize && first.Size != final.Size) return true;
         return switches_.chkAttributeChangesSetting != 0 && first.Attributes != kUnknownFileAttributes &&
@@ -274,9 +300,25 @@ private:
     }
 
     ResultRow fileRow(const FileSnapshotEntry& f) {
+        const bool folder = isFolderPath(f.Filepath);
         const bool recorded = recordedSizes_ && f.Size != kUnknownFileSize;
-        ResultRow row{f.Filepath, recorded ? std::to_string(f.Size) : sizeText(files_, f.Filepath), f.ModifiedDate.str()};
+        std::string size;
+        if (!folder) size = recorded ? std::to_string(f.Size) : sizeText(files_, f.Filepath);
+        ResultRow row{f.Filepath, std::move(size), f.ModifiedDate.str()};
         row.modifiedLocal = f.ModifiedLocal;
+        row.background = background_.matchesFile(f.Filepath);
+        return row;
+    }
+
+    static void addFirstState(ResultRow& row, const FileSnapshotEntry& first) {
+        row.firstSize = first.Size;
+        row.firstDate = first.ModifiedDate.str();
+        row.firstModifiedLocal = first.ModifiedLocal;
+    }
+
+    ResultRow registryRow(const RegEntry& e) const {
+        ResultRow row{e.KeyName.str(), e.ValueName, e.ValueData, e.ValueType};
+        row.background = background_.matchesRegistry(root_, row.text, row.sub1);
         return row;
     }
 
@@ -294,11 +336,34 @@ private:
     const bool recordedSizes_;
     const DetectionSwitches& switches_;
     FilterSet filter_;
+    BackgroundList background_;
+    const std::string root_;
+    // Folders are compared only where both snapshots recorded them: a
+    // snapshot file of an older version holds none.
+    const bool comparesFolders_ = state_.StartFoldersRecorded && state_.FinishFoldersRecorded;
+    std::vector<bool> edited_;  // first entries whose value the final snapshot holds with other data
     StatusLine status_;
     FirstIndexTable table_;  // one slot array lent to each pass in turn
 };
 
 }  // namespace
+
+bool listChecked(ListId list, const DetectionSwitches& switches, bool registryCompared, bool filesCompared) {
+    switch (list) {
+        case ListId::NewEntries:
+            return registryCompared && (switches.chkNewRegSetting != 0 || switches.chkEditedRegSetting != 0);
+        case ListId::DeletedEntries:
+            return registryCompared && switches.chkDeleteRegSetting != 0;
+        case ListId::EditedRegistry:
+            return registryCompared && switches.chkEditedRegSetting == 1;
+        case ListId::NewFiles:
+        case ListId::ModifiedFiles:
+            return filesCompared;
+        case ListId::DeletedFiles:
+            return filesCompared && switches.chkDeleteFilesSetting != 0;
+    }
+    return false;
+}
 
 void Detect_Click(DetectionContext& ctx) {
     CommandLock lock(ctx.view);

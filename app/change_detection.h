@@ -20,6 +20,11 @@ struct DetectionContext {
     bool recordedSizes = false;
 };
 
+// Whether detection looks for `list` at all: its switch is on and its place
+// was collected (`registryCompared`: both registry snapshots were taken and
+// "Detect registry changes" is ticked; `filesCompared`: a final file scan ran).
+bool listChecked(ListId list, const DetectionSwitches& switches, bool registryCompared, bool filesCompared);
+
 // Runs the four passes (new and edited registry entries, deleted registry
 // entries, new and modified files, deleted files), then disables "Detect
 // changes" and shows "Detection done". The window's commands stay locked while

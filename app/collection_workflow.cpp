@@ -193,6 +193,7 @@ bool CollectionWorkflow::filePhase(bool first) {
     AppState& st = s_.state;
     if (first) {
         st.StartFileList.assign(1, FileSnapshotEntry{});
+        st.StartFoldersRecorded = true;
     } else {
         st.FinishFileList.assign(1, FileSnapshotEntry{});
         // The same tree again, give or take what the install changed: room for

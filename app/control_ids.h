@@ -37,6 +37,7 @@ enum ControlId : int {
     IDM_mnuOpenFirst,
     IDM_mnuExport,
     IDM_mnuExit,
+    IDM_mnuShowBackground,
     // Ctrl+Tab and Ctrl+Shift+Tab (or Ctrl+PgDn and Ctrl+PgUp) between the tabs.
     IDM_nextTab,
     IDM_previousTab,

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include <cstdio>
+#include <functional>
 #include <map>
 #include <string_view>
 #include <utility>
@@ -94,6 +95,32 @@ const char* jsonField(ListId list, int column) {
 
 bool hasType(uint32_t type) { return type != UINT32_MAX && type != kKeyEntryType; }
 
+// What a row is beyond its cells, in words.
+std::string rowNote(const ResultRow& row) {
+    std::string note;
+    if (row.background) note = "background";
+    if (row.oldData) note += note.empty() ? "old data of an edited value" : "; old data of an edited value";
+    return note;
+}
+
+// A local time as ISO 8601, as scripts parse it.
+std::string isoLocal(int64_t localSeconds) {
+    const CivilTime t = civilTime(localSeconds);
+    char iso[32];
+    std::snprintf(iso, sizeof iso, "%04d-%02d-%02dT%02d:%02d:%02d", t.year, t.month, t.day, t.hour, t.minute,
+                  t.second);
+    return iso;
+}
+
+void jsonStrings(std::string& out, const std::vector<std::string>& texts) {
+    out += '[';
+    for (size_t i = 0; i < texts.size(); ++i) {
+        if (i) out += ',';
+        jsonString(out, texts[i]);
+    }
+    out += ']';
+}
+
 }  // namespace
 
 OldEntries::OldEntries(const ResultLists& lists, const RegSnapshot& first) {
@@ -109,9 +136,11 @@ const RegEntry* OldEntries::find(ListId list, const ResultRow& row) const {
 
 std::string exportCsv(const ResultLists& lists, const RegSnapshot& first) {
     const OldEntries old(lists, first);
-    std::string out = "\xEF\xBB\xBF" "List,Name,Detail,Data,Type,Old data,Old type\r\n";
+    std::string out =
+        "\xEF\xBB\xBF" "List,Name,Detail,Data,Type,Old data,Old type,Old size,Old date,Note\r\n";
     for (ListId list : kAllLists) {
         const int columns = resultListColumns(list).count;
+        const bool registry = isRegistryList(list);
         for (const ResultRow& row : lists[list]) {
             csvField(out, resultListTitle(list));
             for (int c = 0; c < 3; ++c) {
@@ -119,12 +148,19 @@ std::string exportCsv(const ResultLists& lists, const RegSnapshot& first) {
                 if (c < columns) csvField(out, resultCell(row, c));
             }
             out += ',';
-            if (isRegistryList(list) && hasType(row.type)) out += registryTypeName(row.type);
+            if (registry && hasType(row.type)) out += registryTypeName(row.type);
+            if (!registry) out += isFolderPath(row.text) ? "Folder" : "File";
             out += ',';
             const RegEntry* was = old.find(list, row);
             if (was) csvField(out, was->ValueData);
             out += ',';
             if (was && hasType(was->ValueType)) out += registryTypeName(was->ValueType);
+            out += ',';
+            if (row.firstSize != kUnknownFileSize) out += std::to_string(row.firstSize);
+            out += ',';
+            csvField(out, row.firstDate);
+            out += ',';
+            csvField(out, rowNote(row));
             out += "\r\n";
         }
     }
@@ -219,6 +255,32 @@ std::string exportJson(const ResultLists& lists, const ResultContext& context, c
         out += "null";
     else
         jsonString(out, context.startFolder);
+    if (context.registryPlaces.size() > 1 || context.folderPlaces.size() > 1) {
+        out += ",\n\"places\":{\"registry\":";
+        jsonStrings(out, context.registryPlaces);
+        out += ",\"folders\":";
+        jsonStrings(out, context.folderPlaces);
+        out += '}';
+    }
+    // Each list's number of rows, the old data of edits apart from the
+    // deletions, and whether it was looked for at all.
+    out += ",\n\"counts\":{";
+    size_t background = 0;
+    for (ListId list : kAllLists) {
+        if (list != ListId::NewEntries) out += ',';
+        out += '"';
+        out += jsonKey(list);
+        out += "\":" + std::to_string(trueRowCount(lists, list));
+        for (const ResultRow& row : lists[list]) background += row.background && !row.oldData;
+    }
+    out += ",\"background\":" + std::to_string(background) + "},\n\"checked\":{";
+    for (ListId list : kAllLists) {
+        if (list != ListId::NewEntries) out += ',';
+        out += '"';
+        out += jsonKey(list);
+        out += context.isChecked(list) ? "\":true" : "\":false";
+    }
+    out += '}';
     for (ListId list : kAllLists) {
         out += ",\n\"";
         out += jsonKey(list);
@@ -235,7 +297,10 @@ std::string exportJson(const ResultLists& lists, const ResultContext& context, c
                 out += jsonField(list, c);
                 out += "\":";
                 const std::string& cell = resultCell(row, c);
-                if (isFile && c == 1) {
+                if (!isFile && c == 0) {
+                    // The key below its root, which stands beside it.
+                    jsonString(out, rowRootAndKey(context, cell).second);
+                } else if (isFile && c == 1) {
                     // A size is a number for scripts; one that could not be measured is null.
                     const bool digits = !cell.empty() && cell.find_first_not_of("0123456789") == std::string::npos;
                     out += digits ? cell : std::string("null");
@@ -245,14 +310,23 @@ std::string exportJson(const ResultLists& lists, const ResultContext& context, c
             }
             if (isFile && row.modifiedLocal >= 0) {
                 // The same local time as the shown date, in a form scripts parse.
-                const CivilTime t = civilTime(row.modifiedLocal);
-                char iso[32];
-                std::snprintf(iso, sizeof iso, "%04d-%02d-%02dT%02d:%02d:%02d", t.year, t.month, t.day, t.hour,
-                              t.minute, t.second);
-                out += ",\"modified\":\"";
-                out += iso;
-                out += '"';
+                out += ",\"modified\":\"" + isoLocal(row.modifiedLocal) + '"';
             }
+            if (isFile) {
+                out += isFolderPath(row.text) ? ",\"kind\":\"folder\"" : ",\"kind\":\"file\"";
+                // A modified or deleted file as the first snapshot had it.
+                if (row.firstSize != kUnknownFileSize) out += ",\"oldSize\":" + std::to_string(row.firstSize);
+                if (!row.firstDate.empty()) {
+                    out += ",\"oldDate\":";
+                    jsonString(out, row.firstDate);
+                }
+                if (row.firstModifiedLocal >= 0) out += ",\"oldModified\":\"" + isoLocal(row.firstModifiedLocal) + '"';
+            } else {
+                out += ",\"root\":";
+                jsonString(out, rowRootAndKey(context, row.text).first);
+            }
+            if (row.oldData) out += ",\"oldData\":true";
+            if (row.background) out += ",\"background\":true";
             if (!isFile && hasType(row.type)) {
                 out += ",\"type\":";
                 jsonString(out, registryTypeName(row.type));
@@ -273,30 +347,85 @@ std::string exportJson(const ResultLists& lists, const ResultContext& context, c
     return out;
 }
 
-std::string exportCmd(const ResultLists& lists) {
-    // Inside double quotes cmd takes & | < > ^ ( ) literally; only % still
-    // expands, so it is doubled. Delayed expansion is switched off so that !
-    // stays literal too. The file is UTF-8 and the code page is set to match
-    // before the first path.
-    std::string out =
-        "@echo off\r\nrem Deletes the files that Quorvel found new.\r\nsetlocal disabledelayedexpansion\r\n"
-        "chcp 65001 >nul\r\n";
-    for (const ResultRow& row : lists[ListId::NewFiles]) {
-        // A quote or a control character, which a Linux name under Wine may
-        // hold, cannot be quoted for cmd: left out, the path would name
-        // another file. Such a file is only named in a remark.
-        const bool quotable = std::none_of(row.text.begin(), row.text.end(),
-                                           [](char c) { return c == '"' || static_cast<unsigned char>(c) < 0x20; });
-        std::string path;
-        for (char c : row.text) {
-            // In a remark a caret could still join the next line to it.
-            const bool kept = quotable || (c != '"' && c != '^' && static_cast<unsigned char>(c) >= 0x20);
-            path += kept ? c : '?';
-            if (c == '%') path += '%';
-        }
-        out += quotable ? "del /f /q /a \"" + path + "\"\r\n"
-                        : "rem Not deleted, its name cannot be written for cmd: " + path + "\r\n";
+namespace {
+
+// A path for cmd inside double quotes, where & | < > ^ ( ) are literal and
+// only % still expands, so it is doubled. A quote or a control character,
+// which a Linux name under Wine may hold, cannot be quoted: left out, the path
+// would name another file, so such a path is only named in a remark.
+struct CmdPath {
+    std::string text;
+    bool quotable;
+};
+CmdPath cmdPath(std::string_view path) {
+    CmdPath p{{}, std::none_of(path.begin(), path.end(),
+                               [](char c) { return c == '"' || static_cast<unsigned char>(c) < 0x20; })};
+    for (char c : path) {
+        // In a remark a caret could still join the next line to it.
+        const bool kept = p.quotable || (c != '"' && c != '^' && static_cast<unsigned char>(c) >= 0x20);
+        p.text += kept ? c : '?';
+        if (c == '%') p.text += '%';
     }
+    return p;
+}
+
+// A command line that names a path (each "%1" in `command` stands for it in
+// quotes), or a remark where the path cannot be written for cmd.
+void cmdLine(std::string& out, std::string_view command, std::string_view path, std::string_view refusal) {
+    // A folder's trailing backslash would be taken for an escape of the quote.
+    if (path.size() > 3 && path.back() == '\\') path.remove_suffix(1);
+    const CmdPath p = cmdPath(path);
+    if (!p.quotable) {
+        out += "rem ";
+        out += refusal;
+        out += ", its name cannot be written for cmd: " + p.text + "\r\n";
+        return;
+    }
+    for (size_t at = 0; at < command.size(); ++at) {
+        if (command.substr(at, 2) == "%1") {
+            out += "\"" + p.text + "\"";
+            ++at;
+        } else {
+            out += command[at];
+        }
+    }
+    out += "\r\n";
+}
+
+}  // namespace
+
+std::string exportCmd(const ResultLists& lists) {
+    // Delayed expansion is switched off so that ! stays literal too. The file
+    // is UTF-8 and the code page is set to match before the first path.
+    std::string out =
+        "@echo off\r\nrem Undoes what Quorvel found: deletes the new files, removes the new folders that are "
+        "empty then, and makes the deleted folders again.\r\nsetlocal disabledelayedexpansion\r\n"
+        "chcp 65001 >nul\r\n";
+    size_t background = 0;
+    std::vector<std::string_view> newFolders;
+    for (const ResultRow& row : lists[ListId::NewFiles]) {
+        if (row.background) {
+            ++background;
+        } else if (isFolderPath(row.text)) {
+            newFolders.push_back(row.text);
+        } else {
+            cmdLine(out, "del /f /q /a %1", row.text, "Not deleted");
+        }
+    }
+    // Deepest first, so that a folder is empty of the new folders in it by its
+    // turn; rd without /s leaves a folder that holds anything else.
+    std::sort(newFolders.begin(), newFolders.end(), std::greater<>());
+    for (std::string_view folder : newFolders) cmdLine(out, "rd %1 2>nul", folder, "Not removed");
+    for (const ResultRow& row : lists[ListId::DeletedFiles]) {
+        if (row.background) {
+            ++background;
+        } else if (isFolderPath(row.text)) {
+            cmdLine(out, "if not exist %1 mkdir %1", row.text, "Not made again");
+        }
+    }
+    if (background > 0)
+        out += "rem Left alone: " + std::to_string(background) +
+               (background == 1 ? " change" : " changes") + " in places that change on their own (Background.dat).\r\n";
     out += "endlocal\r\n";
     return out;
 }

@@ -21,10 +21,26 @@ struct ResultRow {
     // A file row's date as local seconds since 1601, for the same reason; -1
     // where it was not recorded.
     int64_t modifiedLocal = -1;
+    // A deleted-list row that holds the old data of a value the final
+    // snapshot still has under another value: an edit, not a deletion.
+    bool oldData = false;
+    // A change that the system makes on its own (a place on the background
+    // list), not the installer's.
+    bool background = false;
+    // A modified or deleted file's size and date in the first snapshot.
+    uint64_t firstSize = UINT64_MAX;
+    std::string firstDate;
+    int64_t firstModifiedLocal = -1;
     bool operator==(const ResultRow& other) const {
         return text == other.text && sub1 == other.sub1 && sub2 == other.sub2;
     }
 };
+
+// A file list's row for a folder: its path ends with a backslash, as the
+// start folder is written.
+inline bool isFolderPath(std::string_view path) {
+    return !path.empty() && path.back() == '\\';
+}
 
 class MainView : public StatusSink {
 public:

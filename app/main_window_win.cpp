@@ -1,5 +1,7 @@
 #include "app/main_window_win.h"
 
+#include "app/count_line.h"
+
 #include <commctrl.h>
 #include <shellapi.h>
 #include <windowsx.h>
@@ -63,6 +65,9 @@ void MainWindow::create(const std::wstring& caption) {
     AppendMenuW(file, MF_SEPARATOR, 0, nullptr);
     AppendMenuW(file, MF_STRING, IDM_mnuExit, L"E&xit\tAlt+F4");
     AppendMenuW(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(file), L"&File");
+    HMENU view = CreatePopupMenu();
+    AppendMenuW(view, MF_STRING | MF_CHECKED, IDM_mnuShowBackground, L"Show &background changes");
+    AppendMenuW(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(view), L"&View");
     HMENU about = CreatePopupMenu();
     AppendMenuW(about, MF_SEPARATOR, 0, nullptr);
     AppendMenuW(about, MF_STRING, IDM_mnuQuorvel, L"About Quorvel");
@@ -172,6 +177,10 @@ LRESULT MainWindow::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
             }
             if (id == IDM_mnuExit) {
                 PostMessageW(hwnd_, WM_CLOSE, 0, 0);
+                return 0;
+            }
+            if (id == IDM_mnuShowBackground) {
+                showBackground(!backgroundShown_);
                 return 0;
             }
             if (id == IDM_ctxCopy || id == IDM_ctxCopyPath) {
@@ -520,16 +529,24 @@ bool MainWindow::hasResults() const {
 
 std::wstring MainWindow::countsText() const {
     if (!hasResults()) return {};
-    const auto count = [&](ListId id) { return std::to_string(lists_[static_cast<size_t>(id)].rows().size()); };
     std::string text;
     const ResultList& shown = shownList();
     if (shown.shownCount() != shown.rows().size())
         text = "Showing " + std::to_string(shown.shownCount()) + " of " + std::to_string(shown.rows().size()) +
                " \u00b7 ";
-    text += "Registry: " + count(ListId::NewEntries) + " new, " + count(ListId::DeletedEntries) + " deleted, " +
-            count(ListId::EditedRegistry) + " edited \u00b7 Files: " + count(ListId::NewFiles) + " new, " +
-            count(ListId::DeletedFiles) + " deleted, " + count(ListId::ModifiedFiles) + " modified";
+    std::array<const std::vector<ResultRow>*, 6> rows{};
+    for (size_t i = 0; i < 6; ++i) rows[i] = &lists_[i].rows();
+    const std::array<bool, 6> checked =
+        listsChecked ? listsChecked() : std::array<bool, 6>{true, true, true, true, true, true};
+    text += countLine(rows, checked, !backgroundShown_);
     return toWide(text);
+}
+
+void MainWindow::showBackground(bool shown) {
+    backgroundShown_ = shown;
+    CheckMenuItem(GetMenu(hwnd_), IDM_mnuShowBackground, shown ? MF_CHECKED : MF_UNCHECKED);
+    for (ResultList& list : lists_) list.setHideBackground(!shown);
+    updateCounts();
 }
 
 void MainWindow::updateCounts() {

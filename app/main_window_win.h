@@ -43,6 +43,10 @@ public:
     // are relative to; "" when the registry was not walked.
     std::function<std::string()> registryRoot;
 
+    // Which of the six lists detection looked for (indexed by ListId): one
+    // that was not looked for is counted as "not checked".
+    std::function<std::array<bool, 6>()> listsChecked;
+
     // What a running capture has recorded so far, such as "1,234 registry
     // entries, 56 files", shown with the time it has taken.
     std::function<std::string()> captureProgress;
@@ -59,6 +63,9 @@ public:
     std::wstring countsText() const;
     // Whether any of the six lists holds a row.
     bool hasResults() const;
+    // View > Show background changes: the rows of places that change on
+    // their own, shown (the default) or hidden in every list.
+    void showBackground(bool shown);
 
     // Pushes deferred status, progress and new rows to the controls.
     void flush();
@@ -158,6 +165,7 @@ private:
         return ids;
     }();
     bool locked_ = false;
+    bool backgroundShown_ = true;
     std::array<bool, std::size(kLockable)> savedEnabled_{};
 };
 

@@ -23,8 +23,12 @@ namespace {
 std::string fullKey(const ResultContext& context, std::string_view keyName) {
     if (!keyName.empty() && keyName.back() == '\\') keyName.remove_suffix(1);
     if (!keyName.empty() && keyName.front() == '\\') keyName.remove_prefix(1);
+    // A collection of several keys names the root in each key name.
     std::string key = context.hiveName;
-    if (!keyName.empty()) key.append(1, '\\').append(keyName);
+    if (!keyName.empty()) {
+        if (!key.empty()) key += '\\';
+        key.append(keyName);
+    }
     return key;
 }
 
@@ -190,15 +194,20 @@ std::string comment(std::string text) {
 
 std::string exportRegUndo(const ResultLists& lists, const ResultContext& context, const RegSnapshot& first) {
     std::string text = "Windows Registry Editor Version 5.00\r\n\r\n";
-    if (!context.hiveName.empty()) {
+    size_t background = 0;
+    if (!context.hiveName.empty() || context.rootsInKeys()) {
         std::unordered_map<std::string, std::unordered_map<std::string, const RegEntry*>> before;
         for (const RegEntry& e : first) before[e.KeyName.str()][e.ValueName] = &e;
 
         // Keys that the first snapshot does not know are removed whole, and
         // only the topmost of them: removing a key removes what is below it.
         std::set<std::string> newKeys;
+        // Changes that the system makes on its own are not the installer's,
+        // and an undo would only fight the system over them.
+        for (ListId list : {ListId::NewEntries, ListId::DeletedEntries, ListId::EditedRegistry})
+            for (const ResultRow& row : lists[list]) background += row.background && !row.oldData;
         for (const ResultRow& row : lists[ListId::NewEntries])
-            if (!before.contains(row.text)) newKeys.insert(row.text);
+            if (!row.background && !before.contains(row.text)) newKeys.insert(row.text);
         // Everything that begins with a key sorts right after it.
         const std::string* removed = nullptr;
         for (const std::string& key : newKeys) {
@@ -220,14 +229,14 @@ std::string exportRegUndo(const ResultLists& lists, const ResultContext& context
             return it->second;
         };
         for (const ResultRow& row : lists[ListId::NewEntries]) {
-            if (newKeys.contains(row.text)) continue;
+            if (row.background || newKeys.contains(row.text)) continue;
             block(row.text).lines.push_back(valueName(row.sub1) + "=-");
         }
         std::set<std::pair<std::string, std::string>> restored;
         bool rawMissing = false;
         for (ListId list : {ListId::DeletedEntries, ListId::EditedRegistry}) {
             for (const ResultRow& row : lists[list]) {
-                if (!restored.emplace(row.text, row.sub1).second) continue;
+                if (row.background || !restored.emplace(row.text, row.sub1).second) continue;
                 const auto key = before.find(row.text);
                 const RegEntry* e = nullptr;
                 if (key != before.end()) {
@@ -252,6 +261,12 @@ std::string exportRegUndo(const ResultLists& lists, const ResultContext& context
             }
         }
         // Said first, where a reader of the file looks before applying it.
+        if (background > 0)
+            text.insert(std::string_view("Windows Registry Editor Version 5.00\r\n\r\n").size(),
+                        comment("Left alone: " + std::to_string(background) +
+                                (background == 1 ? " change" : " changes") +
+                                " in places that change on their own (Background.dat).") +
+                            "\r\n\r\n");
         if (rawMissing)
             text.insert(std::string_view("Windows Registry Editor Version 5.00\r\n\r\n").size(),
                         comment("The first snapshot did not record the values' raw data (a snapshot file of an older "

@@ -171,6 +171,12 @@ void ResultList::setFilter(std::string_view text) {
     if (shown_ > 0) SendMessageW(hwnd_, LVM_ENSUREVISIBLE, 0, FALSE);
 }
 
+void ResultList::setHideBackground(bool hide) {
+    hideTip();
+    view_.setHideBackground(rows_, columns_, hide);
+    showCount();
+}
+
 void ResultList::markSortColumn() {
     HWND header = reinterpret_cast<HWND>(SendMessageW(hwnd_, LVM_GETHEADER, 0, 0));
     if (!header) return;

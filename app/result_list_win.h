@@ -39,6 +39,7 @@ public:
 
     void sortBy(int column);
     void setFilter(std::string_view text);
+    void setHideBackground(bool hide);
     // Sizes the columns to a sample of rows; the last one fills the rest.
     void fitColumns();
     // The last column takes the width that is left, after a resize too.

@@ -34,3 +34,22 @@ const std::string& resultCell(const ResultRow& row, int column) {
 }
 
 }  // namespace qv
+
+namespace qv {
+
+size_t trueRowCount(const ResultLists& lists, ListId list) {
+    const std::vector<ResultRow>& rows = lists[list];
+    if (list != ListId::DeletedEntries) return rows.size();
+    size_t n = 0;
+    for (const ResultRow& row : rows) n += !row.oldData;
+    return n;
+}
+
+std::pair<std::string_view, std::string_view> rowRootAndKey(const ResultContext& context, std::string_view keyName) {
+    if (!context.rootsInKeys()) return {context.hiveName, keyName};
+    const size_t slash = keyName.find('\\');
+    if (slash == std::string_view::npos) return {keyName, {}};
+    return {keyName.substr(0, slash), keyName.substr(slash + 1)};
+}
+
+}  // namespace qv

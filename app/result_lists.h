@@ -4,6 +4,7 @@
 #include <array>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "app/main_view.h"
@@ -37,11 +38,30 @@ const std::string& resultCell(const ResultRow& row, int column);
 inline constexpr ListId kAllLists[] = {ListId::NewEntries, ListId::DeletedEntries, ListId::EditedRegistry,
                                        ListId::NewFiles,   ListId::DeletedFiles,   ListId::ModifiedFiles};
 
-// Where exports take their context from: the two collections' places.
+// Where exports take their context from: the two collections' places, and
+// which lists were looked for at all.
 struct ResultContext {
     std::string hiveName;     // such as "HKEY_LOCAL_MACHINE"; "" when the registry was not walked
     std::string startKey;
     std::string startFolder;  // "" when no file scan ran
+    // A collection of several places: every key with its root, every folder;
+    // the registry rows' key names then begin with their root.
+    std::vector<std::string> registryPlaces;
+    std::vector<std::string> folderPlaces;
+    bool rootsInKeys() const { return registryPlaces.size() > 1; }
+    // Indexed by ListId: false for a list that was switched off or whose
+    // place was not collected, which then holds no rows but is no "0 rows".
+    std::array<bool, 6> checked{true, true, true, true, true, true};
+    bool isChecked(ListId list) const { return checked[static_cast<size_t>(list)]; }
 };
+
+// A row that is the old data of an edited value stands in the deleted list
+// as the window shows it, but is no deletion: the number of rows a list really
+// holds leaves those out.
+size_t trueRowCount(const ResultLists& lists, ListId list);
+
+// A registry row's root and key below it: the context's root, or, for a
+// collection of several places, the first part of the row's key name.
+std::pair<std::string_view, std::string_view> rowRootAndKey(const ResultContext& context, std::string_view keyName);
 
 }  // namespace qv

@@ -222,9 +222,20 @@ bool rowContains(const ResultRow& row, int columns, std::string_view foldedNeedl
     return false;
 }
 
+bool ResultView::visible(const ResultRow& row, int columns) const {
+    return !(hideBackground_ && row.background) && rowContains(row, columns, filter_);
+}
+
+void ResultView::setHideBackground(const std::vector<ResultRow>& rows, int columns, bool hide) {
+    if (hide == hideBackground_ && known_ == rows.size()) return;
+    hideBackground_ = hide;
+    history_.clear();
+    rebuild(rows, columns);
+}
+
 void ResultView::reset() {
     history_.clear();
-    identity_ = filter_.empty();
+    identity_ = filter_.empty() && !hideBackground_;
     known_ = 0;
     order_.clear();
     order_.shrink_to_fit();
@@ -239,7 +250,7 @@ void ResultView::grow(const std::vector<ResultRow>& rows, int columns) {
     for (size_t i = known_; i < rows.size(); ++i) {
         const auto row = static_cast<uint32_t>(i);
         if (!order_.empty() || sortColumn_ >= 0) order_.push_back(row);
-        if (!identity_ && rowContains(rows[i], columns, filter_)) shown_.push_back(row);
+        if (!identity_ && visible(rows[i], columns)) shown_.push_back(row);
     }
     known_ = rows.size();
 }
@@ -379,7 +390,7 @@ void ResultView::setFilter(const std::vector<ResultRow>& rows, int columns, std:
     if (narrower) {
         history_.emplace_back(filter_, shown_);
         filter_ = std::move(folded);
-        std::erase_if(shown_, [&](uint32_t r) { return !rowContains(rows[r], columns, filter_); });
+        std::erase_if(shown_, [&](uint32_t r) { return !visible(rows[r], columns); });
         return;
     }
     history_.clear();
@@ -389,7 +400,7 @@ void ResultView::setFilter(const std::vector<ResultRow>& rows, int columns, std:
 
 void ResultView::rebuild(const std::vector<ResultRow>& rows, int columns) {
     known_ = rows.size();
-    if (filter_.empty() && order_.empty()) {
+    if (filter_.empty() && order_.empty() && !hideBackground_) {
         identity_ = true;
         shown_.clear();
         shown_.shrink_to_fit();
@@ -399,14 +410,14 @@ void ResultView::rebuild(const std::vector<ResultRow>& rows, int columns) {
     shown_.clear();
     if (order_.empty()) {
         for (size_t i = 0; i < rows.size(); ++i) {
-            if (rowContains(rows[i], columns, filter_)) shown_.push_back(static_cast<uint32_t>(i));
+            if (visible(rows[i], columns)) shown_.push_back(static_cast<uint32_t>(i));
         }
         return;
     }
     // The rows are searched in their own order, which reads memory straight
     // on; the sort order then only picks the marked ones.
     std::vector<bool> matches(rows.size());
-    for (size_t i = 0; i < rows.size(); ++i) matches[i] = rowContains(rows[i], columns, filter_);
+    for (size_t i = 0; i < rows.size(); ++i) matches[i] = visible(rows[i], columns);
     for (uint32_t r : order_) {
         if (matches[r]) shown_.push_back(r);
     }

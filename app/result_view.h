@@ -35,6 +35,9 @@ public:
     // cells, ignoring letter case; "" shows every row.
     void setFilter(const std::vector<ResultRow>& rows, int columns, std::string_view text);
     const std::string& filter() const { return filter_; }
+    // Leaves out, or shows again, the rows of places that change on their own.
+    void setHideBackground(const std::vector<ResultRow>& rows, int columns, bool hide);
+    bool hidesBackground() const { return hideBackground_; }
 
     size_t size() const { return identity_ ? known_ : shown_.size(); }
     // The row number behind the n-th visible line.
@@ -42,6 +45,7 @@ public:
 
 private:
     void rebuild(const std::vector<ResultRow>& rows, int columns);
+    bool visible(const ResultRow& row, int columns) const;
     void sortTextKeyed(const std::vector<std::string_view>& cells);
 
     bool identity_ = true;        // rows in their own order, none hidden
@@ -51,6 +55,7 @@ private:
     int sortColumn_ = -1;
     bool descending_ = false;
     std::string filter_;  // folded to lower case
+    bool hideBackground_ = false;
     // The rows that shorter find texts showed, newest last, so that taking
     // letters back costs nothing.
     std::vector<std::pair<std::string, std::vector<uint32_t>>> history_;

@@ -172,6 +172,7 @@ void SnapshotCommands::mnuSaveFirst_Click() {
         collection.filesScanned = places.filesScanned;
         collection.startFolder = places.startFolder;
         collection.seconds = places.seconds;
+        collection.foldersRecorded = s_.state.StartFoldersRecorded;
         std::string error;
         bool saved = false;
         {
@@ -196,6 +197,10 @@ void SnapshotCommands::mnuOpenFirst_Click() {
         std::optional<Collection> collection = loadCollection(path, error);
         // Refused whole: the state and the window are as they were.
         if (!collection) return refuse(kOpenTitle, error);
+        if (collection->registryPlaces.size() > 1 || collection->folderPlaces.size() > 1)
+            return refuse(kOpenTitle, "The snapshot file " + path +
+                                          " covers several registry keys or folders; this window takes one of "
+                                          "each. Compare it with quorvel-cli diff.");
         apply(std::move(*collection));
     });
 }
@@ -210,6 +215,7 @@ void SnapshotCommands::apply(Collection collection) {
     st.j = walked ? static_cast<int32_t>(collection.registry.size()) : 0;
     st.regArray = walked && !collection.registry.empty() ? std::move(collection.registry) : RegSnapshot(1);
     st.StartFileList = scanned ? std::move(collection.files) : FileSnapshot(1);
+    st.StartFoldersRecorded = collection.foldersRecorded;
     st.FirstPlaces = CollectionPlaces{walked,  collection.hive,        collection.startKey,
                                       scanned, collection.startFolder, collection.seconds};
 

@@ -23,7 +23,17 @@ struct DirEntry {
     uint32_t attributes = 0;
     uint64_t lastWriteTime = 0;  // UTC, 100 ns ticks since 1601 (a FILETIME)
     uint64_t size = 0;           // a file's size in bytes, as the listing gives it
+    uint32_t reparseTag = 0;     // with kAttrReparsePoint: the reparse point's tag, where the listing tells it
 };
+
+// Whether a reparse point stands for another place (a symbolic link, a
+// junction, a mount point) rather than holding data of its own (a cloud
+// file's placeholder, a deduplicated folder). An unknown tag is taken for a
+// link, so that a folder that may lead elsewhere is never entered blindly.
+inline bool isNameSurrogate(uint32_t attributes, uint32_t reparseTag) {
+    if ((attributes & kAttrReparsePoint) == 0) return false;
+    return reparseTag == 0 || (reparseTag & 0x20000000u) != 0;
+}
 
 class DirEnumeration {
 public:
@@ -51,6 +61,10 @@ public:
     // A last-write time as local seconds since 1601-01-01, for the exports'
     // machine-readable dates; nothing where the source does not tell.
     virtual std::optional<int64_t> localSeconds(uint64_t /*lastWriteTime*/) { return std::nullopt; }
+    // Where a folder really is, with every link on its way resolved, as a path
+    // ending with its separator; two paths to one folder give the same text.
+    // "" where that cannot be told (a link that leads nowhere).
+    virtual std::string folderIdentity(const std::string& /*folder*/) { return {}; }
 };
 
 }  // namespace qv

@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <cstdlib>
 #include <ctime>
 #include <memory>
 #include <thread>
@@ -79,7 +80,11 @@ struct Found {
     uint32_t attributes = 0;
     uint64_t lastWriteTime = 0;
     uint64_t size = 0;
+    uint32_t reparseTag = 0;
 };
+
+// The tag Windows gives a symbolic link.
+constexpr uint32_t kSymlinkTag = 0xA000000Cu;
 std::optional<Found> describe(int dir, const char* name, const char* fullPath, bool root) {
     struct stat st {};
     if (fstatat(dir, name, &st, AT_SYMLINK_NOFOLLOW) != 0) return std::nullopt;
@@ -94,7 +99,8 @@ std::optional<Found> describe(int dir, const char* name, const char* fullPath, b
     }
     Found f;
     if (S_ISDIR(st.st_mode)) {
-        f.attributes = kAttrDirectory | (link && S_ISDIR(st.st_mode) ? kAttrReparsePoint : 0);
+        f.attributes = kAttrDirectory | (link ? kAttrReparsePoint : 0);
+        f.reparseTag = link ? kSymlinkTag : 0;
     } else {
         f.attributes = kAttrArchive;
         f.size = static_cast<uint64_t>(st.st_size);
@@ -197,6 +203,7 @@ public:
             entry.attributes = found->attributes;
             entry.lastWriteTime = found->lastWriteTime;
             entry.size = found->size;
+            entry.reparseTag = found->reparseTag;
             return true;
         }
         return false;
@@ -344,6 +351,17 @@ std::unique_ptr<DirEnumeration> PosixDirectorySource::list(const std::string& fo
 
 SharedText PosixDirectorySource::modifiedText(uint64_t lastWriteTime) {
     return dates_.text(lastWriteTime);
+}
+
+std::string PosixDirectorySource::folderIdentity(const std::string& folder) {
+    const std::optional<std::string> unix = unixPath(folder);
+    if (!unix) return {};
+    char* real = realpath(unix->c_str(), nullptr);
+    if (!real) return {};
+    std::string identity(real);
+    free(real);
+    if (identity.back() != '/') identity += '/';
+    return identity;
 }
 
 std::optional<uint64_t> PosixDirectorySource::fileSize(const std::string& path) {

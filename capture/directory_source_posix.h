@@ -2,9 +2,9 @@
 // A Wine prefix's drives read straight from the Unix file system, as Wine's
 // own file functions show them to a Windows program: X:\ is the target of
 // dosdevices/x:, folders list "." and ".." first and then their names in
-// name order, a symbolic link to a folder is a reparse point that is not
-// entered, names beginning with "." are hidden, and the time of a file is its
-// Unix modification time.
+// name order, a symbolic link to a folder is a reparse point with the
+// symbolic link's tag, names beginning with "." are hidden, and the time of a
+// file is its Unix modification time.
 #include <filesystem>
 #include <memory>
 #include <optional>
@@ -33,6 +33,7 @@ public:
     std::unique_ptr<DirEnumeration> list(const std::string& folder) override;
     SharedText modifiedText(uint64_t lastWriteTime) override;
     std::optional<uint64_t> fileSize(const std::string& path) override;
+    std::string folderIdentity(const std::string& folder) override;
     std::optional<int64_t> localSeconds(uint64_t lastWriteTime) override { return dates_.localSeconds(lastWriteTime); }
 
     // The Unix path of a Windows path on one of the prefix's drives; nothing

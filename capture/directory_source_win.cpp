@@ -118,6 +118,9 @@ public:
         entry.attributes = data_.dwFileAttributes;
         entry.lastWriteTime = ticksOf(data_.ftLastWriteTime);
         entry.size = (static_cast<uint64_t>(data_.nFileSizeHigh) << 32) | data_.nFileSizeLow;
+        // The listing keeps a reparse point's tag where a header would keep
+        // a reserved word.
+        entry.reparseTag = (data_.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) ? data_.dwReserved0 : 0;
         return true;
     }
 
@@ -179,6 +182,34 @@ std::unique_ptr<DirEnumeration> Win32DirectorySource::list(const std::string& fo
 
 SharedText Win32DirectorySource::modifiedText(uint64_t lastWriteTime) {
     return dates_.text(lastWriteTime);
+}
+
+std::string Win32DirectorySource::folderIdentity(const std::string& folder) {
+    // Opening the folder follows every link on the way, and the handle then
+    // knows the path it ended at.
+    HANDLE h = CreateFileW(callPath(folder).c_str(), FILE_READ_ATTRIBUTES,
+                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                           FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return {};
+    std::wstring path(MAX_PATH, L'\0');
+    DWORD n = GetFinalPathNameByHandleW(h, path.data(), static_cast<DWORD>(path.size()), FILE_NAME_NORMALIZED);
+    if (n >= path.size()) {
+        path.resize(n + 1);
+        n = GetFinalPathNameByHandleW(h, path.data(), static_cast<DWORD>(path.size()), FILE_NAME_NORMALIZED);
+    }
+    CloseHandle(h);
+    if (n == 0 || n >= path.size()) return {};
+    path.resize(n);
+    if (path.starts_with(L"\\\\?\\UNC\\")) {
+        path = L"\\\\" + path.substr(8);
+    } else if (path.starts_with(L"\\\\?\\")) {
+        path = path.substr(4);
+    }
+    if (path.empty() || path.back() != L'\\') path += L'\\';
+    // Letter case is no part of a Windows name: two spellings of one folder
+    // must give one identity.
+    CharUpperBuffW(path.data(), static_cast<DWORD>(path.size()));
+    return toUtf8(path);
 }
 
 std::optional<uint64_t> Win32DirectorySource::fileSize(const std::string& path) {

@@ -25,6 +25,7 @@ public:
     // offset), so a file's text does not change when daylight saving does.
     SharedText modifiedText(uint64_t lastWriteTime) override;
     std::optional<uint64_t> fileSize(const std::string& path) override;
+    std::string folderIdentity(const std::string& folder) override;
 
 private:
     DateTextCache dates_;

@@ -211,12 +211,14 @@ bool clsFileFind::FileExcluded() {
     return exceptionIndex_.coversFile(state_.FileExceptions, path_, yielder_.turns());
 }
 
-// Records the file whose full path is in path_.
+// Records the file, or the folder, whose full path is in path_ (a folder's
+// ends with its backslash).
 void clsFileFind::FoundFile(const DirEntry& found) {
     FileSnapshot& list = TargetList();
     list.emplace_back();
     list.back().Filepath = path_;
-    list.back().Size = found.size;
+    const bool folder = (found.attributes & kAttrDirectory) != 0;
+    list.back().Size = folder ? kUnknownFileSize : found.size;
     list.back().Attributes = found.attributes;
     try {
         list.back().ModifiedDate = fs_.modifiedText(found.lastWriteTime);
@@ -234,11 +236,34 @@ void clsFileFind::FoundFile(const DirEntry& found) {
     status_.setStatus(statusText_);
 }
 
-// The walk in pre-order: a folder's files in the order the listing gives them,
-// then each subfolder with everything below it. It keeps its own stack of
-// pending folders, so no depth of tree can exhaust the thread's stack; each
-// folder is listed once, and that listing is closed before anything below it
-// is read.
+namespace {
+
+// Whether `inner` is `outer` or lies below it; both end with their separator.
+bool within(std::string_view inner, std::string_view outer) {
+    return inner.starts_with(outer);
+}
+
+}  // namespace
+
+bool clsFileFind::FollowLink(const std::string& name) {
+    const size_t folderLength = path_.size();
+    path_ += name;
+    path_ += '\\';
+    const std::string target = fs_.folderIdentity(path_);
+    path_.resize(folderLength);
+    if (target.empty()) return false;
+    for (const std::string& walked : walkedPlaces_) {
+        if (within(target, walked) || within(walked, target)) return false;
+    }
+    walkedPlaces_.push_back(target);
+    return true;
+}
+
+// The walk in pre-order: a folder's own entry, its files in the order the
+// listing gives them, then each subfolder with everything below it. It keeps
+// its own stack of pending folders, so no depth of tree can exhaust the
+// thread's stack; each folder is listed once, and that listing is closed
+// before anything below it is read.
 void clsFileFind::FindFolders(const std::string& start) {
     std::vector<PendingFolder> pending;
     // parentLength[d]: length of the path (with its backslash) of the parent of
@@ -246,7 +271,9 @@ void clsFileFind::FindFolders(const std::string& start) {
     std::vector<size_t> parentLength{0};
     std::string root = start;
     if (!root.empty() && root.back() == '\\') root.pop_back();
-    pending.push_back({std::move(root), 0});
+    walkedPlaces_.clear();
+    if (std::string self = fs_.folderIdentity(root + '\\'); !self.empty()) walkedPlaces_.push_back(std::move(self));
+    pending.push_back({std::move(root), 0, DirEntry{}, true, false});
 
     const bool matchAll = isMatchAll(m_FileSpec);
     DirEntry entry;
@@ -259,10 +286,14 @@ void clsFileFind::FindFolders(const std::string& start) {
 
         if (ResultFlag() != DirExSuccess) return;
         if (FolderExcluded()) continue;
-        if (CurrentFolder) CurrentFolder(Qualify(path_));
         // This folder's file step begins. After a stop nothing later may be
         // recorded, so the walk ends here instead of visiting folders in vain.
         if (state_.StopDetect) return;
+        // A folder below the start is an entry of its own: an installer's
+        // empty folder is as much its work as a file.
+        if (folder.record) FoundFile(folder.found);
+        if (!folder.enter) continue;
+        if (CurrentFolder) CurrentFolder(Qualify(path_));
 
         const size_t folderLength = path_.size();
         const size_t firstSubfolder = pending.size();
@@ -272,14 +303,18 @@ void clsFileFind::FindFolders(const std::string& start) {
                 const std::string& name = entry.name;
                 if (name == "." || name == "..") continue;
                 const bool isFolder = (entry.attributes & kAttrDirectory) != 0;
-                // A junction or directory link may lead back up the tree (or
-                // anywhere else): it is neither entered nor recorded.
-                if (isFolder && m_Recurse && (entry.attributes & kAttrReparsePoint) == 0) {
-                    pending.push_back({name, folder.depth + 1});
+                const bool matches = matchAll || matchesFileSpec(m_FileSpec, name, m_CaseSensitive);
+                if (isFolder && m_Recurse) {
+                    // A link or junction is walked when it leads out of
+                    // everything walked so far, and recorded either way; a
+                    // reparse point that holds its own data (a cloud folder)
+                    // is an ordinary folder.
+                    const bool link = isNameSurrogate(entry.attributes, entry.reparseTag);
+                    pending.push_back({name, folder.depth + 1, entry, !link || FollowLink(name), matches});
                 }
-                if (!matchAll && !matchesFileSpec(m_FileSpec, name, m_CaseSensitive)) continue;
+                if (!matches) continue;
                 if (m_Files < INT32_MAX) ++m_Files;
-                if (isFolder) continue;  // counted as the pattern matched, never recorded
+                if (isFolder) continue;  // recorded when its own turn comes
                 path_ += name;
                 if (!FileExcluded()) FoundFile(entry);
                 path_.resize(folderLength);

@@ -6,6 +6,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "capture/directory_source.h"
 #include "capture/exception_index.h"
@@ -64,6 +65,9 @@ private:
     struct PendingFolder {
         std::string name;
         size_t depth;
+        DirEntry found;      // as the parent's listing gave it; unused for the start folder
+        bool enter = true;   // false: a link that is recorded but not walked
+        bool record = true;  // its own entry, where its name matches the pattern
     };
 
     std::string FullPath(const std::string& sFilename, size_t& specPos);
@@ -73,6 +77,9 @@ private:
     bool FolderExcluded();
     bool FileExcluded();
     void FoundFile(const DirEntry& found);
+    // Whether a link to a folder (at path_ + name) leads somewhere no walk of
+    // this search has been: then it is walked once, under its own path.
+    bool FollowLink(const std::string& name);
     FileSnapshot& TargetList();
 
     AppState& state_;
@@ -92,6 +99,11 @@ private:
     std::string path_;  // the folder being read, ending with "\"; a file's name appended while it is tested
     std::string statusText_;
     FileExceptionIndex exceptionIndex_;
+    // Where this search walks for real: the start folder and the target of
+    // every link it followed. A link into one of them, or to a folder that
+    // holds one, is not entered, so nothing is walked twice and no circle of
+    // links is ever gone round.
+    std::vector<std::string> walkedPlaces_;
 };
 
 }  // namespace qv

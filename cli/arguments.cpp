@@ -13,9 +13,9 @@ namespace {
 constexpr std::string_view kOverview =
     "quorvel-cli: what an installation changed, for scripts.\n"
     "\n"
-    "  quorvel-cli snapshot (--reg ROOT\\KEY | --dir FOLDER)... -o FILE [--settings DIR]\n"
+    "  quorvel-cli snapshot (--reg ROOT\\KEY | --dir FOLDER | --machine)... -o FILE [--settings DIR]\n"
     "  quorvel-cli diff BEFORE AFTER [--format text|csv|json|html|reg|cmd] [-o FILE] [--settings DIR]\n"
-    "  quorvel-cli watch (--reg ROOT\\KEY | --dir FOLDER)... [diff options] [--timeout SECONDS]\n"
+    "  quorvel-cli watch (--reg ROOT\\KEY | --dir FOLDER | --machine)... [diff options] [--timeout SECONDS]\n"
     "                    -- INSTALLER [ARGS...]\n"
     "  quorvel-cli --version\n"
     "\n"
@@ -32,6 +32,8 @@ constexpr std::string_view kSnapshotHelp =
     "                   HKEY_LOCAL_MACHINE, HKEY_USERS or HKEY_CURRENT_CONFIG (or HKCR, HKCU,\n"
     "                   HKLM, HKU, HKCC)\n"
     "  --dir FOLDER     the folder to scan, with everything below it\n"
+    "  --machine        HKEY_LOCAL_MACHINE, HKEY_USERS and every fixed drive (in a Wine\n"
+    "                   prefix: C:)\n"
     "  -o FILE          the snapshot file to write (required)\n"
     "  --settings DIR   the folder of Settings.dat, RegExceptions.dat, FileExceptions.dat and\n"
     "                   Filter.dat (default: the folder of quorvel-cli.exe)\n"
@@ -40,8 +42,10 @@ constexpr std::string_view kSnapshotHelp =
     "  --wait           (Linux) wait for the prefix's wineserver to end instead of refusing\n"
     "                   with exit code 2 while it runs\n"
     "\n"
-    "At least one of --reg and --dir, each of which must exist. Exit codes: 0 written,\n"
-    "2 bad usage or a place that does not exist, 3 a run-time failure.\n";
+    "--reg and --dir may be given more than once; at least one place is needed, and each\n"
+    "must exist. A folder or link that leads outside the folders given is walked once,\n"
+    "under its own path; one that leads back inside is recorded, not entered.\n"
+    "Exit codes: 0 written, 2 bad usage or a place that does not exist, 3 a run-time failure.\n";
 
 constexpr std::string_view kDiffHelp =
     "quorvel-cli diff: compares two snapshot files into the six lists.\n"
@@ -53,12 +57,16 @@ constexpr std::string_view kDiffHelp =
     "  -o FILE          write there instead of to standard output\n"
     "  --settings DIR   where the detection switches and the filter list are read from\n"
     "\n"
+    "All six lists are checked unless Settings.dat says otherwise; a list that is switched\n"
+    "off is shown as not checked. Rows in places that change on their own (Background.dat)\n"
+    "are marked as background and left out of the reg and cmd files.\n"
+    "\n"
     "Exit codes: 0 no changes, 1 changes found, 2 bad usage or a bad file, 3 a run-time failure.\n";
 
 constexpr std::string_view kWatchHelp =
     "quorvel-cli watch: snapshot, run an installer, snapshot again, compare.\n"
     "\n"
-    "  --reg ROOT\\KEY, --dir FOLDER, --settings DIR   as for snapshot\n"
+    "  --reg, --dir, --machine, --settings          as for snapshot\n"
     "  --prefix DIR, --wait                         (Linux) as for snapshot; the final snapshot\n"
     "                                               waits for the prefix's wineserver to end\n"
     "  --format F, -o FILE                          as for diff\n"
@@ -81,6 +89,7 @@ struct Option {
 };
 constexpr Option kOptions[] = {{"--reg", "", kSnapshot | kWatch},
                                {"--dir", "", kSnapshot | kWatch},
+                               {"--machine", "", kSnapshot | kWatch, true},
                                {"--settings", "", kSnapshot | kDiff | kWatch},
                                {"--format", "", kDiff | kWatch},
                                {"--timeout", "", kWatch},
@@ -120,23 +129,28 @@ const Option* findOption(std::string_view name) {
 }
 
 // "HKEY_LOCAL_MACHINE\SOFTWARE" into its root and key; false for an unknown root.
-bool splitRegistry(const std::string& text, CaptureOptions& capture) {
+bool splitRegistry(const std::string& text, RegistryPlace& place) {
     const size_t slash = text.find('\\');
-    capture.root = text.substr(0, slash);
+    place.root = text.substr(0, slash);
     // Root names take any letter case, as regedit and reg.exe take them.
-    std::string upper = capture.root;
+    std::string upper = place.root;
     for (char& c : upper) c = static_cast<char>(c >= 'a' && c <= 'z' ? c - 32 : c);
-    if (hiveNumber(upper)) capture.root = upper;
+    if (hiveNumber(upper)) place.root = upper;
     for (const auto& [shortName, name] : kRootAbbreviations)
-        if (upper == shortName) capture.root = name;
-    capture.key = slash == std::string::npos ? std::string() : text.substr(slash + 1);
-    while (!capture.key.empty() && capture.key.back() == '\\') capture.key.pop_back();
-    capture.registry = true;
-    return hiveNumber(capture.root).has_value();
+        if (upper == shortName) place.root = name;
+    place.key = slash == std::string::npos ? std::string() : text.substr(slash + 1);
+    while (!place.key.empty() && place.key.back() == '\\') place.key.pop_back();
+    return hiveNumber(place.root).has_value();
+}
+
+// Options that name a place may be given again; each is a place more.
+bool repeatable(std::string_view option) {
+    return option == "--reg" || option == "--dir";
 }
 
 std::string parseCommand(const Named& command, const std::vector<std::string>& args, Arguments& out) {
     std::map<std::string_view, std::string> values;
+    std::vector<std::string> keys, folders;
     std::vector<std::string> positional;
     size_t i = 1;
     for (; i < args.size(); ++i) {
@@ -167,6 +181,10 @@ std::string parseCommand(const Named& command, const std::vector<std::string>& a
             return std::string(option->name) + " needs a value";
         }
         if (value.empty()) return std::string(option->name) + " needs a value";
+        if (repeatable(option->name)) {
+            (option->name == "--reg" ? keys : folders).push_back(std::move(value));
+            continue;
+        }
         if (!values.emplace(option->name, value).second) return std::string(option->name) + " is given twice";
     }
     if (command.command == Command::Watch) {
@@ -180,16 +198,32 @@ std::string parseCommand(const Named& command, const std::vector<std::string>& a
         return "unexpected argument " + positional.front();
     }
 
-    if (auto it = values.find("--reg"); it != values.end() && !splitRegistry(it->second, out.capture))
-        return "unknown registry root " + out.capture.root +
-               " (use HKEY_CLASSES_ROOT, HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE, HKEY_USERS or "
-               "HKEY_CURRENT_CONFIG, or HKCR, HKCU, HKLM, HKU, HKCC)";
-    if (auto it = values.find("--dir"); it != values.end()) {
-        out.capture.files = true;
-        out.capture.folder = it->second;
+    CaptureOptions& capture = out.capture;
+    for (const std::string& text : keys) {
+        RegistryPlace place;
+        if (!splitRegistry(text, place))
+            return "unknown registry root " + place.root +
+                   " (use HKEY_CLASSES_ROOT, HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE, HKEY_USERS or "
+                   "HKEY_CURRENT_CONFIG, or HKCR, HKCU, HKLM, HKU, HKCC)";
+        if (!capture.registry) {
+            capture.registry = true;
+            capture.root = std::move(place.root);
+            capture.key = std::move(place.key);
+        } else {
+            capture.moreKeys.push_back(std::move(place));
+        }
     }
-    if ((command.bit & (kSnapshot | kWatch)) != 0 && !out.capture.registry && !out.capture.files)
-        return std::string(command.name) + " needs --reg, --dir or both";
+    for (std::string& folder : folders) {
+        if (!capture.files) {
+            capture.files = true;
+            capture.folder = std::move(folder);
+        } else {
+            capture.moreFolders.push_back(std::move(folder));
+        }
+    }
+    capture.machine = values.count("--machine") > 0;
+    if ((command.bit & (kSnapshot | kWatch)) != 0 && !capture.registry && !capture.files && !capture.machine)
+        return std::string(command.name) + " needs --reg, --dir or --machine";
     if (auto it = values.find("--format"); it != values.end()) {
         const auto* format = std::find_if(std::begin(kFormats), std::end(kFormats),
                                           [&](const auto& f) { return f.first == it->second; });

@@ -16,13 +16,25 @@ enum class Command { Snapshot, Diff, Watch };
 using OutputFormat = std::optional<ExportFormat>;
 inline constexpr OutputFormat kTextOutput = std::nullopt;
 
-// What one collection takes: a registry key below a root, a folder, or both.
-struct CaptureOptions {
-    bool registry = false;
+struct RegistryPlace {
     std::string root;  // "HKEY_LOCAL_MACHINE" and the other four
     std::string key;   // below the root, without a trailing backslash
+    bool operator==(const RegistryPlace&) const = default;
+};
+
+// What one collection takes: registry keys below their roots, folders, or
+// both. The first of each kind stands in the single fields, as the window
+// takes one of each; further ones follow in the lists.
+struct CaptureOptions {
+    bool registry = false;
+    std::string root;
+    std::string key;
     bool files = false;
     std::string folder;
+    std::vector<RegistryPlace> moreKeys;
+    std::vector<std::string> moreFolders;
+    // --machine: HKEY_LOCAL_MACHINE, HKEY_USERS and every fixed drive.
+    bool machine = false;
     bool operator==(const CaptureOptions&) const = default;
 };
 

@@ -9,6 +9,7 @@
 #include "app/collection_workflow.h"
 #include "app/exports.h"
 #include "cli/console_ui.h"
+#include "cli/places.h"
 #include "core/handler.h"
 #include "core/snapshot_file.h"
 #include "core/whole_file.h"
@@ -45,11 +46,47 @@ public:
         }
         setDataFilePaths(state_, folder.empty() ? services_.exeFolder : folder);
         LoadSettingsAndLists(state_, services_.codePage, reporter_);
+        // A script asks what changed, all of it: without a Settings.dat that
+        // says otherwise, every list is looked for, deletions too.
+        if (!regularFileExists(state_.SettingsPath)) {
+            DetectionSwitches& s = state_.switches;
+            s.chkNewRegSetting = s.chkDeleteRegSetting = s.chkEditedRegSetting = 1;
+            s.chkNewFilesSetting = s.chkDeleteFilesSetting = s.chkModifiedFilesSetting = 1;
+        }
         return !failed();
     }
 
+    const DetectionSwitches& switches() const { return state_.switches; }
+
+    // Every place in turn, as the collect button takes one key and one
+    // folder, made one collection.
+    std::optional<Collection> collect(const CapturePlaces& places) {
+        std::vector<Collection> parts;
+        for (size_t i = 0; i < places.count(); ++i) {
+            CaptureOptions one;
+            if (i < places.keys.size()) {
+                one.registry = true;
+                one.root = places.keys[i].root;
+                one.key = places.keys[i].key;
+            }
+            if (i < places.folders.size()) {
+                one.files = true;
+                one.folder = places.folders[i];
+            }
+            std::optional<Collection> part = collectOne(one);
+            if (!part) return std::nullopt;
+            parts.push_back(std::move(*part));
+        }
+        Collection all = mergeCollections(std::move(parts));
+        all.takenAt = static_cast<int64_t>(
+            std::chrono::duration_cast<std::chrono::seconds>(std::chrono::system_clock::now().time_since_epoch()).count());
+        all.machine = services_.machine;
+        all.user = services_.user;
+        return all;
+    }
+
     // A first collection, as the collect button takes it.
-    std::optional<Collection> collect(const CaptureOptions& capture) {
+    std::optional<Collection> collectOne(const CaptureOptions& capture) {
         view_.registry = capture.registry;
         view_.root = capture.root;
         view_.key = capture.key;
@@ -79,6 +116,13 @@ public:
 
     // Detection of the changes from `before` to `after`.
     std::optional<ResultLists> compare(Collection before, Collection after) {
+        // The root that the rows' key names are below; none where they name
+        // their own, as in a collection of several keys.
+        state_.FirstPlaces = CollectionPlaces{before.registryWalked, before.rootsInKeys() ? 0 : before.hive,
+                                              before.startKey,       before.filesScanned,
+                                              before.startFolder,    before.seconds};
+        state_.StartFoldersRecorded = before.foldersRecorded;
+        state_.FinishFoldersRecorded = after.foldersRecorded;
         state_.regArray = std::move(before.registry);
         state_.regArray2 = std::move(after.registry);
         state_.StartFileList = std::move(before.files);
@@ -94,7 +138,30 @@ public:
     // A start key or folder that is not there is bad usage, with a line naming
     // it; a key that is there but cannot be read is walked as it is (recorded
     // without values), with a line that says so. 0 when the places are there.
-    int checkPlaces(const CaptureOptions& capture) {
+    int checkPlaces(const CapturePlaces& places) {
+        if (const std::string overlap =
+                overlappingPlaces(places, [&](const std::string& f) { return services_.files.fullPathName(f); });
+            !overlap.empty()) {
+            complain(services_.console, overlap);
+            return kBadUsage;
+        }
+        for (size_t i = 0; i < places.count(); ++i) {
+            CaptureOptions one;
+            if (i < places.keys.size()) {
+                one.registry = true;
+                one.root = places.keys[i].root;
+                one.key = places.keys[i].key;
+            }
+            if (i < places.folders.size()) {
+                one.files = true;
+                one.folder = places.folders[i];
+            }
+            if (const int code = checkPlace(one)) return code;
+        }
+        return kNoChanges;
+    }
+
+    int checkPlace(const CaptureOptions& capture) {
         if (capture.registry) {
             std::unique_ptr<RegistryProvider> provider;
             runHandler(reporter_, [&] { provider = services_.registry.connect(); });
@@ -150,63 +217,88 @@ private:
     CollectionWorkflow workflow_;
 };
 
-// The six lists as plain text: each list's title and row count, then its rows
-// with the columns the window shows, separated by " | ". An edited value shows
-// its old data from the first snapshot before the new.
-std::string textResults(const ResultLists& lists, const RegSnapshot& first) {
+// One row's columns as the window shows them, separated by " | ". An edited
+// value shows its old data from the first snapshot before the new.
+void textRow(std::string& out, ListId list, const ResultRow& row, const OldEntries& old) {
+    const int columns = resultListColumns(list).count;
+    for (int c = 0; c < columns; ++c) {
+        if (c) out += " | ";
+        // A type that changed is named on both sides: the texts alone
+        // may read the same ("5 -> 5").
+        bool retyped = false, bytesOnly = false;
+        if (c == 2) {
+            if (const RegEntry* found = old.find(list, row)) {
+                const RegEntry& was = *found;
+                out += was.ValueData;
+                retyped = was.ValueType != row.type && was.ValueType != kKeyEntryType && row.type != kKeyEntryType;
+                if (retyped) out += " (" + registryTypeName(was.ValueType) + ")";
+                out += " -> ";
+                // Same text, same type: the bytes behind the text changed
+                // (an expandable string shows its expansion).
+                bytesOnly = !retyped && was.ValueData == row.sub2;
+            }
+        }
+        out += resultCell(row, c);
+        if (retyped) out += " (" + registryTypeName(row.type) + ")";
+        if (bytesOnly) out += " (other bytes)";
+    }
+}
+
+// The six lists as plain text: each list's title and its true row count (or
+// "not checked" where it was not looked for), then its rows. The old data of
+// an edited value stands in its edited row, not among the deletions, unless
+// edits were not listed. Rows of places that change on their own follow last,
+// under their own title.
+std::string textResults(const ResultLists& lists, const ResultContext& context, const RegSnapshot& first) {
     const OldEntries old(lists, first);
-    std::string out;
+    const bool editsShown = context.isChecked(ListId::EditedRegistry);
+    std::string out, background;
+    size_t backgroundRows = 0;
     for (ListId list : kAllLists) {
         out += '[';
         out += resultListTitle(list);
         out += "] ";
-        const size_t rows = lists[list].size();
-        out += std::to_string(rows);
-        out += rows == 1 ? " row\n" : " rows\n";
-        const int columns = resultListColumns(list).count;
-        for (const ResultRow& row : lists[list]) {
-            out += "    ";
-            for (int c = 0; c < columns; ++c) {
-                if (c) out += " | ";
-                // A type that changed is named on both sides: the texts alone
-                // may read the same ("5 -> 5").
-                bool retyped = false, bytesOnly = false;
-                if (c == 2) {
-                    if (const RegEntry* found = old.find(list, row)) {
-                        const RegEntry& was = *found;
-                        out += was.ValueData;
-                        retyped = was.ValueType != row.type && was.ValueType != kKeyEntryType && row.type != kKeyEntryType;
-                        if (retyped) out += " (" + registryTypeName(was.ValueType) + ")";
-                        out += " -> ";
-                        // Same text, same type: the bytes behind the text changed
-                        // (an expandable string shows its expansion).
-                        bytesOnly = !retyped && was.ValueData == row.sub2;
-                    }
-                }
-                out += resultCell(row, c);
-                if (retyped) out += " (" + registryTypeName(row.type) + ")";
-                if (bytesOnly) out += " (other bytes)";
-            }
-            out += '\n';
+        if (!context.isChecked(list)) {
+            out += "not checked\n";
+            continue;
         }
+        std::string rows;
+        size_t count = 0;
+        for (const ResultRow& row : lists[list]) {
+            if (row.oldData && editsShown) continue;
+            std::string& to = row.background ? background : rows;
+            to += "    ";
+            if (row.background) {
+                to += resultListTitle(list);
+                to += ": ";
+                ++backgroundRows;
+            } else {
+                ++count;
+            }
+            textRow(to, list, row, old);
+            if (row.oldData) to += " (old data of an edited value)";
+            to += '\n';
+        }
+        out += std::to_string(count);
+        out += count == 1 ? " row\n" : " rows\n";
+        out += rows;
+    }
+    if (backgroundRows > 0) {
+        out += "[Background changes] " + std::to_string(backgroundRows) +
+               (backgroundRows == 1 ? " row" : " rows") + ", in places that change on their own (Background.dat)\n";
+        out += background;
     }
     return out;
 }
 
-// A snapshot pair covers the same places, or its comparison means nothing.
-std::string mismatch(const Collection& before, const Collection& after) {
-    if (before.registryWalked != after.registryWalked || before.filesScanned != after.filesScanned)
-        return "the snapshots do not both hold the registry, or do not both hold files";
-    if (before.registryWalked && (before.hive != after.hive || before.startKey != after.startKey))
-        return "the snapshots are of different registry keys";
-    if (before.filesScanned && before.startFolder != after.startFolder)
-        return "the snapshots are of different folders";
-    return {};
-}
-
-ResultContext contextOf(const Collection& c) {
-    return ResultContext{c.registryWalked ? std::string(hiveName(c.hive)) : std::string(), c.startKey,
-                         c.filesScanned ? c.startFolder : std::string()};
+ResultContext contextOf(const Collection& c, const DetectionSwitches& switches) {
+    ResultContext context{c.registryWalked && !c.rootsInKeys() ? std::string(hiveName(c.hive)) : std::string(),
+                          c.startKey, c.filesScanned ? c.startFolder : std::string()};
+    context.registryPlaces = c.registryPlaces;
+    context.folderPlaces = c.folderPlaces;
+    for (ListId list : kAllLists)
+        context.checked[static_cast<size_t>(list)] = listChecked(list, switches, c.registryWalked, c.filesScanned);
+    return context;
 }
 
 // Writes the results where they were asked for; the exit code says whether
@@ -233,8 +325,9 @@ int deliver(const ResultLists& lists, const Arguments& args, const ResultContext
 int snapshot(const Arguments& args, CliServices& services) {
     Session session(services);
     if (!session.loadSettings(args.settingsFolder)) return kBadUsage;
-    if (const int code = session.checkPlaces(args.capture)) return code;
-    const std::optional<Collection> collection = session.collect(args.capture);
+    const CapturePlaces places = expandPlaces(args.capture, services.fixedDrives);
+    if (const int code = session.checkPlaces(places)) return code;
+    const std::optional<Collection> collection = session.collect(places);
     if (!collection) return kRunFailure;
     if (std::string error; !saveCollection(args.output, *collection, error)) {
         complain(services.console, error);
@@ -253,13 +346,13 @@ int diff(const Arguments& args, CliServices& services) {
             return kBadUsage;
         }
     }
-    if (const std::string why = mismatch(*snapshots[0], *snapshots[1]); !why.empty()) {
+    if (const std::string why = placesMismatch(*snapshots[0], *snapshots[1]); !why.empty()) {
         complain(services.console, why);
         return kBadUsage;
     }
     Session session(services);
     if (!session.loadSettings(args.settingsFolder)) return kBadUsage;
-    const ResultContext context = contextOf(*snapshots[0]);
+    const ResultContext context = contextOf(*snapshots[0], session.switches());
     const std::optional<ResultLists> lists =
         session.compare(std::move(*snapshots[0]), std::move(*snapshots[1]));
     if (!lists) return kRunFailure;
@@ -269,12 +362,13 @@ int diff(const Arguments& args, CliServices& services) {
 int watch(const Arguments& args, CliServices& services) {
     Session session(services);
     if (!session.loadSettings(args.settingsFolder)) return kBadUsage;
-    if (const int code = session.checkPlaces(args.capture)) return code;
-    std::optional<Collection> before = session.collect(args.capture);
+    const CapturePlaces places = expandPlaces(args.capture, services.fixedDrives);
+    if (const int code = session.checkPlaces(places)) return code;
+    std::optional<Collection> before = session.collect(places);
     if (!before || !session.install(args.program, args.timeoutSeconds)) return kRunFailure;
-    std::optional<Collection> after = session.collect(args.capture);
+    std::optional<Collection> after = session.collect(places);
     if (!after) return kRunFailure;
-    const ResultContext context = contextOf(*before);
+    const ResultContext context = contextOf(*before, session.switches());
     const std::optional<ResultLists> lists = session.compare(std::move(*before), std::move(*after));
     if (!lists) return kRunFailure;
     return deliver(*lists, args, context, session.firstRegistry(), services.console);
@@ -284,7 +378,7 @@ int watch(const Arguments& args, CliServices& services) {
 
 std::string formatResults(const ResultLists& lists, OutputFormat format, const ResultContext& context,
                           const RegSnapshot& first) {
-    return format ? exportBytes(*format, lists, context, first) : textResults(lists, first);
+    return format ? exportBytes(*format, lists, context, first) : textResults(lists, context, first);
 }
 
 int runCommand(const Arguments& args, CliServices& services) {

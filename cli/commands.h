@@ -4,6 +4,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "app/result_lists.h"
 #include "capture/directory_source.h"
@@ -29,6 +30,9 @@ struct CliServices {
     ProcessRunner& runner;
     Console& console;
     std::string exeFolder;  // where the data files are when --settings is not given
+    std::vector<std::string> fixedDrives;  // what --machine takes besides the registry ("C:\\")
+    std::string machine;                   // recorded with each collection
+    std::string user;
 };
 
 // Runs parsed arguments (help included) and returns the exit code.

@@ -1,5 +1,6 @@
 // quorvel-cli on Linux: the same commands on the same core, with a Wine
 // prefix's registry files and drives read directly instead of through Wine.
+#include <pwd.h>
 #include <signal.h>
 #include <unistd.h>
 
@@ -44,6 +45,17 @@ std::string exeFolder() {
     return ec ? std::string(".") : exe.parent_path().string();
 }
 
+std::string hostName() {
+    char name[256] = {};
+    if (gethostname(name, sizeof name - 1) != 0) return {};
+    return name;
+}
+
+std::string userName() {
+    if (const passwd* pw = getpwuid(getuid())) return pw->pw_name;
+    return {};
+}
+
 int run(int argc, char** argv) {
     std::vector<std::string> args(argv + 1, argv + argc);
     qv::cli::PosixConsole console;
@@ -75,7 +87,9 @@ int run(int argc, char** argv) {
     qv::PosixDirectorySource files(prefix, pictures);
     qv::Latin1CodePage codePage;
     qv::cli::WineProcessRunner runner(prefix);
-    qv::cli::CliServices services{registry, files, codePage, runner, console, exeFolder()};
+    // A prefix's machine is its system drive and its registry.
+    qv::cli::CliServices services{registry, files, codePage, runner, console, exeFolder(), {"C:\\"},
+                                  hostName(), userName()};
     return qv::cli::runCommand(arguments, services);
 }
 

@@ -1,6 +1,7 @@
 // quorvel-cli.exe: the console program on the same core as the window.
 #include <windows.h>
 
+#include <cwchar>
 #include <exception>
 #include <new>
 #include <string>
@@ -33,6 +34,32 @@ BOOL WINAPI interrupted(DWORD) {
     ExitProcess(qv::cli::kInterrupted);
 }
 
+// What --machine scans: every fixed drive. Under Wine the other letters
+// lead into the host's own file system (Z: is its root), so only the
+// prefix's system drive is the machine there.
+std::vector<std::string> fixedDrives() {
+    std::vector<std::string> drives;
+    const HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+    if (ntdll && GetProcAddress(ntdll, "wine_get_version")) {
+        wchar_t system[MAX_PATH];
+        const UINT n = GetSystemWindowsDirectoryW(system, MAX_PATH);
+        drives.push_back(n >= 2 && n < MAX_PATH ? qv::toUtf8(std::wstring_view(system, 2)) + "\\" : "C:\\");
+        return drives;
+    }
+    wchar_t letters[128];
+    const DWORD n = GetLogicalDriveStringsW(127, letters);
+    for (const wchar_t* at = letters; n > 0 && n < 127 && *at; at += wcslen(at) + 1) {
+        if (GetDriveTypeW(at) == DRIVE_FIXED) drives.push_back(qv::toUtf8(std::wstring_view(at)));
+    }
+    return drives;
+}
+
+std::string nameFrom(BOOL(WINAPI* call)(LPWSTR, LPDWORD)) {
+    wchar_t name[256];
+    DWORD size = 256;
+    return call(name, &size) ? qv::toUtf8(std::wstring_view(name, wcsnlen(name, 256))) : std::string();
+}
+
 int run(int argc, wchar_t** argv) {
     std::vector<std::string> args;
     for (int i = 1; i < argc; ++i) args.push_back(qv::toUtf8(std::wstring_view(argv[i])));
@@ -52,7 +79,8 @@ int run(int argc, wchar_t** argv) {
     qv::Win32DirectorySource files;
     qv::Win32AnsiCodePage codePage;
     qv::cli::JobProcessRunner runner;
-    qv::cli::CliServices services{registry, files, codePage, runner, console, qv::exeFolder()};
+    qv::cli::CliServices services{registry, files, codePage, runner, console, qv::exeFolder(), fixedDrives(),
+                                  nameFrom(GetComputerNameW), nameFrom(GetUserNameW)};
     return qv::cli::runCommand(parsed.arguments, services);
 }
 

@@ -54,6 +54,11 @@ struct AppState {
     // True once a final file scan has filled FinishFileList, so that a final
     // scan that found nothing can still report every first file as deleted.
     bool FinishFileScanRan = false;
+    // Whether each file snapshot records folders as entries of their own; a
+    // snapshot file of an older version does not, and folders are then
+    // compared only where both do.
+    bool StartFoldersRecorded = true;
+    bool FinishFoldersRecorded = true;
     // Set when a first collection completes or a first snapshot is opened;
     // empty from the start of the next first collection and after a reset,
     // so a half-taken snapshot is never offered for saving.
@@ -65,9 +70,13 @@ struct AppState {
     std::string RegExceptionsPath;
     std::string FileExceptionsPath;
     std::string FilterPath;
+    std::string BackgroundPath;
     std::vector<RegException> RegExceptions = std::vector<RegException>(1);
     std::vector<FileException> FileExceptions = std::vector<FileException>(1);
     std::vector<std::string> FilterList = std::vector<std::string>(1);
+    // The places that change on their own, one pattern each (no empty element
+    // 0): rows there are marked, never hidden. Empty: nothing is marked.
+    std::vector<std::string> BackgroundList;
 };
 
 }  // namespace qv

@@ -18,8 +18,10 @@ namespace {
 // "QVSNAP", then bytes that a text transfer or a truncated copy would change.
 constexpr char kMagic[8] = {'Q', 'V', 'S', 'N', 'A', 'P', '\r', '\n'};
 // Format 2 adds each value's raw bytes and each file's size and attributes;
-// format 1 files still load, without them.
-constexpr uint32_t kVersion = 2;
+// format 3 folders among the files, several places, what could not be read,
+// and when and where the collection was taken. Older files still load,
+// without them.
+constexpr uint32_t kVersion = 3;
 constexpr uint32_t kOldestVersion = 1;
 
 // The sections, in the order the file holds them.
@@ -251,6 +253,14 @@ void writePlaces(Writer w, const Collection& c) {
     w.number(static_cast<uint8_t>(c.filesScanned));
     w.text(c.startFolder);
     w.number(std::bit_cast<uint64_t>(c.seconds));
+    w.number(static_cast<uint8_t>(c.foldersRecorded));
+    for (const std::vector<std::string>* texts : {&c.registryPlaces, &c.folderPlaces, &c.unread}) {
+        w.number(static_cast<uint64_t>(texts->size()));
+        for (const std::string& t : *texts) w.text(t);
+    }
+    w.number(c.takenAt);
+    w.text(c.machine);
+    w.text(c.user);
 }
 
 // The hive goes back into the window's root drop-down and to the walk, so
@@ -261,7 +271,13 @@ bool knownHive(int32_t hive) {
     return false;
 }
 
-void readPlaces(Reader& r, Collection& c) {
+void readTexts(Reader& r, std::vector<std::string>& texts) {
+    const uint64_t n = r.count(4);
+    texts.resize(n);
+    for (std::string& t : texts) r.text(t);
+}
+
+void readPlaces(Reader& r, Collection& c, uint32_t version) {
     c.registryWalked = r.number<uint8_t>() != 0;
     c.hive = r.number<int32_t>();
     if (c.registryWalked && !knownHive(c.hive)) throw Damaged{"the registry root is none of the five"};
@@ -270,6 +286,17 @@ void readPlaces(Reader& r, Collection& c) {
     r.text(c.startFolder);
     c.seconds = std::bit_cast<double>(r.number<uint64_t>());
     if (!std::isfinite(c.seconds) || c.seconds < 0) throw Damaged{"the time taken is not a time"};
+    c.foldersRecorded = false;
+    if (version < 3) return;
+    c.foldersRecorded = r.number<uint8_t>() != 0;
+    readTexts(r, c.registryPlaces);
+    readTexts(r, c.folderPlaces);
+    readTexts(r, c.unread);
+    c.takenAt = r.number<int64_t>();
+    r.text(c.machine);
+    r.text(c.user);
+    if (c.registryPlaces.size() == 1 || c.folderPlaces.size() == 1)
+        throw Damaged{"it lists a single place where it should list several or none"};
 }
 
 void writeRegistry(Writer w, const RegSnapshot& registry) {
@@ -462,7 +489,7 @@ std::optional<Collection> collectionFrom(ByteSource& source, std::string& fault)
         }
         try {
             Reader r(body);
-            if (tag == kPlaces) readPlaces(r, c);
+            if (tag == kPlaces) readPlaces(r, c, version);
             if (tag == kRegistry) readRegistry(r, c.registry, version);
             if (tag == kFiles) readFiles(r, c.files, version);
             if (r.left() != 0) throw Damaged{"it has bytes after its last entry"};

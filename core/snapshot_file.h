@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "core/snapshot_types.h"
 
@@ -24,7 +25,24 @@ struct Collection {
     std::string startFolder;
     FileSnapshot files = FileSnapshot(1);
     double seconds = 0;         // the time the collection took
+    // Older files recorded files alone; this version records folders too.
+    bool foldersRecorded = true;
+    // A collection of several places names each of them ("HKEY_USERS\..."
+    // and "C:\"); the fields above then hold the first of each kind, and
+    // the registry entries' key names begin with their root. Empty where the
+    // collection has one place of a kind.
+    std::vector<std::string> registryPlaces;
+    std::vector<std::string> folderPlaces;
+    // What the capture could not read, each with its place ("key
+    // HKEY_LOCAL_MACHINE\...", "folder C:\..."): a diff of it cannot see there.
+    std::vector<std::string> unread;
+    // When and where it was taken: seconds since 1970 (UTC, -1 where not
+    // recorded), the machine's and the user's names.
+    int64_t takenAt = -1;
+    std::string machine;
+    std::string user;
     bool operator==(const Collection&) const = default;
+    bool rootsInKeys() const { return registryPlaces.size() > 1; }
 };
 
 // Writes `collection` to `path` atomically (a temporary file beside it, then a

@@ -8,6 +8,7 @@
 #include "core/split_string.h"
 #include "core/whole_file.h"
 #include "settings/text_files.h"
+#include "background_text.h"
 
 namespace qv {
 
@@ -23,6 +24,7 @@ void setDataFilePaths(AppState& state, const std::string& exeFolder) {
     state.RegExceptionsPath = folder + "RegExceptions.dat";
     state.FileExceptionsPath = folder + "FileExceptions.dat";
     state.FilterPath = folder + "Filter.dat";
+    state.BackgroundPath = folder + "Background.dat";
 }
 
 std::vector<TextPair> pairRule(const std::vector<std::string>& pieces) {
@@ -67,6 +69,26 @@ std::vector<std::string> filterListFromText(const std::string& text) {
     std::vector<std::string> list(1);
     for (auto& entry : singleRule(piecesAtCr(text))) list.push_back(std::move(entry));
     return list;
+}
+
+std::vector<std::string> backgroundListFromText(std::string_view text) {
+    std::vector<std::string> list;
+    size_t at = 0;
+    while (at < text.size()) {
+        size_t end = text.find_first_of("\r\n", at);
+        if (end == std::string_view::npos) end = text.size();
+        std::string_view line = text.substr(at, end - at);
+        at = end + 1;
+        while (!line.empty() && (line.front() == ' ' || line.front() == '\t')) line.remove_prefix(1);
+        while (!line.empty() && (line.back() == ' ' || line.back() == '\t')) line.remove_suffix(1);
+        if (line.empty() || line.front() == ';' || line.front() == '#') continue;
+        list.emplace_back(line);
+    }
+    return list;
+}
+
+std::vector<std::string> builtInBackgroundList() {
+    return backgroundListFromText(kBuiltInBackgroundText);
 }
 
 std::string settingsText(const std::array<int16_t, 6>& flags, int16_t attributeChanges) {
@@ -172,6 +194,9 @@ void LoadSettingsAndLists(AppState& state, const AnsiCodePage& codePage, ErrorSi
             state.FileExceptions = fileExceptionsFromText(LoadTextFile(state.FileExceptionsPath, codePage, reporter));
         if (regularFileExists(state.FilterPath))
             state.FilterList = filterListFromText(LoadTextFile(state.FilterPath, codePage, reporter));
+        state.BackgroundList = regularFileExists(state.BackgroundPath)
+                                   ? backgroundListFromText(LoadTextFile(state.BackgroundPath, codePage, reporter))
+                                   : builtInBackgroundList();
     });
 }
 

@@ -5,6 +5,7 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -32,6 +33,11 @@ std::vector<std::string> singleRule(const std::vector<std::string>& pieces);
 std::vector<RegException> regExceptionsFromText(const std::string& text);
 std::vector<FileException> fileExceptionsFromText(const std::string& text);
 std::vector<std::string> filterListFromText(const std::string& text);
+// Background.dat: one pattern a line, its blanks at either end taken off;
+// empty lines and remarks (";" or "#" first) give nothing.
+std::vector<std::string> backgroundListFromText(std::string_view text);
+// The list that applies where no Background.dat stands beside the program.
+std::vector<std::string> builtInBackgroundList();
 
 // The text SaveData writes to each file (it adds the final CR LF itself).
 // A seventh number follows the six only when that switch is on, so the file
@@ -47,9 +53,9 @@ int16_t parseSettingValue(const std::string& piece);
 std::array<int16_t, 6> flagsOf(const DetectionSwitches& switches);
 void setFlags(DetectionSwitches& switches, const std::array<int16_t, 6>& flags);
 
-// The start-up load of the switches and the three lists. A missing file skips
-// its step (Settings.dat: the defaults); a failure is reported and ends the
-// load where it stands.
+// The start-up load of the switches and the four lists. A missing file skips
+// its step (Settings.dat and Background.dat: the defaults); a failure is
+// reported and ends the load where it stands.
 void LoadSettingsAndLists(AppState& state, const AnsiCodePage& codePage, ErrorSink& reporter);
 
 }  // namespace qv

@@ -8,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+#include "app/result_lists.h"
 #include "core/registry_types.h"
 #include "tests/app/size_only_source.h"
 #include "tests/support/fakes/scripted_ui.h"
@@ -240,6 +241,94 @@ TEST_F(ChangeDetection, AThrowingViewLeavesTheCommandsUnlocked) {
     EXPECT_FALSE(throwing.commandsLocked);
     EXPECT_EQ(throwing.lockCalls, 2);
     EXPECT_TRUE(prompt.calls.empty());
+}
+
+}  // namespace
+}  // namespace qv
+
+namespace qv {
+namespace {
+
+// Folders are entries: a new or deleted one is listed like a file, with no
+// size, and a folder is never "modified" (its date moves with every name in
+// it). A snapshot file of an older version recorded no folders: they are then
+// not compared at all, or every folder would look new.
+TEST_F(ChangeDetection, NewAndDeletedFoldersAreListedButNeverModified) {
+    const FileSnapshot first = {{}, {"C:\\App\\", "d1"}, {"C:\\Old\\", "d1"}, {"C:\\App\\a.txt", "d1", 4}};
+    const FileSnapshot final = {{}, {"C:\\App\\", "d2"}, {"C:\\App\\bin\\", "d2"}, {"C:\\App\\a.txt", "d2", 5}};
+    setFiles(first, final);
+    detect();
+    ASSERT_EQ(rows(ListId::NewFiles).size(), 1u);
+    EXPECT_EQ(rows(ListId::NewFiles)[0].text, "C:\\App\\bin\\");
+    EXPECT_EQ(rows(ListId::NewFiles)[0].sub1, "");
+    EXPECT_EQ(rows(ListId::DeletedFiles), (Rows{{"C:\\Old\\", "", ""}}));
+    ASSERT_EQ(rows(ListId::ModifiedFiles).size(), 1u);
+    // The modified file carries what the first snapshot had.
+    EXPECT_EQ(rows(ListId::ModifiedFiles)[0].firstSize, 4u);
+    EXPECT_EQ(rows(ListId::ModifiedFiles)[0].firstDate, "d1");
+
+    state.StartFoldersRecorded = false;
+    setFiles(first, final);
+    detect();
+    EXPECT_TRUE(rows(ListId::NewFiles).empty());
+    EXPECT_TRUE(rows(ListId::DeletedFiles).empty());
+}
+
+// A deleted row that is the old data of a value still there under other data
+// is marked, so that counts tell deletions from edits; so it is when edits
+// are not listed, or when new entries are not looked for either.
+TEST_F(ChangeDetection, OldDataOfAnEditIsMarkedApartFromDeletions) {
+    for (const int16_t newAndEdited : {1, 0}) {
+        SCOPED_TRACE(newAndEdited);
+        state.switches.chkNewRegSetting = state.switches.chkEditedRegSetting = newAndEdited;
+        state.regArray = {kPath, kVersion};
+        state.regArray2 = {kPath2};
+        detect();
+        ASSERT_EQ(rows(ListId::DeletedEntries).size(), 2u);
+        EXPECT_TRUE(rows(ListId::DeletedEntries)[0].oldData);   // Path, edited
+        EXPECT_FALSE(rows(ListId::DeletedEntries)[1].oldData);  // Version, gone
+        EXPECT_EQ(rows(ListId::EditedRegistry).size(), newAndEdited ? 1u : 0u);
+    }
+}
+
+// Rows in places that change on their own are marked, never dropped; the
+// list's roots may be short or long, and letter case does not count.
+TEST_F(ChangeDetection, BackgroundRowsAreMarkedAndKept) {
+    state.BackgroundList = {"HKLM\\system\\*\\Control\\Video\\*", "*.evtx"};
+    state.FirstPlaces = CollectionPlaces{true, kHiveLocalMachine, "SYSTEM", true, "C:\\", 0};
+    const RegEntry video{"SYSTEM\\CurrentControlSet\\Control\\Video\\{1}\\0000\\", "Stamp", "1"};
+    const RegEntry app{"SYSTEM\\CurrentControlSet\\Services\\App\\", "Start", "2"};
+    state.regArray = {};
+    state.regArray2 = {video, app};
+    setFiles({{}}, {{}, {"C:\\Windows\\Logs\\System.EVTX", "d"}, {"C:\\App\\a.txt", "d"}});
+    detect();
+    ASSERT_EQ(rows(ListId::NewEntries).size(), 2u);
+    EXPECT_TRUE(rows(ListId::NewEntries)[0].background);
+    EXPECT_FALSE(rows(ListId::NewEntries)[1].background);
+    ASSERT_EQ(rows(ListId::NewFiles).size(), 2u);
+    EXPECT_TRUE(rows(ListId::NewFiles)[0].background);
+    EXPECT_FALSE(rows(ListId::NewFiles)[1].background);
+}
+
+TEST(ListChecked, FollowsTheSwitchesAndThePlacesCompared) {
+    DetectionSwitches off;
+    off.chkNewRegSetting = off.chkEditedRegSetting = off.chkDeleteRegSetting = 0;
+    off.chkDeleteFilesSetting = 0;
+    const DetectionSwitches defaults;
+    const struct {
+        DetectionSwitches switches;
+        bool registry, files;
+        std::vector<bool> checked;  // in the order of the tabs
+    } cases[] = {
+        {defaults, true, true, {true, false, true, true, false, true}},
+        {defaults, false, true, {false, false, false, true, false, true}},
+        {off, true, false, {false, false, false, false, false, false}},
+    };
+    for (const auto& c : cases) {
+        std::vector<bool> checked;
+        for (ListId list : kAllLists) checked.push_back(listChecked(list, c.switches, c.registry, c.files));
+        EXPECT_EQ(checked, c.checked);
+    }
 }
 
 }  // namespace

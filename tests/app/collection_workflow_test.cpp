@@ -150,7 +150,7 @@ TEST_F(WorkflowTest, FileScanAfterSkippedWalkKeepsTheCaptionAndIgnoresClicks) {
         EXPECT_EQ(nestedBoxes, 0);
         EXPECT_EQ(source.connects, 0);
         EXPECT_EQ(titles(), (std::vector<std::string>{"Collect"}));
-        ASSERT_EQ(state.StartFileList.size(), 3u);
+        ASSERT_EQ(state.StartFileList.size(), 4u);  // two files and the folder of one of them
         EXPECT_EQ(state.StartFileList[0], FileSnapshotEntry{});
         // With no walk to disable it, the final collection leaves the button enabled.
         prompt.answers = {Answer::No};

@@ -36,9 +36,9 @@ TEST(Exports, EscapeEveryCharacterThatWouldBreakTheirFormat) {
     const std::string csv = exportCsv(lists);
     EXPECT_EQ(csv,
               "\xEF\xBB\xBF"
-              "List,Name,Detail,Data,Type,Old data,Old type\r\n"
-              "New registry entries,K\\,\"a,\"\"b\"\"\r\n<c>&'d'\t\x01\",x,,,\r\n"
-              "Deleted files,C:\\100% & ^ (!) \xED\xA0\x80.txt,,,,,\r\n");
+              "List,Name,Detail,Data,Type,Old data,Old type,Old size,Old date,Note\r\n"
+              "New registry entries,K\\,\"a,\"\"b\"\"\r\n<c>&'d'\t\x01\",x,,,,,,\r\n"
+              "Deleted files,C:\\100% & ^ (!) \xED\xA0\x80.txt,,,File,,,,,\r\n");
 
     const std::string html = exportHtml(lists, context);
     EXPECT_NE(html.find("<td>a,&quot;b&quot;\r\n&lt;c&gt;&amp;&#39;d&#39;\t\x01</td>"), std::string::npos);
@@ -78,9 +78,9 @@ TEST(Exports, AnEditedValueCarriesItsOldDataAndTypesInEveryTable) {
     lists[ListId::NewEntries].push_back({"App\\", "New", "<n>", kRegSz});
     const RegSnapshot first = {{"App\\", "Count", "5", kRegSz}};
     EXPECT_EQ(exportCsv(lists, first), "\xEF\xBB\xBF"
-                                       "List,Name,Detail,Data,Type,Old data,Old type\r\n"
-                                       "New registry entries,App\\,New,<n>,REG_SZ,,\r\n"
-                                       "Edited registry data,App\\,Count,5,REG_DWORD,5,REG_SZ\r\n");
+                                       "List,Name,Detail,Data,Type,Old data,Old type,Old size,Old date,Note\r\n"
+                                       "New registry entries,App\\,New,<n>,REG_SZ,,,,,\r\n"
+                                       "Edited registry data,App\\,Count,5,REG_DWORD,5,REG_SZ,,,\r\n");
     const std::string html = exportHtml(lists, ResultContext{}, first);
     EXPECT_NE(html.find("<tr><th>Keyname</th><th>Value name</th><th>Data</th><th>Type</th><th>Old data</th>"
                         "<th>Old type</th></tr>\n<tr><td>App\\</td><td>Count</td><td>5</td><td>REG_DWORD</td>"
@@ -90,6 +90,24 @@ TEST(Exports, AnEditedValueCarriesItsOldDataAndTypesInEveryTable) {
     EXPECT_NE(html.find("<td>&lt;n&gt;</td><td>REG_SZ</td></tr>"), std::string::npos) << html;
     EXPECT_NE(exportJson(lists, ResultContext{}, first).find("\"oldData\":\"5\",\"oldType\":\"REG_SZ\""),
               std::string::npos);
+}
+
+// The cmd undo takes the new files away, then the new folders deepest first
+// and only where empty, and makes deleted folders again; what changes on its
+// own is left alone, and the file says how much.
+TEST(Exports, CmdUndoRemovesNewFoldersDeepestFirstAndMakesDeletedOnesAgain) {
+    ResultLists lists;
+    ResultRow log{"C:\\Windows\\Prefetch\\SETUP.EXE-1.pf", "10", "d"};
+    log.background = true;
+    lists[ListId::NewFiles] = {{"C:\\App\\", "", "d"}, {"C:\\App\\bin\\", "", "d"}, {"C:\\App\\bin\\a.exe", "1", "d"}, log};
+    lists[ListId::DeletedFiles] = {{"C:\\Old\\", "", ""}, {"C:\\Old\\x.txt", "", ""}};
+    EXPECT_EQ(exportCmd(lists).substr(exportCmd(lists).find("chcp 65001 >nul\r\n") + 17),
+              "del /f /q /a \"C:\\App\\bin\\a.exe\"\r\n"
+              "rd \"C:\\App\\bin\" 2>nul\r\n"
+              "rd \"C:\\App\" 2>nul\r\n"
+              "if not exist \"C:\\Old\" mkdir \"C:\\Old\"\r\n"
+              "rem Left alone: 1 change in places that change on their own (Background.dat).\r\n"
+              "endlocal\r\n");
 }
 
 TEST(Exports, RegUndoRemovesWhatIsNewAndRestoresWhatWasThereByType) {
@@ -326,6 +344,10 @@ private:
             v.text = string();
         } else if (in_.substr(at_, 4) == "null") {
             at_ += 4;
+        } else if (in_.substr(at_, 4) == "true" || in_.substr(at_, 5) == "false") {
+            v.kind = Json::Bool;
+            v.text = in_[at_] == 't' ? "true" : "false";
+            at_ += v.text.size();
         } else {
             v.kind = Json::Number;
             while (at_ < in_.size() && std::string_view("-0123456789.eE+").find(in_[at_]) != std::string_view::npos)
@@ -370,28 +392,56 @@ TEST(Exports, JsonFollowsItsSchema) {
     lists[ListId::NewEntries].push_back({"App\\", "multi", "a\r\n\t\t\t\t\t\tb", kRegMultiSz});
     lists[ListId::EditedRegistry].push_back({"App\\", "Count", "5", kRegDword});
     lists[ListId::EditedRegistry].push_back({"App\\", "Flags", "2", kRegQword});
-    lists[ListId::DeletedEntries].push_back({"App\\", "Count", "5", kRegSz});
+    ResultRow oldCount{"App\\", "Count", "5", kRegSz};
+    oldCount.oldData = true;
+    lists[ListId::DeletedEntries].push_back(oldCount);
     lists[ListId::DeletedEntries].push_back({"App\\", "odd", "01", 0x1234});
     ResultRow created{"C:\\new.txt", "12", "12/8/2026 1:01:36 AM"};
     // 2026-12-08 01:01:36 as seconds since 1601-01-01.
     created.modifiedLocal = 13441165296;
     lists[ListId::NewFiles].push_back(created);
-    lists[ListId::ModifiedFiles].push_back({"C:\\gone-again.txt", "", "12/8/2026"});
+    ResultRow modified{"C:\\gone-again.txt", "", "12/8/2026"};
+    modified.firstSize = 40;
+    modified.firstDate = "12/7/2026";
+    lists[ListId::ModifiedFiles].push_back(modified);
     lists[ListId::DeletedFiles].push_back({"C:\\old.txt", "", ""});
-    const Json doc = JsonReader(exportJson(lists, {"HKEY_CURRENT_USER", "App", "C:\\"}, first)).document();
+    ResultRow folder{"C:\\new\\", "", "12/8/2026"};
+    folder.background = true;
+    lists[ListId::NewFiles].push_back(folder);
+    ResultContext context{"HKEY_CURRENT_USER", "App", "C:\\"};
+    context.checked[static_cast<size_t>(ListId::DeletedFiles)] = false;
+    const Json doc = JsonReader(exportJson(lists, context, first)).document();
     ASSERT_EQ(doc.kind, Json::Object);
     EXPECT_EQ(doc.fields.at("registry").fields.at("root").text, "HKEY_CURRENT_USER");
     EXPECT_EQ(doc.fields.at("folder").text, "C:\\");
     const std::map<std::string, std::vector<std::string>> registryFields = {
-        {"newRegistryEntries", {"key", "name", "data", "type"}},
-        {"deletedRegistryEntries", {"key", "name", "data", "type"}},
-        {"editedRegistryEntries", {"key", "name", "data", "type", "oldData", "oldType"}}};
+        {"newRegistryEntries", {"key", "name", "data", "type", "root"}},
+        {"deletedRegistryEntries", {"key", "name", "data", "type", "root"}},
+        {"editedRegistryEntries", {"key", "name", "data", "type", "root", "oldData", "oldType"}}};
     for (const auto& [list, names] : registryFields) {
         for (const Json& row : doc.fields.at(list).items) {
-            ASSERT_EQ(row.fields.size(), names.size()) << list;
+            // A deleted row that is an edit's old data says so, and is no deletion.
+            const size_t marks = row.fields.count("oldData") && row.fields.at("oldData").kind == Json::Bool;
+            ASSERT_EQ(row.fields.size(), names.size() + marks) << list;
             for (const std::string& name : names) EXPECT_EQ(row.fields.at(name).kind, Json::String) << list << name;
+            EXPECT_EQ(row.fields.at("root").text, "HKEY_CURRENT_USER");
         }
     }
+    EXPECT_EQ(doc.fields.at("deletedRegistryEntries").items.at(0).fields.at("oldData").text, "true");
+    const std::map<std::string, std::string> counts = {
+        {"newRegistryEntries", "1"}, {"deletedRegistryEntries", "1"}, {"editedRegistryEntries", "2"},
+        {"newFiles", "2"},           {"deletedFiles", "1"},           {"modifiedFiles", "1"},
+        {"background", "1"}};
+    for (const auto& [list, n] : counts) EXPECT_EQ(doc.fields.at("counts").fields.at(list).text, n) << list;
+    EXPECT_EQ(doc.fields.at("checked").fields.at("deletedFiles").text, "false");
+    EXPECT_EQ(doc.fields.at("checked").fields.at("newFiles").text, "true");
+    const Json& newFolder = doc.fields.at("newFiles").items.at(1);
+    EXPECT_EQ(newFolder.fields.at("kind").text, "folder");
+    EXPECT_EQ(newFolder.fields.at("background").text, "true");
+    EXPECT_EQ(doc.fields.at("newFiles").items.at(0).fields.at("kind").text, "file");
+    const Json& changed = doc.fields.at("modifiedFiles").items.at(0);
+    EXPECT_EQ(changed.fields.at("oldSize").text, "40");
+    EXPECT_EQ(changed.fields.at("oldDate").text, "12/7/2026");
     for (const char* list : {"newFiles", "modifiedFiles"}) {
         for (const Json& row : doc.fields.at(list).items) {
             EXPECT_EQ(row.fields.at("path").kind, Json::String);

@@ -54,19 +54,21 @@ struct FinderRig {
 
     void scan(const std::string& path) { finder.SearchFile(path, true); }
 
-    std::vector<std::string> recorded() const {
+    std::vector<std::string> recorded(bool foldersToo = true) const {
         std::vector<std::string> paths;
         for (size_t i = 1; i < state.StartFileList.size(); ++i)
-            paths.push_back(state.StartFileList[i].Filepath);
+            if (foldersToo || state.StartFileList[i].Filepath.back() != '\\')
+                paths.push_back(state.StartFileList[i].Filepath);
         return paths;
     }
+    std::vector<std::string> recordedFiles() const { return recorded(false); }
 };
 
 struct FileFinderTest : ::testing::Test, FinderRig {};
 
-// A folder's files come before its subfolders, whatever their attributes, and each folder is listed
-// once and closed before anything below it is read. A folder link may lead back up the tree: it is
-// neither entered nor recorded (a file link is a file). A folder that cannot be listed gives nothing,
+// A folder's own entry comes first, then its files, then its subfolders, whatever their attributes,
+// and each folder is listed once and closed before anything below it is read. A folder link that
+// cannot be told to lead out of the tree is recorded, not entered (a file link is a file). A folder that cannot be listed gives nothing,
 // unreported, and the walk goes on. A file exception is the file's full path; the file is counted
 // before it is tested.
 TEST_F(FileFinderTest, RecordsFilesBeforeSubfoldersListingEachRealFolderOnce) {
@@ -86,8 +88,10 @@ TEST_F(FileFinderTest, RecordsFilesBeforeSubfoldersListingEachRealFolderOnce) {
     state.FileExceptions.push_back({"C:\\Data\\sub1\\w.txt", "File"});
     scan("C:\\Data\\");
     EXPECT_THAT(recorded(),
-                ElementsAre("C:\\Data\\b.txt", "C:\\Data\\a.txt", "C:\\Data\\linked.txt",
-                            "C:\\Data\\sub1\\x.txt", "C:\\Data\\sub2\\c.txt", "C:\\Data\\sub2\\y\\z.txt"));
+                ElementsAre("C:\\Data\\b.txt", "C:\\Data\\a.txt", "C:\\Data\\linked.txt", "C:\\Data\\sub1\\",
+                            "C:\\Data\\sub1\\x.txt", "C:\\Data\\sub2\\", "C:\\Data\\sub2\\c.txt",
+                            "C:\\Data\\sub2\\y\\", "C:\\Data\\sub2\\y\\z.txt", "C:\\Data\\empty\\",
+                            "C:\\Data\\loop\\", "C:\\Data\\locked\\"));
     // Seven files and the six folders that "*.*" also matches, the link among them.
     EXPECT_EQ(finished, std::make_pair(clsFileFind::DirExSuccess, 13));
     EXPECT_THAT(folders, ElementsAre("C:\\Data", "C:\\Data\\sub1", "C:\\Data\\sub2", "C:\\Data\\sub2\\y",
@@ -98,6 +102,50 @@ TEST_F(FileFinderTest, RecordsFilesBeforeSubfoldersListingEachRealFolderOnce) {
     EXPECT_EQ(fs.maxOpenListings, 1);
     EXPECT_EQ(fs.openListings, 0);
     EXPECT_TRUE(prompt.calls.empty());
+}
+
+// A link to a folder outside the tree is walked once, under its own path; a link into the tree, to a
+// folder that holds the tree, or to a place already walked is recorded and not entered. A reparse
+// point that is no link (a cloud folder) is an ordinary folder.
+TEST(FileFinderLinks, AreWalkedOnceAndNeverInACircle) {
+    struct Case {
+        const char* what;
+        std::vector<std::string> recorded;  // below C:\Data\, besides Data's own file
+    };
+    const Case cases[] = {
+        {"outside", {"desk\\", "desk\\shortcut.lnk"}},
+        {"inside", {"real\\", "real\\r.txt", "alias\\"}},
+        {"up", {"up\\"}},
+        {"twice", {"desk\\", "desk\\shortcut.lnk", "desk2\\"}},
+        {"cloud", {"cloud\\", "cloud\\c.txt"}},
+        {"back", {"desk\\", "desk\\shortcut.lnk", "desk\\home\\"}},
+        {"nowhere", {"broken\\"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        FinderRig rig;
+        rig.fs.addFile("C:\\Data\\own.txt");
+        rig.fs.addFile("D:\\Home\\Desktop\\shortcut.lnk");
+        const std::string what = c.what;
+        if (what == "outside" || what == "twice" || what == "back") rig.fs.addLink("C:\\Data\\desk", "D:\\Home\\Desktop");
+        if (what == "twice") rig.fs.addLink("C:\\Data\\desk2", "D:\\Home\\Desktop\\");
+        if (what == "back") rig.fs.addLink("D:\\Home\\Desktop\\home", "C:\\Data", 0xA0000003u);  // a junction
+        if (what == "inside") {
+            rig.fs.addFile("C:\\Data\\real\\r.txt");
+            rig.fs.addLink("C:\\Data\\alias", "C:\\Data\\real");
+        }
+        if (what == "up") rig.fs.addLink("C:\\Data\\up", "C:\\");
+        if (what == "cloud") {
+            rig.fs.addTaggedFolder("C:\\Data\\cloud", 0x9000001Au);
+            rig.fs.addFile("C:\\Data\\cloud\\c.txt");
+        }
+        if (what == "nowhere") rig.fs.addLink("C:\\Data\\broken", "E:\\Gone");
+        rig.scan("C:\\Data\\");
+        std::vector<std::string> expected{"C:\\Data\\own.txt"};
+        for (const std::string& r : c.recorded) expected.push_back("C:\\Data\\" + r);
+        EXPECT_EQ(rig.recorded(), expected);
+        EXPECT_EQ(rig.finished->first, clsFileFind::DirExSuccess);
+    }
 }
 
 TEST(FileFinderStartPath, IsSplitIntoTheFolderToWalkAndANamePattern) {
@@ -111,13 +159,13 @@ TEST(FileFinderStartPath, IsSplitIntoTheFolderToWalkAndANamePattern) {
     constexpr int32_t ok = clsFileFind::DirExSuccess, invalid = clsFileFind::PathNameNotValid;
     // clang-format off
     const Case cases[] = {
-        {"D:\\", false, ok, 3, "D:\\", {"D:\\top.txt", "D:\\dir\\below.txt"}},
-        {"\\\\pc\\s\\", false, ok, 3, "\\\\pc\\s", {"\\\\pc\\s\\top.txt", "\\\\pc\\s\\dir\\below.txt"}},
+        {"D:\\", false, ok, 3, "D:\\", {"D:\\top.txt", "D:\\dir\\", "D:\\dir\\below.txt"}},
+        {"\\\\pc\\s\\", false, ok, 3, "\\\\pc\\s", {"\\\\pc\\s\\top.txt", "\\\\pc\\s\\dir\\", "\\\\pc\\s\\dir\\below.txt"}},
         {"C:\\Missing\\", false, invalid, 0, "", {}},
         {"C:\\Empty\\", false, clsFileFind::NoFilesFound, 0, "C:\\Empty", {}},
         // A folder named without its backslash is a name looked for below its parent; the folder
-        // "sub" matches and is counted, never recorded.
-        {"C:\\X\\sub", false, ok, 2, "C:\\X", {"C:\\X\\other\\sub"}},
+        // "sub" matches and is recorded as a folder, "other" does not.
+        {"C:\\X\\sub", false, ok, 2, "C:\\X", {"C:\\X\\sub\\", "C:\\X\\other\\sub"}},
         {"C:\\X\\a.txt", false, ok, 2, "C:\\X", {"C:\\X\\a.txt", "C:\\X\\sub\\A.TXT"}},
         {"C:\\X\\*.txt", false, ok, 3, "C:\\X", {"C:\\X\\a.txt", "C:\\X\\B.TXT", "C:\\X\\sub\\A.TXT"}},
         {"C:\\X\\*.txt", true, ok, 1, "C:\\X", {"C:\\X\\a.txt"}},
@@ -173,9 +221,13 @@ TEST(FileFinderFolderExceptions, CoverEveryFolderPathTheyPrefix) {
         rig.state.FileExceptions.push_back({c.exception, "Folder"});
         rig.scan(c.start);
         EXPECT_EQ(rig.folders, c.folders);
-        std::vector<std::string> files;
-        for (const std::string& folder : c.folders) files.push_back(folder + "\\f");
-        EXPECT_EQ(rig.recorded(), files);
+        // Each folder below the start is an entry, before its file.
+        std::vector<std::string> entries;
+        for (const std::string& folder : c.folders) {
+            if (folder + "\\" != c.start) entries.push_back(folder + "\\");
+            entries.push_back(folder + "\\f");
+        }
+        EXPECT_EQ(rig.recorded(), entries);
     }
 }
 
@@ -193,7 +245,7 @@ TEST_F(FileFinderTest, ExceptionsAndTargetListAreReadAfreshAfterEveryYield) {
         state.StartFileList.shrink_to_fit();
     };
     scan("C:\\Data\\");
-    EXPECT_THAT(recorded(), ElementsAre("C:\\Data\\sub1\\b.txt", "C:\\Data\\sub2\\c.txt"));
+    EXPECT_THAT(recordedFiles(), ElementsAre("C:\\Data\\sub1\\b.txt", "C:\\Data\\sub2\\c.txt"));
 }
 
 TEST(FileFinderStop, StopEndsTheWalkBeforeTheNextFolderAndStopSearchAtTheNextCheck) {
@@ -209,11 +261,11 @@ TEST(FileFinderStop, StopEndsTheWalkBeforeTheNextFolderAndStopSearchAtTheNextChe
     // entries; 11 folder sub2; 12-14.
     // clang-format off
     const Case cases[] = {
-        {0, false, ok, 5, {"C:\\S\\a.txt", "C:\\S\\sub1\\b.txt", "C:\\S\\sub2\\c.txt"}, 14},
+        {0, false, ok, 5, {"C:\\S\\a.txt", "C:\\S\\sub1\\", "C:\\S\\sub1\\b.txt", "C:\\S\\sub2\\", "C:\\S\\sub2\\c.txt"}, 14},
         {1, false, clsFileFind::NoFilesFound, 0, {}, 1},
         {3, false, ok, 3, {"C:\\S\\a.txt"}, 7},  // the folder being listed finishes
         {7, false, ok, 3, {"C:\\S\\a.txt"}, 7},  // sub1's file step never starts
-        {8, true, clsFileFind::UserCanceled, 3, {"C:\\S\\a.txt"}, 8},
+        {8, true, clsFileFind::UserCanceled, 3, {"C:\\S\\a.txt", "C:\\S\\sub1\\"}, 8},
     };
     // clang-format on
     for (const Case& c : cases) {
@@ -245,7 +297,8 @@ TEST_F(FileFinderTest, MoreThan32760SubfoldersAndPathsOfMoreThan260CharactersAre
     fs.addFile(deep + "\\last.txt");
     scan("C:\\Big\\");
     EXPECT_EQ(folders.size(), kFolders + 1 + levels);
-    EXPECT_THAT(recorded(), ElementsAre("C:\\Big\\d0\\first.txt", deep + "\\last.txt"));
+    EXPECT_THAT(recordedFiles(), ElementsAre("C:\\Big\\d0\\first.txt", deep + "\\last.txt"));
+    EXPECT_EQ(recorded().size(), 2 + kFolders + levels);
     EXPECT_EQ(finished->first, clsFileFind::DirExSuccess);
 }
 
@@ -258,7 +311,7 @@ TEST_F(FileFinderTest, DateIsTheSourcesTextAndAnUnreadableOneIsReportedAndLeftEm
     view.keepStatusHistory = true;
     scan("C:\\Data\\");
     // The size and attributes come from the same listing as the date.
-    ASSERT_EQ(state.StartFileList.size(), 4u);
+    ASSERT_EQ(state.StartFileList.size(), 5u);
     EXPECT_EQ(state.StartFileList[1].Size, 7u);
     EXPECT_EQ(state.StartFileList[1].Attributes, kAttrArchive);
     for (FileSnapshotEntry& e : state.StartFileList) e.Size = kUnknownFileSize, e.Attributes = kUnknownFileAttributes;
@@ -266,10 +319,12 @@ TEST_F(FileFinderTest, DateIsTheSourcesTextAndAnUnreadableOneIsReportedAndLeftEm
               (FileSnapshot{{},
                             {"C:\\Data\\a.txt", FakeFileSystem::textOf(kDefaultFileTime)},
                             {"C:\\Data\\vanished.txt", ""},
+                            {"C:\\Data\\sub\\", FakeFileSystem::textOf(0)},
                             {"C:\\Data\\sub\\c.txt", FakeFileSystem::textOf(good)}}));
     EXPECT_TRUE(reporter.LineTextsLoaded());  // the reporter was called
     // The status names each file recorded with its date.
     EXPECT_THAT(view.statusHistory, ElementsAre("Getting file system data: C:\\Data\\a.txt",
+                                                "Getting file system data: C:\\Data\\sub\\",
                                                 "Getting file system data: C:\\Data\\sub\\c.txt"));
     EXPECT_EQ(finished->first, clsFileFind::DirExSuccess);
 }
@@ -288,7 +343,7 @@ TEST(FileFinderFailures, GiveDirExFailedUnreportedAndKeepWhatWasRecorded) {
     walk.fs.failListOf = "C:\\Data\\bad\\";
     walk.scan("C:\\Data\\");
     EXPECT_EQ(walk.finished->first, clsFileFind::DirExFailed);
-    EXPECT_THAT(walk.recorded(), ElementsAre("C:\\Data\\a.txt"));
+    EXPECT_THAT(walk.recorded(), ElementsAre("C:\\Data\\a.txt", "C:\\Data\\bad\\"));
     EXPECT_TRUE(walk.prompt.calls.empty());
 }
 

@@ -74,7 +74,7 @@ TEST(CliArguments, EachMistakeGetsOneClearLine) {
     } cases[] = {
         {{}, "no command given (try quorvel-cli --help)"},
         {{"shot"}, "unknown command shot (try quorvel-cli --help)"},
-        {{"snapshot", "-o", "x"}, "snapshot needs --reg, --dir or both"},
+        {{"snapshot", "-o", "x"}, "snapshot needs --reg, --dir or --machine"},
         {{"snapshot", "--dir", "C:\\"}, "snapshot needs -o FILE"},
         {{"snapshot", "--reg", "HKLN\\SOFTWARE", "-o", "x"},
          "unknown registry root HKLN (use HKEY_CLASSES_ROOT, HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE, HKEY_USERS or "
@@ -82,7 +82,8 @@ TEST(CliArguments, EachMistakeGetsOneClearLine) {
         {{"watch", "--dir", "C:\\", "--timeout", "0", "--", "x"}, "--timeout needs a whole number of seconds, 1 or more"},
         {{"watch", "--dir", "C:\\", "--timeout", "9s", "--", "x"}, "--timeout needs a whole number of seconds, 1 or more"},
         {{"diff", "a", "b", "--timeout", "5"}, "unknown option --timeout for diff"},
-        {{"snapshot", "--dir", "C:\\", "--dir", "D:\\", "-o", "x"}, "--dir is given twice"},
+        {{"snapshot", "--dir", "C:\\", "--settings", "a", "--settings", "b", "-o", "x"}, "--settings is given twice"},
+        {{"snapshot", "--machine=1", "-o", "x"}, "--machine takes no value"},
         {{"snapshot", "--dir=", "-o", "x"}, "--dir needs a value"},
         {{"snapshot", "--dir", "C:\\", "-o", "x", "extra"}, "unexpected argument extra"},
         {{"diff", "a.qvs"}, "diff needs two snapshot files, before and after"},

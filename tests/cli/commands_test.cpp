@@ -1,4 +1,5 @@
 #include "cli/commands.h"
+#include "cli/places.h"
 
 #include <gtest/gtest.h>
 
@@ -52,7 +53,8 @@ constexpr const char* kChanges =
     "[Edited registry data] 2 rows\n"
     "    Software\\App\\ | Version | 1 -> 2\n"
     "    Software\\App\\ | Count | 5 (REG_SZ) -> 5 (REG_DWORD)\n"
-    "[New files created] 1 row\n"
+    "[New files created] 2 rows\n"
+    "    C:\\Data\\new\\ |  | 2024-05-01\n"
     "    C:\\Data\\new\\b.txt | 3 | 2024-05-01 12:34:56\n"
     "[Deleted files] 0 rows\n"
     "[Modified files] 1 row\n"
@@ -69,6 +71,7 @@ protected:
             registry.addValue(kHiveCurrentUser, "Software\\App", "Count", kRegDword, "5");
             registry.addValue(kHiveCurrentUser, "Software\\App\\Plugins", "Renderer", kRegSz, "fast");
             files.addFile("C:\\Data\\a.txt", 12, fileTime(2024, 2, 1));
+            files.addFolder("C:\\Data\\new", 0, fileTime(2024, 5, 1));
             files.addFile("C:\\Data\\new\\b.txt", 3);
         };
         std::filesystem::remove_all(dir_);
@@ -212,6 +215,84 @@ TEST_F(CliCommands, ExitCodesTellWhatWentWrong) {
     EXPECT_EQ(run({"watch", "--reg", "HKCU\\Software\\App", "--timeout", "7", "--", "setup.exe"}), kChangesFound);
     EXPECT_EQ(runner.timeout, 7u);
     EXPECT_NE(console.out.find("    Software\\App\\ | Version | 1 -> 2\n"), std::string::npos) << console.out;
+}
+
+// Several places in one go: each key below its own root and each folder, all
+// compared place by place; a place inside another is refused, since its
+// entries would count twice. Without a Settings.dat every list is checked;
+// with one that switches lists off, they say so instead of "0 rows".
+TEST_F(CliCommands, SeveralPlacesAreTakenAndComparedTogether) {
+    registry.addValue(kHiveLocalMachine, "Software\\App", "Path", kRegSz, "C:\\App");
+    files.addFile("D:\\Games\\save.dat", 1, fileTime(2024, 1, 1));
+    runner.install = [this] {
+        registry.addValue(kHiveLocalMachine, "Software\\App", "Path", kRegSz, "D:\\App");
+        registry.addValue(kHiveCurrentUser, "Software\\App", "Theme", kRegSz, "dark");
+        registry.removeValue(kHiveCurrentUser, "Software\\App", "Count");
+        files.addFile("D:\\Games\\new.dat", 2, fileTime(2024, 1, 2));
+        files.addFile("C:\\Data\\new\\b.txt", 3, fileTime(2024, 1, 3));
+    };
+    const Args places{"watch", "--reg", "HKLM\\Software\\App", "--reg", "HKCU\\Software\\App",
+                      "--dir", "C:\\Data", "--dir", "D:\\Games", "--"};
+    Args watch = places;
+    watch.push_back("setup.exe");
+    EXPECT_EQ(run(watch), kChangesFound);
+    EXPECT_EQ(console.out,
+              "[New registry entries] 1 row\n"
+              "    HKEY_CURRENT_USER\\Software\\App\\ | Theme | dark\n"
+              "[Deleted registry / old entries] 1 row\n"
+              "    HKEY_CURRENT_USER\\Software\\App\\ | Count | 5\n"
+              "[Edited registry data] 1 row\n"
+              "    HKEY_LOCAL_MACHINE\\Software\\App\\ | Path | C:\\App -> D:\\App\n"
+              "[New files created] 3 rows\n"
+              "    C:\\Data\\new\\ |  | 1601-01-01\n"
+              "    C:\\Data\\new\\b.txt | 3 | 2024-01-03\n"
+              "    D:\\Games\\new.dat | 2 | 2024-01-02\n"
+              "[Deleted files] 0 rows\n"
+              "[Modified files] 0 rows\n");
+
+    // Snapshots of other places are not compared.
+    ASSERT_EQ(run({"snapshot", "--reg", "HKCU\\Software\\App", "--reg", "HKLM\\Software\\App", "-o", path("two.qvs")}), kNoChanges);
+    ASSERT_EQ(run({"snapshot", "--reg", "HKCU\\Software\\App", "-o", path("one.qvs")}), kNoChanges);
+    EXPECT_EQ(run({"diff", path("one.qvs"), path("two.qvs")}), kBadUsage);
+    EXPECT_EQ(console.lines, std::vector<std::string>{"quorvel-cli: the snapshots are of different registry keys"});
+    EXPECT_EQ(run({"diff", path("two.qvs"), path("two.qvs"), "--format", "json"}), kNoChanges);
+    EXPECT_NE(console.out.find("\"places\":{\"registry\":[\"HKEY_CURRENT_USER\\\\Software\\\\App\",\"HKEY_LOCAL_MACHINE"),
+              std::string::npos) << console.out;
+
+    for (const auto& [args, line] :
+         {std::pair{Args{"snapshot", "--dir", "C:\\Data", "--dir", "c:\\data\\new", "-o", path("x.qvs")},
+                    "quorvel-cli: --dir c:\\data\\new lies within --dir C:\\Data; give each place once"},
+          {Args{"snapshot", "--reg", "HKCU\\Software", "--reg", "HKCU\\Software\\App", "-o", path("x.qvs")},
+           "quorvel-cli: --reg HKEY_CURRENT_USER\\Software\\App lies within --reg HKEY_CURRENT_USER\\Software; give "
+           "each place once"}}) {
+        EXPECT_EQ(run(args), kBadUsage);
+        EXPECT_EQ(console.lines, std::vector<std::string>{line});
+    }
+
+    // The window's defaults, with deletions off, are shown as not looked for.
+    ASSERT_TRUE(replaceWholeFile(path("Settings.dat"), "1,0,1,1,0,1\r\n"));
+    EXPECT_EQ(run({"diff", path("one.qvs"), path("one.qvs"), "--settings", dir_.string()}), kNoChanges);
+    EXPECT_EQ(console.out,
+              "[New registry entries] 0 rows\n[Deleted registry / old entries] not checked\n"
+              "[Edited registry data] 0 rows\n[New files created] not checked\n[Deleted files] not checked\n"
+              "[Modified files] not checked\n");
+}
+
+// --machine stands for the whole registry of the machine and its fixed drives.
+TEST(CliPlaces, MachineAddsTheWholeRegistryAndEveryFixedDriveOnce) {
+    CaptureOptions capture;
+    capture.machine = true;
+    capture.files = true;
+    capture.folder = "c:\\";
+    capture.registry = true;
+    capture.root = "HKEY_CURRENT_USER";
+    capture.key = "Software";
+    const CapturePlaces places = expandPlaces(capture, {"C:\\", "E:\\"});
+    EXPECT_EQ(places.keys, (std::vector<RegistryPlace>{{"HKEY_CURRENT_USER", "Software"},
+                                                       {"HKEY_LOCAL_MACHINE", ""},
+                                                       {"HKEY_USERS", ""}}));
+    EXPECT_EQ(places.folders, (std::vector<std::string>{"c:\\", "E:\\"}));
+    EXPECT_EQ(places.count(), 3u);
 }
 
 }  // namespace

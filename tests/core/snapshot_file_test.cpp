@@ -40,6 +40,12 @@ Collection sample() {
                {"C:\\Program Files\\b\\c.txt", "", 0, 0x1},
                {"C:\\x", "01/01/1990 00:00:01"}};
     c.seconds = 1.25;
+    c.registryPlaces = {"HKEY_LOCAL_MACHINE\\SOFTWARE\\Пример", "HKEY_USERS"};
+    c.folderPlaces = {"C:\\Program Files\\", "D:\\"};
+    c.unread = {"key HKEY_LOCAL_MACHINE\\SOFTWARE\\Locked", "folder C:\\System Volume Information\\"};
+    c.takenAt = 1796688000;
+    c.machine = "BUILDBOX";
+    c.user = "Jürgen";
     return c;
 }
 
@@ -77,7 +83,7 @@ TEST(SnapshotFile, RefusesEveryFlippedByteAndEveryTruncation) {
 TEST(SnapshotFile, SaysWhatIsWrong) {
     const std::string good = collectionBytes(Collection{});
     std::string newer = good, older = good, damaged = good;
-    newer[8] = 3;
+    newer[8] = 4;
     older[8] = 0;
     Collection badHive, badTime;
     badHive.registryWalked = true;
@@ -85,7 +91,7 @@ TEST(SnapshotFile, SaysWhatIsWrong) {
     badTime.seconds = -1;
     damaged[damaged.size() - 1] ^= 1;
     const std::pair<std::string, std::string> cases[] = {
-        {newer, "was written by a newer version of Quorvel (format 3; this version reads format 2)"},
+        {newer, "was written by a newer version of Quorvel (format 4; this version reads format 3)"},
         {older, "has an unknown format number (0)"},
         {collectionBytes(badHive),
          "is damaged: in the places section, the registry root is none of the five"},
@@ -150,6 +156,9 @@ TEST(SnapshotFile, FilesOfTheFirstFormatStillLoad) {
     ASSERT_EQ(c->files.size(), 2u);
     EXPECT_EQ(c->files[1], (FileSnapshotEntry{"C:\\a.txt", "01/02/2020 10:00:00"}));
     EXPECT_EQ(c->files[1].Size, kUnknownFileSize);
+    // Nor did it record folders: they are compared only where both sides did.
+    EXPECT_FALSE(c->foldersRecorded);
+    EXPECT_TRUE(c->unread.empty());
 }
 
 #ifdef __linux__

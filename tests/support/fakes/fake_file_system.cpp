@@ -80,7 +80,40 @@ uint64_t fileTime(int year, int month, int day, int hour, int minute, int second
 
 FakeFileSystem::Node* FakeFileSystem::find(const std::string& path) {
     auto it = nodes_.find(keyOf(path));
+    if (it == nodes_.end()) it = nodes_.find(resolvedKey(keyOf(path)));
     return it == nodes_.end() ? nullptr : &it->second;
+}
+
+std::string FakeFileSystem::resolvedKey(std::string key) const {
+    for (int hops = 0; hops < 40; ++hops) {
+        // The first link on the way, from the root down.
+        bool followed = false;
+        for (size_t end = 0; end <= key.size() && !followed; ++end) {
+            if (end != key.size() && key[end] != '\\') continue;
+            const auto it = nodes_.find(key.substr(0, end));
+            if (it == nodes_.end() || it->second.linkTarget.empty()) continue;
+            key = it->second.linkTarget + key.substr(end);
+            followed = true;
+        }
+        if (!followed) return nodes_.contains(key) ? key : std::string();
+    }
+    return {};
+}
+
+void FakeFileSystem::addLink(const std::string& path, const std::string& target, uint32_t tag) {
+    Node& node = addNode(path, kAttrDirectory | kAttrReparsePoint);
+    node.reparseTag = tag;
+    node.linkTarget = keyOf(target);
+}
+
+void FakeFileSystem::addTaggedFolder(const std::string& path, uint32_t tag) {
+    addNode(path, kAttrDirectory | kAttrReparsePoint).reparseTag = tag;
+}
+
+std::string FakeFileSystem::folderIdentity(const std::string& folder) {
+    const std::string key = resolvedKey(keyOf(folder));
+    if (key.empty()) return {};
+    return key.back() == '\\' ? key : key + "\\";
 }
 
 FakeFileSystem::Node& FakeFileSystem::addNode(const std::string& path, uint32_t attributes) {
@@ -168,6 +201,8 @@ std::optional<uint32_t> FakeFileSystem::attributes(const std::string& path) {
 std::unique_ptr<DirEnumeration> FakeFileSystem::list(const std::string& folder) {
     listed.push_back(folder);
     const Node* node = find(folder);
+    // A link is listed as the folder it leads to.
+    if (node && !node->linkTarget.empty()) node = find(resolvedKey(keyOf(folder)));
     if (!node || (node->attributes & kAttrDirectory) == 0 || node->unlistable) return nullptr;
     std::vector<DirEntry> entries;
     if (!isRootKey(keyOf(folder))) {
@@ -176,7 +211,7 @@ std::unique_ptr<DirEnumeration> FakeFileSystem::list(const std::string& folder) 
     }
     for (const auto& childKey : node->children) {
         const Node& child = nodes_.at(childKey);
-        entries.push_back({child.name, child.attributes, child.lastWriteTime, child.size});
+        entries.push_back({child.name, child.attributes, child.lastWriteTime, child.size, child.reparseTag});
     }
     return std::make_unique<FakeEnumeration>(std::move(entries), openListings, maxOpenListings);
 }

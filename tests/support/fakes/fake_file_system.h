@@ -29,6 +29,12 @@ public:
     // kAttrReparsePoint are added to the directory bit.
     void addFolder(const std::string& path, uint32_t attributes = 0,
                    uint64_t lastWriteTime = kDefaultFileTime);
+    // A link to a folder: a reparse point with `tag` (a symbolic link's by
+    // default) that leads to `target`, which is listed in its place.
+    void addLink(const std::string& path, const std::string& target, uint32_t tag = 0xA000000Cu);
+    // A reparse point that holds its own data, such as a cloud file
+    // provider's folder: an ordinary folder with a tag.
+    void addTaggedFolder(const std::string& path, uint32_t tag);
     // A folder that exists but whose listing cannot be started.
     void setUnlistable(const std::string& folder);
     // modifiedText throws a Failure for this time, as for a time the platform
@@ -52,6 +58,7 @@ public:
     std::unique_ptr<DirEnumeration> list(const std::string& folder) override;
     SharedText modifiedText(uint64_t lastWriteTime) override;
     std::optional<uint64_t> fileSize(const std::string& path) override;
+    std::string folderIdentity(const std::string& folder) override;
 
 private:
     struct Node {
@@ -60,9 +67,14 @@ private:
         uint64_t lastWriteTime = 0;
         uint64_t size = 0;
         bool unlistable = false;
+        uint32_t reparseTag = 0;
+        std::string linkTarget;  // the key it leads to, for a link
         std::vector<std::string> children;  // keys, in the order added
     };
     Node* find(const std::string& path);
+    // The key of a path with every link on its way followed; "" where a link
+    // leads nowhere or round in a circle.
+    std::string resolvedKey(std::string key) const;
     Node& addNode(const std::string& path, uint32_t attributes);
 
     std::map<std::string, Node> nodes_;  // by folded path without trailing backslash (roots keep theirs)

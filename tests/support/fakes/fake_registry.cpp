@@ -60,6 +60,15 @@ void FakeRegistry::addValue(int32_t hive, std::string_view path, std::string_vie
         Value{std::string(name), type, std::move(text)};
 }
 
+void FakeRegistry::removeValue(int32_t hive, std::string_view path, std::string_view name) {
+    Key& key = *find(hive, path, true);
+    const auto it = key.index.find(folded(name));
+    if (it == key.index.end()) return;
+    key.values.erase(key.values.begin() + static_cast<std::ptrdiff_t>(it->second));
+    key.index.clear();
+    for (size_t i = 0; i < key.values.size(); ++i) key.index.emplace(folded(key.values[i].name), i);
+}
+
 void FakeRegistry::failRead(int32_t hive, std::string_view path, std::string_view name) {
     tree_->failedReads.emplace(hive, folded(withoutTrailingSlash(path)), folded(name));
 }

@@ -51,6 +51,8 @@ public:
     void addValue(int32_t hive, std::string_view path, std::string_view name, uint32_t type,
                   std::string text = {});
 
+    // Takes a value away, as an uninstaller does.
+    void removeValue(int32_t hive, std::string_view path, std::string_view name);
     // Reads of this value fail, leaving its data behind in the output as a failed platform read may.
     void failRead(int32_t hive, std::string_view path, std::string_view name);
     // The key cannot be enumerated: no values, no subkeys, no default value.
