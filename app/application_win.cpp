@@ -140,7 +140,10 @@ std::string Application::oldDataOf(ListId list, const ResultRow& row) const {
     if (row.firstSize != kUnknownFileSize || !row.firstDate.empty()) {
         notes += "In the first snapshot:";
         if (row.firstSize != kUnknownFileSize) notes += " " + std::to_string(row.firstSize) + " bytes";
-        if (!row.firstDate.empty()) notes += (row.firstSize != kUnknownFileSize ? ", " : " ") + row.firstDate;
+        if (!row.firstDate.empty()) {
+            notes += row.firstSize != kUnknownFileSize ? ", " : " ";
+            notes += row.firstDate;
+        }
         notes += "\r\n";
     }
     if (list != ListId::EditedRegistry) {

@@ -1,7 +1,10 @@
 #include "app/collection_workflow.h"
 
+#include <cctype>
+
 #include <chrono>
 
+#include "app/unread_places.h"
 #include "capture/file_finder.h"
 #include "capture/registry_walk.h"
 #include "core/handler.h"
@@ -250,6 +253,7 @@ void CollectionWorkflow::firstCollection() {
     CaptureShown capture(s_.view);
 
     s_.state.FirstPlaces.reset();
+    s_.state.FirstUnread.clear();
     const auto started = std::chrono::steady_clock::now();
     CollectionPlaces places;
     places.registryWalked = registryPhaseDue();
@@ -270,7 +274,7 @@ void CollectionWorkflow::firstCollection() {
     capture.end();
 
     readyForFinal();
-    sayIfUnreadable();
+    sayIfUnreadable(s_.state.FirstUnread);
     s_.prompt.ask(kCollectDone, "Collect", Buttons::Ok, Icon::Information);
     s_.view.setCollectCaption(kCollectFinal);
 }
@@ -281,6 +285,7 @@ void CollectionWorkflow::finalCollection() {
                       "Detect", Buttons::YesNoCancel, Icon::Question) == Answer::Yes;
 
     CaptureShown capture(s_.view);
+    s_.state.FinalUnread.clear();
     if (registryPhaseDue() && !registryPhase(false)) return;
     if (filePhaseDue() && !filePhase(false)) return;
     capture.end();
@@ -291,13 +296,18 @@ void CollectionWorkflow::finalCollection() {
         s_.view.setDetectEnabled(true);
     }
     s_.view.setCollectCaption(kCollectData);
-    sayIfUnreadable();
+    sayIfUnreadable(s_.state.FinalUnread);
 }
 
-void CollectionWorkflow::sayIfUnreadable() {
-    if (!unreadable_.empty() && registryPhaseDue())
+void CollectionWorkflow::sayIfUnreadable(const std::vector<std::string>& unread) {
+    if (!unreadable_.empty() && registryPhaseDue()) {
         s_.view.setStatus("The registry key " + unreadable_ +
                           " could not be read: it was collected without its values and subkeys.");
+    } else if (const std::string said = unreadSummary(unread); !said.empty()) {
+        // The first letter up, as the status bar's sentences begin.
+        s_.view.setStatus(std::string(1, static_cast<char>(std::toupper(static_cast<unsigned char>(said[0])))) +
+                          said.substr(1) + ".");
+    }
 }
 
 void CollectionWorkflow::cmdReset_Click() {

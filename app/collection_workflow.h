@@ -61,7 +61,7 @@ public:
 
 private:
     // Names the start key in the status bar when it could not be read.
-    void sayIfUnreadable();
+    void sayIfUnreadable(const std::vector<std::string>& unread);
     std::string unreadable_;  // the start key, when it is there but closed
     void collect();
     // False, after telling the user, when the start key or folder of a due

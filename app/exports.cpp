@@ -262,6 +262,10 @@ std::string exportJson(const ResultLists& lists, const ResultContext& context, c
         jsonStrings(out, context.folderPlaces);
         out += '}';
     }
+    if (!context.unread.empty()) {
+        out += ",\n\"unread\":";
+        jsonStrings(out, context.unread);
+    }
     // Each list's number of rows, the old data of edits apart from the
     // deletions, and whether it was looked for at all.
     out += ",\n\"counts\":{";

@@ -1,7 +1,7 @@
 #pragma once
 // The six lists written as files: CSV for spreadsheets, a self-contained HTML
 // page, JSON for scripts, a .reg file that undoes the registry changes and a
-// .cmd file that deletes the new files. Each returns the whole file's bytes.
+// .cmd file that deletes the new files and folders. Each returns the whole file's bytes.
 #include <map>
 #include <string>
 #include <string_view>

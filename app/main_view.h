@@ -29,7 +29,7 @@ struct ResultRow {
     bool background = false;
     // A modified or deleted file's size and date in the first snapshot.
     uint64_t firstSize = UINT64_MAX;
-    std::string firstDate;
+    std::string firstDate{};
     int64_t firstModifiedLocal = -1;
     bool operator==(const ResultRow& other) const {
         return text == other.text && sub1 == other.sub1 && sub2 == other.sub2;

@@ -46,12 +46,15 @@ struct ResultContext {
     std::string startFolder;  // "" when no file scan ran
     // A collection of several places: every key with its root, every folder;
     // the registry rows' key names then begin with their root.
-    std::vector<std::string> registryPlaces;
-    std::vector<std::string> folderPlaces;
+    std::vector<std::string> registryPlaces{};
+    std::vector<std::string> folderPlaces{};
     bool rootsInKeys() const { return registryPlaces.size() > 1; }
     // Indexed by ListId: false for a list that was switched off or whose
     // place was not collected, which then holds no rows but is no "0 rows".
     std::array<bool, 6> checked{true, true, true, true, true, true};
+    // What either collection could not read ("key ...", "folder ..."): the
+    // lists cannot tell what changed there.
+    std::vector<std::string> unread{};
     bool isChecked(ListId list) const { return checked[static_cast<size_t>(list)]; }
 };
 

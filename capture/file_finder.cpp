@@ -297,7 +297,12 @@ void clsFileFind::FindFolders(const std::string& start) {
 
         const size_t folderLength = path_.size();
         const size_t firstSubfolder = pending.size();
-        if (auto listing = fs_.list(path_)) {
+        auto listing = fs_.list(path_);
+        if (!listing) {
+            // Its files and folders are not in the snapshot, and a diff of it
+            // must not pass for complete.
+            (state_.StartFileListBoolean ? state_.FirstUnread : state_.FinalUnread).push_back("folder " + path_);
+        } else {
             while (listing->next(entry)) {
                 if (ResultFlag() != DirExSuccess) return;
                 const std::string& name = entry.name;

@@ -33,6 +33,10 @@ public:
     enum class KeyAccess { Readable, Denied, Missing };
     virtual KeyAccess keyAccess(int32_t /*hive*/, const std::string& /*path*/) { return KeyAccess::Readable; }
 
+    // Whether the key, whose listing just failed, was refused rather than
+    // empty. Asked right after EnumValues or EnumKey of the same key.
+    virtual bool denied(int32_t /*hive*/, const std::string& /*path*/) { return false; }
+
     // A value's type and its bytes as the registry holds them; false when it
     // cannot be read.
     virtual bool GetRawValue(int32_t hive, const std::string& key, const std::string& name, uint32_t& type,

@@ -127,6 +127,10 @@ public:
         return !names.empty();
     }
 
+    bool denied(int32_t hive, const std::string& path) override {
+        return isSelected(hive, keyPath(path)) && open_.back().denied;
+    }
+
     KeyAccess keyAccess(int32_t hive, const std::string& path) override {
         HKEY key = nullptr;
         ++registryCalls;
@@ -283,8 +287,9 @@ private:
         }
         HKEY key = nullptr;
         ++registryCalls;
-        if (RegOpenKeyExW(base, toWide(rest).c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) key = nullptr;
-        open_.push_back(OpenLevel{std::string(path), UniqueKey(key)});
+        const LSTATUS rc = RegOpenKeyExW(base, toWide(rest).c_str(), 0, KEY_READ, &key);
+        if (rc != ERROR_SUCCESS) key = nullptr;
+        open_.push_back(OpenLevel{std::string(path), UniqueKey(key), rc == ERROR_ACCESS_DENIED});
         return key;
     }
 
@@ -349,6 +354,7 @@ private:
     struct OpenLevel {
         std::string path;
         UniqueKey key;  // null when the key could not be opened
+        bool denied = false;  // and it could not because access was refused
     };
     int32_t openHive_ = 0;
     std::vector<OpenLevel> open_;  // the selected key last, each below the one before

@@ -49,7 +49,11 @@ public:
             childPath += name;
             if (skipped(childPath)) continue;
             // The child lies open.size() levels below the start key.
-            if (open.size() > kMaxRegistryWalkDepth) continue;
+            if (open.size() > kMaxRegistryWalkDepth) {
+                unread("key " + std::string(hiveName(hive_)) + "\\" + trimmedPath(childPath) +
+                       " (deeper than " + std::to_string(kMaxRegistryWalkDepth) + " levels)");
+                continue;
+            }
             OpenKey child;
             // Below a named parent the visit's path is the one just tested.
             std::string walkPath = parent.walkPath.empty() || name.empty()
@@ -79,6 +83,9 @@ private:
         const bool performanceText = isPerformanceTextKey(hive_, walkPath);
         bool hasValues =
             !performanceText && guarded([&] { return ctx_.oreg.EnumValues(hive_, walkPath, names_, types_); });
+        if (!hasValues && !performanceText && ctx_.oreg.denied(hive_, walkPath)) {
+            unread("key " + std::string(hiveName(hive_)) + (walkPath.empty() ? "" : "\\") + trimmedPath(walkPath));
+        }
         if (!hasValues || names_.empty()) {
             std::string data;
             if (performanceText ||
@@ -123,6 +130,14 @@ private:
         key.walkPath = std::move(walkPath);
         key.next = 0;
         return true;
+    }
+
+    void unread(std::string place) {
+        (target_ == &AppState::regArray ? ctx_.state.FirstUnread : ctx_.state.FinalUnread).push_back(std::move(place));
+    }
+    static std::string trimmedPath(std::string_view path) {
+        while (!path.empty() && path.front() == '\\') path.remove_prefix(1);
+        return std::string(path);
     }
 
     // The entry at j, whose data and raw bytes are already in place.

@@ -53,7 +53,7 @@ constexpr std::string_view kDiffHelp =
     "  BEFORE AFTER     the first and the final snapshot, taken of the same places\n"
     "  --format F       text (default), csv, json (one object with the six arrays), html,\n"
     "                   reg (a .reg file that undoes the registry changes), or cmd (a batch\n"
-    "                   file that deletes the new files)\n"
+    "                   file that deletes the new files and folders and makes deleted folders again)\n"
     "  -o FILE          write there instead of to standard output\n"
     "  --settings DIR   where the detection switches and the filter list are read from\n"
     "\n"

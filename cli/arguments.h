@@ -31,8 +31,8 @@ struct CaptureOptions {
     std::string key;
     bool files = false;
     std::string folder;
-    std::vector<RegistryPlace> moreKeys;
-    std::vector<std::string> moreFolders;
+    std::vector<RegistryPlace> moreKeys{};
+    std::vector<std::string> moreFolders{};
     // --machine: HKEY_LOCAL_MACHINE, HKEY_USERS and every fixed drive.
     bool machine = false;
     bool operator==(const CaptureOptions&) const = default;

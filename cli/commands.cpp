@@ -8,6 +8,7 @@
 #include "app/change_detection.h"
 #include "app/collection_workflow.h"
 #include "app/exports.h"
+#include "app/unread_places.h"
 #include "cli/console_ui.h"
 #include "cli/places.h"
 #include "core/handler.h"
@@ -111,6 +112,7 @@ public:
             c.files = std::move(state_.StartFileList);
         }
         c.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        c.unread = std::move(state_.FirstUnread);
         return c;
     }
 
@@ -172,8 +174,7 @@ public:
                     complain(services_.console, "no registry key " + named);
                     return kBadUsage;
                 case RegistryProvider::KeyAccess::Denied:
-                    complain(services_.console, "warning: the registry key " + named +
-                                                    " cannot be read (access is denied); it is recorded without its values");
+                    // Recorded as unread by the walk, and said with the rest.
                     break;
                 case RegistryProvider::KeyAccess::Readable:
                     break;
@@ -322,6 +323,13 @@ int deliver(const ResultLists& lists, const Arguments& args, const ResultContext
     return lists.empty() ? kNoChanges : kChangesFound;
 }
 
+// A warning line for what a collection could not read, so that nobody takes
+// its snapshot, or a diff of it, for complete.
+void warnUnread(Console& console, const std::vector<std::string>& unread, const std::string& which = {}) {
+    const std::string said = unreadSummary(unread);
+    if (!said.empty()) complain(console, "warning: " + which + said);
+}
+
 int snapshot(const Arguments& args, CliServices& services) {
     Session session(services);
     if (!session.loadSettings(args.settingsFolder)) return kBadUsage;
@@ -329,6 +337,7 @@ int snapshot(const Arguments& args, CliServices& services) {
     if (const int code = session.checkPlaces(places)) return code;
     const std::optional<Collection> collection = session.collect(places);
     if (!collection) return kRunFailure;
+    warnUnread(services.console, collection->unread);
     if (std::string error; !saveCollection(args.output, *collection, error)) {
         complain(services.console, error);
         return kRunFailure;
@@ -352,7 +361,10 @@ int diff(const Arguments& args, CliServices& services) {
     }
     Session session(services);
     if (!session.loadSettings(args.settingsFolder)) return kBadUsage;
-    const ResultContext context = contextOf(*snapshots[0], session.switches());
+    warnUnread(services.console, snapshots[0]->unread, "in " + args.snapshots[0] + ", ");
+    warnUnread(services.console, snapshots[1]->unread, "in " + args.snapshots[1] + ", ");
+    ResultContext context = contextOf(*snapshots[0], session.switches());
+    context.unread = unreadOfBoth(snapshots[0]->unread, snapshots[1]->unread);
     const std::optional<ResultLists> lists =
         session.compare(std::move(*snapshots[0]), std::move(*snapshots[1]));
     if (!lists) return kRunFailure;
@@ -368,7 +380,9 @@ int watch(const Arguments& args, CliServices& services) {
     if (!before || !session.install(args.program, args.timeoutSeconds)) return kRunFailure;
     std::optional<Collection> after = session.collect(places);
     if (!after) return kRunFailure;
-    const ResultContext context = contextOf(*before, session.switches());
+    ResultContext context = contextOf(*before, session.switches());
+    context.unread = unreadOfBoth(before->unread, after->unread);
+    warnUnread(services.console, context.unread);
     const std::optional<ResultLists> lists = session.compare(std::move(*before), std::move(*after));
     if (!lists) return kRunFailure;
     return deliver(*lists, args, context, session.firstRegistry(), services.console);

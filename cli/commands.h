@@ -30,9 +30,9 @@ struct CliServices {
     ProcessRunner& runner;
     Console& console;
     std::string exeFolder;  // where the data files are when --settings is not given
-    std::vector<std::string> fixedDrives;  // what --machine takes besides the registry ("C:\\")
-    std::string machine;                   // recorded with each collection
-    std::string user;
+    std::vector<std::string> fixedDrives{};  // what --machine takes besides the registry ("C:\\")
+    std::string machine{};                 // recorded with each collection
+    std::string user{};
 };
 
 // Runs parsed arguments (help included) and returns the exit code.

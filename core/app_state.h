@@ -59,6 +59,11 @@ struct AppState {
     // compared only where both do.
     bool StartFoldersRecorded = true;
     bool FinishFoldersRecorded = true;
+    // What each collection could not read, with its place: "key
+    // HKEY_LOCAL_MACHINE\\..." or "folder C:\\...". A snapshot that says
+    // nothing of what it missed would let a diff pass for complete.
+    std::vector<std::string> FirstUnread;
+    std::vector<std::string> FinalUnread;
     // Set when a first collection completes or a first snapshot is opened;
     // empty from the start of the next first collection and after a reset,
     // so a half-taken snapshot is never offered for saving.

@@ -38,12 +38,16 @@ setup_wine
 ARTIFACTS="$REPO_ROOT/build/windows/test-artifacts"
 rm -rf "$ARTIFACTS"
 mkdir -p "$ARTIFACTS"
-# A folder with a link to itself: Wine shows a Unix symlink to a directory as a
-# reparse point, which the file scan must not enter.
+# A folder with a link to itself and one to a folder outside it: Wine shows a
+# Unix symlink to a directory as a reparse point; the file scan enters the
+# one that leads out, once, and never the one that leads back.
 LINK_TREE=$(mktemp -d /tmp/quorvel-link-tree.XXXXXX)
+LINK_OUTSIDE=$(mktemp -d /tmp/quorvel-link-outside.XXXXXX)
 printf 'inside\n' >"$LINK_TREE/inside.txt"
+printf 'outside\n' >"$LINK_OUTSIDE/outside.txt"
 ln -s "$LINK_TREE" "$LINK_TREE/loop"
-trap 'stop_xvfb; stop_wine; rm -rf "$LINK_TREE"' EXIT
+ln -s "$LINK_OUTSIDE" "$LINK_TREE/out"
+trap 'stop_xvfb; stop_wine; rm -rf "$LINK_TREE" "$LINK_OUTSIDE"' EXIT
 start_xvfb
 export QUORVEL_TEST_LINK_TREE="$LINK_TREE"
 export QUORVEL_TEST_ARTIFACTS
@@ -85,7 +89,8 @@ done
 outside_passed=0
 outside_failed=0
 for check in "cli_interrupt_check.sh build/windows/quorvel-cli.exe" "no_desktop_check.sh build/windows/quorvel.exe" \
-    "prefix_differential.sh build/native/quorvel-cli build/windows/quorvel-cli.exe"; do
+    "prefix_differential.sh build/native/quorvel-cli build/windows/quorvel-cli.exe" \
+    "background_check.sh build/windows/quorvel-cli.exe"; do
     log "outside check: $check"
     # shellcheck disable=SC2086
     line=$(./scripts/$check | tail -1) || failed=1

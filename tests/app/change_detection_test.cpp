@@ -278,7 +278,7 @@ TEST_F(ChangeDetection, NewAndDeletedFoldersAreListedButNeverModified) {
 // is marked, so that counts tell deletions from edits; so it is when edits
 // are not listed, or when new entries are not looked for either.
 TEST_F(ChangeDetection, OldDataOfAnEditIsMarkedApartFromDeletions) {
-    for (const int16_t newAndEdited : {1, 0}) {
+    for (const int16_t newAndEdited : {int16_t{1}, int16_t{0}}) {
         SCOPED_TRACE(newAndEdited);
         state.switches.chkNewRegSetting = state.switches.chkEditedRegSetting = newAndEdited;
         state.regArray = {kPath, kVersion};

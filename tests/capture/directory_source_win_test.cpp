@@ -188,17 +188,24 @@ TEST_F(RealTreeTest, ScanRecordsExactlyTheFilesOfTheTreeInPreOrder) {
     EXPECT_TRUE(scan.source.attributes(b + "\\system.dat").value_or(0) & kAttrSystem);
 }
 
-TEST_F(RealTreeTest, DirectoryLinkToAnAncestorIsNotEntered) {
-    const std::wstring tree = base_ + L"\\linked";
+// A link to a folder that holds the tree is recorded and not entered; a link
+// to a folder outside the tree is walked once, under its own path, so a file
+// placed through it is seen.
+TEST_F(RealTreeTest, LinksOutOfTheTreeAreWalkedAndLinksBackAreNot) {
+    const std::wstring tree = base_ + L"\\linked", outside = base_ + L"\\elsewhere";
     makeDir(tree);
+    makeDir(outside);
     makeFile(tree + L"\\inside.txt");
+    makeFile(outside + L"\\outside.txt");
     std::wstring root;
-    if (makeDirectoryLink(tree + L"\\loop", tree) && isReparseFolder(tree + L"\\loop")) {
+    if (makeDirectoryLink(tree + L"\\loop", tree) && makeDirectoryLink(tree + L"\\out", outside) &&
+        isReparseFolder(tree + L"\\loop")) {
         root = tree;
     } else {
         // The platform cannot make the link here (Wine 8, or Windows outside
         // developer mode): use a folder prepared outside with a directory
-        // symlink "loop" to itself.
+        // symlink "loop" to itself and "out" to a folder beside it that
+        // holds outside.txt.
         wchar_t env[1024];
         const DWORD n = GetEnvironmentVariableW(L"QUORVEL_TEST_LINK_TREE", env, 1024);
         if (n == 0 || n >= 1024) {
@@ -210,15 +217,20 @@ TEST_F(RealTreeTest, DirectoryLinkToAnAncestorIsNotEntered) {
             root = L"Z:" + root;
         }
         if (root.back() == L'\\') root.pop_back();
-        ASSERT_TRUE(isReparseFolder(root + L"\\loop"))
-            << "QUORVEL_TEST_LINK_TREE has no directory link named loop";
+        ASSERT_TRUE(isReparseFolder(root + L"\\loop") && isReparseFolder(root + L"\\out"))
+            << "QUORVEL_TEST_LINK_TREE has no directory links named loop and out";
     }
 
     Scan scan(toUtf8(root) + "\\");
 
-    EXPECT_THAT(scan.paths(), ElementsAre(toUtf8(root) + "\\inside.txt"));
-    EXPECT_EQ(scan.finder.Files(), 2);  // inside.txt and the link, which "*.*" matches
+    const std::string at = toUtf8(root);
+    EXPECT_THAT(scan.paths(), ElementsAre(at + "\\inside.txt", at + "\\loop\\", at + "\\out\\",
+                                          at + "\\out\\outside.txt"));
+    EXPECT_EQ(scan.finder.Files(), 4);  // the two files and the two links, which "*.*" matches
     EXPECT_EQ(scan.finder.ResultFlag(), clsFileFind::DirExSuccess);
+    // Both links are links to the platform: the walk told them apart by where they lead.
+    EXPECT_FALSE(scan.source.folderIdentity(at + "\\out\\").empty());
+    EXPECT_EQ(scan.source.folderIdentity(at + "\\loop\\"), scan.source.folderIdentity(at + "\\"));
 }
 
 TEST_F(RealTreeTest, SizesAttributesAndListingsOfLongPaths) {

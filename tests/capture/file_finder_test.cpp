@@ -102,6 +102,8 @@ TEST_F(FileFinderTest, RecordsFilesBeforeSubfoldersListingEachRealFolderOnce) {
     EXPECT_EQ(fs.maxOpenListings, 1);
     EXPECT_EQ(fs.openListings, 0);
     EXPECT_TRUE(prompt.calls.empty());
+    // The folder that could not be listed is named as unread, and nothing else.
+    EXPECT_EQ(state.FirstUnread, std::vector<std::string>{"folder C:\\Data\\locked\\"});
 }
 
 // A link to a folder outside the tree is walked once, under its own path; a link into the tree, to a

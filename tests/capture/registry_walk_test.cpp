@@ -119,6 +119,8 @@ TEST_F(RegistryWalkTest, ValuesAreRenderedByTypeAndFailedReadsAndUnreadableKeysK
                      entry("T\\", "multi", "only", kRegMultiSz), entry("T\\", "qword", "18446744073709551615", kRegQword),
                      entry("T\\", "none", "01", kRegNone),
                      entry("T\\", "bad", "", kRegSz), entry("T\\Locked\\", "", "")}));
+    // The key that refused to be read is named as unread, with its root.
+    EXPECT_EQ(state.FirstUnread, std::vector<std::string>{"key HKEY_LOCAL_MACHINE\\T\\Locked"});
     EXPECT_EQ(collect(kLm, "SOFTWARE\\Nowhere"), (RegSnapshot{entry("SOFTWARE\\Nowhere\\", "", "")}));
 }
 
@@ -168,6 +170,9 @@ TEST_F(RegistryWalkTest, WalkGoesNoDeeperThan512LevelsBelowTheStartKey) {
     const RegSnapshot snapshot = collect(kLm, "Top");
     ASSERT_EQ(snapshot.size(), 513u);  // the start key and 512 levels below it
     EXPECT_EQ(snapshot.back().KeyName.size(), std::string("Top\\").size() + 512 * 2);
+    // What lies deeper is named as unread, not dropped in silence.
+    ASSERT_EQ(state.FirstUnread.size(), 1u);
+    EXPECT_EQ(state.FirstUnread[0], "key HKEY_LOCAL_MACHINE\\Top" + path.substr(3, 513 * 2) + " (deeper than 512 levels)");
 }
 
 // The exception list and the program's own settings key (Software\Marrowby), checked against two

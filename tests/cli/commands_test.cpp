@@ -98,7 +98,7 @@ protected:
     Latin1CodePage codePage;
     FakeRunner runner;
     RecordingConsole console;
-    CliServices services{source, files, codePage, runner, console, "C:\\Tools"};
+    CliServices services{source, files, codePage, runner, console, "C:\\Tools", {"C:\\"}, "BUILDBOX", "tester"};
 };
 
 TEST_F(CliCommands, WatchAndADiffOfSnapshotsAroundTheInstallerListWhatItChanged) {

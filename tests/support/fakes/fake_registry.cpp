@@ -77,6 +77,11 @@ void FakeRegistry::makeUnreadable(int32_t hive, std::string_view path) {
     find(hive, path, true)->unreadable = true;
 }
 
+bool FakeRegistry::denied(int32_t hive, const std::string& path) {
+    const Key* key = find(hive, path, false);
+    return key && key->unreadable;
+}
+
 bool FakeRegistry::EnumValues(int32_t hive, const std::string& path, std::vector<std::string>& names,
                               std::vector<uint32_t>& types) {
     ++enumCalls;

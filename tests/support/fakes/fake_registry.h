@@ -65,6 +65,7 @@ public:
                     std::vector<uint32_t>& types) override;
     bool EnumKey(int32_t hive, const std::string& path, std::vector<std::string>& names) override;
     KeyAccess keyAccess(int32_t hive, const std::string& path) override;
+    bool denied(int32_t hive, const std::string& path) override;
     bool GetRawValue(int32_t hive, const std::string& key, const std::string& name, uint32_t& type,
                      std::string& bytes) override;
     bool GetStringValue(int32_t hive, const std::string& key, const std::string& name,
