@@ -107,9 +107,10 @@ const RegEntry* OldEntries::find(ListId list, const ResultRow& row) const {
     return it == byName_.end() ? nullptr : it->second;
 }
 
-std::string exportCsv(const ResultLists& lists, const RegSnapshot& first) {
+std::string exportCsv(const ResultLists& lists, const RegSnapshot& first, bool byteOrderMark) {
     const OldEntries old(lists, first);
-    std::string out = "\xEF\xBB\xBF" "List,Name,Detail,Data,Type,Old data,Old type\r\n";
+    std::string out = byteOrderMark ? "\xEF\xBB\xBF" : "";
+    out += "List,Name,Detail,Data,Type,Old data,Old type\r\n";
     for (ListId list : kAllLists) {
         const int columns = resultListColumns(list).count;
         for (const ResultRow& row : lists[list]) {
@@ -302,10 +303,10 @@ std::string exportCmd(const ResultLists& lists) {
 }
 
 std::string exportBytes(ExportFormat format, const ResultLists& lists, const ResultContext& context,
-                        const RegSnapshot& first) {
+                        const RegSnapshot& first, bool toFile) {
     switch (format) {
         case ExportFormat::Csv:
-            return exportCsv(lists, first);
+            return exportCsv(lists, first, toFile);
         case ExportFormat::Html:
             return exportHtml(lists, context, first);
         case ExportFormat::Json:
