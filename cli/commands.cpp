@@ -249,7 +249,8 @@ int snapshot(const Arguments& args, CliServices& services) {
     const bool toOutput = args.output == "-";
     if (toOutput) {
         if (!services.console.write(collectionBytes(*collection))) {
-            complain(services.console, "cannot write the snapshot to standard output (is the disk full, or the pipe closed?)");
+            complain(services.console,
+                     "cannot write the snapshot to standard output (is the disk full, or the pipe closed?)");
             return kRunFailure;
         }
     } else if (std::string error; !saveCollection(args.output, *collection, error)) {

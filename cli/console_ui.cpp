@@ -28,7 +28,8 @@ void ConsoleView::setStatus(std::string_view text) {
     if (!console_.showsProgress()) return;
     // A walk reports every entry; the line is made anew ten times a second.
     const auto now = std::chrono::steady_clock::now();
-    if (drawn_ != std::chrono::steady_clock::time_point{} && now - drawn_ < std::chrono::milliseconds(100)) return;
+    if (drawn_ != std::chrono::steady_clock::time_point{} && now - drawn_ < std::chrono::milliseconds(100))
+        return;
     drawn_ = now;
     console_.progress(progressLine(entries_, std::chrono::duration<double>(now - started_).count(), text));
 }

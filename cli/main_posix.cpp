@@ -62,8 +62,8 @@ int run(int argc, char** argv) {
     qv::WineRegistryProviderSource registry(prefix, qv::cli::hostEnvironment());
     qv::DatePictures pictures;
     if (readsPrefix) {
-        if (const std::string refusal = qv::cli::prefixReadiness(prefix, arguments.waitForWine,
-                                                                            arguments.capture.registry, console);
+        if (const std::string refusal =
+                qv::cli::prefixReadiness(prefix, arguments.waitForWine, arguments.capture.registry, console);
             !refusal.empty()) {
             qv::cli::complain(console, refusal);
             return qv::cli::kBadUsage;

@@ -226,7 +226,8 @@ TEST_F(CliCommands, StandardOutputSummaryAndQuiet) {
     ASSERT_EQ(snapshot("before.qvs"), kNoChanges);
     ASSERT_EQ(console.lines.size(), 1u);
     const std::string& summary = console.lines[0];
-    const std::string opening = "snapshot: HKEY_CURRENT_USER\\Software\\App and C:\\Data\\ \xE2\x80\x94 2 registry entries, 1 file in ";
+    const std::string opening =
+        "snapshot: HKEY_CURRENT_USER\\Software\\App and C:\\Data\\ \xE2\x80\x94 2 registry entries, 1 file in ";
     EXPECT_EQ(summary.rfind(opening, 0), 0u) << summary;
     const std::string ending = " s, written to " + path("before.qvs");
     EXPECT_EQ(summary.substr(summary.size() - std::min(summary.size(), ending.size())), ending) << summary;
