@@ -81,7 +81,9 @@ man_page=$work/root/usr/share/man/man1/quorvel-cli.1.gz
 if [ "$may_install" = yes ]; then
     dpkg-query -W -f='${Status}' quorvel 2>/dev/null | grep -q 'install ok installed' || installed_here=yes
     [ "$private_view" = yes ] && echo "package: installed in a private view of /usr and /var"
-    check "dpkg -i installs it" dpkg -i "$deb"
+    # Slim Debian images tell dpkg to leave out every manual page: this one
+    # is let in, since the page is what is checked.
+    check "dpkg -i installs it" dpkg -i --path-include=/usr/share/man/man1/quorvel-cli.1.gz "$deb"
     cli=/usr/bin/quorvel-cli
     man_page=$(man -w quorvel-cli 2>/dev/null || echo /usr/share/man/man1/quorvel-cli.1.gz)
     if command -v man >/dev/null; then
