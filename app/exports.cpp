@@ -134,10 +134,10 @@ const RegEntry* OldEntries::find(ListId list, const ResultRow& row) const {
     return it == byName_.end() ? nullptr : it->second;
 }
 
-std::string exportCsv(const ResultLists& lists, const RegSnapshot& first) {
+std::string exportCsv(const ResultLists& lists, const RegSnapshot& first, bool byteOrderMark) {
     const OldEntries old(lists, first);
-    std::string out =
-        "\xEF\xBB\xBF" "List,Name,Detail,Data,Type,Old data,Old type,Old size,Old date,Note\r\n";
+    std::string out = byteOrderMark ? "\xEF\xBB\xBF" : "";
+    out += "List,Name,Detail,Data,Type,Old data,Old type,Old size,Old date,Note\r\n";
     for (ListId list : kAllLists) {
         const int columns = resultListColumns(list).count;
         const bool registry = isRegistryList(list);
@@ -435,10 +435,10 @@ std::string exportCmd(const ResultLists& lists) {
 }
 
 std::string exportBytes(ExportFormat format, const ResultLists& lists, const ResultContext& context,
-                        const RegSnapshot& first) {
+                        const RegSnapshot& first, bool toFile) {
     switch (format) {
         case ExportFormat::Csv:
-            return exportCsv(lists, first);
+            return exportCsv(lists, first, toFile);
         case ExportFormat::Html:
             return exportHtml(lists, context, first);
         case ExportFormat::Json:

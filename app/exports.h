@@ -13,8 +13,10 @@
 namespace qv {
 
 // Registry rows carry their value type's name, edited ones their old data
-// and type from `first`, the first registry snapshot.
-std::string exportCsv(const ResultLists& lists, const RegSnapshot& first = {});
+// and type from `first`, the first registry snapshot. A file starts with a
+// byte order mark, by which spreadsheets know UTF-8; a stream that another
+// program reads has none to trip over.
+std::string exportCsv(const ResultLists& lists, const RegSnapshot& first = {}, bool byteOrderMark = true);
 std::string exportHtml(const ResultLists& lists, const ResultContext& context, const RegSnapshot& first = {});
 // One object: the places, then the six arrays. Registry rows carry their value
 // type's name, edited ones their old data; file sizes are numbers.
@@ -42,6 +44,6 @@ private:
 enum class ExportFormat { Csv, Html, Json, RegUndo, Cmd };
 // The file of one format: what the window's export and the command line write.
 std::string exportBytes(ExportFormat format, const ResultLists& lists, const ResultContext& context,
-                        const RegSnapshot& first);
+                        const RegSnapshot& first, bool toFile = true);
 
 }  // namespace qv

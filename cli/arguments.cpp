@@ -14,13 +14,18 @@ constexpr std::string_view kOverview =
     "quorvel-cli: what an installation changed, for scripts.\n"
     "\n"
     "  quorvel-cli snapshot (--reg ROOT\\KEY | --dir FOLDER | --machine)... -o FILE [--settings DIR]\n"
+    "                   [--quiet]\n"
     "  quorvel-cli diff BEFORE AFTER [--format text|csv|json|html|reg|cmd] [-o FILE] [--settings DIR]\n"
-    "  quorvel-cli watch (--reg ROOT\\KEY | --dir FOLDER | --machine)... [diff options] [--timeout SECONDS]\n"
+    "                   [--quiet]\n"
+    "  quorvel-cli watch (--reg ROOT\\KEY | --dir FOLDER | --machine)... [diff options]\n"
+    "                   [--timeout SECONDS]\n"
     "                    -- INSTALLER [ARGS...]\n"
     "  quorvel-cli --version\n"
     "\n"
     "On Linux, snapshot and watch read a Wine or Proton prefix's registry files and drives\n"
     "directly: --prefix DIR (default $WINEPREFIX, else ~/.wine) and --wait.\n"
+    "\n"
+    "-o - is standard output. On a terminal, progress shows on standard error.\n"
     "\n"
     "Each command takes --help (or /?). Exit codes: 0 no changes, 1 changes found,\n"
     "2 bad usage or a bad file, 3 a run-time failure, 130 interrupted.\n";
@@ -34,18 +39,20 @@ constexpr std::string_view kSnapshotHelp =
     "  --dir FOLDER     the folder to scan, with everything below it\n"
     "  --machine        HKEY_LOCAL_MACHINE, HKEY_USERS and every fixed drive (in a Wine\n"
     "                   prefix: C:)\n"
-    "  -o FILE          the snapshot file to write (required)\n"
+    "  -o FILE          the snapshot file to write (required; - is standard output)\n"
     "  --settings DIR   the folder of Settings.dat, RegExceptions.dat, FileExceptions.dat and\n"
     "                   Filter.dat (default: the folder of quorvel-cli.exe)\n"
     "  --prefix DIR     (Linux) the Wine prefix whose files are read; its drives give the\n"
     "                   folders (C:\\...)\n"
     "  --wait           (Linux) wait for the prefix's wineserver to end instead of refusing\n"
-    "                   with exit code 2 while it runs\n"
+    "                   with exit code 2 while it runs; a snapshot of folders alone never waits\n"
+    "  --quiet          no progress and no summary line on standard error\n"
     "\n"
     "--reg and --dir may be given more than once; at least one place is needed, and each\n"
     "must exist. A folder or link that leads outside the folders given is walked once,\n"
-    "under its own path; one that leads back inside is recorded, not entered.\n"
-    "Exit codes: 0 written, 2 bad usage or a place that does not exist, 3 a run-time failure.\n";
+    "under its own path; one that leads back inside is recorded, not entered. The last\n"
+    "line on standard error sums up what was written. Exit codes: 0 written, 2 bad usage\n"
+    "or a place that does not exist, 3 a run-time failure.\n";
 
 constexpr std::string_view kDiffHelp =
     "quorvel-cli diff: compares two snapshot files into the six lists.\n"
@@ -54,8 +61,9 @@ constexpr std::string_view kDiffHelp =
     "  --format F       text (default), csv, json (one object with the six arrays), html,\n"
     "                   reg (a .reg file that undoes the registry changes), or cmd (a batch\n"
     "                   file that deletes the new files and folders and makes deleted folders again)\n"
-    "  -o FILE          write there instead of to standard output\n"
+    "  -o FILE          write there instead of to standard output (- is standard output)\n"
     "  --settings DIR   where the detection switches and the filter list are read from\n"
+    "  --quiet          no progress on standard error\n"
     "\n"
     "All six lists are checked unless Settings.dat says otherwise; a list that is switched\n"
     "off is shown as not checked. Rows in places that change on their own (Background.dat)\n"
@@ -68,13 +76,16 @@ constexpr std::string_view kWatchHelp =
     "\n"
     "  --reg, --dir, --machine, --settings          as for snapshot\n"
     "  --prefix DIR, --wait                         (Linux) as for snapshot; the final snapshot\n"
-    "                                               waits for the prefix's wineserver to end\n"
-    "  --format F, -o FILE                          as for diff\n"
+    "                                               of a key waits for the prefix's wineserver\n"
+    "                                               to end\n"
+    "  --format F, -o FILE, --quiet                 as for diff\n"
     "  --timeout SECONDS                            end the installer and every process it\n"
     "                                               started after this long (exit code 3)\n"
     "  -- INSTALLER [ARGS...]                       the program to run; the final snapshot is\n"
     "                                               taken when it and every process it started\n"
-    "                                               have ended\n"
+    "                                               have ended; on Linux a first word\n"
+    "                                               that names a .exe, .msi, .bat or .cmd\n"
+    "                                               runs under the prefix's wine\n"
     "\n"
     "Ctrl+C ends the installer and every process it started, and exits with code 130.\n"
     "Exit codes: 0 no changes, 1 changes found, 2 bad usage, 3 a run-time failure, 130 interrupted.\n";
@@ -95,6 +106,7 @@ constexpr Option kOptions[] = {{"--reg", "", kSnapshot | kWatch},
                                {"--timeout", "", kWatch},
                                {"--prefix", "", kSnapshot | kDiff | kWatch},
                                {"--wait", "", kSnapshot | kWatch, true},
+                               {"--quiet", "-q", kSnapshot | kDiff | kWatch, true},
                                {"--output", "-o", kSnapshot | kDiff | kWatch}};
 
 struct Named {
@@ -242,6 +254,7 @@ std::string parseCommand(const Named& command, const std::vector<std::string>& a
     if (auto it = values.find("--settings"); it != values.end()) out.settingsFolder = it->second;
     if (auto it = values.find("--prefix"); it != values.end()) out.prefix = it->second;
     out.waitForWine = values.count("--wait") > 0;
+    out.quiet = values.count("--quiet") > 0;
     if (auto it = values.find("--output"); it != values.end()) out.output = it->second;
     if (command.command == Command::Snapshot && out.output.empty()) return "snapshot needs -o FILE";
     return {};

@@ -44,13 +44,14 @@ struct Arguments {
     bool version = false;
     CaptureOptions capture;      // snapshot, watch
     std::string settingsFolder;  // "": the folder of the exe
-    std::string output;          // "": standard output (required by snapshot)
+    std::string output;          // "" or "-": standard output (snapshot requires it given)
     OutputFormat format = kTextOutput;
     std::vector<std::string> snapshots;  // diff: before, after
     std::vector<std::string> program;    // watch: the installer and its arguments
     uint32_t timeoutSeconds = 0;         // watch: 0 waits as long as the installer runs
     std::string prefix;                  // snapshot, watch on Linux: the Wine prefix to read
     bool waitForWine = false;            // snapshot, watch on Linux: wait for the prefix's wineserver to end
+    bool quiet = false;                  // no progress and no summary on standard error
     bool operator==(const Arguments&) const = default;
 };
 

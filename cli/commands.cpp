@@ -1,6 +1,7 @@
 #include "cli/commands.h"
 
 #include <chrono>
+#include <cstdio>
 #include <optional>
 #include <string_view>
 #include <utility>
@@ -94,6 +95,7 @@ public:
         view_.files = capture.files;
         view_.folder = capture.folder;
         view_.caption = "Collect data";
+        view_.startCounting();
         const auto start = std::chrono::steady_clock::now();
         workflow_.cmdSnapShot_Click();
         services_.console.progress("");
@@ -131,6 +133,7 @@ public:
         state_.FinishFileList = std::move(after.files);
         state_.FinishFileScanRan = after.filesScanned;
         view_.registry = after.registryWalked;
+        view_.startCounting();
         workflow_.cmdDetectChanges_Click();
         services_.console.progress("");
         if (failed()) return std::nullopt;
@@ -302,16 +305,21 @@ ResultContext contextOf(const Collection& c, const DetectionSwitches& switches) 
     return context;
 }
 
+// "-o -" as Unix tools take it, and "-o CON" as Windows tools take it, are
+// standard output, which is the console unless the caller redirected it.
+bool toStandardOutput(const std::string& output) {
+    const bool console = output.size() == 3 && (output[0] | 0x20) == 'c' && (output[1] | 0x20) == 'o' &&
+                         (output[2] | 0x20) == 'n';
+    return output.empty() || output == "-" || console;
+}
+
 // Writes the results where they were asked for; the exit code says whether
 // anything changed.
 int deliver(const ResultLists& lists, const Arguments& args, const ResultContext& context,
             const RegSnapshot& first, Console& console) {
-    const std::string text = formatResults(lists, args.format, context, first);
-    // "-o CON" is the console as Windows tools take it: standard output here,
-    // which is the console unless the caller redirected it.
-    const bool toConsole = args.output.size() == 3 && (args.output[0] | 0x20) == 'c' &&
-                           (args.output[1] | 0x20) == 'o' && (args.output[2] | 0x20) == 'n';
-    if (args.output.empty() || toConsole) {
+    const bool toOutput = toStandardOutput(args.output);
+    const std::string text = formatResults(lists, args.format, context, first, !toOutput);
+    if (toOutput) {
         if (!console.write(text)) {
             complain(console, "cannot write the results to standard output (is the disk full, or the pipe closed?)");
             return kRunFailure;
@@ -338,10 +346,20 @@ int snapshot(const Arguments& args, CliServices& services) {
     const std::optional<Collection> collection = session.collect(places);
     if (!collection) return kRunFailure;
     warnUnread(services.console, collection->unread);
-    if (std::string error; !saveCollection(args.output, *collection, error)) {
+    // Only "-" is standard output here: a snapshot's bytes are no text for the
+    // console that "CON" names.
+    const bool toOutput = args.output == "-";
+    if (toOutput) {
+        if (!services.console.write(collectionBytes(*collection))) {
+            complain(services.console,
+                     "cannot write the snapshot to standard output (is the disk full, or the pipe closed?)");
+            return kRunFailure;
+        }
+    } else if (std::string error; !saveCollection(args.output, *collection, error)) {
         complain(services.console, error);
         return kRunFailure;
     }
+    if (!args.quiet) services.console.line(snapshotSummary(*collection, toOutput ? std::string() : args.output));
     return kNoChanges;
 }
 
@@ -391,11 +409,41 @@ int watch(const Arguments& args, CliServices& services) {
 }  // namespace
 
 std::string formatResults(const ResultLists& lists, OutputFormat format, const ResultContext& context,
-                          const RegSnapshot& first) {
-    return format ? exportBytes(*format, lists, context, first) : textResults(lists, context, first);
+                          const RegSnapshot& first, bool toFile) {
+    return format ? exportBytes(*format, lists, context, first, toFile) : textResults(lists, context, first);
 }
 
-int runCommand(const Arguments& args, CliServices& services) {
+std::string snapshotSummary(const Collection& c, const std::string& writtenTo) {
+    std::string line = "snapshot: ";
+    if (c.registryWalked) {
+        line += hiveName(c.hive);
+        if (!c.startKey.empty()) line += "\\" + c.startKey;
+    }
+    if (c.filesScanned) line += (c.registryWalked ? " and " : "") + c.startFolder;
+    line += " \xE2\x80\x94 ";  // an em dash
+    if (c.registryWalked) {
+        line += groupedNumber(c.registry.size());
+        line += c.registry.size() == 1 ? " registry entry" : " registry entries";
+    }
+    if (c.filesScanned) {
+        // Element 0 of a file list holds no file.
+        const size_t files = c.files.empty() ? 0 : c.files.size() - 1;
+        line += (c.registryWalked ? ", " : "") + groupedNumber(files);
+        line += files == 1 ? " file" : " files";
+    }
+    char time[32];
+    std::snprintf(time, sizeof time, " in %.*f s", c.seconds < 10 ? 2 : 1, c.seconds);
+    line += time;
+    line += ", written to ";
+    line += writtenTo.empty() ? "standard output" : writtenTo;
+    return line;
+}
+
+int runCommand(const Arguments& args, CliServices& given) {
+    // --quiet: the same run with nothing on standard error but failures.
+    QuietConsole quiet(given.console);
+    CliServices quieted{given.registry, given.files, given.codePage, given.runner, quiet, given.exeFolder};
+    CliServices& services = args.quiet ? quieted : given;
     if (args.help || args.version) {
         if (services.console.write(args.help ? std::string(helpText(args.command)) : versionText())) return kNoChanges;
         complain(services.console, "cannot write to standard output");

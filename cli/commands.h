@@ -12,6 +12,7 @@
 #include "cli/arguments.h"
 #include "cli/console.h"
 #include "cli/process_runner.h"
+#include "core/snapshot_file.h"
 #include "core/snapshot_types.h"
 #include "settings/ansi_code_page.h"
 
@@ -40,7 +41,12 @@ int runCommand(const Arguments& arguments, CliServices& services);
 
 // The six lists in one of the output formats. `first` is the first registry
 // snapshot, from which the undo file restores old values.
+// `toFile`: a CSV file starts with a byte order mark, a stream does not.
 std::string formatResults(const ResultLists& lists, OutputFormat format, const ResultContext& context,
-                          const RegSnapshot& first);
+                          const RegSnapshot& first, bool toFile = true);
+
+// The line that ends a snapshot on standard error: the places, what they
+// held, the time it took and the file written ("" for standard output).
+std::string snapshotSummary(const Collection& collection, const std::string& writtenTo);
 
 }  // namespace qv::cli

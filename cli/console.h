@@ -15,6 +15,9 @@ public:
     // The one-line progress on standard error, replaced by each call and only
     // shown when standard error is a console; "" takes it away.
     virtual void progress(std::string_view text) = 0;
+    // Whether progress() shows anything, so that callers can spare the work
+    // of making its text.
+    virtual bool showsProgress() const { return true; }
 };
 
 }  // namespace qv::cli

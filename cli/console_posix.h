@@ -15,6 +15,7 @@ public:
     bool write(std::string_view bytes) override;
     void line(std::string_view text) override;
     void progress(std::string_view text) override;
+    bool showsProgress() const override { return errIsTerminal_; }
 
 private:
     void clearProgress();

@@ -3,6 +3,7 @@
 // a view that keeps the six lists and shows the status as progress, boxes that
 // are answered without being shown, errors reported as lines, and a yield with
 // no window to hand the thread to.
+#include <chrono>
 #include <cstdint>
 #include <string>
 
@@ -44,10 +45,35 @@ public:
     void setProgressMax(int64_t) override {}
     void setProgressValue(int64_t) override {}
     void lockCommands(bool) override {}
-    void setStatus(std::string_view text) override { console_.progress(text); }
+    // Called once per recorded or compared entry: the line counts them.
+    void setStatus(std::string_view text) override;
+
+    // A new run of entries to count, timed from now.
+    void startCounting();
 
 private:
     Console& console_;
+    uint64_t entries_ = 0;
+    std::chrono::steady_clock::time_point started_{};
+    std::chrono::steady_clock::time_point drawn_{};
+};
+
+// The progress line: entries so far, time so far, and what is being read.
+std::string progressLine(uint64_t entries, double seconds, std::string_view status);
+// 1234567 as "1,234,567".
+std::string groupedNumber(uint64_t n);
+
+// Everything but progress: --quiet.
+class QuietConsole : public Console {
+public:
+    explicit QuietConsole(Console& inner) : inner_(inner) {}
+    bool write(std::string_view bytes) override { return inner_.write(bytes); }
+    void line(std::string_view text) override { inner_.line(text); }
+    void progress(std::string_view) override {}
+    bool showsProgress() const override { return false; }
+
+private:
+    Console& inner_;
 };
 
 // A script cannot answer a box: information is taken as read and a question

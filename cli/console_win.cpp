@@ -81,7 +81,13 @@ void Win32Console::progress(std::string_view text) {
     lastProgress_ = now;
     std::wstring wide = toWide(text);
     const size_t width = lineWidth(err_);
-    if (wide.size() > width) wide = L"..." + wide.substr(wide.size() - (width - 3));
+    // The count and the time lead the line: a long line loses its end, and
+    // never half of a surrogate pair.
+    if (wide.size() > width) {
+        size_t cut = width;
+        if (cut > 0 && wide[cut - 1] >= 0xD800 && wide[cut - 1] <= 0xDBFF) --cut;
+        wide.resize(cut);
+    }
     std::wstring shown = L"\r" + wide;
     if (wide.size() < shown_) shown.append(shown_ - wide.size(), L' ');
     DWORD done = 0;

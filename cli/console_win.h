@@ -17,6 +17,7 @@ public:
     bool write(std::string_view bytes) override;
     void line(std::string_view text) override;
     void progress(std::string_view text) override;
+    bool showsProgress() const override { return errIsConsole_; }
 
 private:
     void clearProgress();

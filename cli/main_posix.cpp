@@ -58,21 +58,27 @@ std::string userName() {
 
 int run(int argc, char** argv) {
     std::vector<std::string> args(argv + 1, argv + argc);
-    qv::cli::PosixConsole console;
+    qv::cli::PosixConsole terminal;
     const qv::cli::ParsedArguments parsed = qv::cli::parseArguments(args);
     if (!parsed.error.empty()) {
-        qv::cli::complain(console, parsed.error);
+        qv::cli::complain(terminal, parsed.error);
         return qv::cli::kBadUsage;
     }
     const qv::cli::Arguments& arguments = parsed.arguments;
+    qv::cli::QuietConsole quiet(terminal);
+    qv::cli::Console& console = arguments.quiet ? static_cast<qv::cli::Console&>(quiet) : terminal;
     const std::string prefix = qv::cli::winePrefixPath(arguments.prefix);
     const bool readsPrefix =
         !arguments.help && !arguments.version && arguments.command != qv::cli::Command::Diff;
+    // Only the registry files lag behind a running server; folders do not.
+    const bool walksRegistry =
+        arguments.capture.registry || !arguments.capture.moreKeys.empty() || arguments.capture.machine;
 
     qv::WineRegistryProviderSource registry(prefix, qv::cli::hostEnvironment());
     qv::DatePictures pictures;
     if (readsPrefix) {
-        if (const std::string refusal = qv::cli::prefixReadiness(prefix, arguments.waitForWine, console);
+        if (const std::string refusal =
+                qv::cli::prefixReadiness(prefix, arguments.waitForWine, walksRegistry, console);
             !refusal.empty()) {
             qv::cli::complain(console, refusal);
             return qv::cli::kBadUsage;
@@ -86,7 +92,7 @@ int run(int argc, char** argv) {
     }
     qv::PosixDirectorySource files(prefix, pictures);
     qv::Latin1CodePage codePage;
-    qv::cli::WineProcessRunner runner(prefix);
+    qv::cli::WineProcessRunner runner(prefix, walksRegistry);
     // A prefix's machine is its system drive and its registry.
     qv::cli::CliServices services{registry, files, codePage, runner, console, exeFolder(), {"C:\\"},
                                   hostName(), userName()};

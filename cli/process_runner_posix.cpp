@@ -25,14 +25,41 @@ bool timedOut(std::chrono::steady_clock::time_point deadline, uint32_t timeoutSe
     return timeoutSeconds != 0 && std::chrono::steady_clock::now() >= deadline;
 }
 
+std::string lowerCase(std::string text) {
+    for (char& c : text) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+    return text;
+}
+
 }  // namespace
+
+std::vector<std::string> wineCommand(const std::vector<std::string>& command, const std::string& wine) {
+    if (command.empty()) return command;
+    const std::string& first = command.front();
+    const size_t slash = first.find_last_of("/\\");
+    const std::string name = lowerCase(first.substr(slash == std::string::npos ? 0 : slash + 1));
+    const size_t dot = name.rfind('.');
+    const std::string extension = dot == std::string::npos ? std::string() : name.substr(dot);
+    std::vector<std::string> run{wine};
+    if (extension == ".msi") {
+        run.insert(run.end(), {"msiexec", "/i"});
+    } else if (extension == ".bat" || extension == ".cmd") {
+        run.insert(run.end(), {"cmd", "/c"});
+    } else if (extension != ".exe") {
+        return command;
+    }
+    run.insert(run.end(), command.begin(), command.end());
+    return run;
+}
 
 void endRunningGroup() {
     const pid_t group = runningGroup.load();
     if (group > 0) kill(-group, SIGKILL);
 }
 
-uint32_t WineProcessRunner::run(const std::vector<std::string>& command, uint32_t timeoutSeconds) {
+uint32_t WineProcessRunner::run(const std::vector<std::string>& given, uint32_t timeoutSeconds) {
+    // $WINE names another Wine (Proton's, say), as winetricks takes it.
+    const char* wine = std::getenv("WINE");
+    const std::vector<std::string> command = wineCommand(given, wine && *wine ? wine : "wine");
     std::vector<char*> argv;
     for (const std::string& arg : command) argv.push_back(const_cast<char*>(arg.c_str()));
     argv.push_back(nullptr);
@@ -120,7 +147,7 @@ uint32_t WineProcessRunner::run(const std::vector<std::string>& command, uint32_
     }
     runningGroup = 0;
     // wineserver writes the registry files when its last client has gone.
-    while (runningWineServer(prefix_)) {
+    while (registry_ && runningWineServer(prefix_)) {
         if (timedOut(deadline, timeoutSeconds))
             fail(75, "the wineserver of " + prefix_ + " did not end within " + std::to_string(timeoutSeconds) + " seconds");
         std::this_thread::sleep_for(std::chrono::milliseconds(100));

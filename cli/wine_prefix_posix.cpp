@@ -73,11 +73,13 @@ void waitForWineServer(const std::string& prefix, const std::string& tmp) {
     while (runningWineServer(prefix, tmp)) std::this_thread::sleep_for(std::chrono::milliseconds(100));
 }
 
-std::string prefixReadiness(const std::string& prefix, bool wait, Console& console, const std::string& tmp) {
+std::string prefixReadiness(const std::string& prefix, bool wait, bool registry, Console& console,
+                            const std::string& tmp) {
     std::error_code ec;
     if (!std::filesystem::is_directory(prefix, ec)) return "no Wine prefix at " + prefix + " (there is no such folder)";
     if (!std::filesystem::is_regular_file(std::filesystem::path(prefix) / "system.reg", ec))
         return "no Wine prefix at " + prefix + " (it has no system.reg)";
+    if (!registry) return {};
     const std::optional<pid_t> server = runningWineServer(prefix, tmp);
     if (!server) return {};
     if (!wait)

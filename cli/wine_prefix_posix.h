@@ -25,11 +25,14 @@ std::optional<pid_t> runningWineServer(const std::string& prefix, const std::str
 // Waits until no wineserver serves `prefix`.
 void waitForWineServer(const std::string& prefix, const std::string& tmp = "/tmp");
 
-// Whether the prefix's registry files can be read now: "" when they can, else
-// the one line that says why not (no prefix there, or its wineserver running
-// without `wait`). With `wait`, a running server is waited for, and the
-// console's progress line says so meanwhile.
-std::string prefixReadiness(const std::string& prefix, bool wait, Console& console, const std::string& tmp = "/tmp");
+// Whether the prefix can be read now: "" when it can, else the one line that
+// says why not (no prefix there, or its wineserver running without `wait`
+// while the `registry` files are to be read). With `wait`, a running server
+// is waited for, and the console's progress line says so meanwhile. Only the
+// registry lags behind a running server: a snapshot of folders alone never
+// waits.
+std::string prefixReadiness(const std::string& prefix, bool wait, bool registry, Console& console,
+                            const std::string& tmp = "/tmp");
 
 // The date and time pictures of the prefix's user (HKCU\Control Panel\International),
 // as Wine's date functions take them; the defaults of English (United States)

@@ -61,13 +61,16 @@ fs::path followLinks(fs::path path) {
 // Creates the temporary file anew, never through a link or over a file that
 // someone else put there first (a shared folder such as /tmp), with the owner
 // of the file it will replace, `old`, where there is one and we may give it.
+// A new file is as open as the user's umask lets files be, as a shell's
+// redirection makes it, so that the results can be shared as the user shares
+// files; a replaced one gets its old permissions before it holds a byte.
 bool createOwnFile(const fs::path& temporary, const fs::path& old) {
 #ifdef _WIN32
     (void)old;
     std::error_code ec;
     return !fs::exists(fs::symlink_status(temporary, ec));
 #else
-    const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
     if (fd < 0) return false;
     struct stat was {};
     if (!old.empty() && ::stat(old.c_str(), &was) == 0) (void)!::fchown(fd, was.st_uid, was.st_gid);

@@ -1,13 +1,18 @@
 #!/usr/bin/env bash
-# Builds quorvel.exe and runs it under Wine. With a display, Quorvel opens on
+# Builds quorvel.exe, quorvel-cli.exe and the native quorvel-cli, and runs
+# quorvel.exe under Wine. With a display, Quorvel opens on
 # it. Without one (or with --demo), a private X server hosts the real window and
 # the demo drives it through a whole cycle: collect, a sample install, collect
 # final data, detect. It prints what the window shows and saves a screenshot.
 source "$(dirname "$0")/common.sh"
 
-ensure_packages "${WINDOWS_PACKAGES[@]}"
+ensure_packages "${NATIVE_PACKAGES[@]}" "${WINDOWS_PACKAGES[@]}"
 log "Windows build (MinGW-w64)"
-configure_and_build windows --target quorvel quorvel_demo sample_installer >/dev/null
+configure_and_build windows --target quorvel quorvel-cli quorvel_demo sample_installer >/dev/null
+# The command-line programs for scripts, ready beside the window.
+log "native quorvel-cli (release)"
+configure_and_build native-release --target quorvel-cli quorvel_man >/dev/null
+log "built: build/native-release/quorvel-cli (Linux, reads Wine prefixes), build/windows/quorvel-cli.exe"
 setup_wine
 trap 'stop_xvfb; stop_wine' EXIT
 

@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Builds everything and runs every test: the portable core natively under
-# ASan/UBSan, then the Windows build under Wine on a private X server.
+# ASan/UBSan, then the Windows build under Wine on a private X server, and
+# last the Debian package, built, installed and run.
 source "$(dirname "$0")/common.sh"
 
-ensure_packages "${NATIVE_PACKAGES[@]}" "${WINDOWS_PACKAGES[@]}" "${FUZZ_PACKAGES[@]}"
+ensure_packages "${NATIVE_PACKAGES[@]}" "${WINDOWS_PACKAGES[@]}" "${FUZZ_PACKAGES[@]}" "${PACKAGE_PACKAGES[@]}"
 
 results=()
 failed=0
@@ -90,7 +91,7 @@ outside_passed=0
 outside_failed=0
 for check in "cli_interrupt_check.sh build/windows/quorvel-cli.exe" "no_desktop_check.sh build/windows/quorvel.exe" \
     "prefix_differential.sh build/native/quorvel-cli build/windows/quorvel-cli.exe" \
-    "background_check.sh build/windows/quorvel-cli.exe"; do
+    "background_check.sh build/windows/quorvel-cli.exe" "package_check.sh"; do
     log "outside check: $check"
     # shellcheck disable=SC2086
     line=$(./scripts/$check | tail -1) || failed=1

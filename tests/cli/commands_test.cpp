@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <functional>
 
+#include "cli/console_ui.h"
 #include "core/failure.h"
 #include "core/registry_types.h"
 #include "core/whole_file.h"
@@ -29,7 +30,10 @@ public:
         return true;
     }
     void line(std::string_view text) override { lines.emplace_back(text); }
-    void progress(std::string_view) override {}
+    std::vector<std::string> progressLines;
+    void progress(std::string_view text) override {
+        if (!text.empty()) progressLines.emplace_back(text);
+    }
 };
 
 // The "installer": whatever the test says it changes.
@@ -180,7 +184,8 @@ TEST_F(CliCommands, ExitCodesTellWhatWentWrong) {
         {{"snapshot", "--reg", "HKCU\\Software\\Missing", "-o", path("x.qvs")},
          kBadUsage,
          "quorvel-cli: no registry key HKEY_CURRENT_USER\\Software\\Missing"},
-        {{"snapshot", "--reg", "HKCU\\Software\\Locked", "-o", path("locked.qvs")},
+        // A warning is no progress: --quiet keeps it.
+        {{"snapshot", "--reg", "HKCU\\Software\\Locked", "-o", path("locked.qvs"), "--quiet"},
          kNoChanges,
          "quorvel-cli: warning: the registry key HKEY_CURRENT_USER\\Software\\Locked cannot be read (access is "
          "denied); it is recorded without its values"},
@@ -293,6 +298,63 @@ TEST(CliPlaces, MachineAddsTheWholeRegistryAndEveryFixedDriveOnce) {
                                                        {"HKEY_USERS", ""}}));
     EXPECT_EQ(places.folders, (std::vector<std::string>{"c:\\", "E:\\"}));
     EXPECT_EQ(places.count(), 3u);
+}
+
+// A snapshot ends with one line that sums it up, --quiet takes that line and
+// the progress away, and "-" is standard output, where CSV has no byte order
+// mark to trip a reader (a file keeps it for spreadsheets).
+TEST_F(CliCommands, StandardOutputSummaryAndQuiet) {
+    ASSERT_EQ(snapshot("before.qvs"), kNoChanges);
+    ASSERT_EQ(console.lines.size(), 1u);
+    const std::string& summary = console.lines[0];
+    const std::string opening =
+        "snapshot: HKEY_CURRENT_USER\\Software\\App and C:\\Data\\ \xE2\x80\x94 2 registry entries, 1 file in ";
+    EXPECT_EQ(summary.rfind(opening, 0), 0u) << summary;
+    const std::string ending = " s, written to " + path("before.qvs");
+    EXPECT_EQ(summary.substr(summary.size() - std::min(summary.size(), ending.size())), ending) << summary;
+    EXPECT_FALSE(console.progressLines.empty());
+    EXPECT_NE(console.progressLines.front().find(" entr"), std::string::npos) << console.progressLines.front();
+
+    EXPECT_EQ(run({"snapshot", "--reg", "HKCU\\Software\\App", "--dir", "C:\\Data", "-o", "-"}), kNoChanges);
+    std::string fault, error;
+    std::optional<Collection> streamed = collectionFromBytes(console.out, fault);
+    const std::optional<Collection> saved = loadCollection(path("before.qvs"), error);
+    ASSERT_TRUE(streamed && saved) << fault << error;
+    // The things two runs do not share: how long they took and when.
+    streamed->seconds = saved->seconds;
+    streamed->takenAt = saved->takenAt;
+    EXPECT_EQ(*streamed, *saved);
+    ASSERT_EQ(console.lines.size(), 1u);
+    EXPECT_NE(console.lines[0].find(" s, written to standard output"), std::string::npos) << console.lines[0];
+
+    EXPECT_EQ(run({"snapshot", "--dir", "C:\\Data", "-o", path("files.qvs"), "--quiet"}), kNoChanges);
+    EXPECT_TRUE(console.lines.empty());
+    EXPECT_TRUE(console.progressLines.empty());
+    EXPECT_TRUE(pathExists(path("files.qvs")));
+
+    runner.install();
+    ASSERT_EQ(snapshot("after.qvs"), kNoChanges);
+    EXPECT_EQ(run({"diff", path("before.qvs"), path("after.qvs"), "--format", "csv", "-o", "-", "-q"}), kChangesFound);
+    EXPECT_EQ(console.out.rfind("List,Name,", 0), 0u) << console.out.substr(0, 12);
+    EXPECT_TRUE(console.lines.empty());
+    EXPECT_TRUE(console.progressLines.empty());
+    const std::string csv = console.out;
+    EXPECT_EQ(run({"diff", path("before.qvs"), path("after.qvs"), "--format", "csv"}), kChangesFound);
+    EXPECT_EQ(console.out, csv);
+    EXPECT_EQ(run({"diff", path("before.qvs"), path("after.qvs"), "--format", "csv", "-o", path("out.csv")}),
+              kChangesFound);
+    EXPECT_EQ(readWholeFile(path("out.csv")), "\xEF\xBB\xBF" + csv);
+    EXPECT_EQ(run({"diff", path("before.qvs"), path("after.qvs"), "-o", "-"}), kChangesFound);
+    EXPECT_EQ(console.out, kChanges);
+}
+
+TEST(CliProgress, CountsEntriesAndTime) {
+    EXPECT_EQ(progressLine(1234567, 2.345, "Getting registry data: Software"),
+              "1,234,567 entries, 2.3 s | Getting registry data: Software");
+    EXPECT_EQ(progressLine(1, 0, "x"), "1 entry, 0.0 s | x");
+    EXPECT_EQ(groupedNumber(0), "0");
+    EXPECT_EQ(groupedNumber(999), "999");
+    EXPECT_EQ(groupedNumber(1000), "1,000");
 }
 
 }  // namespace

@@ -60,7 +60,7 @@ protected:
 
     // One folder per test process, so that runs side by side keep apart.
     fs::path dir_ = fs::temp_directory_path() / ("quorvel-runner-test-" + std::to_string(getpid()));
-    WineProcessRunner runner_{dir_.string()};
+    WineProcessRunner runner_{dir_.string(), true};
     std::string failure_;
 };
 
@@ -84,13 +84,36 @@ TEST_F(InstallerRun, WhatItStartedInTheBackgroundIsWaitedFor) {
 }
 
 TEST(InstallerStart, AProgramThatCannotRunIsNamedWithTheReason) {
-    WineProcessRunner runner(fs::temp_directory_path().string());
+    WineProcessRunner runner(fs::temp_directory_path().string(), true);
     try {
         runner.run({"/nonexistent/setup"}, 5);
         ADD_FAILURE() << "ran";
     } catch (const Failure& f) {
         EXPECT_EQ(std::string(f.description()), "cannot run /nonexistent/setup: No such file or directory");
     }
+}
+
+// What a user types after "--" as on Windows runs under the prefix's Wine.
+TEST(InstallerStart, AWindowsProgramIsHandedToWine) {
+    using Argv = std::vector<std::string>;
+    const struct {
+        Argv typed;
+        Argv run;
+    } cases[] = {
+        {{"setup.exe", "/S"}, {"wine", "setup.exe", "/S"}},
+        {{"/tmp/dl/SETUP.EXE"}, {"wine", "/tmp/dl/SETUP.EXE"}},
+        {{"C:\\x\\Setup.Msi", "/qn"}, {"wine", "msiexec", "/i", "C:\\x\\Setup.Msi", "/qn"}},
+        {{"install.BAT", "a b"}, {"wine", "cmd", "/c", "install.BAT", "a b"}},
+        {{"run.cmd"}, {"wine", "cmd", "/c", "run.cmd"}},
+        // already Wine's, or no Windows program
+        {{"wine", "setup.exe"}, {"wine", "setup.exe"}},
+        {{"/opt/proton/bin/wine64", "setup.msi"}, {"/opt/proton/bin/wine64", "setup.msi"}},
+        {{"sh", "-c", "wine setup.exe"}, {"sh", "-c", "wine setup.exe"}},
+        {{"./setup.exe.sh"}, {"./setup.exe.sh"}},
+        {{"exe"}, {"exe"}},
+    };
+    for (const auto& c : cases) EXPECT_EQ(wineCommand(c.typed, "wine"), c.run) << c.typed.front();
+    EXPECT_EQ(wineCommand({"a.exe"}, "/opt/wine/bin/wine"), (Argv{"/opt/wine/bin/wine", "a.exe"}));
 }
 
 }  // namespace

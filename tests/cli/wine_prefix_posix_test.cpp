@@ -102,16 +102,29 @@ TEST_F(WinePrefix, TheServerIsSeenOnlyWhileItHoldsTheLock) {
 
 TEST_F(WinePrefix, ARunningServerIsRefusedWithOneLine) {
     startServer();
-    EXPECT_EQ(prefixReadiness(prefix_, false, console_, tmp_),
+    EXPECT_EQ(prefixReadiness(prefix_, false, true, console_, tmp_),
               "the wineserver of " + prefix_ + " is running (process " + std::to_string(server_) +
                   "): its registry files are behind it until it ends; close the prefix's programs, or end them all with WINEPREFIX=" + prefix_ +
                   " wineserver -k, or give --wait");
 }
 
+// Files are on the disk whatever the server does: folders alone neither wait
+// nor are refused.
+TEST_F(WinePrefix, FoldersAloneNeverWaitForARunningServer) {
+    startServer(5000);
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(prefixReadiness(prefix_, false, false, console_, tmp_), "");
+    EXPECT_EQ(prefixReadiness(prefix_, true, false, console_, tmp_), "");
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(1000));
+    EXPECT_TRUE(console_.progress_.empty());
+    EXPECT_EQ(prefixReadiness(root_ + "/missing", false, false, console_, tmp_),
+              "no Wine prefix at " + root_ + "/missing (there is no such folder)");
+}
+
 TEST_F(WinePrefix, WaitingLastsUntilTheLockIsReleased) {
     startServer(400);
     const auto start = std::chrono::steady_clock::now();
-    EXPECT_EQ(prefixReadiness(prefix_, true, console_, tmp_), "");
+    EXPECT_EQ(prefixReadiness(prefix_, true, true, console_, tmp_), "");
     EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(300));
     EXPECT_FALSE(runningWineServer(prefix_, tmp_));
     EXPECT_EQ(console_.progress_, (std::vector<std::string>{"Waiting for the wineserver of " + prefix_ + " to end", ""}));
@@ -127,7 +140,7 @@ TEST_F(WinePrefix, WhatIsNoPrefixIsNamed) {
         {tmp_, "no Wine prefix at " + tmp_ + " (it has no system.reg)"},
         {prefix_ + "/system.reg", "no Wine prefix at " + prefix_ + "/system.reg (there is no such folder)"},
     };
-    for (const auto& c : cases) EXPECT_EQ(prefixReadiness(c.prefix, false, console_, tmp_), c.line);
+    for (const auto& c : cases) EXPECT_EQ(prefixReadiness(c.prefix, false, true, console_, tmp_), c.line);
 }
 
 TEST(WinePrefixPath, TheOptionThenWINEPREFIXThenHome) {

@@ -97,6 +97,25 @@ TEST(WholeFile, ReplacingKeepsLinksPipesAndPermissions) {
     close(ends[0]);
     fs::remove_all(dir);
 }
+
+// A new file is as open as the umask lets it be, as `>` in a shell makes it.
+TEST(WholeFile, ANewFileTakesItsModeFromTheUmask) {
+    namespace fs = std::filesystem;
+    const auto dir = fs::temp_directory_path() / "quorvel-whole-file-umask";
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    for (const mode_t mask : {mode_t{022}, mode_t{077}, mode_t{002}}) {
+        const mode_t was = umask(mask);
+        const fs::path file = dir / ("new-" + std::to_string(mask));
+        const bool written = replaceWholeFile(file.string(), "x");
+        umask(was);
+        ASSERT_TRUE(written);
+        struct stat st {};
+        ASSERT_EQ(stat(file.c_str(), &st), 0);
+        EXPECT_EQ(st.st_mode & 0777, 0666 & ~mask) << mask;
+    }
+    fs::remove_all(dir);
+}
 #endif
 
 TEST(WholeFile, ReplacementKeepsNoTemporaryAndFailureKeepsTheOldFile) {
