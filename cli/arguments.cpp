@@ -14,7 +14,8 @@ constexpr std::string_view kOverview =
     "quorvel-cli: what an installation changed, for scripts.\n"
     "\n"
     "  quorvel-cli snapshot (--reg ROOT\\KEY | --dir FOLDER | --machine)... -o FILE [--settings DIR]\n"
-    "  quorvel-cli diff BEFORE AFTER [--format text|csv|json|html|reg|cmd] [-o FILE] [--settings DIR]\n"
+    "  quorvel-cli diff BEFORE AFTER [--format text|csv|json|html|md|reg|cmd] [-o FILE]\n"
+    "                 [--comment TEXT] [--settings DIR]\n"
     "  quorvel-cli watch (--reg ROOT\\KEY | --dir FOLDER | --machine)... [diff options] [--timeout SECONDS]\n"
     "                    -- INSTALLER [ARGS...]\n"
     "  quorvel-cli --version\n"
@@ -51,10 +52,12 @@ constexpr std::string_view kDiffHelp =
     "quorvel-cli diff: compares two snapshot files into the six lists.\n"
     "\n"
     "  BEFORE AFTER     the first and the final snapshot, taken of the same places\n"
-    "  --format F       text (default), csv, json (one object with the six arrays), html,\n"
-    "                   reg (a .reg file that undoes the registry changes), or cmd (a batch\n"
-    "                   file that deletes the new files)\n"
+    "  --format F       text (default), csv, json (one object with the six arrays), html (a\n"
+    "                   report page that opens offline and prints), md (the report as Markdown,\n"
+    "                   for tickets and forum posts), reg (a .reg file that undoes the registry\n"
+    "                   changes), or cmd (a batch file that deletes the new files)\n"
     "  -o FILE          write there instead of to standard output\n"
+    "  --comment TEXT   a line that heads the html and md reports, such as what was installed\n"
     "  --settings DIR   where the detection switches and the filter list are read from\n"
     "\n"
     "All six lists are checked unless Settings.dat says otherwise; a list that is switched\n"
@@ -69,7 +72,7 @@ constexpr std::string_view kWatchHelp =
     "  --reg, --dir, --machine, --settings          as for snapshot\n"
     "  --prefix DIR, --wait                         (Linux) as for snapshot; the final snapshot\n"
     "                                               waits for the prefix's wineserver to end\n"
-    "  --format F, -o FILE                          as for diff\n"
+    "  --format F, -o FILE, --comment TEXT          as for diff\n"
     "  --timeout SECONDS                            end the installer and every process it\n"
     "                                               started after this long (exit code 3)\n"
     "  -- INSTALLER [ARGS...]                       the program to run; the final snapshot is\n"
@@ -92,6 +95,7 @@ constexpr Option kOptions[] = {{"--reg", "", kSnapshot | kWatch},
                                {"--machine", "", kSnapshot | kWatch, true},
                                {"--settings", "", kSnapshot | kDiff | kWatch},
                                {"--format", "", kDiff | kWatch},
+                               {"--comment", "", kDiff | kWatch},
                                {"--timeout", "", kWatch},
                                {"--prefix", "", kSnapshot | kDiff | kWatch},
                                {"--wait", "", kSnapshot | kWatch, true},
@@ -110,6 +114,7 @@ constexpr std::pair<std::string_view, OutputFormat> kFormats[] = {{"text", kText
                                                                   {"csv", ExportFormat::Csv},
                                                                   {"json", ExportFormat::Json},
                                                                   {"html", ExportFormat::Html},
+                                                                  {"md", ExportFormat::Markdown},
                                                                   {"reg", ExportFormat::RegUndo},
                                                                   {"cmd", ExportFormat::Cmd}};
 
@@ -228,7 +233,7 @@ std::string parseCommand(const Named& command, const std::vector<std::string>& a
         const auto* format = std::find_if(std::begin(kFormats), std::end(kFormats),
                                           [&](const auto& f) { return f.first == it->second; });
         if (format == std::end(kFormats))
-            return "unknown format " + it->second + " (use text, csv, json, html, reg or cmd)";
+            return "unknown format " + it->second + " (use text, csv, json, html, md, reg or cmd)";
         out.format = format->second;
     }
     if (auto it = values.find("--timeout"); it != values.end()) {
@@ -240,6 +245,7 @@ std::string parseCommand(const Named& command, const std::vector<std::string>& a
         out.timeoutSeconds = static_cast<uint32_t>(seconds);
     }
     if (auto it = values.find("--settings"); it != values.end()) out.settingsFolder = it->second;
+    if (auto it = values.find("--comment"); it != values.end()) out.comment = it->second;
     if (auto it = values.find("--prefix"); it != values.end()) out.prefix = it->second;
     out.waitForWine = values.count("--wait") > 0;
     if (auto it = values.find("--output"); it != values.end()) out.output = it->second;

@@ -51,6 +51,7 @@ struct Arguments {
     uint32_t timeoutSeconds = 0;         // watch: 0 waits as long as the installer runs
     std::string prefix;                  // snapshot, watch on Linux: the Wine prefix to read
     bool waitForWine = false;            // snapshot, watch on Linux: wait for the prefix's wineserver to end
+    std::string comment;                 // diff, watch: heads the report
     bool operator==(const Arguments&) const = default;
 };
 

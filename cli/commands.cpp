@@ -291,13 +291,16 @@ std::string textResults(const ResultLists& lists, const ResultContext& context, 
     return out;
 }
 
-ResultContext contextOf(const Collection& c, const DetectionSwitches& switches) {
+ResultContext contextOf(const Collection& c, const Collection& after, const DetectionSwitches& switches,
+                        const std::string& comment) {
     ResultContext context{c.registryWalked && !c.rootsInKeys() ? std::string(hiveName(c.hive)) : std::string(),
                           c.startKey, c.filesScanned ? c.startFolder : std::string()};
     context.registryPlaces = c.registryPlaces;
     context.folderPlaces = c.folderPlaces;
     for (ListId list : kAllLists)
         context.checked[static_cast<size_t>(list)] = listChecked(list, switches, c.registryWalked, c.filesScanned);
+    context.facts = {comment, {c.takenAt, c.machine, c.user}, {after.takenAt, after.machine, after.user}, switches,
+                     kCurrentVersion};
     return context;
 }
 
@@ -352,7 +355,7 @@ int diff(const Arguments& args, CliServices& services) {
     }
     Session session(services);
     if (!session.loadSettings(args.settingsFolder)) return kBadUsage;
-    const ResultContext context = contextOf(*snapshots[0], session.switches());
+    const ResultContext context = contextOf(*snapshots[0], *snapshots[1], session.switches(), args.comment);
     const std::optional<ResultLists> lists =
         session.compare(std::move(*snapshots[0]), std::move(*snapshots[1]));
     if (!lists) return kRunFailure;
@@ -368,7 +371,7 @@ int watch(const Arguments& args, CliServices& services) {
     if (!before || !session.install(args.program, args.timeoutSeconds)) return kRunFailure;
     std::optional<Collection> after = session.collect(places);
     if (!after) return kRunFailure;
-    const ResultContext context = contextOf(*before, session.switches());
+    const ResultContext context = contextOf(*before, *after, session.switches(), args.comment);
     const std::optional<ResultLists> lists = session.compare(std::move(*before), std::move(*after));
     if (!lists) return kRunFailure;
     return deliver(*lists, args, context, session.firstRegistry(), services.console);
