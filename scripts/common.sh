@@ -25,6 +25,8 @@ NATIVE_PACKAGES=(cmake make g++ googletest)
 # libFuzzer and the sanitizer runtimes come with clang's runtime package.
 FUZZ_PACKAGES=(cmake make clang libclang-rt-14-dev)
 WINDOWS_PACKAGES=(cmake make g++-mingw-w64-x86-64-posix googletest wine wine64 xvfb openbox imagemagick)
+# The HTML report is checked as a browser renders it.
+REPORT_PACKAGES=(chromium)
 
 # Configures and builds a preset; any further arguments go to the build (--target ...).
 configure_and_build() {

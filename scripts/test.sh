@@ -3,7 +3,7 @@
 # ASan/UBSan, then the Windows build under Wine on a private X server.
 source "$(dirname "$0")/common.sh"
 
-ensure_packages "${NATIVE_PACKAGES[@]}" "${WINDOWS_PACKAGES[@]}" "${FUZZ_PACKAGES[@]}"
+ensure_packages "${NATIVE_PACKAGES[@]}" "${WINDOWS_PACKAGES[@]}" "${FUZZ_PACKAGES[@]}" "${REPORT_PACKAGES[@]}"
 
 results=()
 failed=0
@@ -85,7 +85,8 @@ done
 outside_passed=0
 outside_failed=0
 for check in "cli_interrupt_check.sh build/windows/quorvel-cli.exe" "no_desktop_check.sh build/windows/quorvel.exe" \
-    "prefix_differential.sh build/native/quorvel-cli build/windows/quorvel-cli.exe"; do
+    "prefix_differential.sh build/native/quorvel-cli build/windows/quorvel-cli.exe" \
+    "report_check.sh build/native/quorvel-cli"; do
     log "outside check: $check"
     # shellcheck disable=SC2086
     line=$(./scripts/$check | tail -1) || failed=1
