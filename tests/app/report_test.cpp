@@ -201,6 +201,8 @@ TEST(ReportExports, BackgroundRowsAreCountedApartInAFoldedSectionAtTheEnd) {
     const std::string md = exportMarkdown(lists, kUserApp);
     EXPECT_NE(md.find("| New files created | 1 |\n"), std::string::npos) << md;
     EXPECT_NE(md.find("## Background changes (1)\n"), std::string::npos) << md;
+    // A table ends at a blank line, before the next heading.
+    EXPECT_NE(md.find("1.0 MB | d |\n\n## Deleted files"), std::string::npos) << md;
     EXPECT_GT(md.find("SETUP.EXE-1.pf"), md.find("## Background changes"));
 }
 
