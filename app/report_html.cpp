@@ -112,7 +112,7 @@ th,td{text-align:left;vertical-align:top;padding:.22rem .5rem;border-bottom:1px 
 th{font-weight:600;color:var(--mute);font-size:.85em;border-bottom:1px solid var(--mute)}
 table.counts{width:auto;min-width:32rem}
 table.counts td{border-bottom:1px solid var(--rule)}
-table.counts td.num{text-align:right;font-variant-numeric:tabular-nums;padding-right:1rem}
+table.counts th.num,table.counts td.num{text-align:right;font-variant-numeric:tabular-nums;padding-right:1rem}
 table.counts tr.off td{color:var(--mute);font-style:italic}
 table.counts a{color:inherit}
 svg.bar{display:block}
