@@ -142,6 +142,21 @@ ok=no
 grep -q '<div id="find">' "$dom" && ok=yes
 verdict "$ok" "the find box shows once its script has run"
 
+# A reader types into the find box: one file of the folded folder is left,
+# its sections open, and the sections without a match are hidden.
+sed 's|</body>|<script>var b=document.getElementById("find-text");b.value="LEVEL07";b.dispatchEvent(new Event("input"));</script></body>|' \
+    "$work/report.html" >"$work/find.html"
+browser --dump-dom "file://$work/find.html" >"$work/find-dom.html" || true
+dom="$work/find-dom.html"
+data=$(folds 'C:\\Games\\Game\\data\\')
+plugins=$(folds 'HKEY_CURRENT_USER\\Software\\Vendor\\Game\\Plugins')
+shown=$(grep -oE '<tr class="r">' "$dom" | wc -l)
+ok=no
+grep -q '<span id="find-count" class="note">1 row found</span>' "$dom" && [ "$shown" -eq 1 ] &&
+    [[ "$data" == *" open"* ]] && [[ "$plugins" == *" hidden"* ]] && ok=yes
+verdict "$ok" "the find box leaves the rows that match and opens their sections ($shown rows shown)"
+dom="$work/dom.html"
+
 # Nothing outside the page: in its tags, its style and its script (the rows'
 # text may name anything and fetches nothing).
 outside=$(sed -e 's/>[^<]*</></g' "$work/report.html" | tr '\n' ' ' | grep -oE '<[^>]*>' |
