@@ -78,9 +78,10 @@ std::string groupedBytes(uint64_t bytes) {
     return out + (bytes == 1 ? " byte" : " bytes");
 }
 
-std::string sizeCell(std::optional<uint64_t> bytes) {
-    if (!bytes) return {};
-    return "<span title=\"" + groupedBytes(*bytes) + "\">" + sizeText(*bytes) + "</span>";
+// kUnknownFileSize gives an empty cell.
+std::string sizeCell(uint64_t bytes) {
+    if (bytes == kUnknownFileSize) return {};
+    return "<span title=\"" + groupedBytes(bytes) + "\">" + sizeText(bytes) + "</span>";
 }
 
 std::string lines(const std::vector<std::string>& texts) {
@@ -187,7 +188,10 @@ public:
         for (ListId id : kAllLists) list(model_[id]);
         background();
         out_ += "<footer>Written by Quorvel";
-        if (!context_.facts.version.empty()) out_ += " " + html(context_.facts.version);
+        if (!context_.facts.version.empty()) {
+            out_ += ' ';
+            out_ += html(context_.facts.version);
+        }
         out_ += ". Sections of more than " + std::to_string(kOpenSectionRows) +
                 " rows are folded; their summary line opens them.</footer>\n<script>";
         out_ += kScript;
@@ -365,15 +369,14 @@ private:
 
     void fileCells(ListId list, const ResultRow& row) {
         if (list == ListId::DeletedFiles) {
-            const std::optional<uint64_t> size =
-                row.firstSize == kUnknownFileSize ? std::nullopt : std::optional<uint64_t>(row.firstSize);
-            out_ += "<td class=\"size\">" + sizeCell(size) + "</td><td class=\"date\">" + html(row.firstDate) +
+            out_ += "<td class=\"size\">" + sizeCell(row.firstSize) + "</td><td class=\"date\">" + html(row.firstDate) +
                     "</td>";
             return;
         }
-        const std::optional<uint64_t> size = rowSize(row);
+        const uint64_t size = rowSize(row).value_or(kUnknownFileSize);
         out_ += "<td class=\"size\">";
-        if (list == ListId::ModifiedFiles && row.firstSize != kUnknownFileSize && size && row.firstSize != *size)
+        if (list == ListId::ModifiedFiles && row.firstSize != kUnknownFileSize && size != kUnknownFileSize &&
+            row.firstSize != size)
             out_ += "<span class=\"was\">" + sizeCell(row.firstSize) + " &#8594;</span> ";
         out_ += sizeCell(size) + "</td><td class=\"date\">";
         if (list == ListId::ModifiedFiles && !row.firstDate.empty() && row.firstDate != row.sub2)

@@ -130,7 +130,9 @@ private:
             out_ += "- **" + label + ":**";
             const bool places = label.rfind("Registry", 0) == 0 || label.rfind("Folder", 0) == 0;
             if (!places) {
-                out_ += " " + cell(text) + "\n";
+                out_ += ' ';
+                out_ += cell(text);
+                out_ += '\n';
                 continue;
             }
             std::string_view rest = text;

@@ -16,8 +16,16 @@ size_t occurrences(const std::string& text, const std::string& part) {
     return n;
 }
 
+ResultRow file(std::string path, std::string size = {}, std::string date = {}) {
+    ResultRow row;
+    row.text = std::move(path);
+    row.sub1 = std::move(size);
+    row.sub2 = std::move(date);
+    return row;
+}
+
 ResultRow value(std::string key, std::string name, std::string data, uint32_t type = kRegSz) {
-    ResultRow row{std::move(key), std::move(name), std::move(data)};
+    ResultRow row = file(std::move(key), std::move(name), std::move(data));
     row.type = type;
     return row;
 }
@@ -37,7 +45,7 @@ TEST(ReportModel, RowsGroupByKeyBelowThePathTheyShareWithCountsAndFolding) {
     rows.push_back(value("Software\\App\\", "Version", "2"));
     rows.push_back(value("Software\\App\\", "", "default"));
     rows.push_back(value("Software\\App\\Sub\\One\\Two\\", "", "", kKeyEntryType));
-    for (size_t i = 0; i < kOpenSectionRows; ++i) rows.push_back(value("Software\\App\\Big\\", "v" + std::to_string(i), "x"));
+    for (size_t i = 0; i < kOpenSectionRows; ++i) rows.push_back(value("Software\\App\\Big\\", std::to_string(i), "x"));
     rows.push_back(value("Software\\App\\Big\\Inner\\", "last", "x"));
 
     const ReportModel model = reportModel(lists, kUserApp, {});
@@ -70,11 +78,11 @@ TEST(ReportModel, RowsGroupByKeyBelowThePathTheyShareWithCountsAndFolding) {
 
 TEST(ReportModel, FilesGroupByFolderAndAFolderRowStandsInItsParent) {
     ResultLists lists;
-    lists[ListId::NewFiles] = {{"C:\\Games\\X\\", "", "d"},
-                               {"C:\\Games\\X\\a.txt", "1", "d"},
-                               {"C:\\Games\\X\\bin\\", "", "d"},
-                               {"C:\\Games\\X\\bin\\c.dll", "2048", "d"}};
-    lists[ListId::DeletedFiles] = {{"C:\\Games\\old.txt", "", ""}, {"D:\\elsewhere.txt", "", ""}};
+    lists[ListId::NewFiles] = {file("C:\\Games\\X\\", "", "d"),
+                               file("C:\\Games\\X\\a.txt", "1", "d"),
+                               file("C:\\Games\\X\\bin\\", "", "d"),
+                               file("C:\\Games\\X\\bin\\c.dll", "2048", "d")};
+    lists[ListId::DeletedFiles] = {file("C:\\Games\\old.txt"), file("D:\\elsewhere.txt")};
     const ReportModel model = reportModel(lists, kUserApp, {});
     const ReportSection& top = model[ListId::NewFiles].rows;
     EXPECT_EQ(top.label, "C:\\Games\\");
@@ -181,9 +189,9 @@ TEST(ReportExports, AnEditShowsOldAndNewOnOneLineWithEachStringAndBothTypes) {
 
 TEST(ReportExports, BackgroundRowsAreCountedApartInAFoldedSectionAtTheEnd) {
     ResultLists lists;
-    ResultRow prefetch{"C:\\Windows\\Prefetch\\SETUP.EXE-1.pf", "1536", "d"};
+    ResultRow prefetch = file("C:\\Windows\\Prefetch\\SETUP.EXE-1.pf", "1536", "d");
     prefetch.background = true;
-    lists[ListId::NewFiles] = {{"C:\\Games\\a.exe", "1048576", "d"}, prefetch};
+    lists[ListId::NewFiles] = {file("C:\\Games\\a.exe", "1048576", "d"), prefetch};
     const ReportModel model = reportModel(lists, kUserApp, {});
     EXPECT_EQ(model[ListId::NewFiles].count, 1u);
     EXPECT_EQ(model[ListId::NewFiles].background, 1u);
