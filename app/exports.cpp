@@ -30,21 +30,6 @@ void csvField(std::string& out, std::string_view field) {
     out += '"';
 }
 
-// ---- HTML ----
-
-void htmlText(std::string& out, std::string_view text) {
-    for (char c : text) {
-        switch (c) {
-            case '&': out += "&amp;"; break;
-            case '<': out += "&lt;"; break;
-            case '>': out += "&gt;"; break;
-            case '"': out += "&quot;"; break;
-            case '\'': out += "&#39;"; break;
-            default: out += c;
-        }
-    }
-}
-
 // ---- JSON ----
 
 // Texts are UTF-8 in the form that also carries unpaired surrogates from
@@ -164,56 +149,6 @@ std::string exportCsv(const ResultLists& lists, const RegSnapshot& first, bool b
             out += "\r\n";
         }
     }
-    return out;
-}
-
-std::string exportHtml(const ResultLists& lists, const ResultContext& context, const RegSnapshot& first) {
-    const OldEntries old(lists, first);
-    std::string out =
-        "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n<title>Quorvel results</title>\n"
-        "<style>body{font-family:sans-serif;margin:1.5em}table{border-collapse:collapse;margin-bottom:1.5em}"
-        "th,td{border:1px solid #bbb;padding:2px 6px;text-align:left;vertical-align:top;white-space:pre-wrap}"
-        "th{background:#eee}</style>\n</head>\n<body>\n<h1>Quorvel results</h1>\n<p>";
-    if (!context.hiveName.empty()) {
-        out += "Registry: ";
-        htmlText(out, context.hiveName + (context.startKey.empty() ? "" : "\\" + context.startKey));
-        out += "<br>\n";
-    }
-    if (!context.startFolder.empty()) {
-        out += "Folder: ";
-        htmlText(out, context.startFolder);
-    }
-    out += "</p>\n";
-    for (ListId list : kAllLists) {
-        const ResultColumns columns = resultListColumns(list);
-        out += "<h2>";
-        htmlText(out, resultListTitle(list));
-        out += " (" + std::to_string(lists[list].size()) + ")</h2>\n<table>\n<tr>";
-        for (int c = 0; c < columns.count; ++c) out += std::string("<th>") + columns.names[c] + "</th>";
-        const bool registry = isRegistryList(list), edited = list == ListId::EditedRegistry;
-        if (registry) out += "<th>Type</th>";
-        if (edited) out += "<th>Old data</th><th>Old type</th>";
-        out += "</tr>\n";
-        for (const ResultRow& row : lists[list]) {
-            out += "<tr>";
-            for (int c = 0; c < columns.count; ++c) {
-                out += "<td>";
-                htmlText(out, resultCell(row, c));
-                out += "</td>";
-            }
-            if (registry) out += "<td>" + (hasType(row.type) ? registryTypeName(row.type) : std::string()) + "</td>";
-            if (edited) {
-                const RegEntry* was = old.find(list, row);
-                out += "<td>";
-                if (was) htmlText(out, was->ValueData);
-                out += "</td><td>" + (was && hasType(was->ValueType) ? registryTypeName(was->ValueType) : std::string()) +
-                       "</td>";
-            }
-            out += "</tr>\n";
-        }
-        out += "</table>\n";
-    }
-    out += "</body>\n</html>\n";
     return out;
 }
 
@@ -447,6 +382,8 @@ std::string exportBytes(ExportFormat format, const ResultLists& lists, const Res
             return exportRegUndo(lists, context, first);
         case ExportFormat::Cmd:
             return exportCmd(lists);
+        case ExportFormat::Markdown:
+            return exportMarkdown(lists, context, first);
     }
     return {};
 }

@@ -1,7 +1,8 @@
 #pragma once
-// The six lists written as files: CSV for spreadsheets, a self-contained HTML
-// page, JSON for scripts, a .reg file that undoes the registry changes and a
-// .cmd file that deletes the new files and folders. Each returns the whole file's bytes.
+// The six lists written as files: CSV for spreadsheets, a report as a
+// self-contained HTML page or as Markdown for tickets, JSON for scripts, a
+// .reg file that undoes the registry changes and a .cmd file that deletes the
+// new files and folders. Each returns the whole file's bytes.
 #include <map>
 #include <string>
 #include <string_view>
@@ -17,7 +18,12 @@ namespace qv {
 // byte order mark, by which spreadsheets know UTF-8; a stream that another
 // program reads has none to trip over.
 std::string exportCsv(const ResultLists& lists, const RegSnapshot& first = {}, bool byteOrderMark = true);
+// The report: its header (comment, snapshots, places, detection), each list's
+// count, then the rows grouped by key and folder, edits as old -> new, and the
+// background rows apart at the end.
 std::string exportHtml(const ResultLists& lists, const ResultContext& context, const RegSnapshot& first = {});
+// The same report as GitHub-flavoured Markdown, one table per list.
+std::string exportMarkdown(const ResultLists& lists, const ResultContext& context, const RegSnapshot& first = {});
 // One object: the places, then the six arrays. Registry rows carry their value
 // type's name, edited ones their old data; file sizes are numbers.
 std::string exportJson(const ResultLists& lists, const ResultContext& context, const RegSnapshot& first = {});
@@ -41,7 +47,7 @@ private:
     std::map<std::pair<std::string_view, std::string_view>, const RegEntry*> byName_;
 };
 
-enum class ExportFormat { Csv, Html, Json, RegUndo, Cmd };
+enum class ExportFormat { Csv, Html, Json, RegUndo, Cmd, Markdown };
 // The file of one format: what the window's export and the command line write.
 std::string exportBytes(ExportFormat format, const ResultLists& lists, const ResultContext& context,
                         const RegSnapshot& first, bool toFile = true);

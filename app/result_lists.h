@@ -2,12 +2,15 @@
 // The six result lists outside any window: what detection appended, kept for
 // exports and for the command line.
 #include <array>
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
 #include <vector>
 
 #include "app/main_view.h"
+#include "core/app_state.h"
 
 namespace qv {
 
@@ -38,6 +41,25 @@ const std::string& resultCell(const ResultRow& row, int column);
 inline constexpr ListId kAllLists[] = {ListId::NewEntries, ListId::DeletedEntries, ListId::EditedRegistry,
                                        ListId::NewFiles,   ListId::DeletedFiles,   ListId::ModifiedFiles};
 
+// When, where and by whom one snapshot was taken; a fact not known stays
+// empty (-1 for the time) and a report leaves it out.
+struct SnapshotFacts {
+    int64_t takenAt = -1;  // seconds since 1970, UTC
+    std::string machine;
+    std::string user;
+};
+
+// What heads a report beyond the places: the user's comment, the two
+// snapshots, the switches the lists were detected with and the version that
+// wrote it.
+struct ReportFacts {
+    std::string comment;
+    SnapshotFacts before;
+    SnapshotFacts after;
+    std::optional<DetectionSwitches> switches;
+    std::string version;
+};
+
 // Where exports take their context from: the two collections' places, and
 // which lists were looked for at all.
 struct ResultContext {
@@ -56,6 +78,7 @@ struct ResultContext {
     // lists cannot tell what changed there.
     std::vector<std::string> unread{};
     bool isChecked(ListId list) const { return checked[static_cast<size_t>(list)]; }
+    ReportFacts facts{};
 };
 
 // A row that is the old data of an edited value stands in the deleted list

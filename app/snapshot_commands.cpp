@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <utility>
 
+#include "app/change_detection.h"
 #include "app/exports.h"
 #include "capture/registry_provider.h"
 #include "core/handler.h"
@@ -35,6 +36,7 @@ constexpr ExportKind kExportKinds[] = {
     {ExportFormat::Json, ".json", "JSON (*.json)"},
     {ExportFormat::RegUndo, ".reg", "Registry file that undoes the changes (*.reg)"},
     {ExportFormat::Cmd, ".cmd", "Command file that deletes the new files (*.cmd)"},
+    {ExportFormat::Markdown, ".md", "Markdown report for tickets and forum posts (*.md)"},
 };
 
 std::string exportFilter() {
@@ -102,6 +104,10 @@ ResultLists shownResults(const SnapshotView& view) {
 
 ResultContext resultContext(const AppState& state) {
     ResultContext context;
+    // The window keeps no time, machine or user of its snapshots, and has no
+    // comment to give: the report's header leaves them out.
+    context.facts.version = kCurrentVersion;
+    context.facts.switches = state.switches;
     if (!state.FirstPlaces) return context;
     const CollectionPlaces& places = *state.FirstPlaces;
     if (places.registryWalked) {
@@ -109,6 +115,9 @@ ResultContext resultContext(const AppState& state) {
         context.startKey = places.startKey;
     }
     if (places.filesScanned) context.startFolder = places.startFolder;
+    for (ListId list : kAllLists)
+        context.checked[static_cast<size_t>(list)] =
+            listChecked(list, state.switches, places.registryWalked, state.FinishFileScanRan);
     return context;
 }
 

@@ -15,8 +15,8 @@ constexpr std::string_view kOverview =
     "\n"
     "  quorvel-cli snapshot (--reg ROOT\\KEY | --dir FOLDER | --machine)... -o FILE [--settings DIR]\n"
     "                   [--quiet]\n"
-    "  quorvel-cli diff BEFORE AFTER [--format text|csv|json|html|reg|cmd] [-o FILE] [--settings DIR]\n"
-    "                   [--quiet]\n"
+    "  quorvel-cli diff BEFORE AFTER [--format text|csv|json|html|md|reg|cmd] [-o FILE]\n"
+    "                   [--comment TEXT] [--settings DIR] [--quiet]\n"
     "  quorvel-cli watch (--reg ROOT\\KEY | --dir FOLDER | --machine)... [diff options]\n"
     "                   [--timeout SECONDS]\n"
     "                    -- INSTALLER [ARGS...]\n"
@@ -58,10 +58,13 @@ constexpr std::string_view kDiffHelp =
     "quorvel-cli diff: compares two snapshot files into the six lists.\n"
     "\n"
     "  BEFORE AFTER     the first and the final snapshot, taken of the same places\n"
-    "  --format F       text (default), csv, json (one object with the six arrays), html,\n"
-    "                   reg (a .reg file that undoes the registry changes), or cmd (a batch\n"
-    "                   file that deletes the new files and folders and makes deleted folders again)\n"
+    "  --format F       text (default), csv, json (one object with the six arrays), html (a\n"
+    "                   report page that opens offline and prints), md (the report as Markdown,\n"
+    "                   for tickets and forum posts), reg (a .reg file that undoes the registry\n"
+    "                   changes), or cmd (a batch file that deletes the new files and folders\n"
+    "                   and makes deleted folders again)\n"
     "  -o FILE          write there instead of to standard output (- is standard output)\n"
+    "  --comment TEXT   a line that heads the html and md reports, such as what was installed\n"
     "  --settings DIR   where the detection switches and the filter list are read from\n"
     "  --quiet          no progress on standard error\n"
     "\n"
@@ -78,7 +81,7 @@ constexpr std::string_view kWatchHelp =
     "  --prefix DIR, --wait                         (Linux) as for snapshot; the final snapshot\n"
     "                                               of a key waits for the prefix's wineserver\n"
     "                                               to end\n"
-    "  --format F, -o FILE, --quiet                 as for diff\n"
+    "  --format F, -o FILE, --comment, --quiet      as for diff\n"
     "  --timeout SECONDS                            end the installer and every process it\n"
     "                                               started after this long (exit code 3)\n"
     "  -- INSTALLER [ARGS...]                       the program to run; the final snapshot is\n"
@@ -103,6 +106,7 @@ constexpr Option kOptions[] = {{"--reg", "", kSnapshot | kWatch},
                                {"--machine", "", kSnapshot | kWatch, true},
                                {"--settings", "", kSnapshot | kDiff | kWatch},
                                {"--format", "", kDiff | kWatch},
+                               {"--comment", "", kDiff | kWatch},
                                {"--timeout", "", kWatch},
                                {"--prefix", "", kSnapshot | kDiff | kWatch},
                                {"--wait", "", kSnapshot | kWatch, true},
@@ -122,6 +126,7 @@ constexpr std::pair<std::string_view, OutputFormat> kFormats[] = {{"text", kText
                                                                   {"csv", ExportFormat::Csv},
                                                                   {"json", ExportFormat::Json},
                                                                   {"html", ExportFormat::Html},
+                                                                  {"md", ExportFormat::Markdown},
                                                                   {"reg", ExportFormat::RegUndo},
                                                                   {"cmd", ExportFormat::Cmd}};
 
@@ -240,7 +245,7 @@ std::string parseCommand(const Named& command, const std::vector<std::string>& a
         const auto* format = std::find_if(std::begin(kFormats), std::end(kFormats),
                                           [&](const auto& f) { return f.first == it->second; });
         if (format == std::end(kFormats))
-            return "unknown format " + it->second + " (use text, csv, json, html, reg or cmd)";
+            return "unknown format " + it->second + " (use text, csv, json, html, md, reg or cmd)";
         out.format = format->second;
     }
     if (auto it = values.find("--timeout"); it != values.end()) {
@@ -252,6 +257,7 @@ std::string parseCommand(const Named& command, const std::vector<std::string>& a
         out.timeoutSeconds = static_cast<uint32_t>(seconds);
     }
     if (auto it = values.find("--settings"); it != values.end()) out.settingsFolder = it->second;
+    if (auto it = values.find("--comment"); it != values.end()) out.comment = it->second;
     if (auto it = values.find("--prefix"); it != values.end()) out.prefix = it->second;
     out.waitForWine = values.count("--wait") > 0;
     out.quiet = values.count("--quiet") > 0;

@@ -52,6 +52,7 @@ struct Arguments {
     std::string prefix;                  // snapshot, watch on Linux: the Wine prefix to read
     bool waitForWine = false;            // snapshot, watch on Linux: wait for the prefix's wineserver to end
     bool quiet = false;                  // no progress and no summary on standard error
+    std::string comment;                 // diff, watch: heads the report
     bool operator==(const Arguments&) const = default;
 };
 

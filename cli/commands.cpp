@@ -295,13 +295,16 @@ std::string textResults(const ResultLists& lists, const ResultContext& context, 
     return out;
 }
 
-ResultContext contextOf(const Collection& c, const DetectionSwitches& switches) {
+ResultContext contextOf(const Collection& c, const Collection& after, const DetectionSwitches& switches,
+                        const std::string& comment) {
     ResultContext context{c.registryWalked && !c.rootsInKeys() ? std::string(hiveName(c.hive)) : std::string(),
                           c.startKey, c.filesScanned ? c.startFolder : std::string()};
     context.registryPlaces = c.registryPlaces;
     context.folderPlaces = c.folderPlaces;
     for (ListId list : kAllLists)
         context.checked[static_cast<size_t>(list)] = listChecked(list, switches, c.registryWalked, c.filesScanned);
+    context.facts = {comment, {c.takenAt, c.machine, c.user}, {after.takenAt, after.machine, after.user}, switches,
+                     kCurrentVersion};
     return context;
 }
 
@@ -381,7 +384,7 @@ int diff(const Arguments& args, CliServices& services) {
     if (!session.loadSettings(args.settingsFolder)) return kBadUsage;
     warnUnread(services.console, snapshots[0]->unread, "in " + args.snapshots[0] + ", ");
     warnUnread(services.console, snapshots[1]->unread, "in " + args.snapshots[1] + ", ");
-    ResultContext context = contextOf(*snapshots[0], session.switches());
+    ResultContext context = contextOf(*snapshots[0], *snapshots[1], session.switches(), args.comment);
     context.unread = unreadOfBoth(snapshots[0]->unread, snapshots[1]->unread);
     const std::optional<ResultLists> lists =
         session.compare(std::move(*snapshots[0]), std::move(*snapshots[1]));
@@ -398,7 +401,7 @@ int watch(const Arguments& args, CliServices& services) {
     if (!before || !session.install(args.program, args.timeoutSeconds)) return kRunFailure;
     std::optional<Collection> after = session.collect(places);
     if (!after) return kRunFailure;
-    ResultContext context = contextOf(*before, session.switches());
+    ResultContext context = contextOf(*before, *after, session.switches(), args.comment);
     context.unread = unreadOfBoth(before->unread, after->unread);
     warnUnread(services.console, context.unread);
     const std::optional<ResultLists> lists = session.compare(std::move(*before), std::move(*after));

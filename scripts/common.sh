@@ -28,6 +28,8 @@ WINDOWS_PACKAGES=(cmake make g++-mingw-w64-x86-64-posix googletest wine wine64 x
 # The package's build reads the shared libraries' dependencies with
 # dpkg-shlibdeps; its check reads the manual page with man.
 PACKAGE_PACKAGES=(dpkg-dev file man-db)
+# The HTML report is checked as a browser renders it.
+REPORT_PACKAGES=(chromium)
 
 # Configures and builds a preset; any further arguments go to the build (--target ...).
 configure_and_build() {

@@ -4,7 +4,8 @@
 # last the Debian package, built, installed and run.
 source "$(dirname "$0")/common.sh"
 
-ensure_packages "${NATIVE_PACKAGES[@]}" "${WINDOWS_PACKAGES[@]}" "${FUZZ_PACKAGES[@]}" "${PACKAGE_PACKAGES[@]}"
+ensure_packages "${NATIVE_PACKAGES[@]}" "${WINDOWS_PACKAGES[@]}" "${FUZZ_PACKAGES[@]}" "${PACKAGE_PACKAGES[@]}" \
+    "${REPORT_PACKAGES[@]}"
 
 results=()
 failed=0
@@ -91,7 +92,7 @@ outside_passed=0
 outside_failed=0
 for check in "cli_interrupt_check.sh build/windows/quorvel-cli.exe" "no_desktop_check.sh build/windows/quorvel.exe" \
     "prefix_differential.sh build/native/quorvel-cli build/windows/quorvel-cli.exe" \
-    "background_check.sh build/windows/quorvel-cli.exe" "package_check.sh"; do
+    "background_check.sh build/windows/quorvel-cli.exe" "package_check.sh" "report_check.sh build/native/quorvel-cli"; do
     log "outside check: $check"
     # shellcheck disable=SC2086
     line=$(./scripts/$check | tail -1) || failed=1

@@ -41,11 +41,12 @@ TEST(Exports, EscapeEveryCharacterThatWouldBreakTheirFormat) {
               "Deleted files,C:\\100% & ^ (!) \xED\xA0\x80.txt,,,File,,,,,\r\n");
 
     const std::string html = exportHtml(lists, context);
-    EXPECT_NE(html.find("<td>a,&quot;b&quot;\r\n&lt;c&gt;&amp;&#39;d&#39;\t\x01</td>"), std::string::npos);
-    EXPECT_NE(html.find("Registry: HKEY_CURRENT_USER\\Software\\&lt;A&gt;"), std::string::npos);
-    EXPECT_NE(html.find("<h2>Edited registry data (0)</h2>"), std::string::npos);
-    for (const char* outside : {"<script", "src=", "href=", "url("})
-        EXPECT_EQ(html.find(outside), std::string::npos);
+    EXPECT_NE(html.find("<td class=\"name\">a,&quot;b&quot;\r\n&lt;c&gt;&amp;&#39;d&#39;\t\xE2\x90\x81</td>"),
+              std::string::npos);
+    EXPECT_NE(html.find("<dt>Registry key</dt><dd class=\"places\">HKEY_CURRENT_USER\\Software\\&lt;A&gt;</dd>"),
+              std::string::npos);
+    EXPECT_NE(html.find("<h2>Edited registry data <span class=\"n\">0 rows</span></h2>"), std::string::npos);
+    for (const char* outside : {"src=", "url(", "http:"}) EXPECT_EQ(html.find(outside), std::string::npos);
 
     const std::string json = exportJson(lists, context);
     EXPECT_NE(json.find("\"name\":\"a,\\\"b\\\"\\u000d\\u000a<c>&'d'\\u0009\\u0001\""), std::string::npos)
@@ -82,12 +83,14 @@ TEST(Exports, AnEditedValueCarriesItsOldDataAndTypesInEveryTable) {
                                        "New registry entries,App\\,New,<n>,REG_SZ,,,,,\r\n"
                                        "Edited registry data,App\\,Count,5,REG_DWORD,5,REG_SZ,,,\r\n");
     const std::string html = exportHtml(lists, ResultContext{}, first);
-    EXPECT_NE(html.find("<tr><th>Keyname</th><th>Value name</th><th>Data</th><th>Type</th><th>Old data</th>"
-                        "<th>Old type</th></tr>\n<tr><td>App\\</td><td>Count</td><td>5</td><td>REG_DWORD</td>"
-                        "<td>5</td><td>REG_SZ</td></tr>"),
+    EXPECT_NE(html.find("<td class=\"name\">Count</td><td class=\"data\"><div class=\"edit\"><div class=\"old\">"
+                        "<span class=\"ln\">5</span></div><span class=\"arrow\">&#8594;</span><div class=\"new\">"
+                        "<span class=\"ln\">5</span></div><span class=\"type\">REG_SZ &#8594; REG_DWORD</span>"),
               std::string::npos)
         << html;
-    EXPECT_NE(html.find("<td>&lt;n&gt;</td><td>REG_SZ</td></tr>"), std::string::npos) << html;
+    EXPECT_NE(html.find("<span class=\"ln\">&lt;n&gt;</span></div><span class=\"type\">REG_SZ</span>"),
+              std::string::npos)
+        << html;
     EXPECT_NE(exportJson(lists, ResultContext{}, first).find("\"oldData\":\"5\",\"oldType\":\"REG_SZ\""),
               std::string::npos);
 }

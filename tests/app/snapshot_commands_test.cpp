@@ -175,7 +175,9 @@ TEST(ExportTarget, TheNamesExtensionDecidesElseTheFilterAddsItsOwn) {
         {"C:\\r", 4, {"C:\\r.reg", ExportFormat::RegUndo}},
         {"C:\\r.txt", 3, {"C:\\r.txt.json", ExportFormat::Json}},
         {"C:\\r", 0, {"C:\\r.csv", ExportFormat::Csv}},
-        {"C:\\r", 9, {"C:\\r.cmd", ExportFormat::Cmd}},
+        {"C:\\r", 5, {"C:\\r.cmd", ExportFormat::Cmd}},
+        {"C:\\r", 9, {"C:\\r.md", ExportFormat::Markdown}},
+        {"C:\\notes.MD", 1, {"C:\\notes.MD", ExportFormat::Markdown}},
     };
     for (const auto& c : cases) EXPECT_EQ(exportTarget(c.chosen, c.filter), c.want) << c.chosen;
 }
@@ -197,7 +199,20 @@ TEST_F(SnapshotCommandsTest, ExportWritesTheShownRowsAndFailedWritesAreReported)
     EXPECT_EQ(view.status, "Results exported to " + out + ".reg");
     ASSERT_EQ(dialogs.asked.size(), 1u);
     EXPECT_EQ(dialogs.asked[0].title, "Export results");
-    EXPECT_EQ(std::count(dialogs.asked[0].filter.begin(), dialogs.asked[0].filter.end(), '\0'), 10);
+    EXPECT_EQ(std::count(dialogs.asked[0].filter.begin(), dialogs.asked[0].filter.end(), '\0'), 12);
+
+    // The window's report names what the window knows: its places, its
+    // switches and the version; no comment, no snapshot times.
+    dialogs.chosen = out + ".md";
+    commands.mnuExport_Click();
+    EXPECT_EQ(readWholeFile(out + ".md").value_or("").rfind("# Quorvel report\n\n"
+                                                           "- **Registry key:**\n  - `HKEY_CURRENT_USER\\Software\\App`\n"
+                                                           "- **Folder:**\n  - `C:\\Data\\`\n"
+                                                           "- **Detection:** not checked: Deleted files (switched off)\n"
+                                                           "- **Written by:** Quorvel 1.00\n\n## Summary\n",
+                                                           0),
+              0u)
+        << readWholeFile(out + ".md").value_or("");
 
     const struct {
         std::function<void()> click;

@@ -55,6 +55,12 @@ TEST(CliArguments, UsableCommandLinesGiveTheirArguments) {
         {{"help", "diff"}, [](Arguments& a) { a.help = true; a.command = Command::Diff; }},
         {{"diff", "--format", "csv", "--", "-a.qvs", "--b.qvs"},
          [](Arguments& a) { a.command = Command::Diff; a.format = ExportFormat::Csv; a.snapshots = {"-a.qvs", "--b.qvs"}; }},
+        {{"diff", "a.qvs", "b.qvs", "--format", "md", "--comment", "Game 1.2 | setup"},
+         [](Arguments& a) { a.command = Command::Diff; a.snapshots = {"a.qvs", "b.qvs"};
+                            a.format = ExportFormat::Markdown; a.comment = "Game 1.2 | setup"; }},
+        {{"watch", "--dir", "C:\\", "--comment=x", "--format", "html", "--", "s.exe"},
+         [&](Arguments& a) { a.command = Command::Watch; a.capture.files = true; a.capture.folder = "C:\\";
+                             a.comment = "x"; a.format = ExportFormat::Html; a.program = {"s.exe"}; }},
         {{"diff", "a.qvs", "b.qvs", "--prefix", "/p"},
          [](Arguments& a) { a.command = Command::Diff; a.snapshots = {"a.qvs", "b.qvs"}; a.prefix = "/p"; }},
     };
@@ -88,7 +94,9 @@ TEST(CliArguments, EachMistakeGetsOneClearLine) {
         {{"snapshot", "--dir", "C:\\", "-o", "x", "extra"}, "unexpected argument extra"},
         {{"diff", "a.qvs"}, "diff needs two snapshot files, before and after"},
         {{"diff", "a", "b", "--reg", "HKEY_USERS"}, "unknown option --reg for diff"},
-        {{"diff", "a", "b", "--format", "xml"}, "unknown format xml (use text, csv, json, html, reg or cmd)"},
+        {{"diff", "a", "b", "--format", "xml"}, "unknown format xml (use text, csv, json, html, md, reg or cmd)"},
+        {{"snapshot", "--dir", "C:\\", "-o", "x", "--comment", "c"}, "unknown option --comment for snapshot"},
+        {{"diff", "a", "b", "--comment="}, "--comment needs a value"},
         {{"watch", "--dir", "C:\\", "setup.exe"}, "watch needs -- and the installer to run"},
         {{"watch", "--dir", "C:\\", "--"}, "watch needs -- and the installer to run"},
         {{"snapshot", "--dir", "C:\\", "-o", "x", "--wait=yes"}, "--wait takes no value"},

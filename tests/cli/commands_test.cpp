@@ -123,12 +123,22 @@ TEST_F(CliCommands, WatchAndADiffOfSnapshotsAroundTheInstallerListWhatItChanged)
          {std::pair{"csv", "\xEF\xBB\xBFList,"},
           {"html", "<!DOCTYPE html>"},
           {"json", "{\"registry\":{\"root\":\"HKEY_CURRENT_USER\",\"key\":\"Software\\\\App\"}"},
-          {"reg", "\xFF\xFE"}}) {
+          {"reg", "\xFF\xFE"},
+          {"md", "# Quorvel report\n"}}) {
         EXPECT_EQ(run({"diff", path("before.qvs"), path("after.qvs"), "--format", format, "-o", path("out")}),
                   kChangesFound);
         EXPECT_EQ(console.out, "");
         EXPECT_EQ(readWholeFile(path("out")).value_or("").rfind(start, 0), 0u) << format;
     }
+    // The report is headed by the comment and both snapshots' times.
+    EXPECT_EQ(run({"diff", path("before.qvs"), path("after.qvs"), "--format", "md", "--comment", "Game 1.2",
+                   "-o", path("out")}),
+              kChangesFound);
+    const std::string report = readWholeFile(path("out")).value_or("");
+    EXPECT_NE(report.find("> Game 1.2\n"), std::string::npos) << report;
+    EXPECT_NE(report.find("- **First snapshot:** 20"), std::string::npos) << report;
+    EXPECT_NE(report.find("- **Final snapshot:** 20"), std::string::npos) << report;
+    EXPECT_NE(report.find("- **Written by:** Quorvel "), std::string::npos) << report;
 }
 
 TEST_F(CliCommands, UnreadableOrUnmatchedSnapshotsAreBadUsage) {
