@@ -206,6 +206,8 @@ std::vector<std::pair<std::string, std::string>> reportFacts(const ResultContext
     }
     facts.emplace_back("Detection",
                        unchecked.empty() ? "all six lists checked" : "not checked: " + joined(unchecked, "; "));
+    // What a snapshot could not read: the lists cannot tell what changed there.
+    if (!context.unread.empty()) facts.emplace_back("Not read", joined(context.unread, "\n"));
     if (!f.version.empty()) facts.emplace_back("Written by", "Quorvel " + f.version);
     return facts;
 }

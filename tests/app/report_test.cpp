@@ -111,6 +111,7 @@ TEST(ReportModel, TheHeaderNamesSnapshotsEveryPlaceAndTheListsNotChecked) {
     DetectionSwitches switches;
     switches.chkDeleteFilesSetting = 0;
     context.facts = {"Game 1.2", {1796765585, "DESK", "ann"}, {1796765645, "", ""}, switches, "1.00"};
+    context.unread = {"key HKEY_LOCAL_MACHINE\\Software\\Locked", "folder C:\\Secret\\"};
     using Facts = std::vector<std::pair<std::string, std::string>>;
     EXPECT_EQ(reportFacts(context),
               (Facts{{"First snapshot", "2026-12-08 21:33:05 UTC, machine DESK, user ann"},
@@ -119,6 +120,7 @@ TEST(ReportModel, TheHeaderNamesSnapshotsEveryPlaceAndTheListsNotChecked) {
                      {"Folders", "C:\\\nD:\\Games\\"},
                      {"Detection",
                       "not checked: Edited registry data (its place was not collected); Deleted files (switched off)"},
+                     {"Not read", "key HKEY_LOCAL_MACHINE\\Software\\Locked\nfolder C:\\Secret\\"},
                      {"Written by", "Quorvel 1.00"}}));
 
     // What is not known is left out, not made up.
