@@ -65,17 +65,7 @@ public:
     std::optional<Collection> collect(const CapturePlaces& places) {
         std::vector<Collection> parts;
         for (size_t i = 0; i < places.count(); ++i) {
-            CaptureOptions one;
-            if (i < places.keys.size()) {
-                one.registry = true;
-                one.root = places.keys[i].root;
-                one.key = places.keys[i].key;
-            }
-            if (i < places.folders.size()) {
-                one.files = true;
-                one.folder = places.folders[i];
-            }
-            std::optional<Collection> part = collectOne(one);
+            std::optional<Collection> part = collectOne(places.at(i));
             if (!part) return std::nullopt;
             parts.push_back(std::move(*part));
         }
@@ -151,17 +141,7 @@ public:
             return kBadUsage;
         }
         for (size_t i = 0; i < places.count(); ++i) {
-            CaptureOptions one;
-            if (i < places.keys.size()) {
-                one.registry = true;
-                one.root = places.keys[i].root;
-                one.key = places.keys[i].key;
-            }
-            if (i < places.folders.size()) {
-                one.files = true;
-                one.folder = places.folders[i];
-            }
-            if (const int code = checkPlace(one)) return code;
+            if (const int code = checkPlace(places.at(i))) return code;
         }
         return kNoChanges;
     }

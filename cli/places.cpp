@@ -23,6 +23,20 @@ std::string asPrefix(std::string text) {
 
 }  // namespace
 
+CaptureOptions CapturePlaces::at(size_t i) const {
+    CaptureOptions one;
+    if (i < keys.size()) {
+        one.registry = true;
+        one.root = keys[i].root;
+        one.key = keys[i].key;
+    }
+    if (i < folders.size()) {
+        one.files = true;
+        one.folder = folders[i];
+    }
+    return one;
+}
+
 std::string placeName(const RegistryPlace& place) {
     return place.key.empty() ? place.root : place.root + "\\" + place.key;
 }

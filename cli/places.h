@@ -1,6 +1,7 @@
 #pragma once
 // The places one collection of quorvel-cli covers: every key and folder named,
 // --machine's among them, and how the collections of each are made one.
+#include <algorithm>
 #include <functional>
 #include <string>
 #include <vector>
@@ -14,6 +15,8 @@ struct CapturePlaces {
     std::vector<RegistryPlace> keys;
     std::vector<std::string> folders;
     size_t count() const { return std::max(keys.size(), folders.size()); }
+    // The i-th key and the i-th folder, as one collection of the window's takes them.
+    CaptureOptions at(size_t i) const;
 };
 
 // The places as given, in order, with --machine's added where they are not
