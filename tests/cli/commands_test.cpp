@@ -294,7 +294,7 @@ TEST_F(CliCommands, SeveralPlacesAreTakenAndComparedTogether) {
 }
 
 // --machine stands for the whole registry of the machine and its fixed drives.
-TEST(CliPlaces, MachineAddsTheWholeRegistryAndEveryFixedDriveOnce) {
+TEST(CliPlaceList, MachineAddsTheWholeRegistryAndEveryFixedDriveOnce) {
     CaptureOptions capture;
     capture.machine = true;
     capture.files = true;
