@@ -25,7 +25,19 @@ Application::Application(HINSTANCE instance, std::string updateHost)
     workflow_.Detect_Click = [this] {
         DetectionContext ctx{state_, window_, pump_, files_, prompt_};
         Detect_Click(ctx);
+        unsaved_->compared();
     };
+    workflow_.firstCollected = [this] { unsaved_->firstCollected(); };
+    window_.mayClose = [this] {
+        if (!unsaved_->mayDrop("Closing Quorvel")) return false;
+        unsaved_->closing();
+        closed_ = true;
+        return true;
+    };
+}
+
+Application::~Application() {
+    if (!remembers && !closed_ && unsaved_) unsaved_->forget();
 }
 
 bool Application::Form_Load(int showCommand) {
@@ -60,6 +72,7 @@ bool Application::Form_Load(int showCommand) {
         UpdateWindow(window_.hwnd());
         window_.focusFirst();
         browser_.owner = window_.hwnd();
+        if (remembers) unsaved_->offerKept();
     });
     // Without a window the message loop would wait for good on messages that
     // never come (Wine's desktop can fail to start): the process ends instead.
@@ -78,6 +91,11 @@ void Application::answerFileDialogsWith(FilePicker& open, SaveFilePicker& save) 
     const intptr_t owner = snapshots_ ? snapshots_->owner : 0;
     snapshots_.emplace(SnapshotServices{state_, window_, window_, prompt_, reporter_, open, save, workflow_});
     snapshots_->owner = owner;
+    if (!unsaved_)
+        unsaved_.emplace(UnsavedWorkServices{state_, window_, prompt_, store_, *snapshots_, workflow_,
+                                             exeFolder() + "\\" + kKeptSnapshotName});
+    snapshots_->firstInFile = [this](const std::string& path) { unsaved_->firstInFile(path); };
+    snapshots_->exported = [this] { unsaved_->exported(); };
 }
 
 MainResults::Work Application::workInHand() const {
@@ -172,7 +190,9 @@ void Application::onCommand(int controlId) {
             workflow_.cmdSnapShot_Click();
             break;
         case IDC_cmdReset:
+            if (!unsaved_->mayDrop("Stop/Reset")) break;
             workflow_.cmdReset_Click();
+            unsaved_->dropped();
             break;
         case IDC_cmdDetectChanges:
             workflow_.cmdDetectChanges_Click();

@@ -271,6 +271,7 @@ void CollectionWorkflow::firstCollection() {
 
     readyForFinal();
     sayIfUnreadable();
+    if (firstCollected) firstCollected();
     s_.prompt.ask(kCollectDone, "Collect", Buttons::Ok, Icon::Information);
     s_.view.setCollectCaption(kCollectFinal);
 }

@@ -45,6 +45,8 @@ public:
     // Detection, run by "Detect changes" and after a final collection that
     // asked for it.
     std::function<void()> Detect_Click;
+    // Told when a first collection has completed, before its "Collect" box.
+    std::function<void()> firstCollected;
 
     // True from the start of a collection until its click has returned, also
     // while a stopped capture is still unwinding.

@@ -237,8 +237,9 @@ LRESULT MainWindow::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
             break;
         }
         case WM_CLOSE:
-            // Nothing is saved and nothing is asked: the process ends, also in
-            // the middle of a capture that is pumping messages.
+            // Once the user has let go of what would be lost, the process
+            // ends, also in the middle of a capture that is pumping messages.
+            if (mayClose && !mayClose()) return 0;
             if (onClose) {
                 onClose();
             } else {

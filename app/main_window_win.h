@@ -35,6 +35,8 @@ public:
     HWND hwnd() const { return hwnd_; }
     HWND control(int id) const { return GetDlgItem(hwnd_, id); }
 
+    // Asked before the window closes (also Alt+F4): false keeps it open.
+    std::function<bool()> mayClose;
     // What closing the window does; by default the process ends at once.
     std::function<void()> onClose;
     // More about a row for its tooltip, such as an edited value's old data.

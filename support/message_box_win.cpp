@@ -1,5 +1,7 @@
 #include "support/message_box_win.h"
 
+#include <commctrl.h>
+
 #include <string>
 
 #include "core/utf.h"
@@ -35,6 +37,51 @@ Answer MessageBoxPrompt::ask(std::string_view text, std::string_view title, Butt
     }
     returnKeysTo(owner);
     switch (result) {
+        case IDYES:
+            return Answer::Yes;
+        case IDNO:
+            return Answer::No;
+        case IDCANCEL:
+            return buttons == Buttons::Ok ? Answer::Ok : Answer::Cancel;
+        default:
+            return Answer::Ok;
+    }
+}
+
+Answer MessageBoxPrompt::askWithTick(std::string_view text, std::string_view title, Buttons buttons, Icon icon,
+                                     std::string_view tick, bool& ticked) {
+    ticked = false;
+    // Looked up, not linked: a program without the version 6 manifest has a
+    // common controls library without it, and must still start.
+    using TaskDialogFn = HRESULT(WINAPI*)(const TASKDIALOGCONFIG*, int*, int*, BOOL*);
+    HMODULE controls = GetModuleHandleW(L"comctl32.dll");
+    const auto taskDialog =
+        controls ? reinterpret_cast<TaskDialogFn>(reinterpret_cast<void*>(GetProcAddress(controls, "TaskDialogIndirect")))
+                 : nullptr;
+    if (!taskDialog) return ask(text, title, buttons, icon);
+    if (beforeShow) beforeShow();
+    const std::wstring wideText = toWide(text), wideTitle = toWide(title), wideTick = toWide(tick);
+    TASKDIALOGCONFIG config{};
+    config.cbSize = sizeof config;
+    config.hwndParent = owner;
+    config.dwFlags = TDF_POSITION_RELATIVE_TO_WINDOW | (buttons == Buttons::YesNo ? 0 : TDF_ALLOW_DIALOG_CANCELLATION);
+    config.dwCommonButtons = buttons == Buttons::Ok ? TDCBF_OK_BUTTON
+                             : buttons == Buttons::YesNo
+                                 ? TDCBF_YES_BUTTON | TDCBF_NO_BUTTON
+                                 : TDCBF_YES_BUTTON | TDCBF_NO_BUTTON | TDCBF_CANCEL_BUTTON;
+    config.pszWindowTitle = wideTitle.c_str();
+    config.pszMainIcon = icon == Icon::Question      ? nullptr
+                         : icon == Icon::Exclamation ? TD_WARNING_ICON
+                         : icon == Icon::Information ? TD_INFORMATION_ICON
+                                                     : nullptr;
+    config.pszContent = wideText.c_str();
+    config.pszVerificationText = wideTick.c_str();
+    int pressed = 0;
+    BOOL checked = FALSE;
+    if (FAILED(taskDialog(&config, &pressed, nullptr, &checked))) return ask(text, title, buttons, icon);
+    returnKeysTo(owner);
+    ticked = checked != FALSE;
+    switch (pressed) {
         case IDYES:
             return Answer::Yes;
         case IDNO:

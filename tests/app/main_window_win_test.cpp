@@ -108,6 +108,7 @@ protected:
         app_.reset();
         app_ = std::make_unique<Application>(GetModuleHandleW(nullptr), "127.0.0.1:9");
         app_->window().onClose = [] {};
+        app_->remembers = false;
         app_->Form_Load(SW_SHOW);
         main_ = app_->window().hwnd();
         ASSERT_NE(main_, nullptr);
