@@ -103,7 +103,19 @@ MainResults::Work Application::workInHand() const {
     work.collecting = workflow_.collecting();
     work.firstSnapshot = workflow_.awaitingFinal();
     work.results = window_.hasResults();
+    if (const auto inHand = workflow_.inHand()) {
+        work.bothSnapshots = true;
+        work.registryInHand = inHand->registry;
+        work.filesInHand = inHand->files;
+    }
+    work.registryTicked = window_.registryTicked();
+    work.filesTicked = window_.filesTicked();
     return work;
+}
+
+void Application::applySettingsToSnapshots() {
+    workflow_.applySettingsToSnapshots();
+    window_.flush();
 }
 
 void Application::clearResultsForNewSettings() {

@@ -51,6 +51,7 @@ public:
     bool available(int controlId) const override;
     Work workInHand() const override;
     void clearResultsForNewSettings() override;
+    void applySettingsToSnapshots() override;
 
     // The File menu's dialogs answered by `open` and `save` instead of the
     // common dialogs, which a test under Wine cannot drive reliably.
