@@ -2,6 +2,7 @@
 
 #include "app/change_detection.h"
 #include "app/exports.h"
+#include "app/row_tip.h"
 #include "core/handler.h"
 #include "core/utf.h"
 #include "settings/data_files.h"
@@ -160,34 +161,18 @@ std::string Application::captureProgress() const {
            " files recorded";
 }
 
-// An edited value's data before the change, for the row's tooltip: the list
-// itself keeps its columns.
+// What a row's tooltip adds to its cells: the list itself keeps its columns.
 std::string Application::oldDataOf(ListId list, const ResultRow& row) const {
-    std::string notes;
-    if (row.background) notes += "Background: a place that changes on its own (Background.dat)\r\n";
-    if (row.oldData) notes += "The old data of an edited value, not a deletion\r\n";
-    if (!isRegistryList(list) && isFolderPath(row.text)) notes += "A folder\r\n";
-    if (row.firstSize != kUnknownFileSize || !row.firstDate.empty()) {
-        notes += "In the first snapshot:";
-        if (row.firstSize != kUnknownFileSize) notes += " " + std::to_string(row.firstSize) + " bytes";
-        if (!row.firstDate.empty()) notes += (row.firstSize != kUnknownFileSize ? ", " : " ") + row.firstDate;
-        notes += "\r\n";
-    }
-    if (list != ListId::EditedRegistry) {
-        if (notes.size() >= 2) notes.resize(notes.size() - 2);
-        return notes;
-    }
-    for (const RegEntry& e : state_.regArray) {
-        if (e.ValueType != kKeyEntryType && e.KeyName == row.text && e.ValueName == row.sub1) {
-            std::string old = notes + "Old data: " + e.ValueData;
-            // The texts alone may read the same where the type changed.
-            if (row.type != e.ValueType && row.type != kKeyEntryType)
-                old += "\r\nType: " + registryTypeName(e.ValueType) + " \xE2\x86\x92 " + registryTypeName(row.type);
-            return old;
+    const RegEntry* first = nullptr;
+    if (list == ListId::EditedRegistry) {
+        for (const RegEntry& e : state_.regArray) {
+            if (e.ValueType != kKeyEntryType && e.KeyName == row.text && e.ValueName == row.sub1) {
+                first = &e;
+                break;
+            }
         }
     }
-    if (notes.size() >= 2) notes.resize(notes.size() - 2);
-    return notes;
+    return rowDetail(list, row, first);
 }
 
 int Application::run() {

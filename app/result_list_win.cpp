@@ -1,5 +1,7 @@
 #include "app/result_list_win.h"
 
+#include "app/row_tip.h"
+
 #include <commctrl.h>
 #include <windowsx.h>
 
@@ -46,37 +48,6 @@ void shortenInMiddle(HWND list, std::wstring& path, int width) {
     }
     SelectObject(dc, old);
     ReleaseDC(list, dc);
-}
-
-// A tooltip wraps only at blanks: a long path or value has its lines broken
-// every so many characters, and a multi-string's tabs, which it would draw as
-// boxes, are left out after its line breaks.
-std::string tipLines(std::string_view text) {
-    constexpr size_t kLineChars = 100;
-    std::string out;
-    size_t inLine = 0;
-    bool afterBreak = false;
-    for (size_t i = 0; i < text.size(); ++i) {
-        const char c = text[i];
-        if (c == '\n') {
-            out += c;
-            inLine = 0;
-            afterBreak = true;
-            continue;
-        }
-        if (c == '\t') {
-            if (!afterBreak) out += ' ';
-            continue;
-        }
-        afterBreak = false;
-        const bool starts = (static_cast<unsigned char>(c) & 0xC0) != 0x80;  // a character, not its tail
-        if (starts && c != '\r' && ++inLine > kLineChars) {
-            out += "\r\n";
-            inLine = 1;
-        }
-        out += c;
-    }
-    return out;
 }
 
 void copyInto(const std::wstring& text, wchar_t* out, int room) {
@@ -254,28 +225,7 @@ LRESULT ResultList::customDraw(NMLVCUSTOMDRAW& draw) {
 std::string ResultList::tipText(size_t line) const {
     if (line >= view_.size()) return {};
     const ResultRow& row = rows_[view_.rowAt(line)];
-    const ResultColumns names = resultListColumns(list_);
-    std::string text;
-    for (int c = 0; c < columns_; ++c) {
-        if (c) text += "\r\n";
-        text += names.names[c];
-        text += ": ";
-        text += resultCell(row, c);
-    }
-    if (tipDetail) {
-        const std::string more = tipDetail(row);
-        if (!more.empty()) text += "\r\n" + more;
-    }
-    text = tipLines(text);
-    // A value of megabytes would make a tip larger than the screen.
-    constexpr size_t kMostShown = 4000;
-    if (text.size() > kMostShown) {
-        size_t cut = kMostShown;
-        while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) --cut;  // not inside a character
-        text.resize(cut);
-        text += "\xE2\x80\xA6";
-    }
-    return text;
+    return rowTipText(list_, row, tipDetail ? tipDetail(row) : std::string());
 }
 
 TTTOOLINFOW ResultList::tipTool() const {
