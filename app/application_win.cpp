@@ -3,6 +3,7 @@
 #include "app/change_detection.h"
 #include "app/exports.h"
 #include "app/row_tip.h"
+#include "capture/registry_provider.h"
 #include "core/handler.h"
 #include "core/utf.h"
 #include "settings/data_files.h"
@@ -32,6 +33,7 @@ Application::Application(HINSTANCE instance, std::string updateHost)
     window_.mayClose = [this] {
         if (!unsaved_->mayDrop("Closing Quorvel")) return false;
         unsaved_->closing();
+        if (remembers) remember();
         closed_ = true;
         return true;
     };
@@ -69,6 +71,7 @@ bool Application::Form_Load(int showCommand) {
         };
         setDataFilePaths(state_, exeFolder());
         LoadSettingsAndLists(state_, codePage_, reporter_);
+        if (remembers) recall(showCommand);
         ShowWindow(window_.hwnd(), showCommand);
         UpdateWindow(window_.hwnd());
         window_.focusFirst();
@@ -173,6 +176,43 @@ std::string Application::oldDataOf(ListId list, const ResultRow& row) const {
         }
     }
     return rowDetail(list, row, first);
+}
+
+namespace {
+// The names of the remembered values, after the program's name.
+constexpr const char* kRootValue = "StartRoot";
+constexpr const char* kKeyValue = "StartKey";
+constexpr const char* kFolderValue = "StartFolder";
+constexpr const char* kPlacementValue = "Placement";
+constexpr const char* kColumnsValue = "Columns";
+}  // namespace
+
+void Application::remember() {
+    const auto save = [&](const char* name, const std::string& text) {
+        store_.SaveString(kHiveCurrentUser, kMainKey, std::string(kAppname) + name, text);
+    };
+    save(kRootValue, window_.regRootText());
+    save(kKeyValue, window_.regKeyText());
+    save(kFolderValue, window_.fileStartText());
+    save(kPlacementValue, placementText(window_.placement()));
+    save(kColumnsValue, columnWidthsText(window_.columnWidths()));
+}
+
+void Application::recall(int& showCommand) {
+    const auto get = [&](const char* name) {
+        return store_.GetString(kHiveCurrentUser, kMainKey, std::string(kAppname) + name);
+    };
+    // The root is written with the key: a key left empty (the root itself) is remembered too.
+    if (const std::string root = get(kRootValue); hiveNumber(root)) {
+        window_.setRegRootText(root);
+        window_.setRegKeyText(get(kKeyValue));
+    }
+    if (const std::string folder = get(kFolderValue); !folder.empty()) window_.setFileStartText(folder);
+    if (const std::optional<Placement> placement = placementFrom(get(kPlacementValue)))
+        window_.restorePlacement(*placement, showCommand);
+    std::array<int, 6> counts{};
+    for (ListId id : kAllLists) counts[static_cast<size_t>(id)] = resultListColumns(id).count;
+    window_.setColumnWidths(columnWidthsFrom(get(kColumnsValue), counts));
 }
 
 int Application::run() {

@@ -69,6 +69,10 @@ public:
 
 private:
     std::string oldDataOf(ListId list, const ResultRow& row) const;
+    // The places, the window's placement and its column widths, kept at the
+    // close through the registry store and put back at the next start.
+    void remember();
+    void recall(int& showCommand);
     std::string captureProgress() const;
 
     bool windowFailed_ = false;

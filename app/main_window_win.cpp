@@ -100,6 +100,59 @@ void MainWindow::create(const std::wstring& caption) {
     }
 }
 
+namespace {
+
+BOOL CALLBACK addWorkArea(HMONITOR monitor, HDC, LPRECT, LPARAM areas) {
+    MONITORINFO info{};
+    info.cbSize = sizeof info;
+    if (GetMonitorInfoW(monitor, &info))
+        reinterpret_cast<std::vector<ScreenRect>*>(areas)->push_back(
+            {info.rcWork.left, info.rcWork.top, info.rcWork.right, info.rcWork.bottom});
+    return TRUE;
+}
+
+// A placement's normal rectangle is in workspace coordinates, which the
+// primary monitor's taskbar shifts from the screen's.
+POINT workspaceOffset() {
+    MONITORINFO info{};
+    info.cbSize = sizeof info;
+    GetMonitorInfoW(MonitorFromPoint(POINT{0, 0}, MONITOR_DEFAULTTOPRIMARY), &info);
+    return POINT{info.rcWork.left - info.rcMonitor.left, info.rcWork.top - info.rcMonitor.top};
+}
+
+}  // namespace
+
+Placement MainWindow::placement() const {
+    WINDOWPLACEMENT wp{};
+    wp.length = sizeof wp;
+    GetWindowPlacement(hwnd_, &wp);
+    const POINT shift = workspaceOffset();
+    const RECT& r = wp.rcNormalPosition;
+    return Placement{{r.left + shift.x, r.top + shift.y, r.right + shift.x, r.bottom + shift.y},
+                     wp.showCmd == SW_SHOWMAXIMIZED || IsZoomed(hwnd_)};
+}
+
+void MainWindow::restorePlacement(const Placement& p, int& showCommand) {
+    std::vector<ScreenRect> areas;
+    EnumDisplayMonitors(nullptr, nullptr, addWorkArea, reinterpret_cast<LPARAM>(&areas));
+    if (!placementFits(p, areas, scale(640), scale(480))) return;
+    SetWindowPos(hwnd_, nullptr, p.normal.left, p.normal.top, p.normal.width(), p.normal.height(),
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+    if (p.maximized && (showCommand == SW_SHOWNORMAL || showCommand == SW_SHOWDEFAULT || showCommand == SW_SHOW))
+        showCommand = SW_SHOWMAXIMIZED;
+}
+
+ColumnWidths MainWindow::columnWidths() const {
+    ColumnWidths widths;
+    for (size_t i = 0; i < lists_.size(); ++i) widths[i] = lists_[i].columnWidths96();
+    return widths;
+}
+
+void MainWindow::setColumnWidths(const ColumnWidths& widths) {
+    for (size_t i = 0; i < lists_.size(); ++i)
+        if (!widths[i].empty()) lists_[i].setColumnWidths96(widths[i]);
+}
+
 void MainWindow::focusFirst() {
     HWND first = control(IDC_cmdSnapShot);
     if (!IsWindowEnabled(first)) first = GetNextDlgTabItem(hwnd_, nullptr, FALSE);
@@ -413,7 +466,10 @@ void MainWindow::applyFont() {
     font_.reset(messageFontFor(dpi_));
     for (HWND child = GetWindow(hwnd_, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
         SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), TRUE);
-    for (auto& l : lists_) l.setTipWidth(scale(600));
+    for (auto& l : lists_) {
+        l.setTipWidth(scale(600));
+        l.setDpi(dpi_);
+    }
     layout();
 }
 

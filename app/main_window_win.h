@@ -13,6 +13,7 @@
 #include "app/main_view.h"
 #include "app/result_list_win.h"
 #include "app/snapshot_commands.h"
+#include "app/window_memory.h"
 #include "core/win_handles_win.h"
 
 namespace qv {
@@ -71,6 +72,15 @@ public:
 
     // Pushes deferred status, progress and new rows to the controls.
     void flush();
+
+    // What the window remembers between runs: its normal place on the screen
+    // (in screen pixels) and the lists' column widths.
+    Placement placement() const;
+    // Moves the window there where it fits a monitor's work area; a
+    // maximized one turns `showCommand` into maximizing.
+    void restorePlacement(const Placement& placement, int& showCommand);
+    ColumnWidths columnWidths() const;
+    void setColumnWidths(const ColumnWidths& widths);
 
     ResultList& list(ListId id) { return lists_[static_cast<size_t>(id)]; }
     std::string statusText() const { return status_; }

@@ -9,6 +9,7 @@
 
 #include "app/result_lists.h"
 #include "core/failure_win.h"
+#include "core/scaled_controls_win.h"
 #include "core/utf.h"
 
 namespace qv {
@@ -120,7 +121,34 @@ void ResultList::showCount() {
     if (!hwnd_) return;
     SendMessageW(hwnd_, LVM_SETITEMCOUNT, static_cast<WPARAM>(shown_), LVSICF_NOINVALIDATEALL | LVSICF_NOSCROLL);
     InvalidateRect(hwnd_, nullptr, FALSE);
-    if (!fitted_ && shown_ > 0) fitColumns();
+    if (!fitted_ && !widthsKept_ && shown_ > 0) fitColumns();
+}
+
+void ResultList::setDpi(UINT dpi) {
+    if (!dpi || dpi == dpi_) return;
+    for (int c = 0; c + 1 < columns_; ++c) {
+        const int width = static_cast<int>(SendMessageW(hwnd_, LVM_GETCOLUMNWIDTH, static_cast<WPARAM>(c), 0));
+        SendMessageW(hwnd_, LVM_SETCOLUMNWIDTH, static_cast<WPARAM>(c),
+                     MulDiv(width, static_cast<int>(dpi), static_cast<int>(dpi_)));
+    }
+    dpi_ = dpi;
+    fitLastColumn();
+}
+
+std::vector<int> ResultList::columnWidths96() const {
+    std::vector<int> widths;
+    for (int c = 0; c < columns_; ++c)
+        widths.push_back(MulDiv(static_cast<int>(SendMessageW(hwnd_, LVM_GETCOLUMNWIDTH, static_cast<WPARAM>(c), 0)),
+                                96, static_cast<int>(dpi_)));
+    return widths;
+}
+
+void ResultList::setColumnWidths96(const std::vector<int>& widths) {
+    if (static_cast<int>(widths.size()) != columns_) return;
+    for (int c = 0; c + 1 < columns_; ++c)
+        SendMessageW(hwnd_, LVM_SETCOLUMNWIDTH, static_cast<WPARAM>(c), scaledToDpi(widths[static_cast<size_t>(c)], dpi_));
+    widthsKept_ = true;
+    fitLastColumn();
 }
 
 void ResultList::sortBy(int column) {
@@ -178,7 +206,8 @@ void ResultList::fitColumns() {
         }
         // The first column may take up to half; the others a quarter each.
         const int cap = c == 0 ? room / 2 : room / 4;
-        width = std::clamp(width + kCellPadding, 60, std::max(cap, 60));
+        const int least = scaledToDpi(60, dpi_);
+        width = std::clamp(width + scaledToDpi(kCellPadding, dpi_), least, std::max(cap, least));
         SendMessageW(hwnd_, LVM_SETCOLUMNWIDTH, static_cast<WPARAM>(c), width);
     }
     fitLastColumn();
@@ -201,7 +230,7 @@ void ResultList::fillDisplayInfo(NMLVDISPINFOW& info) {
     const std::string& cell = resultCell(row, item.iSubItem);
     cell_ = painting_ ? toWide(shownOnOneLine(cell)) : toWide(cell);
     if (item.iSubItem == 0 && painting_) {
-        const int width = static_cast<int>(SendMessageW(hwnd_, LVM_GETCOLUMNWIDTH, 0, 0)) - kCellPadding;
+        const int width = static_cast<int>(SendMessageW(hwnd_, LVM_GETCOLUMNWIDTH, 0, 0)) - scaledToDpi(kCellPadding, dpi_);
         shortenInMiddle(hwnd_, cell_, width);
     }
     copyInto(cell_, item.pszText, item.cchTextMax);
