@@ -268,6 +268,12 @@ LRESULT MainWindow::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
                 return 0;
             }
             break;
+        case WM_SYSCOMMAND:
+            // Alt with a letter that no menu has would leave the menu bar
+            // active, so that the next keys go to it instead of the window.
+            if ((wParam & 0xFFF0) == SC_KEYMENU && lParam > ' ' && !menuHasAccessKey(static_cast<wchar_t>(lParam)))
+                return 0;
+            break;
         case WM_INITMENUPOPUP:
             greyUnavailable(reinterpret_cast<HMENU>(wParam));
             return 0;
@@ -393,6 +399,23 @@ void MainWindow::onDefaultKey() {
 
 int MainWindow::scale(int dips) const { return scaledToDpi(dips, dpi_); }
 
+bool MainWindow::menuHasAccessKey(wchar_t letter) const {
+    HMENU bar = GetMenu(hwnd_);
+    const wchar_t wanted = static_cast<wchar_t>(reinterpret_cast<UINT_PTR>(CharUpperW(reinterpret_cast<LPWSTR>(static_cast<UINT_PTR>(letter)))));
+    for (int i = 0, n = GetMenuItemCount(bar); i < n; ++i) {
+        wchar_t text[64] = {};
+        GetMenuStringW(bar, static_cast<UINT>(i), text, 64, MF_BYPOSITION);
+        for (const wchar_t* at = text; *at; ++at) {
+            if (at[0] == L'&' && at[1] && at[1] != L'&') {
+                const wchar_t key = static_cast<wchar_t>(reinterpret_cast<UINT_PTR>(CharUpperW(reinterpret_cast<LPWSTR>(static_cast<UINT_PTR>(at[1])))));
+                if (key == wanted) return true;
+                break;
+            }
+        }
+    }
+    return false;
+}
+
 void MainWindow::createControls() {
     auto make = [&](DWORD exStyle, const wchar_t* cls, const wchar_t* text, DWORD style, int id) {
         return checkWin32(CreateWindowExW(exStyle, cls, text, WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | style, 0, 0,
@@ -407,6 +430,10 @@ void MainWindow::createControls() {
                                 L"HKEY_CURRENT_CONFIG"})
         SendMessageW(roots, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(root));
     SendMessageW(roots, CB_SETCURSEL, 2, 0);
+    // The key box shares the visible label with the root: its own names it
+    // for screen readers, which take the label made just before a box.
+    CreateWindowExW(0, L"STATIC", L"Key below the root:", WS_CHILD | SS_LEFT, 0, 0, 0, 0, hwnd_,
+                    menuId(IDC_lblRegKeyStart), instance_, nullptr);
     HWND key = make(0, WC_COMBOBOXW, L"", WS_TABSTOP | CBS_DROPDOWN | CBS_AUTOHSCROLL | WS_VSCROLL,
                     IDC_txtRegKeyStart);
     SetWindowTextW(key, L"SOFTWARE");

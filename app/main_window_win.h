@@ -122,6 +122,8 @@ private:
     void applyFont();
     void layout();
     int scale(int dips) const;
+    // Whether a menu of the bar has `letter` as its access key.
+    bool menuHasAccessKey(wchar_t letter) const;
     void showList(int tabIndex);
     void onCheckBox(int id);
     void setTicked(int id, bool ticked);

@@ -36,6 +36,10 @@ enum ControlId : int {
     IDC_txtFilter,
     IDC_cmdAddRegExceptions,
     IDC_cmdRemoveRegExceptions,
+    // The labels of the boxes below the lists.
+    IDC_lblKey,
+    IDC_lblSubkey,
+    IDC_lblData,
     // Keys that walk the tabs: Ctrl+Tab and Ctrl+Shift+Tab, Ctrl+PgDn and Ctrl+PgUp.
     IDM_nextTab,
     IDM_previousTab,
