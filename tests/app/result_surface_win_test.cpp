@@ -89,6 +89,8 @@ protected:
 
 TEST_F(ResultSurfaceTest, HeaderClicksSortFindNarrowsAndCtrlCCopiesWhatIsShown) {
     const std::string deep = "C:\\Program Files\\" + std::string(300, 'x') + "\\b.txt";
+    // Rows put in without a collection: every list counts as looked for.
+    window().listsChecked = [] { return std::array<bool, 6>{true, true, true, true, true, true}; };
     addFile(ListId::NewFiles, "C:\\a.txt", "10", 30);
     addFile(ListId::NewFiles, deep, "9", 10);
     addFile(ListId::NewFiles, "C:\\c.txt", "200", 20);
