@@ -11,7 +11,7 @@
 
 #include "app/resource_ids.h"
 #include "core/failure_win.h"
-#include "core/scaled_controls_win.h"
+#include "window/scaled_controls_win.h"
 #include "app/result_lists.h"
 #include "app/result_view.h"
 #include "core/utf.h"

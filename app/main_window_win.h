@@ -3,7 +3,7 @@
 // workflow talks to. Clicks are handed to a CommandTarget.
 #include <windows.h>
 
-#include "core/base_window_win.h"
+#include "window/base_window_win.h"
 
 #include <array>
 #include <functional>

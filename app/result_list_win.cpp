@@ -9,7 +9,7 @@
 
 #include "app/result_lists.h"
 #include "core/failure_win.h"
-#include "core/scaled_controls_win.h"
+#include "window/scaled_controls_win.h"
 #include "core/utf.h"
 
 namespace qv {

@@ -3,9 +3,9 @@
 // behaviour lives in AdvancedSettings; this is its view.
 #include <windows.h>
 
-#include "core/base_window_win.h"
+#include "window/base_window_win.h"
 
-#include "core/scaled_controls_win.h"
+#include "window/scaled_controls_win.h"
 
 #include <functional>
 #include <memory>

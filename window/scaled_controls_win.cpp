@@ -1,4 +1,4 @@
-#include "core/scaled_controls_win.h"
+#include "window/scaled_controls_win.h"
 
 namespace qv {
 
