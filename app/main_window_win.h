@@ -1,6 +1,8 @@
 #pragma once
 // frmMain: the controls, their layout and enabling rules, and the MainView the
-// workflow talks to. Clicks are handed to a CommandTarget.
+// workflow talks to. Clicks are handed to a CommandTarget. The results pane
+// (the lists, find, the count line, the context menu) is defined in
+// main_window_results_win.cpp.
 #include <windows.h>
 
 #include "window/base_window_win.h"
@@ -144,6 +146,9 @@ private:
     void applyFind();
     void updateCounts();
     int tabStripHeight() const;
+
+    // The find box's pause before a long list is searched.
+    static constexpr UINT_PTR kFindTimer = 1;
 
     HINSTANCE instance_;
     CommandTarget& commands_;
