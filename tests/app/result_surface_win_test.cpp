@@ -322,7 +322,9 @@ TEST_F(ResultSurfaceTest, EveryBoxIsNamedByItsLabel) {
     CoInitialize(nullptr);
     for (const Box& b : boxes) {
         EXPECT_EQ(labelBefore(b.window), b.label);
-        if (b.edit) EXPECT_EQ(accessibleName(b.window), b.label);
+        if (b.edit) {
+            EXPECT_EQ(accessibleName(b.window), b.label);
+        }
     }
     CoUninitialize();
     SendMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
