@@ -374,12 +374,26 @@ TEST_F(MainWindowTest, AFirstSnapshotOutlivesARunThatEndedWithoutItsClose) {
     EXPECT_EQ(app_->state().regArray, first);
 
     // Stop/Reset asks before it drops it; No drops it on purpose, file and all.
-    boxes.buttonFor[L"Quorvel"] = L"No";
+    // The question is kept as a screenshot before it is answered.
+    boxes.buttonFor[L"Quorvel"] = L"(not yet)";
+    bool shot = false;
+    boxes.onTick = [&] {
+        HWND box = FindWindowW(L"#32770", L"Quorvel");
+        if (shot || !box || !IsWindowVisible(box)) return;
+        shot = true;
+        // "Don't ask again", ticked as a user who resets on purpose does.
+        HWND tick = FindWindowExW(box, nullptr, L"Button", L"Don't ask again");
+        testing::pumpFor(700);  // the process's first box takes a while to paint
+        testing::keepScreenshot(box, L"drop-question.bmp");
+        if (tick) SendMessageW(tick, BM_SETCHECK, BST_CHECKED, 0);
+        boxes.buttonFor[L"Quorvel"] = L"No";
+    };
     click(IDC_cmdReset);
     ASSERT_EQ(boxes.seen.size(), 3u);
     EXPECT_EQ(boxes.seen[2].first, L"Quorvel");
     EXPECT_EQ(text(IDC_cmdSnapShot), L"Collect data");
     EXPECT_FALSE(regularFileExists(kept));
+    EXPECT_EQ(stored.values[5]->now(), L"No");  // QuorvelAskBeforeDropping: not asked again
     app_->remembers = false;
 }
 
