@@ -2,6 +2,8 @@
 
 #include "app/change_detection.h"
 #include "app/exports.h"
+#include "app/row_tip.h"
+#include "capture/registry_provider.h"
 #include "core/handler.h"
 #include "core/utf.h"
 #include "settings/data_files.h"
@@ -25,7 +27,20 @@ Application::Application(HINSTANCE instance, std::string updateHost)
     workflow_.Detect_Click = [this] {
         DetectionContext ctx{state_, window_, pump_, files_, prompt_};
         Detect_Click(ctx);
+        unsaved_->compared();
     };
+    workflow_.firstCollected = [this] { unsaved_->firstCollected(); };
+    window_.mayClose = [this] {
+        if (!unsaved_->mayDrop("Closing Quorvel")) return false;
+        unsaved_->closing();
+        if (remembers) remember();
+        closed_ = true;
+        return true;
+    };
+}
+
+Application::~Application() {
+    if (!remembers && !closed_ && unsaved_) unsaved_->forget();
 }
 
 bool Application::Form_Load(int showCommand) {
@@ -56,10 +71,12 @@ bool Application::Form_Load(int showCommand) {
         };
         setDataFilePaths(state_, exeFolder());
         LoadSettingsAndLists(state_, codePage_, reporter_);
+        if (remembers) recall(showCommand);
         ShowWindow(window_.hwnd(), showCommand);
         UpdateWindow(window_.hwnd());
         window_.focusFirst();
         browser_.owner = window_.hwnd();
+        if (remembers) unsaved_->offerKept();
     });
     // Without a window the message loop would wait for good on messages that
     // never come (Wine's desktop can fail to start): the process ends instead.
@@ -78,6 +95,11 @@ void Application::answerFileDialogsWith(FilePicker& open, SaveFilePicker& save) 
     const intptr_t owner = snapshots_ ? snapshots_->owner : 0;
     snapshots_.emplace(SnapshotServices{state_, window_, window_, prompt_, reporter_, open, save, workflow_});
     snapshots_->owner = owner;
+    if (!unsaved_)
+        unsaved_.emplace(UnsavedWorkServices{state_, window_, prompt_, store_, *snapshots_, workflow_,
+                                             exeFolder() + "\\" + kKeptSnapshotName});
+    snapshots_->firstInFile = [this](const std::string& path) { unsaved_->firstInFile(path); };
+    snapshots_->exported = [this] { unsaved_->exported(); };
 }
 
 MainResults::Work Application::workInHand() const {
@@ -85,7 +107,19 @@ MainResults::Work Application::workInHand() const {
     work.collecting = workflow_.collecting();
     work.firstSnapshot = workflow_.awaitingFinal();
     work.results = window_.hasResults();
+    if (const auto inHand = workflow_.inHand()) {
+        work.bothSnapshots = true;
+        work.registryInHand = inHand->registry;
+        work.filesInHand = inHand->files;
+    }
+    work.registryTicked = window_.registryTicked();
+    work.filesTicked = window_.filesTicked();
     return work;
+}
+
+void Application::applySettingsToSnapshots() {
+    workflow_.applySettingsToSnapshots();
+    window_.flush();
 }
 
 void Application::clearResultsForNewSettings() {
@@ -130,37 +164,55 @@ std::string Application::captureProgress() const {
            " files recorded";
 }
 
-// An edited value's data before the change, for the row's tooltip: the list
-// itself keeps its columns.
+// What a row's tooltip adds to its cells: the list itself keeps its columns.
 std::string Application::oldDataOf(ListId list, const ResultRow& row) const {
-    std::string notes;
-    if (row.background) notes += "Background: a place that changes on its own (Background.dat)\r\n";
-    if (row.oldData) notes += "The old data of an edited value, not a deletion\r\n";
-    if (!isRegistryList(list) && isFolderPath(row.text)) notes += "A folder\r\n";
-    if (row.firstSize != kUnknownFileSize || !row.firstDate.empty()) {
-        notes += "In the first snapshot:";
-        if (row.firstSize != kUnknownFileSize) notes += " " + std::to_string(row.firstSize) + " bytes";
-        if (!row.firstDate.empty()) {
-            notes += row.firstSize != kUnknownFileSize ? ", " : " ";
-            notes += row.firstDate;
-        }
-        notes += "\r\n";
-    }
-    if (list != ListId::EditedRegistry) {
-        if (notes.size() >= 2) notes.resize(notes.size() - 2);
-        return notes;
-    }
-    for (const RegEntry& e : state_.regArray) {
-        if (e.ValueType != kKeyEntryType && e.KeyName == row.text && e.ValueName == row.sub1) {
-            std::string old = notes + "Old data: " + e.ValueData;
-            // The texts alone may read the same where the type changed.
-            if (row.type != e.ValueType && row.type != kKeyEntryType)
-                old += "\r\nType: " + registryTypeName(e.ValueType) + " \xE2\x86\x92 " + registryTypeName(row.type);
-            return old;
+    const RegEntry* first = nullptr;
+    if (list == ListId::EditedRegistry) {
+        for (const RegEntry& e : state_.regArray) {
+            if (e.ValueType != kKeyEntryType && e.KeyName == row.text && e.ValueName == row.sub1) {
+                first = &e;
+                break;
+            }
         }
     }
-    if (notes.size() >= 2) notes.resize(notes.size() - 2);
-    return notes;
+    return rowDetail(list, row, first);
+}
+
+namespace {
+// The names of the remembered values, after the program's name.
+constexpr const char* kRootValue = "StartRoot";
+constexpr const char* kKeyValue = "StartKey";
+constexpr const char* kFolderValue = "StartFolder";
+constexpr const char* kPlacementValue = "Placement";
+constexpr const char* kColumnsValue = "Columns";
+}  // namespace
+
+void Application::remember() {
+    const auto save = [&](const char* name, const std::string& text) {
+        store_.SaveString(kHiveCurrentUser, kMainKey, std::string(kAppname) + name, text);
+    };
+    save(kRootValue, window_.regRootText());
+    save(kKeyValue, window_.regKeyText());
+    save(kFolderValue, window_.fileStartText());
+    save(kPlacementValue, placementText(window_.placement()));
+    save(kColumnsValue, columnWidthsText(window_.columnWidths()));
+}
+
+void Application::recall(int& showCommand) {
+    const auto get = [&](const char* name) {
+        return store_.GetString(kHiveCurrentUser, kMainKey, std::string(kAppname) + name);
+    };
+    // The root is written with the key: a key left empty (the root itself) is remembered too.
+    if (const std::string root = get(kRootValue); hiveNumber(root)) {
+        window_.setRegRootText(root);
+        window_.setRegKeyText(get(kKeyValue));
+    }
+    if (const std::string folder = get(kFolderValue); !folder.empty()) window_.setFileStartText(folder);
+    if (const std::optional<Placement> placement = placementFrom(get(kPlacementValue)))
+        window_.restorePlacement(*placement, showCommand);
+    std::array<int, 6> counts{};
+    for (ListId id : kAllLists) counts[static_cast<size_t>(id)] = resultListColumns(id).count;
+    window_.setColumnWidths(columnWidthsFrom(get(kColumnsValue), counts));
 }
 
 int Application::run() {
@@ -175,7 +227,9 @@ void Application::onCommand(int controlId) {
             workflow_.cmdSnapShot_Click();
             break;
         case IDC_cmdReset:
+            if (!unsaved_->mayDrop("Stop/Reset")) break;
             workflow_.cmdReset_Click();
+            unsaved_->dropped();
             break;
         case IDC_cmdDetectChanges:
             workflow_.cmdDetectChanges_Click();

@@ -7,6 +7,7 @@
 #include "app/main_window_win.h"
 #include "app/message_pump_win.h"
 #include "app/snapshot_commands.h"
+#include "app/unsaved_work.h"
 #include "capture/directory_source_win.h"
 #include "capture/registry_provider_win.h"
 #include "settings/advanced_dialog_win.h"
@@ -29,11 +30,18 @@ public:
     // `updateHost`: where the start-up check looks for a newer version; the
     // exe's own unless a test points it at a server of its own.
     explicit Application(HINSTANCE instance, std::string updateHost = builtInUpdateHost());
+    // A run that remembers nothing (a test's) and ends without its window's
+    // close leaves nothing to offer at the next start either.
+    ~Application() override;
 
     // The window's load: arrays emptied, caption set, window shown.
     // False when the start-up checks end the program before any window shows,
     // or when the main window cannot be created.
     bool Form_Load(int showCommand);
+    // Whether the places, the placement and the column widths are kept
+    // between runs, and a first snapshot left by a run that ended without
+    // its close; a test's run turns it off, so every run starts alike.
+    bool remembers = true;
     // True when Form_Load failed for want of a window: the exit code is then 1.
     bool windowFailed() const { return windowFailed_; }
     // The message loop of the program; returns the exit code.
@@ -43,6 +51,7 @@ public:
     bool available(int controlId) const override;
     Work workInHand() const override;
     void clearResultsForNewSettings() override;
+    void applySettingsToSnapshots() override;
 
     // The File menu's dialogs answered by `open` and `save` instead of the
     // common dialogs, which a test under Wine cannot drive reliably.
@@ -52,6 +61,7 @@ public:
     MainWindow& window() { return window_; }
     CollectionWorkflow& workflow() { return workflow_; }
     SnapshotCommands& snapshots() { return *snapshots_; }
+    UnsavedWork& unsaved() { return *unsaved_; }
     MessagePump& pump() { return pump_; }
     MessageBoxPrompt& prompt() { return prompt_; }
     AdvancedDialog& advanced() { return advanced_; }
@@ -59,6 +69,10 @@ public:
 
 private:
     std::string oldDataOf(ListId list, const ResultRow& row) const;
+    // The places, the window's placement and its column widths, kept at the
+    // close through the registry store and put back at the next start.
+    void remember();
+    void recall(int& showCommand);
     std::string captureProgress() const;
 
     bool windowFailed_ = false;
@@ -77,6 +91,8 @@ private:
     MainWindow window_;
     CollectionWorkflow workflow_;
     std::optional<SnapshotCommands> snapshots_;
+    std::optional<UnsavedWork> unsaved_;
+    bool closed_ = false;  // the window's close asked and went on
     AdvancedDialog advanced_;
     AboutBox about_;
     Win32RegistryStore store_;

@@ -4,6 +4,7 @@
 
 #include <chrono>
 
+#include "app/excepted_places.h"
 #include "app/unread_places.h"
 #include "capture/file_finder.h"
 #include "capture/registry_walk.h"
@@ -224,6 +225,7 @@ void CollectionWorkflow::readyForFinal() {
 }
 
 void CollectionWorkflow::firstSnapshotOpened() {
+    inHand_.reset();
     clearForFirstCollection();
     readyForFinal();
     s_.view.setCollectCaption(kCollectFinal);
@@ -249,6 +251,7 @@ private:
 }  // namespace
 
 void CollectionWorkflow::firstCollection() {
+    inHand_.reset();
     clearForFirstCollection();
     CaptureShown capture(s_.view);
 
@@ -275,6 +278,7 @@ void CollectionWorkflow::firstCollection() {
 
     readyForFinal();
     sayIfUnreadable(s_.state.FirstUnread);
+    if (firstCollected) firstCollected();
     s_.prompt.ask(kCollectDone, "Collect", Buttons::Ok, Icon::Information);
     s_.view.setCollectCaption(kCollectFinal);
 }
@@ -286,9 +290,16 @@ void CollectionWorkflow::finalCollection() {
 
     CaptureShown capture(s_.view);
     s_.state.FinalUnread.clear();
-    if (registryPhaseDue() && !registryPhase(false)) return;
-    if (filePhaseDue() && !filePhase(false)) return;
+    InHand taken;
+    taken.registry = registryPhaseDue();
+    if (taken.registry && !registryPhase(false)) return;
+    taken.files = filePhaseDue();
+    if (taken.files && !filePhase(false)) return;
     capture.end();
+    const std::optional<CollectionPlaces>& first = s_.state.FirstPlaces;
+    taken.registry = taken.registry && first && first->registryWalked;
+    taken.files = taken.files && first && first->filesScanned;
+    inHand_ = taken;
 
     if (AutoDetect) {
         runDetection();
@@ -323,6 +334,7 @@ void CollectionWorkflow::reset() {
     oreg_ = nullptr;
     st.FinishFileScanRan = false;
     st.FirstPlaces.reset();
+    inHand_.reset();
     for (ListId id : {ListId::NewEntries, ListId::DeletedEntries, ListId::EditedRegistry, ListId::NewFiles,
                       ListId::DeletedFiles, ListId::ModifiedFiles})
         s_.view.clearList(id);
@@ -342,6 +354,17 @@ void CollectionWorkflow::cmdFileSystemStart_Click() {
 
 void CollectionWorkflow::cmdDetectChanges_Click() {
     runHandler(s_.reporter, [&] { runDetection(); });
+}
+
+void CollectionWorkflow::applySettingsToSnapshots() {
+    runHandler(s_.reporter, [&] {
+        if (!inHand_ || collecting_) return;
+        dropExceptedPlaces(s_.state);
+        for (ListId id : {ListId::NewEntries, ListId::DeletedEntries, ListId::EditedRegistry, ListId::NewFiles,
+                          ListId::DeletedFiles, ListId::ModifiedFiles})
+            s_.view.clearList(id);
+        runDetection();
+    });
 }
 
 void CollectionWorkflow::runDetection() {

@@ -4,6 +4,7 @@
 // so it runs natively in tests.
 #include <functional>
 #include <memory>
+#include <optional>
 
 #include "app/main_view.h"
 #include "capture/directory_source.h"
@@ -45,12 +46,25 @@ public:
     // Detection, run by "Detect changes" and after a final collection that
     // asked for it.
     std::function<void()> Detect_Click;
+    // Told when a first collection has completed, before its "Collect" box.
+    std::function<void()> firstCollected;
 
     // True from the start of a collection until its click has returned, also
     // while a stopped capture is still unwinding.
     bool collecting() const { return collecting_; }
     // True while a first snapshot waits for its final data.
     bool awaitingFinal() const;
+    // What both snapshots cover once a final collection has completed; nothing
+    // before that, after a reset or from the start of a new first collection.
+    struct InHand {
+        bool registry = false;
+        bool files = false;
+    };
+    std::optional<InHand> inHand() const { return inHand_; }
+    // Settings changed after a final collection, applied to the snapshots in
+    // hand: what the exceptions now except is dropped from both, and the
+    // lists are detected again.
+    void applySettingsToSnapshots();
     // True while a registry walk holds the provider.
     bool holdsProvider() const { return oreg_ != nullptr; }
 
@@ -83,6 +97,7 @@ private:
     WorkflowServices s_;
     RegistryProvider* oreg_ = nullptr;
     bool collecting_ = false;
+    std::optional<InHand> inHand_;
 };
 
 }  // namespace qv

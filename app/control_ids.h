@@ -32,6 +32,7 @@ enum ControlId : int {
     IDC_lblFind,
     IDC_txtFind,
     IDC_lblCounts,
+    IDC_lblRegKeyStart,
     IDM_mnuQuorvel = 201,
     IDM_mnuSaveFirst,
     IDM_mnuOpenFirst,

@@ -1,9 +1,6 @@
 #include "app/main_window_win.h"
 
-#include "app/count_line.h"
-
 #include <commctrl.h>
-#include <shellapi.h>
 #include <windowsx.h>
 
 #include <algorithm>
@@ -11,7 +8,7 @@
 
 #include "app/resource_ids.h"
 #include "core/failure_win.h"
-#include "core/scaled_controls_win.h"
+#include "window/scaled_controls_win.h"
 #include "app/result_lists.h"
 #include "app/result_view.h"
 #include "core/utf.h"
@@ -21,15 +18,6 @@ namespace {
 
 HMENU menuId(int id) { return reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)); }
 
-std::wstring windowText(HWND hwnd) {
-    const int length = GetWindowTextLengthW(hwnd);
-    std::wstring text(static_cast<size_t>(length) + 1, L'\0');
-    const int got = GetWindowTextW(hwnd, text.data(), length + 1);
-    text.resize(static_cast<size_t>(std::max(got, 0)));
-    return text;
-}
-
-constexpr UINT_PTR kFindTimer = 1;
 constexpr UINT kFindPauseMs = 150;
 constexpr size_t kFindAtOnceRows = 100'000;
 
@@ -98,6 +86,59 @@ void MainWindow::create(const std::wstring& caption) {
         hwnd_ = nullptr;
         throwWin32(error);
     }
+}
+
+namespace {
+
+BOOL CALLBACK addWorkArea(HMONITOR monitor, HDC, LPRECT, LPARAM areas) {
+    MONITORINFO info{};
+    info.cbSize = sizeof info;
+    if (GetMonitorInfoW(monitor, &info))
+        reinterpret_cast<std::vector<ScreenRect>*>(areas)->push_back(
+            {info.rcWork.left, info.rcWork.top, info.rcWork.right, info.rcWork.bottom});
+    return TRUE;
+}
+
+// A placement's normal rectangle is in workspace coordinates, which the
+// primary monitor's taskbar shifts from the screen's.
+POINT workspaceOffset() {
+    MONITORINFO info{};
+    info.cbSize = sizeof info;
+    GetMonitorInfoW(MonitorFromPoint(POINT{0, 0}, MONITOR_DEFAULTTOPRIMARY), &info);
+    return POINT{info.rcWork.left - info.rcMonitor.left, info.rcWork.top - info.rcMonitor.top};
+}
+
+}  // namespace
+
+Placement MainWindow::placement() const {
+    WINDOWPLACEMENT wp{};
+    wp.length = sizeof wp;
+    GetWindowPlacement(hwnd_, &wp);
+    const POINT shift = workspaceOffset();
+    const RECT& r = wp.rcNormalPosition;
+    return Placement{{r.left + shift.x, r.top + shift.y, r.right + shift.x, r.bottom + shift.y},
+                     wp.showCmd == SW_SHOWMAXIMIZED || IsZoomed(hwnd_)};
+}
+
+void MainWindow::restorePlacement(const Placement& p, int& showCommand) {
+    std::vector<ScreenRect> areas;
+    EnumDisplayMonitors(nullptr, nullptr, addWorkArea, reinterpret_cast<LPARAM>(&areas));
+    if (!placementFits(p, areas, scale(640), scale(480))) return;
+    SetWindowPos(hwnd_, nullptr, p.normal.left, p.normal.top, p.normal.width(), p.normal.height(),
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+    if (p.maximized && (showCommand == SW_SHOWNORMAL || showCommand == SW_SHOWDEFAULT || showCommand == SW_SHOW))
+        showCommand = SW_SHOWMAXIMIZED;
+}
+
+ColumnWidths MainWindow::columnWidths() const {
+    ColumnWidths widths;
+    for (size_t i = 0; i < lists_.size(); ++i) widths[i] = lists_[i].columnWidths96();
+    return widths;
+}
+
+void MainWindow::setColumnWidths(const ColumnWidths& widths) {
+    for (size_t i = 0; i < lists_.size(); ++i)
+        if (!widths[i].empty()) lists_[i].setColumnWidths96(widths[i]);
 }
 
 void MainWindow::focusFirst() {
@@ -215,6 +256,12 @@ LRESULT MainWindow::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
                 return 0;
             }
             break;
+        case WM_SYSCOMMAND:
+            // Alt with a letter that no menu has would leave the menu bar
+            // active, so that the next keys go to it instead of the window.
+            if ((wParam & 0xFFF0) == SC_KEYMENU && lParam > ' ' && !menuHasAccessKey(static_cast<wchar_t>(lParam)))
+                return 0;
+            break;
         case WM_INITMENUPOPUP:
             greyUnavailable(reinterpret_cast<HMENU>(wParam));
             return 0;
@@ -237,8 +284,9 @@ LRESULT MainWindow::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
             break;
         }
         case WM_CLOSE:
-            // Nothing is saved and nothing is asked: the process ends, also in
-            // the middle of a capture that is pumping messages.
+            // Once the user has let go of what would be lost, the process
+            // ends, also in the middle of a capture that is pumping messages.
+            if (mayClose && !mayClose()) return 0;
             if (onClose) {
                 onClose();
             } else {
@@ -249,40 +297,6 @@ LRESULT MainWindow::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
             break;
     }
     return DefWindowProcW(hwnd_, msg, wParam, lParam);
-}
-
-bool MainWindow::onListNotify(NMHDR& hdr, LPARAM lParam, LRESULT& result) {
-    ResultList* list = nullptr;
-    for (auto& l : lists_) {
-        if (l.hwnd() == hdr.hwndFrom) list = &l;
-    }
-    if (!list) return false;
-    switch (hdr.code) {
-        case NM_CUSTOMDRAW:
-            result = list->customDraw(*reinterpret_cast<NMLVCUSTOMDRAW*>(lParam));
-            return true;
-        case LVN_GETDISPINFOW:
-            list->fillDisplayInfo(*reinterpret_cast<NMLVDISPINFOW*>(lParam));
-            return true;
-        case LVN_COLUMNCLICK: {
-            HCURSOR old = SetCursor(LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_WAIT)));
-            list->sortBy(reinterpret_cast<NMLISTVIEW*>(lParam)->iSubItem);
-            SetCursor(old);
-            return true;
-        }
-        case LVN_KEYDOWN: {
-            const WORD key = reinterpret_cast<NMLVKEYDOWN*>(lParam)->wVKey;
-            const bool ctrl = GetKeyState(VK_CONTROL) < 0;
-            if (ctrl && key == 'A') list->selectAll();
-            if (ctrl && key == 'C') copySelection(false);
-            return true;
-        }
-        case NM_DBLCLK:
-            openFocusedRow(*list);
-            return true;
-        default:
-            return false;
-    }
 }
 
 void MainWindow::onAccelerator(int id) {
@@ -339,6 +353,23 @@ void MainWindow::onDefaultKey() {
 
 int MainWindow::scale(int dips) const { return scaledToDpi(dips, dpi_); }
 
+bool MainWindow::menuHasAccessKey(wchar_t letter) const {
+    HMENU bar = GetMenu(hwnd_);
+    const wchar_t wanted = static_cast<wchar_t>(reinterpret_cast<UINT_PTR>(CharUpperW(reinterpret_cast<LPWSTR>(static_cast<UINT_PTR>(letter)))));
+    for (int i = 0, n = GetMenuItemCount(bar); i < n; ++i) {
+        wchar_t text[64] = {};
+        GetMenuStringW(bar, static_cast<UINT>(i), text, 64, MF_BYPOSITION);
+        for (const wchar_t* at = text; *at; ++at) {
+            if (at[0] == L'&' && at[1] && at[1] != L'&') {
+                const wchar_t key = static_cast<wchar_t>(reinterpret_cast<UINT_PTR>(CharUpperW(reinterpret_cast<LPWSTR>(static_cast<UINT_PTR>(at[1])))));
+                if (key == wanted) return true;
+                break;
+            }
+        }
+    }
+    return false;
+}
+
 void MainWindow::createControls() {
     auto make = [&](DWORD exStyle, const wchar_t* cls, const wchar_t* text, DWORD style, int id) {
         return checkWin32(CreateWindowExW(exStyle, cls, text, WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | style, 0, 0,
@@ -353,6 +384,10 @@ void MainWindow::createControls() {
                                 L"HKEY_CURRENT_CONFIG"})
         SendMessageW(roots, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(root));
     SendMessageW(roots, CB_SETCURSEL, 2, 0);
+    // The key box shares the visible label with the root: its own names it
+    // for screen readers, which take the label made just before a box.
+    CreateWindowExW(0, L"STATIC", L"Key below the root:", WS_CHILD | SS_LEFT, 0, 0, 0, 0, hwnd_,
+                    menuId(IDC_lblRegKeyStart), instance_, nullptr);
     HWND key = make(0, WC_COMBOBOXW, L"", WS_TABSTOP | CBS_DROPDOWN | CBS_AUTOHSCROLL | WS_VSCROLL,
                     IDC_txtRegKeyStart);
     SetWindowTextW(key, L"SOFTWARE");
@@ -402,17 +437,16 @@ void MainWindow::createControls() {
     applyFont();
 }
 
-ListId MainWindow::listOfTab(int tab) {
-    return kAllLists[static_cast<size_t>(std::clamp(tab, 0, 5))];
-}
-
 void MainWindow::applyFont() {
     // The controls take the new font before the old one is freed.
     UniqueFont old = std::move(font_);
     font_.reset(messageFontFor(dpi_));
     for (HWND child = GetWindow(hwnd_, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
         SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), TRUE);
-    for (auto& l : lists_) l.setTipWidth(scale(600));
+    for (auto& l : lists_) {
+        l.setTipWidth(scale(600));
+        l.setDpi(dpi_);
+    }
     layout();
 }
 
@@ -501,75 +535,6 @@ void MainWindow::layout() {
     shownList().fitLastColumn();
 }
 
-int MainWindow::selectedTab() const {
-    return static_cast<int>(SendMessageW(control(IDC_tbDisplay), TCM_GETCURSEL, 0, 0));
-}
-
-void MainWindow::selectTab(int index) {
-    SendMessageW(control(IDC_tbDisplay), TCM_SETCURSEL, static_cast<WPARAM>(index), 0);
-    showList(index);
-}
-
-void MainWindow::showList(int tabIndex) {
-    for (int i = 0; i < 6; ++i) ShowWindow(control(kListIdsByTab[i]), i == tabIndex ? SW_SHOW : SW_HIDE);
-    applyFind();
-    shownList().fitLastColumn();
-}
-
-void MainWindow::applyFind() {
-    if (!hwnd_ || !control(IDC_txtFind)) return;
-    KillTimer(hwnd_, kFindTimer);
-    shownList().setFilter(toUtf8(windowText(control(IDC_txtFind))));
-    updateCounts();
-}
-
-bool MainWindow::hasResults() const {
-    return std::any_of(lists_.begin(), lists_.end(), [](const ResultList& l) { return !l.rows().empty(); });
-}
-
-std::wstring MainWindow::countsText() const {
-    if (!hasResults()) return {};
-    std::string text;
-    const ResultList& shown = shownList();
-    if (shown.shownCount() != shown.rows().size())
-        text = "Showing " + std::to_string(shown.shownCount()) + " of " + std::to_string(shown.rows().size()) +
-               " \u00b7 ";
-    std::array<const std::vector<ResultRow>*, 6> rows{};
-    for (size_t i = 0; i < 6; ++i) rows[i] = &lists_[i].rows();
-    const std::array<bool, 6> checked =
-        listsChecked ? listsChecked() : std::array<bool, 6>{true, true, true, true, true, true};
-    text += countLine(rows, checked, !backgroundShown_);
-    return toWide(text);
-}
-
-void MainWindow::showBackground(bool shown) {
-    backgroundShown_ = shown;
-    CheckMenuItem(GetMenu(hwnd_), IDM_mnuShowBackground, shown ? MF_CHECKED : MF_UNCHECKED);
-    for (ResultList& list : lists_) list.setHideBackground(!shown);
-    updateCounts();
-}
-
-void MainWindow::updateCounts() {
-    std::wstring text;
-    if (captureStart_) {
-        const ULONGLONG now = GetTickCount64();
-        // The marquee moves by itself; the numbers change a few times a second.
-        if (captureShown_ && now - captureShown_ < 250) return;
-        captureShown_ = now;
-        const ULONGLONG seconds = (now - captureStart_) / 1000;
-        std::string line = captureProgress ? captureProgress() : std::string();
-        if (!line.empty()) line += " \u00b7 ";
-        const std::string ss = std::to_string(seconds % 60);
-        line += std::to_string(seconds / 60) + ":" + (ss.size() < 2 ? "0" : "") + ss + " elapsed";
-        text = toWide(line);
-    } else {
-        text = countsText();
-    }
-    if (text == counts_) return;
-    counts_ = std::move(text);
-    SetWindowTextW(control(IDC_lblCounts), counts_.c_str());
-}
-
 void MainWindow::onCheckBox(int id) {
     const bool ticked = SendMessageW(control(id), BM_GETCHECK, 0, 0) == BST_CHECKED;
     if (id == IDC_chkDetectFiles) {
@@ -582,98 +547,6 @@ void MainWindow::onCheckBox(int id) {
 void MainWindow::setTicked(int id, bool ticked) {
     SendMessageW(control(id), BM_SETCHECK, ticked ? BST_CHECKED : BST_UNCHECKED, 0);
     onCheckBox(id);
-}
-
-void MainWindow::copySelection(bool pathsOnly) {
-    ResultList& list = shownList();
-    const std::vector<uint32_t> rows = list.selectedRows();
-    if (rows.empty()) return;
-    std::string text;
-    if (pathsOnly) {
-        // A key's path whole, with its root, as the Registry Editor's address bar takes it.
-        const bool registry = isRegistryList(list.id());
-        for (uint32_t r : rows) text += (registry ? fullKeyPath(list.rows()[r]) : list.rows()[r].text) + "\r\n";
-    } else {
-        text = rowsAsText(list.id(), list.rows(), rows);
-    }
-    copyToClipboard(hwnd_, text);
-}
-
-void MainWindow::showContextMenu(HWND listWindow, POINT at) {
-    ResultList& list = shownList();
-    if (at.x == -1 && at.y == -1) {  // the keyboard's menu key: at the focused line
-        const int line = static_cast<int>(SendMessageW(listWindow, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_FOCUSED));
-        RECT r{LVIR_LABEL, 0, 0, 0};
-        if (line < 0 || !SendMessageW(listWindow, LVM_GETITEMRECT, static_cast<WPARAM>(line), reinterpret_cast<LPARAM>(&r)))
-            r = RECT{0, 0, 0, 0};
-        at = POINT{r.left, r.bottom};
-        ClientToScreen(listWindow, &at);
-    }
-    const bool registry = isRegistryList(list.id());
-    const bool any = SendMessageW(listWindow, LVM_GETSELECTEDCOUNT, 0, 0) > 0;
-    const UINT state = any ? MF_ENABLED : MF_GRAYED;
-    HMENU menu = CreatePopupMenu();
-    AppendMenuW(menu, MF_STRING | state, IDM_ctxCopy, L"&Copy\tCtrl+C");
-    AppendMenuW(menu, MF_STRING | state, IDM_ctxCopyPath, registry ? L"Copy &key path" : L"Copy &file path");
-    AppendMenuW(menu, MF_STRING, IDM_ctxSelectAll, L"Select &all\tCtrl+A");
-    AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
-    const bool gone = list.id() == ListId::DeletedFiles;
-    if (registry) {
-        AppendMenuW(menu, MF_STRING | state, IDM_ctxOpenRegedit, L"Open in &Registry Editor");
-    } else {
-        AppendMenuW(menu, MF_STRING | (any && !gone ? MF_ENABLED : MF_GRAYED), IDM_ctxOpenFolder,
-                    L"Open containing &folder");
-    }
-    TrackPopupMenu(menu, TPM_RIGHTBUTTON, at.x, at.y, 0, hwnd_, nullptr);
-    DestroyMenu(menu);
-}
-
-// Where a row lives: a key in the Registry Editor, a file in its folder. A
-// deleted file has nowhere to be shown.
-void MainWindow::openFocusedRow(const ResultList& list) {
-    const ResultRow* row = list.focusedRow();
-    if (!row) return;
-    if (isRegistryList(list.id())) {
-        openInRegistryEditor(*row);
-    } else if (list.id() != ListId::DeletedFiles) {
-        openContainingFolder(*row);
-    }
-}
-
-std::string MainWindow::fullKeyPath(const ResultRow& row) const {
-    const std::string root = registryRoot ? registryRoot() : std::string();
-    std::string key = row.text;
-    while (!key.empty() && key.back() == '\\') key.pop_back();
-    if (root.empty()) return key;
-    return key.empty() ? root : root + "\\" + key;
-}
-
-void MainWindow::openInRegistryEditor(const ResultRow& row) {
-    if (!registryRoot || registryRoot().empty()) return;
-    const std::string path = fullKeyPath(row);
-    // The editor opens at the key it was last at: that is the documented way
-    // to point it somewhere.
-    const std::wstring last = toWide("Computer\\" + path);
-    HKEY applet = nullptr;
-    if (RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\Microsoft\\Windows\\CurrentVersion\\Applets\\Regedit", 0,
-                        nullptr, 0, KEY_SET_VALUE, nullptr, &applet, nullptr) == ERROR_SUCCESS) {
-        RegSetValueExW(applet, L"LastKey", 0, REG_SZ, reinterpret_cast<const BYTE*>(last.c_str()),
-                       static_cast<DWORD>((last.size() + 1) * sizeof(wchar_t)));
-        RegCloseKey(applet);
-    }
-    // "-m" lets Windows' editor open beside one already running; Wine's
-    // editor takes it for a file to import, and quits.
-    const bool wine = GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
-    ShellExecuteW(hwnd_, L"open", L"regedit.exe", wine ? nullptr : L"-m", nullptr, SW_SHOWNORMAL);
-    // Nor does Wine's editor open at its last key: the path goes on the
-    // clipboard, and the status bar says where to go.
-    if (wine && copyToClipboard(hwnd_, path))
-        setStatus("Wine's Registry Editor cannot open at a key: " + path + " is on the clipboard.");
-}
-
-void MainWindow::openContainingFolder(const ResultRow& row) {
-    const std::wstring args = L"/select,\"" + toWide(row.text) + L"\"";
-    ShellExecuteW(hwnd_, L"open", L"explorer.exe", args.c_str(), nullptr, SW_SHOWNORMAL);
 }
 
 void MainWindow::greyUnavailable(HMENU menu) {
@@ -699,10 +572,6 @@ void MainWindow::setRegKeyText(std::string_view text) {
 void MainWindow::setRegistryTicked(bool ticked) { setTicked(IDC_chkDetectRegistry, ticked); }
 
 void MainWindow::setFilesTicked(bool ticked) { setTicked(IDC_chkDetectFiles, ticked); }
-
-const std::vector<ResultRow>& MainWindow::resultRows(ListId id) const {
-    return lists_[static_cast<size_t>(id)].rows();
-}
 
 void MainWindow::setEnabled(int id, bool enabled) {
     if (locked_) {
@@ -787,10 +656,6 @@ std::string MainWindow::fileStartText() const { return toUtf8(windowText(control
 void MainWindow::setFileStartText(std::string_view text) {
     SetWindowTextW(control(IDC_txtFileSystemStart), toWide(text).c_str());
 }
-
-void MainWindow::clearList(ListId id) { list(id).clear(); }
-
-void MainWindow::appendRow(ListId id, ResultRow row) { list(id).append(std::move(row)); }
 
 void MainWindow::setProgressMax(int64_t max) {
     progressMax_ = max;

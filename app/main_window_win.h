@@ -1,9 +1,11 @@
 #pragma once
 // frmMain: the controls, their layout and enabling rules, and the MainView the
-// workflow talks to. Clicks are handed to a CommandTarget.
+// workflow talks to. Clicks are handed to a CommandTarget. The results pane
+// (the lists, find, the count line, the context menu) is defined in
+// main_window_results_win.cpp.
 #include <windows.h>
 
-#include "core/base_window_win.h"
+#include "window/base_window_win.h"
 
 #include <array>
 #include <functional>
@@ -13,6 +15,7 @@
 #include "app/main_view.h"
 #include "app/result_list_win.h"
 #include "app/snapshot_commands.h"
+#include "app/window_memory.h"
 #include "core/win_handles_win.h"
 
 namespace qv {
@@ -35,6 +38,8 @@ public:
     HWND hwnd() const { return hwnd_; }
     HWND control(int id) const { return GetDlgItem(hwnd_, id); }
 
+    // Asked before the window closes (also Alt+F4): false keeps it open.
+    std::function<bool()> mayClose;
     // What closing the window does; by default the process ends at once.
     std::function<void()> onClose;
     // More about a row for its tooltip, such as an edited value's old data.
@@ -69,6 +74,15 @@ public:
 
     // Pushes deferred status, progress and new rows to the controls.
     void flush();
+
+    // What the window remembers between runs: its normal place on the screen
+    // (in screen pixels) and the lists' column widths.
+    Placement placement() const;
+    // Moves the window there where it fits a monitor's work area; a
+    // maximized one turns `showCommand` into maximizing.
+    void restorePlacement(const Placement& placement, int& showCommand);
+    ColumnWidths columnWidths() const;
+    void setColumnWidths(const ColumnWidths& widths);
 
     ResultList& list(ListId id) { return lists_[static_cast<size_t>(id)]; }
     std::string statusText() const { return status_; }
@@ -110,6 +124,8 @@ private:
     void applyFont();
     void layout();
     int scale(int dips) const;
+    // Whether a menu of the bar has `letter` as its access key.
+    bool menuHasAccessKey(wchar_t letter) const;
     void showList(int tabIndex);
     void onCheckBox(int id);
     void setTicked(int id, bool ticked);
@@ -130,6 +146,9 @@ private:
     void applyFind();
     void updateCounts();
     int tabStripHeight() const;
+
+    // The find box's pause before a long list is searched.
+    static constexpr UINT_PTR kFindTimer = 1;
 
     HINSTANCE instance_;
     CommandTarget& commands_;

@@ -1,5 +1,7 @@
 #include "app/result_list_win.h"
 
+#include "app/row_tip.h"
+
 #include <commctrl.h>
 #include <windowsx.h>
 
@@ -7,6 +9,7 @@
 
 #include "app/result_lists.h"
 #include "core/failure_win.h"
+#include "window/scaled_controls_win.h"
 #include "core/utf.h"
 
 namespace qv {
@@ -46,37 +49,6 @@ void shortenInMiddle(HWND list, std::wstring& path, int width) {
     }
     SelectObject(dc, old);
     ReleaseDC(list, dc);
-}
-
-// A tooltip wraps only at blanks: a long path or value has its lines broken
-// every so many characters, and a multi-string's tabs, which it would draw as
-// boxes, are left out after its line breaks.
-std::string tipLines(std::string_view text) {
-    constexpr size_t kLineChars = 100;
-    std::string out;
-    size_t inLine = 0;
-    bool afterBreak = false;
-    for (size_t i = 0; i < text.size(); ++i) {
-        const char c = text[i];
-        if (c == '\n') {
-            out += c;
-            inLine = 0;
-            afterBreak = true;
-            continue;
-        }
-        if (c == '\t') {
-            if (!afterBreak) out += ' ';
-            continue;
-        }
-        afterBreak = false;
-        const bool starts = (static_cast<unsigned char>(c) & 0xC0) != 0x80;  // a character, not its tail
-        if (starts && c != '\r' && ++inLine > kLineChars) {
-            out += "\r\n";
-            inLine = 1;
-        }
-        out += c;
-    }
-    return out;
 }
 
 void copyInto(const std::wstring& text, wchar_t* out, int room) {
@@ -149,7 +121,34 @@ void ResultList::showCount() {
     if (!hwnd_) return;
     SendMessageW(hwnd_, LVM_SETITEMCOUNT, static_cast<WPARAM>(shown_), LVSICF_NOINVALIDATEALL | LVSICF_NOSCROLL);
     InvalidateRect(hwnd_, nullptr, FALSE);
-    if (!fitted_ && shown_ > 0) fitColumns();
+    if (!fitted_ && !widthsKept_ && shown_ > 0) fitColumns();
+}
+
+void ResultList::setDpi(UINT dpi) {
+    if (!dpi || dpi == dpi_) return;
+    for (int c = 0; c + 1 < columns_; ++c) {
+        const int width = static_cast<int>(SendMessageW(hwnd_, LVM_GETCOLUMNWIDTH, static_cast<WPARAM>(c), 0));
+        SendMessageW(hwnd_, LVM_SETCOLUMNWIDTH, static_cast<WPARAM>(c),
+                     MulDiv(width, static_cast<int>(dpi), static_cast<int>(dpi_)));
+    }
+    dpi_ = dpi;
+    fitLastColumn();
+}
+
+std::vector<int> ResultList::columnWidths96() const {
+    std::vector<int> widths;
+    for (int c = 0; c < columns_; ++c)
+        widths.push_back(MulDiv(static_cast<int>(SendMessageW(hwnd_, LVM_GETCOLUMNWIDTH, static_cast<WPARAM>(c), 0)),
+                                96, static_cast<int>(dpi_)));
+    return widths;
+}
+
+void ResultList::setColumnWidths96(const std::vector<int>& widths) {
+    if (static_cast<int>(widths.size()) != columns_) return;
+    for (int c = 0; c + 1 < columns_; ++c)
+        SendMessageW(hwnd_, LVM_SETCOLUMNWIDTH, static_cast<WPARAM>(c), scaledToDpi(widths[static_cast<size_t>(c)], dpi_));
+    widthsKept_ = true;
+    fitLastColumn();
 }
 
 void ResultList::sortBy(int column) {
@@ -207,7 +206,8 @@ void ResultList::fitColumns() {
         }
         // The first column may take up to half; the others a quarter each.
         const int cap = c == 0 ? room / 2 : room / 4;
-        width = std::clamp(width + kCellPadding, 60, std::max(cap, 60));
+        const int least = scaledToDpi(60, dpi_);
+        width = std::clamp(width + scaledToDpi(kCellPadding, dpi_), least, std::max(cap, least));
         SendMessageW(hwnd_, LVM_SETCOLUMNWIDTH, static_cast<WPARAM>(c), width);
     }
     fitLastColumn();
@@ -230,7 +230,7 @@ void ResultList::fillDisplayInfo(NMLVDISPINFOW& info) {
     const std::string& cell = resultCell(row, item.iSubItem);
     cell_ = painting_ ? toWide(shownOnOneLine(cell)) : toWide(cell);
     if (item.iSubItem == 0 && painting_) {
-        const int width = static_cast<int>(SendMessageW(hwnd_, LVM_GETCOLUMNWIDTH, 0, 0)) - kCellPadding;
+        const int width = static_cast<int>(SendMessageW(hwnd_, LVM_GETCOLUMNWIDTH, 0, 0)) - scaledToDpi(kCellPadding, dpi_);
         shortenInMiddle(hwnd_, cell_, width);
     }
     copyInto(cell_, item.pszText, item.cchTextMax);
@@ -254,28 +254,7 @@ LRESULT ResultList::customDraw(NMLVCUSTOMDRAW& draw) {
 std::string ResultList::tipText(size_t line) const {
     if (line >= view_.size()) return {};
     const ResultRow& row = rows_[view_.rowAt(line)];
-    const ResultColumns names = resultListColumns(list_);
-    std::string text;
-    for (int c = 0; c < columns_; ++c) {
-        if (c) text += "\r\n";
-        text += names.names[c];
-        text += ": ";
-        text += resultCell(row, c);
-    }
-    if (tipDetail) {
-        const std::string more = tipDetail(row);
-        if (!more.empty()) text += "\r\n" + more;
-    }
-    text = tipLines(text);
-    // A value of megabytes would make a tip larger than the screen.
-    constexpr size_t kMostShown = 4000;
-    if (text.size() > kMostShown) {
-        size_t cut = kMostShown;
-        while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) --cut;  // not inside a character
-        text.resize(cut);
-        text += "\xE2\x80\xA6";
-    }
-    return text;
+    return rowTipText(list_, row, tipDetail ? tipDetail(row) : std::string());
 }
 
 TTTOOLINFOW ResultList::tipTool() const {

@@ -42,6 +42,12 @@ public:
     void setHideBackground(bool hide);
     // Sizes the columns to a sample of rows; the last one fills the rest.
     void fitColumns();
+    // The columns keep their width in the eye at a new DPI.
+    void setDpi(UINT dpi);
+    // The columns' widths as at 96 DPI, and widths remembered so: those are
+    // kept, and rows no longer fit the columns to themselves.
+    std::vector<int> columnWidths96() const;
+    void setColumnWidths96(const std::vector<int>& widths);
     // The last column takes the width that is left, after a resize too.
     void fitLastColumn();
 
@@ -75,6 +81,8 @@ private:
     ResultView view_;
     size_t shown_ = 0;
     bool fitted_ = false;
+    bool widthsKept_ = false;  // the user's remembered widths
+    UINT dpi_ = 96;
     bool painting_ = false;  // between an item's pre- and post-paint
     std::wstring cell_;  // the control reads the text after the notification returns
     HWND tip_ = nullptr;

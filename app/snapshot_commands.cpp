@@ -131,6 +131,7 @@ ExportTarget exportTarget(std::string path, uint32_t filterIndex) {
 
 SnapshotCommands::SnapshotCommands(SnapshotServices services) : s_(services) {
     snapshotDialog_.filter.assign(kSnapshotFilter, sizeof kSnapshotFilter - 1);
+    snapshotDialog_.defaultExt = "qvs";
     exportDialog_.filter = exportFilter();
 }
 
@@ -165,32 +166,43 @@ void SnapshotCommands::refuse(std::string_view title, const std::string& why) {
 }
 
 void SnapshotCommands::mnuSaveFirst_Click() {
-    runHandler(s_.reporter, [&] {
-        if (!available(canSave(), kSaveTitle,
-                       busy() ? kWait : "There is no first snapshot to save. Please collect data first."))
-            return;
-        snapshotDialog_.title = kSaveTitle;
-        snapshotDialog_.flags = kSaveFlags;
-        const std::string path = s_.savePicker.ShowSave(snapshotDialog_, owner);
-        if (path.empty() || !s_.state.FirstPlaces) return;
-        const CollectionPlaces& places = *s_.state.FirstPlaces;
-        Collection collection;
-        collection.registryWalked = places.registryWalked;
-        collection.hive = places.hive;
-        collection.startKey = places.startKey;
-        collection.filesScanned = places.filesScanned;
-        collection.startFolder = places.startFolder;
-        collection.seconds = places.seconds;
-        collection.foldersRecorded = s_.state.StartFoldersRecorded;
-        std::string error;
-        bool saved = false;
-        {
-            LentSnapshots lent(s_.state, collection);
-            saved = saveCollection(path, collection, error);
-        }
-        if (!saved) return refuse(kSaveTitle, error);
-        s_.view.setStatus("First snapshot saved to " + path);
-    });
+    runHandler(s_.reporter, [&] { saveFirstAs(); });
+}
+
+bool SnapshotCommands::saveFirstAs() {
+    if (!available(canSave(), kSaveTitle,
+                   busy() ? kWait : "There is no first snapshot to save. Please collect data first."))
+        return false;
+    snapshotDialog_.title = kSaveTitle;
+    snapshotDialog_.flags = kSaveFlags;
+    const std::string path = s_.savePicker.ShowSave(snapshotDialog_, owner);
+    if (path.empty() || !s_.state.FirstPlaces) return false;
+    std::string error;
+    if (!saveFirstTo(path, error)) {
+        refuse(kSaveTitle, error);
+        return false;
+    }
+    s_.view.setStatus("First snapshot saved to " + path);
+    if (firstInFile) firstInFile(path);
+    return true;
+}
+
+bool SnapshotCommands::saveFirstTo(const std::string& path, std::string& error) {
+    if (!s_.state.FirstPlaces) {
+        error = "There is no first snapshot to save";
+        return false;
+    }
+    const CollectionPlaces& places = *s_.state.FirstPlaces;
+    Collection collection;
+    collection.registryWalked = places.registryWalked;
+    collection.hive = places.hive;
+    collection.startKey = places.startKey;
+    collection.filesScanned = places.filesScanned;
+    collection.startFolder = places.startFolder;
+    collection.seconds = places.seconds;
+    collection.foldersRecorded = s_.state.StartFoldersRecorded;
+    LentSnapshots lent(s_.state, collection);
+    return saveCollection(path, collection, error);
 }
 
 void SnapshotCommands::mnuOpenFirst_Click() {
@@ -201,17 +213,27 @@ void SnapshotCommands::mnuOpenFirst_Click() {
                                 OFN_FILEMUSTEXIST_FLAG | OFN_PATHMUSTEXIST_FLAG;
         const SelectedFile chosen = s_.openPicker.ShowOpen(snapshotDialog_, owner);
         if (chosen.bCanceled || chosen.nFilesSelected < 1) return;
-        const std::string path = chosen.sLastDirectory + chosen.sFiles[1];
-        std::string error;
-        std::optional<Collection> collection = loadCollection(path, error);
-        // Refused whole: the state and the window are as they were.
-        if (!collection) return refuse(kOpenTitle, error);
-        if (collection->registryPlaces.size() > 1 || collection->folderPlaces.size() > 1)
-            return refuse(kOpenTitle, "The snapshot file " + path +
-                                          " covers several registry keys or folders; this window takes one of "
-                                          "each. Compare it with quorvel-cli diff.");
-        apply(std::move(*collection));
+        openFirst(chosen.sLastDirectory + chosen.sFiles[1]);
     });
+}
+
+bool SnapshotCommands::openFirst(const std::string& path) {
+    std::string error;
+    std::optional<Collection> collection = loadCollection(path, error);
+    // Refused whole: the state and the window are as they were.
+    if (!collection) {
+        refuse(kOpenTitle, error);
+        return false;
+    }
+    if (collection->registryPlaces.size() > 1 || collection->folderPlaces.size() > 1) {
+        refuse(kOpenTitle, "The snapshot file " + path +
+                               " covers several registry keys or folders; this window takes one of "
+                               "each. Compare it with quorvel-cli diff.");
+        return false;
+    }
+    apply(std::move(*collection));
+    if (firstInFile) firstInFile(path);
+    return true;
 }
 
 void SnapshotCommands::apply(Collection collection) {
@@ -256,6 +278,7 @@ void SnapshotCommands::mnuExport_Click() {
         if (!replaceWholeFile(target.path, bytes, &why))
             return refuse(kExportTitle, "The export file " + target.path + " could not be written: " + why);
         s_.view.setStatus("Results exported to " + target.path);
+        if (exported) exported();
     });
 }
 

@@ -3,6 +3,7 @@
 // in place of a first collection, and the six lists exported. The dialogs are
 // reached through the picker interfaces, so all of it runs natively in tests.
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -72,6 +73,20 @@ public:
     void mnuSaveFirst_Click();
     void mnuOpenFirst_Click();
     void mnuExport_Click();
+
+    // The save dialog and the write of "Save first snapshot"; true once the
+    // file is written, false when cancelled or refused (the user was told).
+    bool saveFirstAs();
+    // The first snapshot written to `path` without a dialog or a message.
+    bool saveFirstTo(const std::string& path, std::string& error);
+    // Opens `path` in place of a first collection, as the menu does; false,
+    // after telling the user, when the file cannot be used.
+    bool openFirst(const std::string& path);
+
+    // Told when the first snapshot is in a file the user chose (saved to it,
+    // or opened from it), and when the results were exported.
+    std::function<void(const std::string& path)> firstInFile;
+    std::function<void()> exported;
 
 private:
     void refuse(std::string_view title, const std::string& why);

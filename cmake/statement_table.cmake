@@ -5,7 +5,7 @@
 # through the files sorted by path, in source order, so they are unique and stable
 # for a given source tree.
 
-set(dirs core app capture settings support cli)
+set(dirs core window app capture settings support cli)
 set(files)
 foreach(d IN LISTS dirs)
     file(GLOB_RECURSE found RELATIVE "${SOURCE_DIR}" "${SOURCE_DIR}/${d}/*.cpp" "${SOURCE_DIR}/${d}/*.h")

@@ -48,6 +48,8 @@ struct FileDialog {
     std::string sFile;   // the previous choice, offered again as the initial file name
     // The 1-based filter shown first; the save dialog puts the chosen one here.
     uint32_t filterIndex = 1;
+    // The extension, without its dot, that a name typed without one gets.
+    std::string defaultExt;
 };
 
 // The platform's open-file dialog, centred on its owner (centerForm) or on

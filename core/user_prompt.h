@@ -12,6 +12,15 @@ class UserPrompt {
 public:
     virtual ~UserPrompt() = default;
     virtual Answer ask(std::string_view text, std::string_view title, Buttons buttons, Icon icon) = 0;
+    // The same box with a tick box under the question, such as "Don't ask
+    // again"; `ticked` says how the user left it. Where no box can show one,
+    // the question is asked without it and the box counts as unticked.
+    virtual Answer askWithTick(std::string_view text, std::string_view title, Buttons buttons, Icon icon,
+                               std::string_view tick, bool& ticked) {
+        (void)tick;
+        ticked = false;
+        return ask(text, title, buttons, icon);
+    }
 };
 
 }  // namespace qv

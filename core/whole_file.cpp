@@ -214,6 +214,12 @@ bool replaceWholeFileWith(const std::string& path, const std::function<bool(std:
     return true;
 }
 
+bool removeFile(const std::string& path) {
+    std::error_code ec;
+    fs::remove(pathOf(path), ec);
+    return !ec;
+}
+
 bool regularFileExists(const std::string& path) {
     std::error_code ec;
     return fs::is_regular_file(pathOf(path), ec);

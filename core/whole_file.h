@@ -35,6 +35,8 @@ bool replaceWholeFileWith(const std::string& path, const std::function<bool(std:
 
 // True when `path` names an existing regular file.
 bool regularFileExists(const std::string& path);
+// Removes the file at `path`; true when it is gone, also when it was never there.
+bool removeFile(const std::string& path);
 // True when anything stands at `path`: a file, a folder, or what cannot be told.
 bool pathExists(const std::string& path);
 

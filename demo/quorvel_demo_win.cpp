@@ -256,6 +256,9 @@ int wmain(int argc, wchar_t** argv) {
     std::this_thread::sleep_for(500ms);
     if (qv::demo::saveWindowShot(main, shot)) say(L"Screenshot saved");
     PostMessageW(main, WM_CLOSE, 0, 0);
+    // The results were not exported: the close asks before it drops them.
+    if (waitFor([&] { return findWindow(L"#32770", L"Quorvel") != nullptr; }, 10s))
+        say(L"Close: " + answerBox(L"Quorvel", L"No", 10s) + L"  -> No");
     WaitForSingleObject(g_process, 10000);
     return 0;
 }

@@ -14,9 +14,9 @@ constexpr int kCheckIds[] = {IDC_chkNewReg,   IDC_chkDeleteReg,   IDC_chkEditedR
                              IDC_chkNewFiles, IDC_chkDeleteFiles, IDC_chkModifiedFiles};
 constexpr int kListIds[] = {IDC_lstRegExceptions, IDC_lstFileExceptions, IDC_lstFilter};
 // The controls each tab shows besides its list; the other tabs' are hidden.
-constexpr int kTabControls[3][2] = {{IDC_cmbRegStartAdvanced, IDC_txtRegKey},
-                                    {IDC_optFile, IDC_optFolder},
-                                    {IDC_txtFilter, 0}};
+constexpr int kTabControls[3][4] = {{IDC_lblKey, IDC_cmbRegStartAdvanced, IDC_lblSubkey, IDC_txtRegKey},
+                                    {IDC_optFile, IDC_optFolder, 0, 0},
+                                    {IDC_lblData, IDC_txtFilter, 0, 0}};
 constexpr DWORD kStyle = WS_CAPTION | WS_SYSMENU;
 constexpr DWORD kExStyle = WS_EX_CONTROLPARENT;
 const wchar_t* const kRoots[] = {L"HKEY_CLASSES_ROOT", L"HKEY_CURRENT_USER", L"HKEY_LOCAL_MACHINE", L"HKEY_USERS",
@@ -148,14 +148,19 @@ void AdvancedDialog::createControls() {
         // The last column reaches the list's right edge: no empty header past it.
         SendMessageW(list, LVM_SETCOLUMNWIDTH, l.columns.size() - 1, LVSCW_AUTOSIZE_USEHEADER);
     }
-    HWND roots = make(0, WC_COMBOBOXW, L"", CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP, 10, 350, 200, 200,
+    // Each label just before its box, so that its name and tab place are the box's.
+    const DWORD label = SS_LEFT | SS_CENTERIMAGE;
+    make(0, WC_STATICW, L"Key:", label, 10, 350, 34, 24, IDC_lblKey);
+    HWND roots = make(0, WC_COMBOBOXW, L"", CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP, 46, 350, 180, 200,
                       IDC_cmbRegStartAdvanced);
     for (const wchar_t* r : kRoots) SendMessageW(roots, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(r));
-    make(WS_EX_CLIENTEDGE, WC_EDITW, L"SOFTWARE", ES_AUTOHSCROLL | WS_TABSTOP, 218, 350, 332, 24, IDC_txtRegKey);
+    make(0, WC_STATICW, L"Subkey:", label, 234, 350, 52, 24, IDC_lblSubkey);
+    make(WS_EX_CLIENTEDGE, WC_EDITW, L"SOFTWARE", ES_AUTOHSCROLL | WS_TABSTOP, 288, 350, 262, 24, IDC_txtRegKey);
     make(0, WC_BUTTONW, L"File", BS_AUTORADIOBUTTON | WS_GROUP | WS_TABSTOP, 12, 350, 90, 22, IDC_optFile);
     make(0, WC_BUTTONW, L"Folder", BS_AUTORADIOBUTTON, 110, 350, 90, 22, IDC_optFolder);
     SendMessageW(control(IDC_optFile), BM_SETCHECK, BST_CHECKED, 0);
-    make(WS_EX_CLIENTEDGE, WC_EDITW, L"", ES_AUTOHSCROLL | WS_TABSTOP, 10, 350, 540, 24, IDC_txtFilter);
+    make(0, WC_STATICW, L"Data:", label, 10, 350, 40, 24, IDC_lblData);
+    make(WS_EX_CLIENTEDGE, WC_EDITW, L"", ES_AUTOHSCROLL | WS_TABSTOP, 52, 350, 498, 24, IDC_txtFilter);
     make(0, WC_BUTTONW, L"Add", BS_PUSHBUTTON | WS_TABSTOP | WS_GROUP, 10, 400, 90, 28, IDC_cmdAddRegExceptions);
     make(0, WC_BUTTONW, L"Remove", BS_PUSHBUTTON | WS_TABSTOP, 110, 400, 90, 28, IDC_cmdRemoveRegExceptions);
     make(0, WC_BUTTONW, L"OK", BS_DEFPUSHBUTTON | WS_TABSTOP, 360, 432, 90, 28, IDC_cmdOK);

@@ -3,9 +3,9 @@
 // behaviour lives in AdvancedSettings; this is its view.
 #include <windows.h>
 
-#include "core/base_window_win.h"
+#include "window/base_window_win.h"
 
-#include "core/scaled_controls_win.h"
+#include "window/scaled_controls_win.h"
 
 #include <functional>
 #include <memory>
@@ -36,6 +36,10 @@ enum ControlId : int {
     IDC_txtFilter,
     IDC_cmdAddRegExceptions,
     IDC_cmdRemoveRegExceptions,
+    // The labels of the boxes below the lists.
+    IDC_lblKey,
+    IDC_lblSubkey,
+    IDC_lblData,
     // Keys that walk the tabs: Ctrl+Tab and Ctrl+Shift+Tab, Ctrl+PgDn and Ctrl+PgUp.
     IDM_nextTab,
     IDM_previousTab,

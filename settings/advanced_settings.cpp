@@ -1,5 +1,7 @@
 #include "settings/advanced_settings.h"
 
+#include <algorithm>
+
 #include "core/failure.h"
 #include "core/handler.h"
 #include "core/split_string.h"
@@ -139,10 +141,20 @@ void AdvancedSettings::cmdRemoveRegExceptions_Click() {
 void AdvancedSettings::cmdOK_Click() {
     std::string failures;
     runHandler(s_.reporter, [&] {
-        // Starting over sets aside a first snapshot that cannot be taken
-        // again once the software is installed: the user says so first.
         const MainResults::Work work = s_.main.workInHand();
-        if (work.any()) {
+        bool onSnapshots = false;
+        if (work.bothSnapshots && !work.collecting && snapshotsAnswer(work)) {
+            const Answer answer = s_.prompt.ask(
+                "The new settings can apply to the two snapshots in hand: the places now excepted are dropped "
+                "from both, and the changes are detected again.\r\n\r\nApply them to the snapshots in hand? No "
+                "starts over: the results shown are cleared, and the next click on \"Collect data\" collects the "
+                "first data again.",
+                "Advanced settings", Buttons::YesNoCancel, Icon::Question);
+            if (answer == Answer::Cancel) return;
+            onSnapshots = answer == Answer::Yes;
+        } else if (work.any()) {
+            // Starting over sets aside a first snapshot that cannot be taken
+            // again once the software is installed: the user says so first.
             std::string text = work.collecting ? "The collection under way will be stopped. " : "";
             text += "The new settings apply from a new first snapshot: the next click on \"Collect data\" collects the "
                     "first data again";
@@ -151,7 +163,7 @@ void AdvancedSettings::cmdOK_Click() {
             text += ".\r\n\r\nApply the settings and start over?";
             if (s_.prompt.ask(text, "Advanced settings", Buttons::YesNo, Icon::Question) != Answer::Yes) return;
         }
-        ok(failures);
+        ok(failures, onSnapshots);
         // A file that was not written must not look saved: the dialog stays
         // open with the edits, and the user is told which file kept its old text.
         if (!failures.empty()) fail(75, "The settings could not all be saved:" + failures);
@@ -159,7 +171,30 @@ void AdvancedSettings::cmdOK_Click() {
     });
 }
 
-void AdvancedSettings::ok(std::string& failures) {
+bool AdvancedSettings::snapshotsAnswer(const MainResults::Work& work) const {
+    std::array<int16_t, 6> flags{};
+    for (size_t i = 0; i < flags.size(); ++i) flags[i] = s_.view.checkValue(i);
+    DetectionSwitches wanted = s_.state.switches;
+    setFlags(wanted, flags);
+    if (work.registryTicked && wanted.anyRegistry() && !work.registryInHand) return false;
+    if (work.filesTicked && wanted.anyFiles() && !work.filesInHand) return false;
+    // Entries from index 1 on, as the lists keep them.
+    const auto kept = [](const auto& old, const auto& now) {
+        return std::all_of(old.begin() + (old.empty() ? 0 : 1), old.end(),
+                           [&](const auto& e) { return std::find(now.begin(), now.end(), e) != now.end(); });
+    };
+    if (!unreadable(SettingsList::RegExceptions) &&
+        !kept(s_.state.RegExceptions,
+              regExceptionsFromText(pairsText(pairsOf(s_.view.rows(SettingsList::RegExceptions))))))
+        return false;
+    if (!unreadable(SettingsList::FileExceptions) &&
+        !kept(s_.state.FileExceptions,
+              fileExceptionsFromText(pairsText(pairsOf(s_.view.rows(SettingsList::FileExceptions))))))
+        return false;
+    return true;
+}
+
+void AdvancedSettings::ok(std::string& failures, bool onSnapshots) {
     AppState& st = s_.state;
     const auto save = [&](const std::string& text, const std::string& path) {
         std::string error;
@@ -193,7 +228,11 @@ void AdvancedSettings::ok(std::string& failures) {
         save(text, st.FilterPath);
         st.FilterList = filterListFromText(text);
     }
-    s_.main.clearResultsForNewSettings();
+    if (onSnapshots) {
+        s_.main.applySettingsToSnapshots();
+    } else {
+        s_.main.clearResultsForNewSettings();
+    }
 }
 
 }  // namespace qv

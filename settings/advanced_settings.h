@@ -54,11 +54,22 @@ public:
         bool firstSnapshot = false;
         bool results = false;
         bool collecting = false;
+        // Once a final collection has completed: both snapshots are in hand,
+        // and which places both cover.
+        bool bothSnapshots = false;
+        bool registryInHand = false;
+        bool filesInHand = false;
+        // The main window's "Detect registry changes" and "Detect file system changes".
+        bool registryTicked = false;
+        bool filesTicked = false;
         bool any() const { return firstSnapshot || results || collecting; }
     };
     virtual Work workInHand() const = 0;
     // Clears the results and stops a collection under way.
     virtual void clearResultsForNewSettings() = 0;
+    // Applies the settings just saved to the two snapshots in hand and
+    // detects the changes again.
+    virtual void applySettingsToSnapshots() = 0;
 };
 
 struct AdvancedServices {
@@ -92,7 +103,11 @@ public:
 private:
     void loadList(SettingsList list, const std::string& path);
     void add();
-    void ok(std::string& failures);
+    // Whether the snapshots in hand can answer the settings in the dialog:
+    // every place they ask for was walked, and no exception was taken away
+    // (its place was not walked either).
+    bool snapshotsAnswer(const MainResults::Work& work) const;
+    void ok(std::string& failures, bool onSnapshots);
 
     AdvancedServices s_;
     std::array<bool, 3> unreadable_{};

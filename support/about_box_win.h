@@ -3,13 +3,13 @@
 // starts the System Information tool. Modeless beside the main window.
 #include <windows.h>
 
-#include "core/base_window_win.h"
+#include "window/base_window_win.h"
 
 #include <optional>
 #include <string>
 
 #include "core/user_prompt.h"
-#include "core/scaled_controls_win.h"
+#include "window/scaled_controls_win.h"
 
 namespace qv {
 

@@ -21,6 +21,7 @@ struct DialogRecord {
     std::wstring filter;
     std::wstring initialDir;
     std::wstring caption;
+    std::wstring defaultExt;
     OPENFILENAMEW ofn{};
 
     DialogRecord(const FileDialog& dialog, HWND owner, size_t fileChars) : file(fileChars, L'\0') {
@@ -31,6 +32,7 @@ struct DialogRecord {
         filter.push_back(L'\0');
         initialDir = toWide(dialog.initialDir);
         caption = toWide(dialog.title);
+        defaultExt = toWide(dialog.defaultExt);
         ofn.lStructSize = sizeof ofn;
         ofn.hwndOwner = owner;
         ofn.lpstrFilter = filter.c_str();
@@ -42,6 +44,7 @@ struct DialogRecord {
         ofn.lpstrInitialDir = initialDir.empty() ? nullptr : initialDir.c_str();
         ofn.lpstrTitle = caption.empty() ? nullptr : caption.c_str();
         ofn.Flags = dialog.flags;
+        ofn.lpstrDefExt = defaultExt.empty() ? nullptr : defaultExt.c_str();
     }
 
     // Shows the dialog centred on the owner or on the screen.

@@ -18,6 +18,13 @@ public:
     std::function<void()> beforeShow;
 
     Answer ask(std::string_view text, std::string_view title, Buttons buttons, Icon icon) override;
+    // The same box with a tick box added under its buttons.
+    Answer askWithTick(std::string_view text, std::string_view title, Buttons buttons, Icon icon,
+                       std::string_view tick, bool& ticked) override;
+
+private:
+    Answer show(std::string_view text, std::string_view title, Buttons buttons, Icon icon, std::string_view tick,
+                bool* ticked);
 };
 
 // A dialog's questions: their boxes belong to the dialog, so that the keys go

@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <functional>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -104,10 +105,12 @@ protected:
         firstRun_.set(L"No");
         restart();
     }
-    void restart() {
+    // `remembers`: the run keeps what a user's run keeps between starts.
+    void restart(bool remembers = false) {
         app_.reset();
         app_ = std::make_unique<Application>(GetModuleHandleW(nullptr), "127.0.0.1:9");
         app_->window().onClose = [] {};
+        app_->remembers = remembers;
         app_->Form_Load(SW_SHOW);
         main_ = app_->window().hwnd();
         ASSERT_NE(main_, nullptr);
@@ -309,6 +312,91 @@ TEST_F(MainWindowTest, CollectSaveOpenDetectAndExportObeyTheDataFiles) {
     EXPECT_NE(readWholeFile(saved + ".csv").value_or("").find("added.txt"), std::string::npos);
 }
 
+// The values a user's run keeps in the registry store, put back as they were.
+struct StoredValues {
+    std::vector<std::unique_ptr<testing::SavedRegistryValue>> values;
+    StoredValues() {
+        for (const wchar_t* name : {L"QuorvelStartRoot", L"QuorvelStartKey", L"QuorvelStartFolder", L"QuorvelPlacement",
+                                    L"QuorvelColumns", L"QuorvelAskBeforeDropping", L"QuorvelFirstSnapshotFile"}) {
+            values.push_back(std::make_unique<testing::SavedRegistryValue>(HKEY_CURRENT_USER, L"SOFTWARE\\Marrowby", name));
+            values.back()->remove();
+        }
+    }
+};
+
+TEST_F(MainWindowTest, ThePlacesAndTheWindowComeBackAtTheNextStart) {
+    StoredValues stored;
+    restart(true);
+    watch(key_, folder_ + L"\\");
+    SetWindowPos(main_, nullptr, 40, 30, 820, 610, SWP_NOZORDER);
+    app_->window().list(ListId::NewEntries).setColumnWidths96({300, 120, 200});
+    const Placement left = app_->window().placement();
+    SendMessageW(main_, WM_CLOSE, 0, 0);  // nothing to lose: nothing is asked
+    EXPECT_TRUE(stored.values[3]->now().has_value());
+
+    restart(true);
+    EXPECT_EQ(text(IDC_cmbRegStart), L"HKEY_CURRENT_USER");
+    EXPECT_EQ(text(IDC_txtRegKeyStart), key_);
+    EXPECT_EQ(text(IDC_txtFileSystemStart), folder_ + L"\\");
+    const Placement back = app_->window().placement();
+    EXPECT_NEAR(back.normal.left, left.normal.left, 40);
+    EXPECT_NEAR(back.normal.top, left.normal.top, 40);
+    EXPECT_EQ(back.normal.width(), left.normal.width());
+    EXPECT_EQ(back.normal.height(), left.normal.height());
+    EXPECT_EQ(app_->window().list(ListId::NewEntries).columnWidths96()[0], 300);
+
+    // A monitor that has gone: the window opens where it would.
+    stored.values[3]->set(L"5000,5000,5820,5610,0");
+    restart(true);
+    EXPECT_LT(app_->window().placement().normal.left, 5000);
+    app_->remembers = false;
+}
+
+// A run that ends without its close (killed, or crashed) leaves its first
+// snapshot beside the program, and the next start offers it.
+TEST_F(MainWindowTest, AFirstSnapshotOutlivesARunThatEndedWithoutItsClose) {
+    StoredValues stored;
+    const std::string kept = exeFolder() + "\\" + kKeptSnapshotName;
+    DeleteFileW(toWide(kept).c_str());
+    setString(key_, L"Before", L"1");
+    restart(true);
+    watch(key_, folder_);
+    BoxAnswerer boxes;
+    click(IDC_cmdSnapShot);
+    ASSERT_TRUE(regularFileExists(kept));
+    const RegSnapshot first = app_->state().regArray;
+
+    boxes.buttonFor[L"Open first snapshot"] = L"Yes";
+    restart(true);  // the old run's close never ran
+    ASSERT_EQ(boxes.seen.size(), 2u);
+    EXPECT_EQ(boxes.seen[1].first, L"Open first snapshot");
+    EXPECT_EQ(text(IDC_cmdSnapShot), L"Collect final data");
+    EXPECT_EQ(app_->state().regArray, first);
+
+    // Stop/Reset asks before it drops it; No drops it on purpose, file and all.
+    // The question is kept as a screenshot before it is answered.
+    boxes.buttonFor[L"Quorvel"] = L"(not yet)";
+    bool shot = false;
+    boxes.onTick = [&] {
+        HWND box = FindWindowW(L"#32770", L"Quorvel");
+        if (shot || !box || !IsWindowVisible(box)) return;
+        shot = true;
+        // "Don't ask again", ticked as a user who resets on purpose does.
+        HWND tick = FindWindowExW(box, nullptr, L"Button", L"Don't ask again");
+        testing::pumpFor(700);  // the process's first box takes a while to paint
+        testing::keepScreenshot(box, L"drop-question.bmp");
+        if (tick) SendMessageW(tick, BM_SETCHECK, BST_CHECKED, 0);
+        boxes.buttonFor[L"Quorvel"] = L"No";
+    };
+    click(IDC_cmdReset);
+    ASSERT_EQ(boxes.seen.size(), 3u);
+    EXPECT_EQ(boxes.seen[2].first, L"Quorvel");
+    EXPECT_EQ(text(IDC_cmdSnapShot), L"Collect data");
+    EXPECT_FALSE(regularFileExists(kept));
+    EXPECT_EQ(stored.values[5]->now(), L"No");  // QuorvelAskBeforeDropping: not asked again
+    app_->remembers = false;
+}
+
 TEST_F(MainWindowTest, StopDuringTheFirstWalkResetsTheWindow) {
     // Enough keys that the walk pumps messages several times.
     for (int i = 0; i < 400; ++i) setString(key_ + L"\\k" + std::to_wstring(i), L"v", L"data");
@@ -466,7 +554,8 @@ TEST_F(MainWindowTest, CliWatchListsWhatTheWindowLists) {
     ResultLists shown;
     std::vector<size_t> sizes;
     for (ListId id : kAllLists) sizes.push_back((shown[id] = app_->window().list(id).rows()).size());
-    EXPECT_EQ(sizes, (std::vector<size_t>{2, 2, 1, 3, 1, 1}));
+    // New: the installer's folder "Sample App" is an entry of its own, beside its three files.
+    EXPECT_EQ(sizes, (std::vector<size_t>{2, 2, 1, 4, 1, 1}));
     EXPECT_EQ(readWholeFile(toUtf8(out)).value_or(""),
               cli::formatResults(shown, cli::kTextOutput, {}, app_->state().regArray));
     RegDeleteTreeW(HKEY_CURRENT_USER, demo.c_str());

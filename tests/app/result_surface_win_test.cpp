@@ -3,6 +3,7 @@
 // display (Xvfb under Wine).
 #include <windows.h>
 #include <commctrl.h>
+#include <oleacc.h>
 
 #include <gtest/gtest.h>
 
@@ -30,6 +31,7 @@ protected:
         firstRun_.set(L"No");
         app_ = std::make_unique<Application>(GetModuleHandleW(nullptr), "127.0.0.1:9");
         app_->window().onClose = [] {};
+        app_->remembers = false;
         app_->Form_Load(SW_SHOW);
         main_ = app_->window().hwnd();
         ASSERT_NE(main_, nullptr);
@@ -87,6 +89,8 @@ protected:
 
 TEST_F(ResultSurfaceTest, HeaderClicksSortFindNarrowsAndCtrlCCopiesWhatIsShown) {
     const std::string deep = "C:\\Program Files\\" + std::string(300, 'x') + "\\b.txt";
+    // Rows put in without a collection: every list counts as looked for.
+    window().listsChecked = [] { return std::array<bool, 6>{true, true, true, true, true, true}; };
     addFile(ListId::NewFiles, "C:\\a.txt", "10", 30);
     addFile(ListId::NewFiles, deep, "9", 10);
     addFile(ListId::NewFiles, "C:\\c.txt", "200", 20);
@@ -264,6 +268,86 @@ TEST_F(ResultSurfaceTest, TabWalksTheControlsInTheOrderTheyStand) {
     }
     EXPECT_EQ(walked, page);
     EXPECT_EQ(GetDlgCtrlID(at), page.front());
+}
+
+// A screen reader names a box by the label made just before it: each box's
+// accessible name is its label, in the main window and in the Advanced dialog.
+TEST_F(ResultSurfaceTest, EveryBoxIsNamedByItsLabel) {
+    const auto accessibleName = [](HWND box) {
+        // The interface's identity spelled out: the one that an import
+        // library gives may not be it.
+        static const GUID accessible = {0x618736e0, 0x3c3d, 0x11cf, {0x81, 0x0c, 0x00, 0xaa, 0x00, 0x38, 0x9b, 0x71}};
+        IAccessible* object = nullptr;
+        if (FAILED(AccessibleObjectFromWindow(box, static_cast<DWORD>(OBJID_CLIENT), accessible,
+                                              reinterpret_cast<void**>(&object))) ||
+            !object)
+            return std::wstring(L"<no object>");
+        VARIANT self{};
+        self.vt = VT_I4;
+        self.lVal = CHILDID_SELF;
+        BSTR name = nullptr;
+        std::wstring text = SUCCEEDED(object->get_accName(self, &name)) && name ? name : L"<no name>";
+        SysFreeString(name);
+        object->Release();
+        return text;
+    };
+    // The label made just before a box, whose text the name is taken from.
+    const auto labelBefore = [](HWND box) {
+        HWND label = GetWindow(box, GW_HWNDPREV);
+        wchar_t cls[32] = {}, text[128] = {};
+        GetClassNameW(label, cls, 32);
+        GetWindowTextW(label, text, 128);
+        std::wstring shown = text;
+        std::erase(shown, L'&');
+        return _wcsicmp(cls, L"Static") == 0 ? shown : L"<" + std::wstring(cls) + L">";
+    };
+    SendMessageW(control(IDC_cmdAdvanced), BM_CLICK, 0, 0);
+    HWND dialog = app_->advanced().hwnd();
+    ASSERT_NE(dialog, nullptr);
+    struct Box {
+        HWND window;
+        const wchar_t* label;
+        bool edit;  // an edit box, whose name the accessibility layer reads from the label
+    };
+    using namespace advanced;
+    const Box boxes[] = {
+        {control(IDC_cmbRegStart), L"Registry start search key:", false},
+        {control(IDC_txtRegKeyStart), L"Key below the root:", false},
+        {control(IDC_txtFileSystemStart), L"File system start search directory:", true},
+        {control(IDC_txtFind), L"Find:", true},
+        {GetDlgItem(dialog, IDC_cmbRegStartAdvanced), L"Key:", false},
+        {GetDlgItem(dialog, IDC_txtRegKey), L"Subkey:", true},
+        {GetDlgItem(dialog, IDC_txtFilter), L"Data:", true},
+    };
+    CoInitialize(nullptr);
+    for (const Box& b : boxes) {
+        EXPECT_EQ(labelBefore(b.window), b.label);
+        if (b.edit) {
+            EXPECT_EQ(accessibleName(b.window), b.label);
+        }
+    }
+    CoUninitialize();
+    SendMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
+}
+
+// Columns keep their width in the eye at every DPI: no header is cut short.
+TEST_F(ResultSurfaceTest, ColumnHeadersFitAtTheWindowsDpi) {
+    for (ListId id : kAllLists) {
+        HWND list = window().list(id).hwnd();
+        HWND header = reinterpret_cast<HWND>(SendMessageW(list, LVM_GETHEADER, 0, 0));
+        const int columns = static_cast<int>(SendMessageW(header, HDM_GETITEMCOUNT, 0, 0));
+        for (int c = 0; c + 1 < columns; ++c) {
+            wchar_t text[64] = {};
+            LVCOLUMNW col{};
+            col.mask = LVCF_TEXT;
+            col.pszText = text;
+            col.cchTextMax = 64;
+            SendMessageW(list, LVM_GETCOLUMNW, static_cast<WPARAM>(c), reinterpret_cast<LPARAM>(&col));
+            const int needed = static_cast<int>(SendMessageW(list, LVM_GETSTRINGWIDTHW, 0, reinterpret_cast<LPARAM>(text)));
+            EXPECT_GE(SendMessageW(list, LVM_GETCOLUMNWIDTH, static_cast<WPARAM>(c), 0), needed + 12)
+                << "column " << c << " of list " << static_cast<int>(id);
+        }
+    }
 }
 
 TEST_F(ResultSurfaceTest, EveryControlStaysWholeAndApartAfterResizing) {

@@ -165,7 +165,12 @@ TEST_F(RealTreeTest, ScanRecordsExactlyTheFilesOfTheTreeInPreOrder) {
                                          b + "\\Gr\xC3\xBC\xC3\x9F"
                                              "e \xE6\x97\xA5\xE6\x9C\xAC.txt",
                                          b + "\\sub\\inner.txt",
-                                         toUtf8(longFile)};
+                                         toUtf8(longFile),
+                                         // Folders are entries too, with their backslash.
+                                         b + "\\sub\\",
+                                         b + "\\sub\\empty\\"};
+    for (std::wstring folder = deep; folder.size() > base_.size(); folder.resize(folder.rfind(L'\\')))
+        expected.push_back(toUtf8(folder) + "\\");
     std::vector<std::string> got = scan.paths();
     EXPECT_EQ(scan.finder.ResultFlag(), clsFileFind::DirExSuccess);
     std::vector<std::string> sortedGot = got;
@@ -174,7 +179,7 @@ TEST_F(RealTreeTest, ScanRecordsExactlyTheFilesOfTheTreeInPreOrder) {
     EXPECT_EQ(sortedGot, expected);
 
     // Pre-order: the start folder's files first, each folder's files in one run.
-    ASSERT_EQ(got.size(), 6u);
+    ASSERT_EQ(got.size(), expected.size());
     for (size_t i = 0; i < 4; ++i) EXPECT_EQ(folderOf(got[i]), b) << got[i];
     EXPECT_EQ(scan.prompt.calls.size(), 0u);
 

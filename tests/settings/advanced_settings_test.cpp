@@ -69,6 +69,8 @@ public:
     Work work;
     Work workInHand() const override { return work; }
     void clearResultsForNewSettings() override { ++count; }
+    int applied = 0;
+    void applySettingsToSnapshots() override { ++applied; }
 };
 
 class AdvancedDialog : public DataFiles {
@@ -149,6 +151,53 @@ TEST_F(AdvancedDialog, OkAsksBeforeItSetsAsideWorkInHand) {
         EXPECT_EQ(bytes(state.SettingsPath), "0,0,1,1,0,1\r\n");
         std::filesystem::remove(state.SettingsPath);
         setFlags(state.switches, {1, 0, 1, 1, 0, 1});
+    }
+}
+
+// After a final collection, OK offers to apply the settings to the two
+// snapshots in hand, unless they ask for a place that was not walked.
+TEST_F(AdvancedDialog, OkAfterAFinalCollectionOffersTheSnapshotsInHand) {
+    write(state.RegExceptionsPath, "HKEY_USERS\rS-1\r\r\n");
+    state.RegExceptions = {{}, {"HKEY_USERS", "S-1"}};
+    struct Case {
+        bool filesInHand;
+        bool filesTicked;
+        bool dropException;
+        Answer answer;
+        bool offered;  // else today's start-over question
+        int applied, cleared;
+    } cases[] = {
+        {true, true, false, Answer::Yes, true, 1, 0},
+        {true, true, false, Answer::No, true, 0, 1},
+        {true, true, false, Answer::Cancel, true, 0, 0},
+        {false, false, false, Answer::Yes, true, 1, 0},  // files not wanted: nothing is missing
+        {false, true, false, Answer::Yes, false, 0, 1},  // files wanted, never scanned
+        {true, true, true, Answer::Yes, false, 0, 1},    // an excepted key was never walked
+    };
+    int n = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(n++);
+        main.work = MainResults::Work{};
+        main.work.results = true;
+        main.work.bothSnapshots = true;
+        main.work.registryInHand = main.work.registryTicked = true;
+        main.work.filesInHand = c.filesInHand;
+        main.work.filesTicked = c.filesTicked;
+        main.count = main.applied = 0;
+        view.closed = false;
+        dialog.Form_Load();
+        view.list(SettingsList::RegExceptions).push_back({"HKEY_CURRENT_USER", "Software\\Noise", false});
+        if (c.dropException) view.list(SettingsList::RegExceptions).erase(view.list(SettingsList::RegExceptions).begin());
+        prompt.calls.clear();
+        prompt.answers = {c.answer};
+        dialog.cmdOK_Click();
+        ASSERT_EQ(prompt.calls.size(), 1u);
+        EXPECT_EQ(prompt.calls[0].buttons, c.offered ? Buttons::YesNoCancel : Buttons::YesNo);
+        EXPECT_EQ(prompt.calls[0].text.find("snapshots in hand") != std::string::npos, c.offered);
+        EXPECT_EQ(main.applied, c.applied);
+        EXPECT_EQ(main.count, c.cleared);
+        EXPECT_EQ(view.closed, c.answer != Answer::Cancel);
+        state.RegExceptions = {{}, {"HKEY_USERS", "S-1"}};
     }
 }
 

@@ -54,6 +54,7 @@ protected:
         firstRun_.set(L"No");
         app_ = std::make_unique<Application>(GetModuleHandleW(nullptr), "127.0.0.1:9");
         app_->window().onClose = [] {};
+        app_->remembers = false;
         app_->Form_Load(SW_SHOW);
         ASSERT_NE(app_->window().hwnd(), nullptr);
     }

@@ -19,6 +19,7 @@ struct PromptCall {
     std::string title;
     Buttons buttons;
     Icon icon;
+    std::string tick;  // the tick box's text, "" for a box without one
 };
 
 // Answers boxes from a queue (Ok or Yes when the queue is empty) and records them.
@@ -29,11 +30,21 @@ public:
     std::function<void(const PromptCall&)> onAsk;
 
     Answer ask(std::string_view text, std::string_view title, Buttons buttons, Icon icon) override {
-        calls.push_back({std::string(text), std::string(title), buttons, icon});
+        calls.push_back({std::string(text), std::string(title), buttons, icon, {}});
         if (onAsk) onAsk(calls.back());
         if (answers.empty()) return buttons == Buttons::Ok ? Answer::Ok : Answer::Yes;
         const Answer a = answers.front();
         answers.pop_front();
+        return a;
+    }
+    // The tick boxes are left as `ticks` says, in turn (unticked when it is empty).
+    std::deque<bool> ticks;
+    Answer askWithTick(std::string_view text, std::string_view title, Buttons buttons, Icon icon,
+                       std::string_view tick, bool& ticked) override {
+        ticked = !ticks.empty() && ticks.front();
+        if (!ticks.empty()) ticks.pop_front();
+        const Answer a = ask(text, title, buttons, icon);
+        calls.back().tick = tick;
         return a;
     }
 };

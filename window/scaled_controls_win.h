@@ -5,6 +5,7 @@
 // at the new DPI, in a font made for that DPI.
 #include <windows.h>
 
+#include <string>
 #include <vector>
 
 #include "core/win_handles_win.h"
@@ -13,6 +14,9 @@ namespace qv {
 
 // A size in pixels of 96 DPI at `dpi`.
 inline int scaledToDpi(int dips, UINT dpi) { return MulDiv(dips, static_cast<int>(dpi ? dpi : 96), 96); }
+
+// A window's or a control's text, whole.
+std::wstring windowText(HWND hwnd);
 
 // The system's message font at a DPI; the caller owns it.
 HFONT messageFontFor(UINT dpi);

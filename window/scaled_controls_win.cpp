@@ -1,6 +1,14 @@
-#include "core/scaled_controls_win.h"
+#include "window/scaled_controls_win.h"
 
 namespace qv {
+
+std::wstring windowText(HWND hwnd) {
+    const int length = GetWindowTextLengthW(hwnd);
+    std::wstring text(static_cast<size_t>(length) + 1, L'\0');
+    const int got = GetWindowTextW(hwnd, text.data(), length + 1);
+    text.resize(static_cast<size_t>(got > 0 ? got : 0));
+    return text;
+}
 
 HFONT messageFontFor(UINT dpi) {
     NONCLIENTMETRICSW metrics{};
