@@ -306,6 +306,7 @@ private:
         if (!folder) size = recorded ? std::to_string(f.Size) : sizeText(files_, f.Filepath);
         ResultRow row{f.Filepath, std::move(size), f.ModifiedDate.str()};
         row.modifiedLocal = f.ModifiedLocal;
+        row.utcOffset = f.UtcOffset;
         row.background = background_.matchesFile(f.Filepath);
         return row;
     }
@@ -314,6 +315,7 @@ private:
         row.firstSize = first.Size;
         row.firstDate = first.ModifiedDate.str();
         row.firstModifiedLocal = first.ModifiedLocal;
+        row.firstUtcOffset = first.UtcOffset;
     }
 
     ResultRow registryRow(const RegEntry& e) const {

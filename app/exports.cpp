@@ -97,6 +97,66 @@ std::string isoLocal(int64_t localSeconds) {
     return iso;
 }
 
+// An ISO 8601 date with its offset from UTC, as scripts that compare times
+// across zones want it.
+std::string isoWithOffset(int64_t localSeconds, int32_t offset) {
+    const int32_t minutes = (offset < 0 ? -offset : offset) / 60;
+    char zone[8];
+    std::snprintf(zone, sizeof zone, "%c%02d:%02d", offset < 0 ? '-' : '+', minutes / 60, minutes % 60);
+    return isoLocal(localSeconds) + zone;
+}
+
+// A value's data as its type says: numbers as numbers, a multi-string as an
+// array of its strings, strings as strings, and every other type as its
+// bytes in hex, from the text the list shows.
+void jsonTypedValue(std::string& out, uint32_t type, std::string_view text) {
+    const bool digits = !text.empty() && text.size() <= 20 && text.find_first_not_of("0123456789") == std::string_view::npos;
+    switch (type) {
+        case kRegDword:
+        case 5:
+        case kRegQword:
+            if (digits) {
+                out += text;
+                return;
+            }
+            break;
+        case kRegMultiSz: {
+            constexpr std::string_view kSeparator = "\r\n\t\t\t\t\t\t";
+            out += '[';
+            if (!text.empty()) {
+                for (size_t at = 0;;) {
+                    const size_t end = text.find(kSeparator, at);
+                    if (at) out += ',';
+                    jsonString(out, text.substr(at, end == std::string_view::npos ? std::string_view::npos : end - at));
+                    if (end == std::string_view::npos) break;
+                    at = end + kSeparator.size();
+                    if (at == text.size()) {
+                        out += ",\"\"";
+                        break;
+                    }
+                }
+            }
+            out += ']';
+            return;
+        }
+        case kRegSz:
+        case kRegExpandSz:
+        case 6:
+            break;
+        default: {
+            // "00,0F" as the list shows bytes.
+            std::string hex;
+            for (char c : text) {
+                if (c == ',') continue;
+                hex += static_cast<char>(c >= 'A' && c <= 'F' ? c - 'A' + 'a' : c);
+            }
+            jsonString(out, hex);
+            return;
+        }
+    }
+    jsonString(out, text);
+}
+
 void jsonStrings(std::string& out, const std::vector<std::string>& texts) {
     out += '[';
     for (size_t i = 0; i < texts.size(); ++i) {
@@ -175,7 +235,8 @@ std::string registryTypeName(uint32_t type) {
 
 std::string exportJson(const ResultLists& lists, const ResultContext& context, const RegSnapshot& first) {
     const OldEntries old(lists, first);
-    std::string out = "{\"registry\":";
+    // The schema's number grows with each field added; none is ever changed.
+    std::string out = "{\"schema\":2,\"registry\":";
     if (context.hiveName.empty()) {
         out += "null";
     } else {
@@ -250,6 +311,8 @@ std::string exportJson(const ResultLists& lists, const ResultContext& context, c
             if (isFile && row.modifiedLocal >= 0) {
                 // The same local time as the shown date, in a form scripts parse.
                 out += ",\"modified\":\"" + isoLocal(row.modifiedLocal) + '"';
+                if (row.utcOffset != INT32_MIN)
+                    out += ",\"modifiedAt\":\"" + isoWithOffset(row.modifiedLocal, row.utcOffset) + '"';
             }
             if (isFile) {
                 out += isFolderPath(row.text) ? ",\"kind\":\"folder\"" : ",\"kind\":\"file\"";
@@ -260,6 +323,8 @@ std::string exportJson(const ResultLists& lists, const ResultContext& context, c
                     jsonString(out, row.firstDate);
                 }
                 if (row.firstModifiedLocal >= 0) out += ",\"oldModified\":\"" + isoLocal(row.firstModifiedLocal) + '"';
+                if (row.firstModifiedLocal >= 0 && row.firstUtcOffset != INT32_MIN)
+                    out += ",\"oldModifiedAt\":\"" + isoWithOffset(row.firstModifiedLocal, row.firstUtcOffset) + '"';
             } else {
                 out += ",\"root\":";
                 jsonString(out, rowRootAndKey(context, row.text).first);
@@ -269,6 +334,8 @@ std::string exportJson(const ResultLists& lists, const ResultContext& context, c
             if (!isFile && hasType(row.type)) {
                 out += ",\"type\":";
                 jsonString(out, registryTypeName(row.type));
+                out += ",\"value\":";
+                jsonTypedValue(out, row.type, row.sub2);
             }
             if (const RegEntry* was = old.find(list, row)) {
                 out += ",\"oldData\":";
@@ -276,6 +343,8 @@ std::string exportJson(const ResultLists& lists, const ResultContext& context, c
                 if (was->ValueType != kKeyEntryType) {
                     out += ",\"oldType\":";
                     jsonString(out, registryTypeName(was->ValueType));
+                    out += ",\"oldValue\":";
+                    jsonTypedValue(out, was->ValueType, was->ValueData);
                 }
             }
             out += '}';

@@ -21,6 +21,7 @@ struct ResultRow {
     // A file row's date as local seconds since 1601, for the same reason; -1
     // where it was not recorded.
     int64_t modifiedLocal = -1;
+    int32_t utcOffset = INT32_MIN;  // local less UTC at that date, in seconds; INT32_MIN where not recorded
     // A deleted-list row that holds the old data of a value the final
     // snapshot still has under another value: an edit, not a deletion.
     bool oldData = false;
@@ -31,6 +32,7 @@ struct ResultRow {
     uint64_t firstSize = UINT64_MAX;
     std::string firstDate{};
     int64_t firstModifiedLocal = -1;
+    int32_t firstUtcOffset = INT32_MIN;
     bool operator==(const ResultRow& other) const {
         return text == other.text && sub1 == other.sub1 && sub2 == other.sub2;
     }

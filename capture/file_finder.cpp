@@ -223,6 +223,11 @@ void clsFileFind::FoundFile(const DirEntry& found) {
     try {
         list.back().ModifiedDate = fs_.modifiedText(found.lastWriteTime);
         list.back().ModifiedLocal = fs_.localSeconds(found.lastWriteTime).value_or(-1);
+        if (list.back().ModifiedLocal >= 0) {
+            // Both count seconds since 1601: the one local, the other UTC.
+            const auto utc = static_cast<int64_t>(found.lastWriteTime / 10'000'000);
+            list.back().UtcOffset = static_cast<int32_t>(list.back().ModifiedLocal - utc);
+        }
     } catch (const Failure& failure) {
         // The entry keeps its path with an empty date and the walk goes on.
         const Statement at = statementAt(failure.where().file_name(), failure.where().line());

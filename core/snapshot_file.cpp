@@ -344,13 +344,14 @@ void writeFiles(Writer w, const FileSnapshot& files) {
         w.number(files[i].Size);
         w.number(files[i].Attributes);
         w.number(files[i].ModifiedLocal);
+        w.number(files[i].UtcOffset);
         previous = files[i].Filepath;
         w.entryDone();
     }
 }
 
 void readFiles(Reader& r, FileSnapshot& files, uint32_t version) {
-    const size_t smallestEntry = 4 + 4 + 4 + (version >= 2 ? 8 + 4 + 8 : 0);
+    const size_t smallestEntry = 4 + 4 + 4 + (version >= 2 ? 8 + 4 + 8 : 0) + (version >= 3 ? 4 : 0);
     const uint64_t n = r.count(smallestEntry);
     files.assign(1, FileSnapshotEntry{});
     files.reserve(1 + n);
@@ -362,6 +363,7 @@ void readFiles(Reader& r, FileSnapshot& files, uint32_t version) {
         f.Size = r.number<uint64_t>();
         f.Attributes = r.number<uint32_t>();
         f.ModifiedLocal = r.number<int64_t>();
+        if (version >= 3) f.UtcOffset = r.number<int32_t>();
     }
 }
 

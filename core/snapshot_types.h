@@ -80,6 +80,7 @@ struct RegEntry {
 // file of an older version).
 inline constexpr uint64_t kUnknownFileSize = UINT64_MAX;
 inline constexpr uint32_t kUnknownFileAttributes = UINT32_MAX;
+inline constexpr int32_t kUnknownUtcOffset = INT32_MIN;
 
 // One file snapshot entry: full path and last-write time as locale text, with
 // the size and attributes that the same find data holds.
@@ -88,6 +89,10 @@ struct FileSnapshotEntry {
     SharedText ModifiedDate;  // files of the same second share it
     uint64_t Size = kUnknownFileSize;
     uint32_t Attributes = kUnknownFileAttributes;
+    // Local time less UTC at that date, in seconds, so that the date can be
+    // told with its offset; kUnknownUtcOffset where not recorded. It fills
+    // what would be padding after Attributes.
+    int32_t UtcOffset = kUnknownUtcOffset;
     int64_t ModifiedLocal = -1;  // the date as local seconds since 1601; -1 where not recorded
     bool operator==(const FileSnapshotEntry&) const = default;
 };

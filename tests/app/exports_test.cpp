@@ -421,11 +421,13 @@ TEST(Exports, JsonFollowsItsSchema) {
         {"newRegistryEntries", {"key", "name", "data", "type", "root"}},
         {"deletedRegistryEntries", {"key", "name", "data", "type", "root"}},
         {"editedRegistryEntries", {"key", "name", "data", "type", "root", "oldData", "oldType"}}};
+    // Besides these texts, each value has its data typed, and an edited one its old data.
     for (const auto& [list, names] : registryFields) {
         for (const Json& row : doc.fields.at(list).items) {
             // A deleted row that is an edit's old data says so, and is no deletion.
             const size_t marks = row.fields.count("oldData") && row.fields.at("oldData").kind == Json::Bool;
-            ASSERT_EQ(row.fields.size(), names.size() + marks) << list;
+            const size_t typed = 1 + row.fields.count("oldValue");
+            ASSERT_EQ(row.fields.size(), names.size() + marks + typed) << list;
             for (const std::string& name : names) EXPECT_EQ(row.fields.at(name).kind, Json::String) << list << name;
             EXPECT_EQ(row.fields.at("root").text, "HKEY_CURRENT_USER");
         }
@@ -437,6 +439,7 @@ TEST(Exports, JsonFollowsItsSchema) {
         {"background", "1"}};
     for (const auto& [list, n] : counts) EXPECT_EQ(doc.fields.at("counts").fields.at(list).text, n) << list;
     EXPECT_EQ(doc.fields.at("checked").fields.at("deletedFiles").text, "false");
+    EXPECT_EQ(doc.fields.at("schema").text, "2");
     EXPECT_EQ(doc.fields.at("checked").fields.at("newFiles").text, "true");
     const Json& newFolder = doc.fields.at("newFiles").items.at(1);
     EXPECT_EQ(newFolder.fields.at("kind").text, "folder");
@@ -464,6 +467,50 @@ TEST(Exports, JsonFollowsItsSchema) {
     EXPECT_EQ(doc.fields.at("newFiles").items.at(0).fields.at("size").text, "12");
     EXPECT_EQ(doc.fields.at("newFiles").items.at(0).fields.at("modified").text, "2026-12-08T01:01:36");
     EXPECT_EQ(doc.fields.at("modifiedFiles").items.at(0).fields.at("size").kind, Json::Null);
+}
+
+// A script reads every value's data from "value" without parsing text:
+// numbers as numbers, a multi-string as its strings, strings as strings,
+// anything else as its bytes in hex. Dates carry their offset from UTC.
+TEST(Exports, JsonValueIsTypedByTheValuesType) {
+    const struct {
+        uint32_t type;
+        std::string data;
+        Json::Kind kind;
+        std::vector<std::string> value;  // a string's or number's text, or an array's strings
+    } cases[] = {
+        {kRegSz, "text", Json::String, {"text"}},
+        {kRegExpandSz, "C:\\windows\\x", Json::String, {"C:\\windows\\x"}},
+        {kRegDword, "4294967295", Json::Number, {"4294967295"}},
+        {kRegQword, "18446744073709551615", Json::Number, {"18446744073709551615"}},
+        {kRegMultiSz, "a\r\n\t\t\t\t\t\t\r\n\t\t\t\t\t\tc", Json::Array, {"a", "", "c"}},
+        {kRegMultiSz, "", Json::Array, {}},
+        {kRegBinary, "00,0F,A0", Json::String, {"000fa0"}},
+        {kRegNone, "01", Json::String, {"01"}},
+        {0x1234, "0A,0B", Json::String, {"0a0b"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(registryTypeName(c.type) + " " + c.data);
+        ResultLists lists;
+        lists[ListId::NewEntries].push_back({"K\\", "v", c.data, c.type});
+        const Json doc = JsonReader(exportJson(lists, ResultContext{})).document();
+        const Json& value = doc.fields.at("newRegistryEntries").items.at(0).fields.at("value");
+        ASSERT_EQ(value.kind, c.kind);
+        std::vector<std::string> got;
+        if (value.kind == Json::Array) {
+            for (const Json& item : value.items) got.push_back(item.text);
+        } else {
+            got.push_back(value.text);
+        }
+        EXPECT_EQ(got, c.value);
+    }
+    ResultLists files;
+    ResultRow created{"C:\\new.txt", "1", "d"};
+    created.modifiedLocal = 13441165296;  // 2026-12-08 01:01:36
+    created.utcOffset = -5 * 3600 - 30 * 60;
+    files[ListId::NewFiles].push_back(created);
+    const Json doc = JsonReader(exportJson(files, ResultContext{})).document();
+    EXPECT_EQ(doc.fields.at("newFiles").items.at(0).fields.at("modifiedAt").text, "2026-12-08T01:01:36-05:30");
 }
 
 }  // namespace

@@ -122,7 +122,7 @@ TEST_F(CliCommands, WatchAndADiffOfSnapshotsAroundTheInstallerListWhatItChanged)
     for (auto [format, start] :
          {std::pair{"csv", "\xEF\xBB\xBFList,"},
           {"html", "<!DOCTYPE html>"},
-          {"json", "{\"registry\":{\"root\":\"HKEY_CURRENT_USER\",\"key\":\"Software\\\\App\"}"},
+          {"json", "{\"schema\":2,\"registry\":{\"root\":\"HKEY_CURRENT_USER\",\"key\":\"Software\\\\App\"}"},
           {"reg", "\xFF\xFE"},
           {"md", "# Quorvel report\n"}}) {
         EXPECT_EQ(run({"diff", path("before.qvs"), path("after.qvs"), "--format", format, "-o", path("out")}),

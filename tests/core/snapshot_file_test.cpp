@@ -36,7 +36,7 @@ Collection sample() {
     c.filesScanned = true;
     c.startFolder = "C:\\Program Files\\";
     c.files = {{},
-               {"C:\\Program Files\\a.txt", "07/12/2026 12:00:00", 12, 0x20},
+               {"C:\\Program Files\\a.txt", "07/12/2026 12:00:00", 12, 0x20, 3600},
                {"C:\\Program Files\\b\\c.txt", "", 0, 0x1},
                {"C:\\x", "01/01/1990 00:00:01"}};
     c.seconds = 1.25;
