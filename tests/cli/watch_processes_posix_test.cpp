@@ -3,7 +3,6 @@
 #include <signal.h>
 #include <unistd.h>
 
-#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -79,8 +78,31 @@ protected:
 TEST_F(WatchedInstaller, PastItsTimeWhatLeftItsSessionIsEndedToo) {
     testing::CliProcess cli(watch("setsid sleep 600 & echo $! > '" + (root_ / "apart").string() + "'; exit 0", "2"), root_);
     EXPECT_EQ(cli.finish(), 3);
-    EXPECT_THAT(cli.err(), ::testing::HasSubstr("the processes that sh started did not end within 2 seconds and were ended\n"));
+    EXPECT_EQ(cli.err(), "quorvel-cli: the processes that sh started did not end within 2 seconds and were ended\n");
     EXPECT_TRUE(endsSoon(pidIn("apart")));
+}
+
+// The lines of a run that fails carry the system's reasons as words, with no
+// Windows error numbers.
+TEST_F(WatchedInstaller, ItsFailuresAreToldInTheSystemsWords) {
+    const struct {
+        std::vector<std::string> installer;
+        const char* timeout;
+        std::string line;
+    } cases[] = {
+        {{"/nonexistent/setup"}, "", "quorvel-cli: cannot run /nonexistent/setup: No such file or directory\n"},
+        {{(root_ / "pfx").string()}, "", "quorvel-cli: cannot run " + (root_ / "pfx").string() + ": Permission denied\n"},
+        {{"sleep", "600"}, "1", "quorvel-cli: sleep did not end within 1 seconds and was ended, with every process it started\n"},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::string> args{"watch", "--prefix", prefix_.string(), "--dir", "C:\\t"};
+        if (*c.timeout) args.insert(args.end(), {"--timeout", c.timeout});
+        args.push_back("--");
+        args.insert(args.end(), c.installer.begin(), c.installer.end());
+        testing::CliProcess cli(args, root_);
+        EXPECT_EQ(cli.finish(), 3);
+        EXPECT_EQ(cli.err(), c.line);
+    }
 }
 
 TEST_F(WatchedInstaller, AnInterruptEndsEveryProcessAndSaysSoOnceVerified) {
