@@ -85,7 +85,8 @@ done
 outside_passed=0
 outside_failed=0
 for check in "cli_interrupt_check.sh build/windows/quorvel-cli.exe" "no_desktop_check.sh build/windows/quorvel.exe" \
-    "prefix_differential.sh build/native/quorvel-cli build/windows/quorvel-cli.exe"; do
+    "prefix_differential.sh build/native/quorvel-cli build/windows/quorvel-cli.exe" \
+    "duplicate_entries_check.sh build/native/quorvel-cli"; do
     log "outside check: $check"
     # shellcheck disable=SC2086
     line=$(./scripts/$check | tail -1) || failed=1
