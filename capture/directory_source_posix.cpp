@@ -10,6 +10,8 @@
 #include <sys/syscall.h>
 
 #include <algorithm>
+#include <climits>
+#include <cstdio>
 #include <atomic>
 #include <cerrno>
 #include <cstdlib>
@@ -52,8 +54,9 @@ struct XattrArgs {
 };
 std::atomic<bool> noGetxattrat{false};
 
-ssize_t readDosAttribute(int dir, const char* name, const char* fullPath, char* text, size_t size) {
-    if (dir != AT_FDCWD && !noGetxattrat.load(std::memory_order_relaxed)) {
+ssize_t readDosAttribute(int dir, const char* name, char* text, size_t size) {
+    if (dir == AT_FDCWD) return lgetxattr(name, "user.DOSATTRIB", text, size);
+    if (!noGetxattrat.load(std::memory_order_relaxed)) {
         XattrArgs args{reinterpret_cast<uintptr_t>(text), static_cast<uint32_t>(size), 0};
         const long n = syscall(__NR_getxattrat, dir, name, AT_SYMLINK_NOFOLLOW, "user.DOSATTRIB", &args, sizeof(args));
         if (n >= 0 || errno == ENODATA || errno == ENOTSUP || errno == ERANGE) return n;
@@ -61,14 +64,18 @@ ssize_t readDosAttribute(int dir, const char* name, const char* fullPath, char* 
         // does not know: the path then serves for the rest of the run.
         if (errno == ENOSYS || errno == EPERM) noGetxattrat = true;
     }
-    return lgetxattr(fullPath, "user.DOSATTRIB", text, size);
+    // The folder's descriptor as /proc shows it: a short path, however deep
+    // the folder lies.
+    char through[48 + NAME_MAX];
+    std::snprintf(through, sizeof through, "/proc/self/fd/%d/%s", dir, name);
+    return lgetxattr(through, "user.DOSATTRIB", text, size);
 }
 
 // The hidden and system bits Wine keeps in the extended attribute that
 // Samba also uses, written as "0x22".
-uint32_t storedAttributes(int dir, const char* name, const char* fullPath) {
+uint32_t storedAttributes(int dir, const char* name) {
     char text[64];
-    const ssize_t n = readDosAttribute(dir, name, fullPath, text, sizeof(text) - 1);
+    const ssize_t n = readDosAttribute(dir, name, text, sizeof(text) - 1);
     if (n <= 2 || text[0] != '0' || (text[1] != 'x' && text[1] != 'X')) return 0;
     text[n] = '\0';
     return static_cast<uint32_t>(std::strtoul(text + 2, nullptr, 16)) & (kAttrHidden | kAttrSystem);
@@ -85,7 +92,7 @@ struct Found {
 
 // The tag Windows gives a symbolic link.
 constexpr uint32_t kSymlinkTag = 0xA000000Cu;
-std::optional<Found> describe(int dir, const char* name, const char* fullPath, bool root) {
+std::optional<Found> describe(int dir, const char* name, bool root) {
     struct stat st {};
     if (fstatat(dir, name, &st, AT_SYMLINK_NOFOLLOW) != 0) return std::nullopt;
     bool link = false;
@@ -109,7 +116,7 @@ std::optional<Found> describe(int dir, const char* name, const char* fullPath, b
     const std::string_view base(name);
     if (!root && base.size() > 1 && base[0] == '.' && base != "..") f.attributes |= kAttrHidden;
     // Only files and folders carry user attributes; a link never does.
-    if (!isLink) f.attributes |= storedAttributes(dir, name, fullPath);
+    if (!isLink) f.attributes |= storedAttributes(dir, name);
     f.lastWriteTime = ticksOf(st);
     return f;
 }
@@ -135,15 +142,12 @@ constexpr size_t kChunk = 64;
 
 // A listed folder: its open handle, its names, and what is known of each.
 struct ListedFolder {
-    ListedFolder(int d, std::string f, std::vector<Listed> n)
-        : dir(d), full(std::move(f)), base(full.size()), names(std::move(n)) {}
+    ListedFolder(int d, std::vector<Listed> n) : dir(d), names(std::move(n)) {}
     ~ListedFolder() { close(dir); }
     ListedFolder(const ListedFolder&) = delete;
     ListedFolder& operator=(const ListedFolder&) = delete;
 
     int dir;
-    std::string full;  // the folder's path with its '/', then a name
-    size_t base;
     std::vector<Listed> names;
     std::vector<std::optional<Found>> ahead;  // when described ahead
     std::optional<ChunkedJob> job;            // describes `ahead`
@@ -163,13 +167,8 @@ public:
         f.ahead.resize(f.names.size());
         const size_t chunks = (f.names.size() + kChunk - 1) / kChunk;
         f.job.emplace(chunks, [&f](size_t chunk) {
-            std::string full(f.full, 0, f.base);
             const size_t end = std::min((chunk + 1) * kChunk, f.names.size());
-            for (size_t i = chunk * kChunk; i < end; ++i) {
-                full.resize(f.base);
-                full += f.names[i].name;
-                f.ahead[i] = describe(f.dir, f.names[i].name.c_str(), full.c_str(), false);
-            }
+            for (size_t i = chunk * kChunk; i < end; ++i) f.ahead[i] = describe(f.dir, f.names[i].name.c_str(), false);
         });
         // The helpers hold the folder while they work on it, however soon
         // this listing ends.
@@ -194,9 +193,7 @@ public:
                 if (i % kChunk == 0) f.job->await(i / kChunk);
                 found = f.ahead[i];
             } else {
-                f.full.resize(f.base);
-                f.full += f.names[i].name;
-                found = describe(f.dir, f.names[i].name.c_str(), f.full.c_str(), false);
+                found = describe(f.dir, f.names[i].name.c_str(), false);
             }
             if (!found) continue;
             entry.name = std::move(f.names[i].name);
@@ -239,7 +236,8 @@ PosixDirectorySource::PosixDirectorySource(std::filesystem::path prefix, DatePic
     : prefix_(std::move(prefix)),
       pictures_(std::move(pictures)),
       dates_(toLocalTicks, [this](const CivilTime& t) { return formatDatePicture(pictures_.shortDate, t); },
-             [this](const CivilTime& t) { return formatTimePicture(pictures_.longTime, t, pictures_.am, pictures_.pm); }) {}
+             [this](const CivilTime& t) { return formatTimePicture(pictures_.longTime, t, pictures_.am, pictures_.pm); }),
+      chain_(prefix_) {}
 
 std::string PosixDirectorySource::fullPathName(const std::string& path) {
     if (path.empty()) return {};
@@ -302,19 +300,22 @@ std::optional<std::string> PosixDirectorySource::unixPath(const std::string& win
 }
 
 std::optional<uint32_t> PosixDirectorySource::attributes(const std::string& path) {
+    // The finder asks what its start is before every walk: the folders kept
+    // open from an earlier walk may have been moved since.
+    chain_.forget();
     const std::optional<std::string> unix = unixPath(path);
     if (!unix) return std::nullopt;
     // A drive is a link to its folder, which Wine shows as the plain folder.
     const bool root = path.size() <= 3;
-    const std::optional<Found> f = describe(AT_FDCWD, unix->c_str(), unix->c_str(), root);
+    const std::optional<Found> f = describe(AT_FDCWD, unix->c_str(), root);
     if (!f) return std::nullopt;
     return f->attributes;
 }
 
 std::unique_ptr<DirEnumeration> PosixDirectorySource::list(const std::string& folder) {
-    const std::optional<std::string> unix = unixPath(folder);
-    if (!unix) return nullptr;
-    const int fd = open(unix->c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (folder.size() < 2 || folder[1] != ':') return nullptr;
+    const char drive = static_cast<char>(folder[0] >= 'A' && folder[0] <= 'Z' ? folder[0] + 32 : folder[0]);
+    const int fd = chain_.open(drive, pathParts(folder, 2));
     if (fd < 0) return nullptr;
     struct stat self {};
     if (fstat(fd, &self) != 0) {
@@ -336,8 +337,6 @@ std::unique_ptr<DirEnumeration> PosixDirectorySource::list(const std::string& fo
     }
     closedir(dir);
     std::sort(names.begin(), names.end());
-    std::string full = *unix;
-    if (full.empty() || full.back() != '/') full += '/';
     if (!helpers_ && names.size() >= kAheadFrom) {
         // Helpers for the other processors this program may run on (taskset
         // may allow fewer than the machine has); none on a single one.
@@ -345,7 +344,7 @@ std::unique_ptr<DirEnumeration> PosixDirectorySource::list(const std::string& fo
         if (processors > 1) helpers_ = std::make_unique<HelperThreads>(std::min<size_t>(processors - 1, 3));
     }
     HelperThreads* helpers = helpers_ && helpers_->count() > 0 ? helpers_.get() : nullptr;
-    return std::make_unique<PosixEnumeration>(std::make_shared<ListedFolder>(fd, std::move(full), std::move(names)),
+    return std::make_unique<PosixEnumeration>(std::make_shared<ListedFolder>(fd, std::move(names)),
                                               ticksOf(self), helpers);
 }
 

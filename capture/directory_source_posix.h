@@ -12,6 +12,7 @@
 
 #include "capture/date_text.h"
 #include "capture/directory_source.h"
+#include "capture/folder_chain_posix.h"
 #include "capture/work_ahead.h"
 
 namespace qv {
@@ -45,6 +46,7 @@ private:
     std::filesystem::path prefix_;
     DatePictures pictures_;
     DateTextCache dates_;
+    FolderChain chain_;  // the walk's way down, held open
     std::unique_ptr<HelperThreads> helpers_;  // made for the first large folder
 };
 

@@ -495,8 +495,11 @@ private:
         }
     }
 
-    // Each key's values side by side, in the order the file gave them; a key
-    // listed twice (which Wine never writes) gets the values of both.
+    // Each key's values side by side, in the order the file gave them. A key
+    // listed twice (which Wine never writes) is one key with the values of
+    // both; a value named twice in it is one value, as wineserver loads it:
+    // the first spelling of its name with the data and type of the last. It
+    // stays where the file first named it.
     void finishValues() {
         std::vector<WineHive::Value>& values = hive_.values_;
         bool grouped = true;
@@ -508,10 +511,62 @@ private:
         }
         if (!grouped)
             std::stable_sort(values.begin(), values.end(), [](const auto& a, const auto& b) { return a.key < b.key; });
-        for (uint32_t i = 0; i < values.size(); ++i) {
-            WineHive::Key& k = hive_.keys_[values[i].key];
-            if (i == 0 || values[i - 1].key != values[i].key) k.firstValue = i;
+        size_t kept = 0;
+        for (size_t begin = 0; begin < values.size();) {
+            const uint32_t key = values[begin].key;
+            const size_t end = begin + hive_.keys_[key].valueCount;
+            hive_.keys_[key].firstValue = static_cast<uint32_t>(kept);
+            const size_t first = kept;
+            if (namesAscend(begin, end)) {
+                std::move(values.begin() + static_cast<ptrdiff_t>(begin), values.begin() + static_cast<ptrdiff_t>(end),
+                          values.begin() + static_cast<ptrdiff_t>(kept));
+                kept += end - begin;
+            } else {
+                std::unordered_map<std::string, size_t> at;
+                for (size_t i = begin; i < end; ++i) {
+                    const WineHive::Value v = values[i];
+                    const auto [place, added] = at.emplace(foldRegistryName(hive_.valueName(v)), kept);
+                    if (added) {
+                        values[kept++] = v;
+                        continue;
+                    }
+                    WineHive::Value& earlier = values[place->second];
+                    earlier.type = v.type;
+                    earlier.dataOffset = v.dataOffset;
+                    earlier.dataSize = v.dataSize;
+                }
+            }
+            hive_.keys_[key].valueCount = static_cast<uint32_t>(kept - first);
+            begin = end;
         }
+        values.resize(kept);
+    }
+
+    // Whether the names of values[begin, end) rise strictly in the registry's
+    // order of names, as every file that Wine writes has them: then no name
+    // is there twice, and no name needs folding into a set to tell.
+    bool namesAscend(size_t begin, size_t end) const {
+        for (size_t i = begin + 1; i < end; ++i)
+            if (compareFolded(hive_.valueName(hive_.values_[i - 1]), hive_.valueName(hive_.values_[i])) >= 0)
+                return false;
+        return true;
+    }
+
+    // Names compared as their folded forms compare, folding ASCII in place.
+    static int compareFolded(std::string_view a, std::string_view b) {
+        const auto upper = [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 0x20) : c; };
+        const size_t n = std::min(a.size(), b.size());
+        for (size_t i = 0; i < n; ++i) {
+            if ((static_cast<unsigned char>(a[i]) | static_cast<unsigned char>(b[i])) >= 0x80)
+                return foldRegistryName(a).compare(foldRegistryName(b));
+            const auto x = static_cast<unsigned char>(upper(a[i])), y = static_cast<unsigned char>(upper(b[i]));
+            if (x != y) return x < y ? -1 : 1;
+        }
+        // One is a prefix of the other; its rest may still fold to nothing shorter.
+        const std::string_view longer = a.size() > b.size() ? a : b;
+        for (size_t i = n; i < longer.size(); ++i)
+            if (static_cast<unsigned char>(longer[i]) >= 0x80) return foldRegistryName(a).compare(foldRegistryName(b));
+        return a.size() == b.size() ? 0 : a.size() < b.size() ? -1 : 1;
     }
 
     WineHive& hive_;

@@ -364,13 +364,13 @@ bool loadPrefixHives(const std::filesystem::path& prefix, WinePrefixHives& hives
     for (int i = 0; i < 3; ++i) {
         const std::filesystem::path file = prefix / kFiles[i];
         std::string why;
-        std::error_code ec;
-        if (i > 0 && !std::filesystem::exists(file, ec)) {
+        bool missing = false;
+        const std::optional<std::string> text = readRegularFile(file.string(), &why, &missing);
+        if (!text && missing && i > 0) {
             std::string none;
             targets[i]->parse("WINE REGISTRY Version 2\n", file.string(), none);
             continue;
         }
-        const std::optional<std::string> text = readWholeFile(file.string(), &why);
         if (!text) {
             error = "cannot read " + file.string() + ": " + why;
             return false;

@@ -33,8 +33,10 @@ struct WinePrefixHives {
 using EnvironmentList = std::vector<std::pair<std::u16string, std::u16string>>;
 
 // Reads the prefix's three files, each once and whole. A missing user.reg or
-// userdef.reg leaves that hive empty; a missing system.reg or any file that
-// does not parse is an error, one line naming the file (and line).
+// userdef.reg leaves that hive empty; a missing system.reg, any file that is
+// not a regular file (a pipe, a device, links that lead round: refused at
+// once, never waited on) or that does not parse is an error, one line naming
+// the file (and line).
 bool loadPrefixHives(const std::filesystem::path& prefix, WinePrefixHives& hives, std::string& error);
 
 // A provider over loaded hives. `host` is the environment the variables of

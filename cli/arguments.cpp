@@ -91,6 +91,12 @@ constexpr std::string_view kWatchHelp =
     "                                               runs under the prefix's wine\n"
     "\n"
     "Ctrl+C ends the installer and every process it started, and exits with code 130.\n"
+    "On Windows the installer's processes are held in a job object. On Linux they are held in\n"
+    "a cgroup of their own where one can be made (cgroup v2, writable below quorvel-cli's\n"
+    "own): one that leaves its session or forks twice is still waited for and ended, and if\n"
+    "quorvel-cli is killed, all of them are killed with it. Otherwise quorvel-cli is their\n"
+    "subreaper and finds them as its descendants; if it is killed, only the installer's own\n"
+    "process is killed with it.\n"
     "Exit codes: 0 no changes, 1 changes found, 2 bad usage, 3 a run-time failure, 130 interrupted.\n";
 
 constexpr unsigned kSnapshot = 1, kDiff = 2, kWatch = 4;

@@ -31,11 +31,11 @@ void toStandardError(std::string_view line) {
     }
 }
 
-// Ctrl+C or a hang-up: the installer's processes end with us, and the exit
-// code says the run was cut short.
+// Ctrl+C or a hang-up: the exit code says the run was cut short. While an
+// installer runs, its run ends it and tells what became of its processes.
 void interrupted(int) {
-    qv::cli::endRunningGroup();
-    toStandardError("\nquorvel-cli: interrupted; the installer and every process it started were ended\n");
+    if (qv::cli::interruptInstaller()) return;
+    toStandardError("\nquorvel-cli: interrupted\n");
     _exit(qv::cli::kInterrupted);
 }
 

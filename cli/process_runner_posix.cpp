@@ -11,18 +11,33 @@
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 #include <thread>
 
+#include "cli/commands.h"
 #include "cli/wine_prefix_posix.h"
 #include "core/failure.h"
 
 namespace qv::cli {
 namespace {
 
-std::atomic<pid_t> runningGroup{0};
+std::atomic<bool> installerRuns{false};
+std::atomic<bool> interruptAsked{false};
 
-bool timedOut(std::chrono::steady_clock::time_point deadline, uint32_t timeoutSeconds) {
-    return timeoutSeconds != 0 && std::chrono::steady_clock::now() >= deadline;
+// How long killed processes are given to be gone before those left are named.
+constexpr std::chrono::milliseconds kEndingPatience{3000};
+
+// The run's end where the user interrupted it: what became of the
+// installer's processes is told, then the program ends as interrupted.
+[[noreturn]] void endInterrupted(InstallerProcesses& processes) {
+    const std::string line =
+        "\nquorvel-cli: " +
+        endingTold("interrupted", "; the installer and every process it started were ended",
+                   processes.endAll(kEndingPatience)) +
+        "\n";
+    (void)!::write(STDERR_FILENO, line.data(), line.size());
+    // The guardian removes the group once this process has gone.
+    _exit(kInterrupted);
 }
 
 std::string lowerCase(std::string text) {
@@ -51,19 +66,18 @@ std::vector<std::string> wineCommand(const std::vector<std::string>& command, co
     return run;
 }
 
-void endRunningGroup() {
-    const pid_t group = runningGroup.load();
-    if (group > 0) kill(-group, SIGKILL);
+bool interruptInstaller() {
+    if (!installerRuns.load()) return false;
+    interruptAsked = true;
+    return true;
 }
 
 uint32_t WineProcessRunner::run(const std::vector<std::string>& given, uint32_t timeoutSeconds) {
-    // $WINE names another Wine (Proton's, say), as winetricks takes it.
     const char* wine = std::getenv("WINE");
     const std::vector<std::string> command = wineCommand(given, wine && *wine ? wine : "wine");
     std::vector<char*> argv;
     for (const std::string& arg : command) argv.push_back(const_cast<char*>(arg.c_str()));
     argv.push_back(nullptr);
-    prctl(PR_SET_CHILD_SUBREAPER, 1);
     // The environment is made before the fork: between fork and exec the
     // child may only make calls that take no lock, as helper threads of this
     // process may hold one.
@@ -74,22 +88,40 @@ uint32_t WineProcessRunner::run(const std::vector<std::string>& given, uint32_t 
     std::vector<char*> envp;
     for (std::string& e : environment) envp.push_back(e.data());
     envp.push_back(nullptr);
+    InstallerProcesses processes(tryCgroup_);
     // The child tells a failed start through a pipe that a successful exec
-    // closes, so that any exit code, 127 too, is the installer's own.
-    int started[2];
+    // closes, so that any exit code, 127 too, is the installer's own. It
+    // waits on a second pipe until it is in its group, so that nothing it
+    // starts is born outside.
+    int started[2], go[2];
     if (pipe2(started, O_CLOEXEC) != 0) fail(75, "cannot run " + command.front() + ": " + std::strerror(errno));
-    const pid_t child = fork();
-    if (child < 0) {
+    if (pipe2(go, O_CLOEXEC) != 0) {
         const int why = errno;
         close(started[0]);
         close(started[1]);
         fail(75, "cannot run " + command.front() + ": " + std::strerror(why));
     }
+    const pid_t parent = getpid();
+    const pid_t child = fork();
+    if (child < 0) {
+        const int why = errno;
+        for (int fd : {started[0], started[1], go[0], go[1]}) close(fd);
+        fail(75, "cannot run " + command.front() + ": " + std::strerror(why));
+    }
     if (child == 0) {
-        // A group of its own, so that an interrupt ends what it started too.
+        // The installer dies with quorvel-cli, however that ends; if it has
+        // already gone, the installer must not run at all.
+        prctl(PR_SET_PDEATHSIG, SIGKILL);
+        if (getppid() != parent) _exit(127);
+        // A group of its own, so that the terminal's Ctrl+C reaches only
+        // quorvel-cli, which ends the installer as it says.
         setpgid(0, 0);
         // The installer gets the broken-pipe signal as programs expect it.
         signal(SIGPIPE, SIG_DFL);
+        close(go[1]);
+        char byte;
+        while (read(go[0], &byte, 1) < 0 && errno == EINTR) {
+        }
         // Standard output carries the results: the installer's own output
         // goes to standard error.
         dup2(STDERR_FILENO, STDOUT_FILENO);
@@ -98,10 +130,13 @@ uint32_t WineProcessRunner::run(const std::vector<std::string>& given, uint32_t 
         (void)!::write(started[1], &why, sizeof why);
         _exit(127);
     }
-    // Set here as well as in the child, so that an interrupt from now on
-    // finds the group whichever of the two ran first.
     setpgid(child, child);
-    runningGroup = child;
+    processes.adopt(child);
+    lastTracking_ = processes.tracking();
+    installerRuns = true;
+    interruptAsked = false;
+    close(go[0]);
+    close(go[1]);
     close(started[1]);
     int why = 0;
     ssize_t told = 0;
@@ -110,46 +145,43 @@ uint32_t WineProcessRunner::run(const std::vector<std::string>& given, uint32_t 
     } while (told < 0 && errno == EINTR);
     close(started[0]);
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(timeoutSeconds);
+    const auto timedOut = [&] { return timeoutSeconds != 0 && std::chrono::steady_clock::now() >= deadline; };
+    const auto giveUp = [&](const std::string& head, const std::string& ended) {
+        const std::vector<RunningProcess> left = processes.endAll(kEndingPatience);
+        installerRuns = false;
+        fail(75, endingTold(head, ended, left));
+    };
+    const std::string seconds = std::to_string(timeoutSeconds) + " seconds";
     int status = 0;
     for (;;) {
-        const pid_t done = waitpid(child, &status, timeoutSeconds ? WNOHANG : 0);
+        const pid_t done = waitpid(child, &status, WNOHANG);
         if (done == child) break;
         if (done < 0 && errno != EINTR) break;
-        if (timedOut(deadline, timeoutSeconds)) {
-            endRunningGroup();
-            waitpid(child, &status, 0);
-            runningGroup = 0;
-            fail(75, command.front() + " did not end within " + std::to_string(timeoutSeconds) + " seconds and was ended");
-        }
-        if (done == 0) std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        if (interruptAsked) endInterrupted(processes);
+        if (timedOut())
+            giveUp(command.front() + " did not end within " + seconds, " and was ended, with every process it started");
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
     if (told > 0) {
-        runningGroup = 0;
+        installerRuns = false;
         fail(53, "cannot run " + command.front() + ": " + std::strerror(why));
     }
     // What the installer started in the background is part of the install:
-    // the final snapshot waits until the last process it started is gone,
-    // also one that left its group. As their subreaper this process inherits
-    // them when their parents end, and reaps them as they end.
+    // the final snapshot waits until the last process it started is gone.
     for (;;) {
-        int ended = 0;
-        const pid_t reaped = waitpid(-1, &ended, WNOHANG);
-        if (reaped > 0) continue;
-        if (reaped < 0 && errno == EINTR) continue;
-        if (reaped < 0) break;  // no child left
-        if (timedOut(deadline, timeoutSeconds)) {
-            endRunningGroup();
-            runningGroup = 0;
-            fail(75, "the processes that " + command.front() + " started did not end within " +
-                         std::to_string(timeoutSeconds) + " seconds and were ended");
-        }
+        InstallerProcesses::reapEnded();
+        if (processes.running().empty()) break;
+        if (interruptAsked) endInterrupted(processes);
+        if (timedOut())
+            giveUp("the processes that " + command.front() + " started did not end within " + seconds,
+                   " and were ended");
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
     }
-    runningGroup = 0;
+    installerRuns = false;
     // wineserver writes the registry files when its last client has gone.
     while (registry_ && runningWineServer(prefix_)) {
-        if (timedOut(deadline, timeoutSeconds))
-            fail(75, "the wineserver of " + prefix_ + " did not end within " + std::to_string(timeoutSeconds) + " seconds");
+        if (timedOut())
+            fail(75, "the wineserver of " + prefix_ + " did not end within " + seconds);
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
     }
     if (WIFEXITED(status)) return static_cast<uint32_t>(WEXITSTATUS(status));

@@ -77,7 +77,10 @@ std::string prefixReadiness(const std::string& prefix, bool wait, bool registry,
                             const std::string& tmp) {
     std::error_code ec;
     if (!std::filesystem::is_directory(prefix, ec)) return "no Wine prefix at " + prefix + " (there is no such folder)";
-    if (!std::filesystem::is_regular_file(std::filesystem::path(prefix) / "system.reg", ec))
+    // Only what is not there at all is told here; what stands there but is no
+    // file to read is named by the read, with the reason.
+    const auto systemHive = std::filesystem::symlink_status(std::filesystem::path(prefix) / "system.reg", ec);
+    if (systemHive.type() == std::filesystem::file_type::not_found)
         return "no Wine prefix at " + prefix + " (it has no system.reg)";
     if (!registry) return {};
     const std::optional<pid_t> server = runningWineServer(prefix, tmp);

@@ -11,6 +11,9 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
 #endif
 
 namespace qv {
@@ -128,6 +131,74 @@ std::optional<std::string> readWholeFile(const std::string& path, std::string* e
         return std::nullopt;
     }
     return bytes;
+}
+
+std::optional<std::string> readRegularFile(const std::string& path, std::string* error, bool* missing) {
+    if (missing) *missing = false;
+#ifdef _WIN32
+    std::error_code ec;
+    const fs::file_status st = fs::status(pathOf(path), ec);
+    if (st.type() == fs::file_type::not_found) {
+        if (missing) *missing = true;
+        setError(error, "there is no such file");
+        return std::nullopt;
+    }
+    if (!ec && !fs::is_regular_file(st)) {
+        setError(error, fs::is_directory(st) ? "it is a folder, not a file" : "it is not a regular file");
+        return std::nullopt;
+    }
+    return readWholeFile(path, error);
+#else
+    // Opened without waiting, as opening a pipe would wait for a writer, and
+    // checked on the descriptor itself, so nothing can be put in its place
+    // between the check and the read.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) {
+        const int why = errno;
+        if (missing) *missing = why == ENOENT;
+        setError(error, std::strerror(why));
+        return std::nullopt;
+    }
+    struct stat st {};
+    const char* refusal = nullptr;
+    if (::fstat(fd, &st) != 0) {
+        refusal = "cannot tell what it is";
+    } else if (S_ISDIR(st.st_mode)) {
+        refusal = "it is a folder, not a file";
+    } else if (S_ISFIFO(st.st_mode)) {
+        refusal = "it is a pipe, not a regular file";
+    } else if (S_ISSOCK(st.st_mode)) {
+        refusal = "it is a socket, not a regular file";
+    } else if (S_ISCHR(st.st_mode) || S_ISBLK(st.st_mode)) {
+        refusal = "it is a device, not a regular file";
+    } else if (!S_ISREG(st.st_mode)) {
+        refusal = "it is not a regular file";
+    }
+    if (refusal) {
+        ::close(fd);
+        setError(error, refusal);
+        return std::nullopt;
+    }
+    std::string bytes;
+    bytes.resize(static_cast<size_t>(st.st_size));
+    size_t done = 0;
+    for (;;) {
+        if (done == bytes.size()) bytes.resize(bytes.size() + 65536);
+        const ssize_t got = ::read(fd, bytes.data() + done, bytes.size() - done);
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0) {
+            const int why = errno;
+            ::close(fd);
+            setError(error, std::strerror(why));
+            return std::nullopt;
+        }
+        if (got == 0) break;
+        done += static_cast<size_t>(got);
+    }
+    ::close(fd);
+    bytes.resize(done);
+    return bytes;
+#endif
 }
 
 bool replaceWholeFile(const std::string& path, std::string_view bytes, std::string* error) {

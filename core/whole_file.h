@@ -16,6 +16,13 @@ namespace qv {
 std::optional<std::string> readWholeFile(const std::string& path, std::string* error = nullptr,
                                          uint64_t limit = UINT64_MAX);
 
+// The bytes of a regular file, as readWholeFile reads them; anything else that
+// stands at `path` (a pipe, a device, a folder, links that lead round) is
+// refused at once with the reason, never waited on. `missing` is set when
+// nothing stands there at all, which callers may take as an empty file.
+std::optional<std::string> readRegularFile(const std::string& path, std::string* error = nullptr,
+                                           bool* missing = nullptr);
+
 // Opens a file for reading from its start and tells its size, for readers that
 // check a file piece by piece rather than load it whole.
 bool openForReading(const std::string& path, std::ifstream& in, uint64_t& size, std::string* error = nullptr);

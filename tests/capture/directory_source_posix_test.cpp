@@ -10,6 +10,11 @@
 #include <fstream>
 #include <vector>
 
+#include "capture/file_finder.h"
+#include "support/error_report.h"
+#include "tests/capture/deep_chain_posix.h"
+#include "tests/support/fakes/scripted_ui.h"
+
 namespace qv {
 namespace {
 
@@ -93,6 +98,75 @@ TEST_F(PosixDirectorySourceTest, ALargeFolderListsEveryFileWithItsOwnDetails) {
     }
     EXPECT_EQ(seen, expected);
     EXPECT_EQ(seenAttributes, attributes);
+}
+
+// The file finder's walk over the source, as a collection runs it.
+struct PosixWalk {
+    explicit PosixWalk(const fs::path& prefix) : source(prefix, DatePictures{}) { state.StartFileListBoolean = true; }
+    // The files the finder records below `start`, without its folders' own entries.
+    std::vector<std::string> files(const std::string& start) {
+        state.StartFileList.clear();
+        clsFileFind finder{state, source, yielder, view, reporter};
+        finder.SearchFile(start, true);
+        std::vector<std::string> paths;
+        for (size_t i = 1; i < state.StartFileList.size(); ++i)
+            if (state.StartFileList[i].Filepath.back() != '\\') paths.push_back(state.StartFileList[i].Filepath);
+        return paths;
+    }
+
+    AppState state;
+    PosixDirectorySource source;
+    testing::ScriptedYielder yielder;
+    testing::ScriptedView view;
+    testing::ScriptedPrompt prompt;
+    ErrorReporter reporter{prompt};
+};
+
+// Far past the length a path may have, every folder is listed, and a walk
+// that climbs back above the folders it keeps open finds its way down again.
+// (bench/deep_walk_bench times chains of up to 2,000 folders.)
+TEST_F(PosixDirectorySourceTest, AChainDeeperThanAnyPathIsWalkedWhole) {
+    constexpr int kDepth = 600, kSideAt = 300;
+    fs::create_directories(prefix / "drive_c" / "deep");
+    ASSERT_TRUE(testing::buildDeepChain((prefix / "drive_c" / "deep").string(), kDepth, kSideAt));
+    std::string folder = "C:\\deep\\";
+    std::string side;
+    for (int i = 0; i < kDepth; ++i) {
+        folder += testing::deepFolderName(i) + "\\";
+        if (i == kSideAt) side = folder + "zz\\side.txt";
+    }
+    ASSERT_GT(folder.size(), 7000u);
+    PosixWalk walk(prefix);
+    const std::vector<std::string> files = walk.files("C:\\deep\\");
+    // Compared whole, but not printed: each path is some 7,000 characters.
+    EXPECT_EQ(files.size(), 2u);
+    EXPECT_TRUE(files == (std::vector<std::string>{folder + "leaf.txt", side}));
+    testing::removeDeepChain((prefix / "drive_c" / "deep").string(), kDepth, kSideAt);
+}
+
+// A folder moved between two walks is not listed again through what the
+// first walk held open: the second lists what its path names then.
+TEST_F(PosixDirectorySourceTest, EachWalkListsTheFoldersAsTheyAreThen) {
+    fs::create_directories(prefix / "drive_c" / "t" / "a");
+    write("t/a/old.txt", "");
+    PosixWalk walk(prefix);
+    EXPECT_EQ(walk.files("C:\\t\\"), (std::vector<std::string>{"C:\\t\\a\\old.txt"}));
+    fs::rename(prefix / "drive_c" / "t" / "a", prefix / "drive_c" / "t" / "b");
+    fs::create_directories(prefix / "drive_c" / "t" / "a");
+    write("t/a/new.txt", "");
+    EXPECT_EQ(walk.files("C:\\t\\"), (std::vector<std::string>{"C:\\t\\a\\new.txt", "C:\\t\\b\\old.txt"}));
+    // and the listing alone, without the finder's question before a walk
+    EXPECT_TRUE(walk.source.list("C:\\t\\"));
+    EXPECT_TRUE(walk.source.list("C:\\t\\a\\"));
+    fs::rename(prefix / "drive_c" / "t" / "a", prefix / "drive_c" / "t" / "c");
+    fs::create_directories(prefix / "drive_c" / "t" / "a");
+    EXPECT_TRUE(walk.source.list("C:\\t\\"));
+    auto listing = walk.source.list("C:\\t\\a\\");
+    ASSERT_TRUE(listing);
+    DirEntry e;
+    std::vector<std::string> names;
+    while (listing->next(e)) names.push_back(e.name);
+    EXPECT_EQ(names, (std::vector<std::string>{".", ".."}));
 }
 
 TEST_F(PosixDirectorySourceTest, PathsAndDatesTakeTheWindowsForm) {

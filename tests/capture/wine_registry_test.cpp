@@ -2,9 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <memory>
 #include <string>
+#include <tuple>
+#include <vector>
 
 #include "capture/value_rendering.h"
 #include "capture/wine_registry_provider.h"
@@ -132,7 +135,7 @@ TEST(WineRegistryTest, KeysKeepFileOrderTimesLinksAndFindNamesInAnyCase) {
     EXPECT_EQ(hive.key(root.children[1]).name, "a");
     const uint32_t sub = hive.child(root.children[0], "SUB");
     EXPECT_EQ(hive.key(sub).modified, 0x1d9a0b0c0d0e0f0u);
-    EXPECT_EQ(hive.key(sub).valueCount, 2u);  // the key listed twice keeps both values
+    EXPECT_EQ(hive.key(sub).valueCount, 2u);  // the key listed twice keeps the values of both
     const uint32_t linked = hive.child(root.children[1], "\xc3\x89T]");
     ASSERT_NE(linked, WineHive::kNoKey);
     EXPECT_TRUE(hive.key(linked).link);
@@ -140,6 +143,47 @@ TEST(WineRegistryTest, KeysKeepFileOrderTimesLinksAndFindNamesInAnyCase) {
     EXPECT_EQ(hive.relativeTo(), "REGISTRY\\Machine");
     EXPECT_EQ(hive.arch(), "win64");
 }
+
+struct RepeatCase {
+    std::string body;  // after the header; the values of key K are checked
+    std::vector<std::tuple<std::string, uint32_t, std::string>> values;  // name, type, bytes
+};
+
+class WineRegistryRepeatTest : public ::testing::TestWithParam<RepeatCase> {};
+
+TEST_P(WineRegistryRepeatTest, ANameGivenTwiceIsOneEntryWithTheLastData) {
+    const RepeatCase& c = GetParam();
+    WineHive hive;
+    std::string error;
+    ASSERT_TRUE(hive.parse(kHeader + c.body, "system.reg", error)) << error;
+    const uint32_t k = hive.child(WineHive::kRoot, "K");
+    ASSERT_NE(k, WineHive::kNoKey);
+    const auto& top = hive.key(WineHive::kRoot).children;
+    EXPECT_EQ(std::count_if(top.begin(), top.end(), [&](uint32_t c) { return registryNamesEqual(hive.key(c).name, "K"); }), 1);
+    std::vector<std::tuple<std::string, uint32_t, std::string>> values;
+    for (uint32_t i = 0; i < hive.key(k).valueCount; ++i) {
+        const WineHive::Value& v = hive.values(k)[i];
+        values.emplace_back(hive.valueName(v), v.type, hive.valueData(v));
+    }
+    EXPECT_EQ(values, c.values);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Repeats, WineRegistryRepeatTest,
+    ::testing::Values(
+        RepeatCase{"[K] 1\n\"b\"=\"1\"\n[K] 2\n\"b\"=\"2\"\n", {{"b", kRegSz, utf16(u"2\0"sv)}}},
+        RepeatCase{"[K] 1\n\"v\"=\"1\"\n\"v\"=dword:00000002\n", {{"v", kRegDword, "\x02\0\0\0"s}}},
+        RepeatCase{"[K] 1\n@=\"1\"\n@=\"2\"\n", {{"", kRegSz, utf16(u"2\0"sv)}}},
+        // the first spelling of the name, and its place, stay
+        RepeatCase{"[K] 1\n\"Name\"=\"1\"\n\"z\"=\"z\"\n\"NAME\"=\"2\"\n",
+                   {{"Name", kRegSz, utf16(u"2\0"sv)}, {"z", kRegSz, utf16(u"z\0"sv)}}},
+        RepeatCase{"[K] 1\n\"\\x00e9\"=\"1\"\n\"\\x00c9\"=hex:05\n", {{"\xc3\xa9", kRegBinary, "\x05"s}}},
+        // a key named twice in another case, with other keys between
+        RepeatCase{"[K] 1\n\"x\"=\"1\"\n[L] 1\n\"x\"=\"L\"\n[k] 1\n\"y\"=\"2\"\n\"X\"=\"3\"\n[M] 1\n",
+                   {{"x", kRegSz, utf16(u"3\0"sv)}, {"y", kRegSz, utf16(u"2\0"sv)}}},
+        // distinct names in any order are all kept
+        RepeatCase{"[K] 1\n\"b\"=\"1\"\n\"a\"=\"2\"\n\"ab\"=\"3\"\n",
+                   {{"b", kRegSz, utf16(u"1\0"sv)}, {"a", kRegSz, utf16(u"2\0"sv)}, {"ab", kRegSz, utf16(u"3\0"sv)}}}));
 
 // A small prefix's three hives, with Wine's links for CurrentControlSet and
 // the 32-bit view of the classes.

@@ -161,7 +161,12 @@ TEST_F(CliCommands, RunTimeFailuresAreReportedAsLinesAndWriteNothing) {
     EXPECT_EQ(snapshot("before.qvs"), kRunFailure);
     EXPECT_FALSE(pathExists(path("before.qvs")));
     ASSERT_EQ(console.lines.size(), 1u);
+#ifdef _WIN32
     EXPECT_EQ(console.lines[0], "quorvel-cli: error -2147217405: Access denied");
+#else
+    // Windows' numbers stay out of the Linux program's lines.
+    EXPECT_EQ(console.lines[0], "quorvel-cli: Access denied");
+#endif
 
     source.failConnect = false;
     runner.install = [] { fail(2, "The system cannot find the file specified"); };
