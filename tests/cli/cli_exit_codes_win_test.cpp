@@ -72,6 +72,10 @@ TEST_F(CliExitCodes, EachFailureHasItsCodeAndOnePlainLine) {
         {L"snapshot --reg HKCU\\" + std::wstring(kKey) + L"\\Absent -o " + at(L"x.qvs"), 2,
          "quorvel-cli: no registry key HKEY_CURRENT_USER\\Software\\QuorvelCliExitCodes\\Absent\n"},
         // A warning is no progress: --quiet keeps it, and takes the summary.
+        // A denied key below the start key is named too, not passed over.
+        {L"snapshot --reg HKCU\\" + std::wstring(kKey) + L" --quiet -o " + at(L"parent.qvs"), 0,
+         "quorvel-cli: warning: the registry key HKEY_CURRENT_USER\\Software\\QuorvelCliExitCodes\\Locked cannot be "
+         "read"},
         {L"snapshot --reg HKCU\\" + std::wstring(kKey) + L"\\Locked --quiet -o " + at(L"locked.qvs"), 0,
          "quorvel-cli: warning: the registry key HKEY_CURRENT_USER\\Software\\QuorvelCliExitCodes\\Locked cannot be "
          "read"},
