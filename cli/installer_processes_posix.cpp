@@ -208,22 +208,36 @@ std::vector<RunningProcess> InstallerProcesses::running() const {
         return found;
     }
     // Every process's parent, then each line of parents followed up to here.
+    // A process that has ended still links its children to their line until
+    // they are handed on, so it stays in the map, though it does not run.
     std::unordered_map<pid_t, pid_t> parents;
     std::unordered_map<pid_t, std::string> names;
     const pid_t self = getpid();
     for (pid_t pid : numberedEntries("/proc")) {
-        if (pid == self || !readStat(pid, state, parent, &name) || hasEnded(state)) continue;
+        if (pid == self || !readStat(pid, state, parent, &name)) continue;
         parents[pid] = parent;
-        names[pid] = name;
+        if (!hasEnded(state)) names[pid] = name;
     }
-    for (const auto& [pid, first] : parents) {
-        pid_t up = first;
-        for (size_t hops = 0; up > 1 && up != self && hops < parents.size(); ++hops) {
-            const auto next = parents.find(up);
-            if (next == parents.end()) break;
-            up = next->second;
+    for (const auto& [pid, processName] : names) {
+        pid_t at = pid;
+        for (size_t hops = 0; hops <= parents.size(); ++hops) {
+            const pid_t up = parents[at];
+            if (up == self) {
+                found.push_back({pid, processName});
+                break;
+            }
+            if (up <= 1) break;
+            if (parents.count(up)) {
+                at = up;
+                continue;
+            }
+            // The parent went while the list was read, and its children came
+            // to its own subreaper (this process, where they are ours): the
+            // parent is asked for again.
+            pid_t now = 0;
+            if (!readStat(at, state, now) || now == up) break;
+            parents[at] = now;
         }
-        if (up == self) found.push_back({pid, names[pid]});
     }
     return found;
 }

@@ -40,6 +40,14 @@ constexpr std::chrono::milliseconds kEndingPatience{3000};
     _exit(kInterrupted);
 }
 
+// Found through /proc, a process being handed on to this process as its
+// parent ends may be missed by one reading; two readings agree that none runs.
+bool noneRunsOnSecondLook(const InstallerProcesses& processes) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    InstallerProcesses::reapEnded();
+    return processes.running().empty();
+}
+
 std::string lowerCase(std::string text) {
     for (char& c : text) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
     return text;
@@ -170,7 +178,8 @@ uint32_t WineProcessRunner::run(const std::vector<std::string>& given, uint32_t 
     // the final snapshot waits until the last process it started is gone.
     for (;;) {
         InstallerProcesses::reapEnded();
-        if (processes.running().empty()) break;
+        if (processes.running().empty() && (processes.tracking() == Tracking::Cgroup || noneRunsOnSecondLook(processes)))
+            break;
         if (interruptAsked) endInterrupted(processes);
         if (timedOut())
             giveUp("the processes that " + command.front() + " started did not end within " + seconds,

@@ -117,7 +117,7 @@ TEST_P(InstallerRun, WhatOutlivesTheTimeAllowedIsEndedWhereverItWent) {
          "the processes that sh started did not end within 1 seconds and were ended"},
         {"sh -c \"sleep 600 & echo \\$! > '" + path("pid") + "'\" & exit 0",
          "the processes that sh started did not end within 1 seconds and were ended"},
-        {"setsid sleep 600 & echo $! > '" + path("pid") + "'; sleep 600",
+        {"setsid sleep 600 & echo $! > '" + path("pid") + "'; exec sleep 600",
          "sh did not end within 1 seconds and was ended, with every process it started"},
     };
     for (const auto& c : cases) {
@@ -139,7 +139,7 @@ TEST_P(InstallerRun, TheInstallerDiesWithTheProcessThatRunsIt) {
         WineProcessRunner runner(dir_.string(), GetParam());
         try {
             runner.run({"sh", "-c", "setsid sleep 600 & echo $! > '" + path("apart") + "'; echo $$ > '" + path("pid") +
-                                        "'; sleep 600"},
+                                        "'; exec sleep 600"},
                        0);
         } catch (...) {
         }

@@ -49,7 +49,7 @@ protected:
     // it starts in a session of its own.
     std::string startsApart() const {
         return "setsid sleep 600 & echo $! > '" + (root_ / "apart").string() + "'; echo $$ > '" +
-               (root_ / "installer").string() + "'; sleep 600";
+               (root_ / "installer").string() + "'; exec sleep 600";
     }
     pid_t pidIn(const char* name) {
         const fs::path file = root_ / name;
