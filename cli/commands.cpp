@@ -398,21 +398,28 @@ std::string formatResults(const ResultLists& lists, OutputFormat format, const R
 
 std::string snapshotSummary(const Collection& c, const std::string& writtenTo) {
     std::string line = "snapshot: ";
-    if (c.registryWalked) {
-        line += hiveName(c.hive);
-        if (!c.startKey.empty()) line += "\\" + c.startKey;
+    // Every place of a collection of several, else its key and folder.
+    std::vector<std::string> places = c.registryPlaces;
+    if (places.empty() && c.registryWalked) places.push_back(std::string(hiveName(c.hive)) + (c.startKey.empty() ? "" : "\\" + c.startKey));
+    if (!c.folderPlaces.empty()) {
+        places.insert(places.end(), c.folderPlaces.begin(), c.folderPlaces.end());
+    } else if (c.filesScanned) {
+        places.push_back(c.startFolder);
     }
-    if (c.filesScanned) line += (c.registryWalked ? " and " : "") + c.startFolder;
+    for (size_t i = 0; i < places.size(); ++i)
+        line += (i == 0 ? "" : i + 1 == places.size() ? " and " : ", ") + places[i];
     line += " \xE2\x80\x94 ";  // an em dash
     if (c.registryWalked) {
         line += groupedNumber(c.registry.size());
         line += c.registry.size() == 1 ? " registry entry" : " registry entries";
     }
     if (c.filesScanned) {
-        // Element 0 of a file list holds no file.
-        const size_t files = c.files.empty() ? 0 : c.files.size() - 1;
+        // Element 0 of a file list holds no file; a folder's path ends with "\".
+        size_t files = 0, folders = 0;
+        for (size_t i = 1; i < c.files.size(); ++i) (c.files[i].Filepath.ends_with('\\') ? folders : files) += 1;
         line += (c.registryWalked ? ", " : "") + groupedNumber(files);
         line += files == 1 ? " file" : " files";
+        if (folders > 0) line += ", " + groupedNumber(folders) + (folders == 1 ? " folder" : " folders");
     }
     char time[32];
     std::snprintf(time, sizeof time, " in %.*f s", c.seconds < 10 ? 2 : 1, c.seconds);

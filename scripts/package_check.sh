@@ -131,7 +131,7 @@ printf 'more' >"$prefix/drive_c/readme.txt"
 rc=0
 "$cli" snapshot --prefix "$prefix" --reg 'HKLM\Software' --dir 'C:\' -o "$work/x.qvs" 2>"$work/snapshot.err" || rc=$?
 check "the installed quorvel-cli takes a snapshot (exit $rc)" test "$rc" -eq 0 -a -s "$work/x.qvs"
-check "and sums it up in one line" has "^snapshot: HKEY_LOCAL_MACHINE.Software and C:.* 2 files in .* written to $work/x.qvs$" \
+check "and sums it up in one line" has "^snapshot: HKEY_LOCAL_MACHINE.Software and C:.* 2 files, 2 folders in .* written to $work/x.qvs$" \
     "$work/snapshot.err"
 rc=0
 "$cli" diff "$work/x.qvs" "$work/x.qvs" --format csv -o - >"$work/diff.csv" || rc=$?
