@@ -416,7 +416,7 @@ std::string snapshotSummary(const Collection& c, const std::string& writtenTo) {
     if (c.filesScanned) {
         // Element 0 of a file list holds no file; a folder's path ends with "\".
         size_t files = 0, folders = 0;
-        for (size_t i = 1; i < c.files.size(); ++i) (c.files[i].Filepath.ends_with('\\') ? folders : files) += 1;
+        for (size_t i = 1; i < c.files.size(); ++i) (isFolderPath(c.files[i].Filepath) ? folders : files) += 1;
         line += (c.registryWalked ? ", " : "") + groupedNumber(files);
         line += files == 1 ? " file" : " files";
         if (folders > 0) line += ", " + groupedNumber(folders) + (folders == 1 ? " folder" : " folders");

@@ -88,4 +88,13 @@ private:
     std::chrono::steady_clock::time_point started_;
 };
 
+// Whether the process runs; one that has ended and waits to be reaped does not.
+inline bool alive(pid_t pid) {
+    std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
+    std::string text;
+    if (!std::getline(in, text) || text.rfind(')') == std::string::npos) return false;
+    const char state = text[text.rfind(')') + 2];
+    return state != 'Z' && state != 'X';
+}
+
 }  // namespace qv::cli::testing

@@ -13,11 +13,13 @@
 #include <thread>
 
 #include "core/failure.h"
+#include "tests/cli/cli_process_posix.h"
 
 namespace qv::cli {
 namespace {
 
 namespace fs = std::filesystem;
+using testing::alive;
 
 // The installer runs with this process's standard output and error pointed
 // at two files, so what it writes to each can be read back.
@@ -71,15 +73,6 @@ protected:
     WineProcessRunner runner_{dir_.string(), true, GetParam()};
     std::string failure_;
 };
-
-// Whether the process runs; one that has ended and waits to be reaped does not.
-bool alive(pid_t pid) {
-    std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
-    std::string text;
-    if (!std::getline(in, text) || text.rfind(')') == std::string::npos) return false;
-    const char state = text[text.rfind(')') + 2];
-    return state != 'Z' && state != 'X';
-}
 
 pid_t pidIn(const std::string& file) {
     for (int i = 0; i < 500 && !fs::exists(file); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));

@@ -16,14 +16,7 @@ namespace qv::cli {
 namespace {
 
 namespace fs = std::filesystem;
-
-bool alive(pid_t pid) {
-    std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
-    std::string text;
-    if (!std::getline(in, text) || text.rfind(')') == std::string::npos) return false;
-    const char state = text[text.rfind(')') + 2];
-    return state != 'Z' && state != 'X';
-}
+using testing::alive;
 
 class WatchedInstaller : public ::testing::Test {
 protected:
