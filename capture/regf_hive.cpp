@@ -64,9 +64,11 @@ public:
                 return fault("keys deeper than " + std::to_string(kMaxKeyDepth) + " levels", p.cell);
             subkeys.clear();
             if (!key(p.cell, p.parent, subkeys)) return false;
-            const uint32_t k = p.parent == WineHive::kNoKey ? WineHive::kRoot : static_cast<uint32_t>(hive_.keys_.size() - 1);
+            const uint32_t k = p.parent == WineHive::kNoKey ? WineHive::kRoot
+                                                            : static_cast<uint32_t>(hive_.keys_.size() - 1);
             // Pushed last to first, so that the subkeys are added in the list's (name) order.
-            for (auto it = subkeys.rbegin(); it != subkeys.rend(); ++it) stack.push_back({*it, k, p.depth + 1});
+            for (auto it = subkeys.rbegin(); it != subkeys.rend(); ++it)
+                stack.push_back({*it, k, p.depth + 1});
         }
         return true;
     }
@@ -125,7 +127,8 @@ private:
         return true;
     }
 
-    bool name(std::string_view data, size_t at, size_t size, bool compressed, uint32_t offset, std::string& out) {
+    bool name(std::string_view data, size_t at, size_t size, bool compressed, uint32_t offset,
+              std::string& out) {
         if (size > data.size() - at) return fault("a name longer than its cell", offset);
         units_.clear();
         if (compressed) {
@@ -144,7 +147,8 @@ private:
     bool key(uint32_t offset, uint32_t parent, std::vector<uint32_t>& subkeys) {
         std::string_view nk;
         if (!cell(offset, "a key", nk)) return false;
-        if (nk.size() < 76 || nk.substr(0, 2) != "nk") return fault("a key cell without its \"nk\" header", offset);
+        if (nk.size() < 76 || nk.substr(0, 2) != "nk")
+            return fault("a key cell without its \"nk\" header", offset);
         const uint16_t flags = le16(nk, 2);
         std::string keyName;
         if (!name(nk, 76, le16(nk, 72), (flags & kKeyNameCompressed) != 0, offset, keyName)) return false;
@@ -162,14 +166,16 @@ private:
         const uint32_t subkeyCount = le32(nk, 20);
         if (subkeyCount > 0) {
             if (!subkeyList(le32(nk, 28), subkeys, true)) return false;
-            if (subkeys.size() != subkeyCount) return fault("a key whose subkey list holds another count", offset);
+            if (subkeys.size() != subkeyCount)
+                return fault("a key whose subkey list holds another count", offset);
         }
         const uint32_t valueCount = le32(nk, 36);
         hive_.keys_[k].firstValue = static_cast<uint32_t>(hive_.values_.size());
         if (valueCount > 0) {
             std::string_view list;
             if (!cell(le32(nk, 40), "a value list", list)) return false;
-            if (valueCount > list.size() / 4) return fault("a value list shorter than its key's count", le32(nk, 40));
+            if (valueCount > list.size() / 4)
+                return fault("a value list shorter than its key's count", le32(nk, 40));
             for (uint32_t i = 0; i < valueCount; ++i)
                 if (!value(le32(list, 4 * i), k)) return false;
         }
@@ -206,12 +212,14 @@ private:
     bool value(uint32_t offset, uint32_t k) {
         std::string_view vk;
         if (!cell(offset, "a value", vk)) return false;
-        if (vk.size() < 20 || vk.substr(0, 2) != "vk") return fault("a value cell without its \"vk\" header", offset);
+        if (vk.size() < 20 || vk.substr(0, 2) != "vk")
+            return fault("a value cell without its \"vk\" header", offset);
         WineHive::Value v;
         v.key = k;
         v.type = le32(vk, 12);
         std::string valueName;
-        if (!name(vk, 20, le16(vk, 2), (le16(vk, 16) & kValueNameCompressed) != 0, offset, valueName)) return false;
+        if (!name(vk, 20, le16(vk, 2), (le16(vk, 16) & kValueNameCompressed) != 0, offset, valueName))
+            return false;
         v.nameOffset = hive_.names_.size();
         v.nameSize = static_cast<uint32_t>(valueName.size());
         hive_.names_ += valueName;
@@ -247,7 +255,8 @@ private:
     bool bigData(uint32_t offset, uint32_t size) {
         std::string_view db;
         if (!cell(offset, "a big value", db)) return false;
-        if (db.size() < 8 || db.substr(0, 2) != "db") return fault("a big value's cell without its \"db\" header", offset);
+        if (db.size() < 8 || db.substr(0, 2) != "db")
+            return fault("a big value's cell without its \"db\" header", offset);
         const uint16_t count = le16(db, 2);
         std::string_view list;
         if (!cell(le32(db, 4), "a big value's segment list", list)) return false;
@@ -276,7 +285,9 @@ private:
     std::string problem_;
 };
 
-bool looksLikeRegfHive(std::string_view bytes) { return bytes.substr(0, 4) == "regf"; }
+bool looksLikeRegfHive(std::string_view bytes) {
+    return bytes.substr(0, 4) == "regf";
+}
 
 bool parseRegfHive(std::string_view bytes, const std::string& fileName, WineHive& hive, std::string& error) {
     std::string none;

@@ -28,7 +28,9 @@ std::string le32(uint32_t v) {
     for (int i = 0; i < 4; ++i) b[static_cast<size_t>(i)] = static_cast<char>(v >> (8 * i));
     return b;
 }
-std::string le16(uint16_t v) { return le32(v).substr(0, 2); }
+std::string le16(uint16_t v) {
+    return le32(v).substr(0, 2);
+}
 
 // Lays out a hive cell by cell, for shapes and damage that no writer makes.
 class HiveBuilder {
@@ -54,8 +56,8 @@ public:
         return nk + std::string(name);
     }
     static std::string value(std::string_view name, uint32_t type, uint32_t size, uint32_t data) {
-        return "vk" + le16(static_cast<uint16_t>(name.size())) + le32(size) + le32(data) + le32(type) + le16(1) +
-               le16(0) + std::string(name);
+        return "vk" + le16(static_cast<uint16_t>(name.size())) + le32(size) + le32(data) + le32(type) +
+               le16(1) + le16(0) + std::string(name);
     }
     static std::string list(std::string_view kind, const std::vector<uint32_t>& cells) {
         std::string l = std::string(kind) + le16(static_cast<uint16_t>(cells.size()));
@@ -143,7 +145,8 @@ TEST(RegfHiveTest, EveryValueTypeOfAHivexHiveReadsWithItsTypeAndBytes) {
         uint32_t type = 0xDEAD;
         const std::string bytes = valueBytes(hive, k, e.name, type);
         EXPECT_EQ(type, e.type) << e.name;
-        EXPECT_TRUE(bytes == e.bytes) << e.name << ": " << bytes.size() << " bytes, expected " << e.bytes.size();
+        EXPECT_TRUE(bytes == e.bytes)
+            << e.name << ": " << bytes.size() << " bytes, expected " << e.bytes.size();
     }
     EXPECT_NE(hive.child(WineHive::kRoot, "caf\xc3\xa9"), WineHive::kNoKey);
     EXPECT_NE(hive.child(WineHive::kRoot, "\xd0\x9a\xd0\xbb\xd1\x8e\xd1\x87"), WineHive::kNoKey);
@@ -222,8 +225,8 @@ std::string damaged(std::string_view what) {
     const uint32_t values = b.add(le32(what == "value outside" ? 0x7FFFFFF8 : v));
     const uint32_t child = b.add(HiveBuilder::key("child", 0, 0xFFFFFFFF, 1, values));
     const uint32_t rootAt = 32 + 16 + 32 + 8 + 88 + 16;  // the cells above, in order
-    const uint32_t list = b.add(HiveBuilder::list(what == "unknown list" ? "zz" : "lh",
-                                                  {what == "loop" ? rootAt : child}));
+    const uint32_t list =
+        b.add(HiveBuilder::list(what == "unknown list" ? "zz" : "lh", {what == "loop" ? rootAt : child}));
     const uint32_t root = b.add(HiveBuilder::key("ROOT", what == "count" ? 2 : 1, list));
     if (root != rootAt) return "builder out of step";
     if (what == "free cell") b.poke32(child, 88);
@@ -247,19 +250,18 @@ TEST_P(RegfHiveDamageTest, RefusedWithOneLineNamingTheFault) {
     EXPECT_EQ(hive.valueCount(), 0u);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    EachCell, RegfHiveDamageTest,
-    ::testing::Values(DamageCase{"short data", "data shorter than its value says"},
-                      DamageCase{"value outside", "a value outside the hive"},
-                      DamageCase{"loop", "already used"},
-                      DamageCase{"unknown list", "subkey list of an unknown kind"},
-                      DamageCase{"count", "subkey list holds another count"},
-                      DamageCase{"free cell", "a key in a free cell"},
-                      DamageCase{"huge cell", "a damaged size"},
-                      DamageCase{"checksum", "checksum"},
-                      DamageCase{"truncated", "shorter than its base block says"},
-                      DamageCase{"signature", "not a regf hive"},
-                      DamageCase{"bin", "no hive bin"}));
+INSTANTIATE_TEST_SUITE_P(EachCell, RegfHiveDamageTest,
+                         ::testing::Values(DamageCase{"short data", "data shorter than its value says"},
+                                           DamageCase{"value outside", "a value outside the hive"},
+                                           DamageCase{"loop", "already used"},
+                                           DamageCase{"unknown list", "subkey list of an unknown kind"},
+                                           DamageCase{"count", "subkey list holds another count"},
+                                           DamageCase{"free cell", "a key in a free cell"},
+                                           DamageCase{"huge cell", "a damaged size"},
+                                           DamageCase{"checksum", "checksum"},
+                                           DamageCase{"truncated", "shorter than its base block says"},
+                                           DamageCase{"signature", "not a regf hive"},
+                                           DamageCase{"bin", "no hive bin"}));
 
 TEST(RegfHiveTest, BuilderMakesTheUndamagedHive) {
     WineHive hive;
@@ -271,7 +273,8 @@ TEST(RegfHiveTest, BuilderMakesTheUndamagedHive) {
 TEST(RegfHiveTest, KeysDeeperThanTheRegistryAllowsAreRefused) {
     HiveBuilder b;
     uint32_t below = b.add(HiveBuilder::key("k"));
-    for (int i = 0; i < 520; ++i) below = b.add(HiveBuilder::key("k", 1, b.add(HiveBuilder::list("li", {below}))));
+    for (int i = 0; i < 520; ++i)
+        below = b.add(HiveBuilder::key("k", 1, b.add(HiveBuilder::list("li", {below}))));
     WineHive hive;
     std::string error;
     EXPECT_FALSE(parseRegfHive(b.file(below), "t", hive, error));
