@@ -9,7 +9,7 @@
 #include "app/snapshot_commands.h"
 #include "app/unsaved_work.h"
 #include "capture/directory_source_win.h"
-#include "capture/registry_provider_win.h"
+#include "capture/registry_saver_win.h"
 #include "settings/advanced_dialog_win.h"
 #include "settings/ansi_code_page_win.h"
 #include <optional>
@@ -81,7 +81,7 @@ private:
     std::optional<DialogPrompt> advancedPrompt_;  // the Advanced dialog's questions
     ErrorReporter reporter_{prompt_};
     MessagePump pump_;
-    Win32RegistryProviderSource registry_;
+    SavingRegistryProviderSource registry_;
     Win32DirectorySource files_;
     ShellFolderPicker folders_;
     Win32AnsiCodePage codePage_;

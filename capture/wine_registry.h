@@ -1,6 +1,7 @@
 #pragma once
 // Wine's registry save files (system.reg, user.reg, userdef.reg) read into a
-// tree of keys and values. wineserver writes them from its memory when it
+// tree of keys and values (capture/regf_hive.h reads Windows' binary hives
+// into the same tree). wineserver writes them from its memory when it
 // ends, and renames them into place, so a file read whole is never half
 // written. Values keep their type and their bytes as Windows returns them:
 // strings as UTF-16LE with their terminating NUL.
@@ -63,6 +64,7 @@ public:
 
 private:
     friend class WineRegParser;
+    friend class RegfReader;
     uint32_t addChild(uint32_t parent, std::string name);
 
     std::vector<Key> keys_;

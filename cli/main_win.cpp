@@ -10,7 +10,7 @@
 
 #include "app/exe_folder_win.h"
 #include "capture/directory_source_win.h"
-#include "capture/registry_provider_win.h"
+#include "capture/registry_saver_win.h"
 #include "cli/commands.h"
 #include "cli/console_ui.h"
 #include "cli/console_win.h"
@@ -75,7 +75,7 @@ int run(int argc, wchar_t** argv) {
         qv::cli::complain(console, "--prefix and --wait are options of the Linux quorvel-cli");
         return qv::cli::kBadUsage;
     }
-    qv::Win32RegistryProviderSource registry;
+    qv::SavingRegistryProviderSource registry;
     qv::Win32DirectorySource files;
     qv::Win32AnsiCodePage codePage;
     qv::cli::JobProcessRunner runner;

@@ -1,0 +1,174 @@
+// quorvel-cli.exe end to end on a tree of 100,000 files, against a bare
+// FindFirstFileExW loop over the same tree, in one run: the whole processes
+//   snapshot --dir TREE -o a.qvs --quiet   (twice, a.qvs and b.qvs)
+//   diff a.qvs b.qvs -o NUL --quiet         (between them 1,000 files changed)
+// with their start and exit, beside the bare loop's time, and their ratios.
+// Run pinned to one CPU with its wineserver, from build/windows:
+//   taskset -c 0 wineserver -p; taskset -c 0 wine cli_files_win_bench.exe [tree folder]
+// Without an argument the tree is made (once, then reused) beside the program.
+#include <windows.h>
+// After windows.h, which it needs.
+#include <shellapi.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "bench/clock_win.h"
+
+namespace {
+
+constexpr int kTopFolders = 40;
+constexpr int kSubFolders = 50;
+constexpr int kFilesPerFolder = 50;  // 100,000 files in 2,041 folders
+constexpr int kChanged = 1000;
+
+bool exists(const std::wstring& path) {
+    return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+std::wstring filePath(const std::wstring& root, int t, int s, int f) {
+    wchar_t name[64];
+    swprintf(name, 64, L"\\top_%03d\\folder_%03d\\document_%05d.dat", t, s, f);
+    return root + name;
+}
+
+void touch(const std::wstring& path, const char* text) {
+    HANDLE h =
+        CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return;
+    DWORD written = 0;
+    WriteFile(h, text, static_cast<DWORD>(std::strlen(text)), &written, nullptr);
+    CloseHandle(h);
+}
+
+void makeTree(const std::wstring& root) {
+    const std::wstring marker = root + L"\\tree.complete";
+    if (exists(marker)) return;
+    std::printf("making the tree in %ls (once)...\n", root.c_str());
+    CreateDirectoryW(root.c_str(), nullptr);
+    wchar_t name[64];
+    for (int t = 0; t < kTopFolders; ++t) {
+        swprintf(name, 64, L"\\top_%03d", t);
+        CreateDirectoryW((root + name).c_str(), nullptr);
+        for (int s = 0; s < kSubFolders; ++s) {
+            swprintf(name, 64, L"\\top_%03d\\folder_%03d", t, s);
+            CreateDirectoryW((root + name).c_str(), nullptr);
+            for (int f = 0; f < kFilesPerFolder; ++f) touch(filePath(root, t, s, f), "");
+        }
+    }
+    touch(marker, "");
+}
+
+uint64_t bareScan(std::wstring& path) {  // path ends with "\"
+    const size_t length = path.size();
+    path += L'*';
+    WIN32_FIND_DATAW data;
+    HANDLE h = FindFirstFileExW(path.c_str(), FindExInfoBasic, &data, FindExSearchNameMatch, nullptr,
+                                FIND_FIRST_EX_LARGE_FETCH);
+    path.resize(length);
+    if (h == INVALID_HANDLE_VALUE) return 0;
+    uint64_t files = 0;
+    do {
+        const wchar_t* n = data.cFileName;
+        if (n[0] == L'.' && (n[1] == 0 || (n[1] == L'.' && n[2] == 0))) continue;
+        if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+            path += n;
+            path += L'\\';
+            files += bareScan(path);
+            path.resize(length);
+        } else {
+            ++files;
+        }
+    } while (FindNextFileW(h, &data));
+    FindClose(h);
+    return files;
+}
+
+double bareRun(const std::wstring& root, uint64_t& files) {
+    std::wstring path = root + L"\\";
+    const double start = benchSeconds();
+    files = bareScan(path);
+    return benchSeconds() - start;
+}
+
+// The command's whole process, from its start to its exit; its exit code.
+double runProcess(const std::wstring& commandLine, DWORD& exitCode) {
+    std::vector<wchar_t> line(commandLine.begin(), commandLine.end());
+    line.push_back(L'\0');
+    STARTUPINFOW si{};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi{};
+    const double start = benchSeconds();
+    if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
+        std::printf("cannot start: %ls\n", commandLine.c_str());
+        std::exit(2);
+    }
+    WaitForSingleObject(pi.hProcess, INFINITE);
+    const double elapsed = benchSeconds() - start;
+    GetExitCodeProcess(pi.hProcess, &exitCode);
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+    return elapsed;
+}
+
+double median(std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
+}
+
+}  // namespace
+
+int main() {
+    int argc = 0;
+    wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &argc);
+    wchar_t exe[MAX_PATH];
+    const DWORD n = GetModuleFileNameW(nullptr, exe, MAX_PATH);
+    std::wstring folder(exe, n);
+    folder.resize(folder.rfind(L'\\'));
+    std::wstring root = argc > 1 ? argv[1] : folder + L"\\cli_files_tree";
+    if (!root.empty() && root.back() == L'\\') root.pop_back();
+    if (argc <= 1) makeTree(root);
+    const std::wstring cli = L"\"" + folder + L"\\quorvel-cli.exe\"";
+    const std::wstring a = folder + L"\\cli_files_a.qvs", b = folder + L"\\cli_files_b.qvs";
+    const std::wstring snapshotA = cli + L" snapshot --dir \"" + root + L"\" -o \"" + a + L"\" --quiet";
+    const std::wstring snapshotB = cli + L" snapshot --dir \"" + root + L"\" -o \"" + b + L"\" --quiet";
+    const std::wstring diff = cli + L" diff \"" + a + L"\" \"" + b + L"\" -o NUL --quiet";
+    const std::wstring version = cli + L" --version";
+
+    uint64_t files = 0;
+    DWORD rc = 0;
+    bareRun(root, files);  // warm the caches
+    runProcess(snapshotA, rc);
+    std::printf("tree: %ls, %llu files\n", root.c_str(), static_cast<unsigned long long>(files));
+    std::vector<double> bare, start, snap, cmp, snapRatio, diffRatio;
+    for (int r = 0; r < 5; ++r) {
+        const double bt = bareRun(root, files);
+        const double st = runProcess(version, rc);
+        const double s1 = runProcess(snapshotA, rc);
+        // Changed files between the snapshots, so that the diff has rows to write.
+        for (int i = 0; i < kChanged; ++i)
+            touch(filePath(root, i % kTopFolders, (i / kTopFolders) % kSubFolders, r), "x");
+        runProcess(snapshotB, rc);
+        const double dt = runProcess(diff, rc);
+        bare.push_back(bt);
+        start.push_back(st);
+        snap.push_back(s1);
+        cmp.push_back(dt);
+        snapRatio.push_back(s1 / bt);
+        diffRatio.push_back(dt / bt);
+        std::printf(
+            "run %d: bare loop %.3f s, cli start+exit %.3f s, snapshot %.3f s (%.1fx), diff %.3f s (%.1fx, "
+            "exit %lu)\n",
+            r + 1, bt, st, s1, s1 / bt, dt, dt / bt, static_cast<unsigned long>(rc));
+    }
+    std::printf(
+        "median: bare loop %.3f s, cli start+exit %.3f s, snapshot %.3f s, diff %.3f s; "
+        "snapshot/bare %.2f, diff/bare %.2f\n",
+        median(bare), median(start), median(snap), median(cmp), median(snapRatio), median(diffRatio));
+    DeleteFileW(a.c_str());
+    DeleteFileW(b.c_str());
+    return 0;
+}

@@ -1,0 +1,262 @@
+#include "capture/saved_key_provider.h"
+
+#include <cstring>
+#include <string_view>
+#include <utility>
+
+#include "core/registry_types.h"
+#include "core/utf.h"
+
+namespace qv {
+
+namespace {
+
+std::string_view keyPath(std::string_view key) {
+    if (!key.empty() && key.back() == '\\') key.remove_suffix(1);
+    return key;
+}
+
+// Whether `path` is `base` or lies below it.
+bool within(std::string_view base, std::string_view path) {
+    return path.starts_with(base) && (path.size() == base.size() || path[base.size()] == '\\');
+}
+
+std::u16string unitsOf(std::string_view bytes) {
+    std::u16string units(bytes.size() / 2, u'\0');
+    for (size_t i = 0; i < units.size(); ++i)
+        units[i] = static_cast<char16_t>(static_cast<uint8_t>(bytes[2 * i]) |
+                                         static_cast<uint8_t>(bytes[2 * i + 1]) << 8);
+    return units;
+}
+
+// String data ends at its first NUL, or with the data.
+std::u16string stringUnits(std::string_view bytes) {
+    std::u16string units = unitsOf(bytes);
+    const size_t nul = units.find(u'\0');
+    if (nul != std::u16string::npos) units.resize(nul);
+    return units;
+}
+
+bool savable(int32_t hive) {
+    return hive == kHiveLocalMachine || hive == kHiveCurrentUser || hive == kHiveUsers;
+}
+
+class SavedKeyProvider final : public RegistryProvider {
+public:
+    SavedKeyProvider(std::unique_ptr<RegistryProvider> live, std::unique_ptr<RegistrySaver> saver)
+        : live_(std::move(live)), saver_(std::move(saver)) {}
+
+    bool EnumValues(int32_t hive, const std::string& path, std::vector<std::string>& names,
+                    std::vector<uint32_t>& types) override {
+        const std::string_view p = keyPath(path);
+        if (!mountFor(hive, p)) trySave(hive, p);
+        const Found f = find(hive, p);
+        if (!f.tree) return live_->EnumValues(hive, path, names, types);
+        names.clear();
+        types.clear();
+        const WineHive::Value* v = f.tree->values(f.node);
+        const uint32_t n = f.tree->key(f.node).valueCount;
+        for (uint32_t i = 0; i < n; ++i) {
+            names.emplace_back(f.tree->valueName(v[i]));
+            types.push_back(v[i].type);
+        }
+        cursor_ = 0;
+        return n > 0;
+    }
+
+    bool EnumKey(int32_t hive, const std::string& path, std::vector<std::string>& names) override {
+        const Found f = find(hive, keyPath(path));
+        if (!f.tree) return live_->EnumKey(hive, path, names);
+        names.clear();
+        if (const auto it = f.mount->saved.liveSubkeys.find(f.node); it != f.mount->saved.liveSubkeys.end()) {
+            names = it->second;
+        } else {
+            for (uint32_t c : f.tree->key(f.node).children) names.push_back(f.tree->key(c).name);
+        }
+        return !names.empty();
+    }
+
+    KeyAccess keyAccess(int32_t hive, const std::string& path) override {
+        return live_->keyAccess(hive, path);
+    }
+
+    bool denied(int32_t hive, const std::string& path) override {
+        return !find(hive, keyPath(path)).tree && live_->denied(hive, path);
+    }
+
+    bool GetRawValue(int32_t hive, const std::string& key, const std::string& name, uint32_t& type,
+                     std::string& bytes) override {
+        const Found f = find(hive, keyPath(key));
+        if (!f.tree) return live_->GetRawValue(hive, key, name, type, bytes);
+        const WineHive::Value* v = value(f, name);
+        if (!v) return false;
+        type = v->type;
+        bytes.assign(f.tree->valueData(*v));
+        return true;
+    }
+
+    bool GetStringValue(int32_t hive, const std::string& key, const std::string& name,
+                        std::string& out) override {
+        const Found f = find(hive, keyPath(key));
+        if (!f.tree) return live_->GetStringValue(hive, key, name, out);
+        std::string_view data;
+        if (!typed(f, name, kRegSz, data)) return false;
+        out = toUtf8(stringUnits(data));
+        return true;
+    }
+
+    bool GetExpandedStringValue(int32_t hive, const std::string& key, const std::string& name,
+                                std::string& out) override {
+        const Found f = find(hive, keyPath(key));
+        if (!f.tree) return live_->GetExpandedStringValue(hive, key, name, out);
+        std::string_view data;
+        if (!typed(f, name, kRegExpandSz, data)) return false;
+        const std::u16string text = stringUnits(data);
+        // Variables expand as the live provider expands them, from the same
+        // environment; few strings hold one.
+        if (text.find(u'%') != std::u16string::npos)
+            return live_->GetExpandedStringValue(hive, key, name, out);
+        out = toUtf8(text);
+        return true;
+    }
+
+    bool GetBinaryValue(int32_t hive, const std::string& key, const std::string& name,
+                        std::vector<uint8_t>& out) override {
+        const Found f = find(hive, keyPath(key));
+        if (!f.tree) return live_->GetBinaryValue(hive, key, name, out);
+        std::string_view data;
+        if (!typed(f, name, kRegBinary, data)) return false;
+        out.assign(data.begin(), data.end());
+        return true;
+    }
+
+    bool GetDWORDValue(int32_t hive, const std::string& key, const std::string& name,
+                       uint32_t& out) override {
+        const Found f = find(hive, keyPath(key));
+        if (!f.tree) return live_->GetDWORDValue(hive, key, name, out);
+        std::string_view data;
+        if (!typed(f, name, kRegDword, data) || data.size() != 4) return false;
+        std::memcpy(&out, data.data(), 4);
+        return true;
+    }
+
+    bool GetMultiStringValue(int32_t hive, const std::string& key, const std::string& name,
+                             std::vector<std::string>& out) override {
+        const Found f = find(hive, keyPath(key));
+        if (!f.tree) return live_->GetMultiStringValue(hive, key, name, out);
+        std::string_view data;
+        if (!typed(f, name, kRegMultiSz, data)) return false;
+        out.clear();
+        const std::u16string all = unitsOf(data);
+        size_t start = 0;
+        while (start < all.size()) {
+            size_t end = all.find(u'\0', start);
+            if (end == std::u16string::npos) end = all.size();
+            if (end == start) break;
+            out.push_back(toUtf8(std::u16string_view(all).substr(start, end - start)));
+            start = end + 1;
+        }
+        return true;
+    }
+
+private:
+    struct Mount {
+        int32_t hive = 0;
+        std::string path;
+        SavedKey saved;
+    };
+    struct Found {
+        const Mount* mount = nullptr;
+        const WineHive* tree = nullptr;  // nullptr: read it live
+        uint32_t node = 0;
+    };
+
+    const Mount* mountFor(int32_t hive, std::string_view path) const {
+        for (const Mount& m : mounts_)
+            if (m.hive == hive && within(m.path, path)) return &m;
+        return nullptr;
+    }
+
+    void trySave(int32_t hive, std::string_view path) {
+        if (!savable(hive) || path.empty()) return;
+        for (const auto& [h, p] : unsaved_)
+            if (h == hive && within(p, path)) return;
+        std::optional<SavedKey> saved = saver_->save(hive, std::string(path));
+        if (!saved || !saved->tree) {
+            unsaved_.emplace_back(hive, std::string(path));
+            return;
+        }
+        mounts_.push_back(Mount{hive, std::string(path), std::move(*saved)});
+        openMount_ = nullptr;
+        open_.clear();
+    }
+
+    // The walk asks for a key's values and subkeys before it moves on to the
+    // next key, so the keys on the way down stay at hand.
+    Found find(int32_t hive, std::string_view path) {
+        const Mount* m = mountFor(hive, path);
+        if (!m) return {};
+        if (m != openMount_) {
+            open_.clear();
+            openMount_ = m;
+        }
+        const WineHive& tree = *m->saved.tree;
+        std::string_view rest = path.substr(m->path.size());
+        if (!rest.empty()) rest.remove_prefix(1);
+        while (!open_.empty() && !open_.back().first.empty() && !within(open_.back().first, rest))
+            open_.pop_back();
+        if (open_.empty()) {
+            if (m->saved.readLive.count(WineHive::kRoot)) return {};
+            open_.emplace_back(std::string(), WineHive::kRoot);
+        }
+        uint32_t node = open_.back().second;
+        if (open_.back().first.size() == rest.size()) return {m, &tree, node};
+        size_t start = open_.back().first.empty() ? 0 : open_.back().first.size() + 1;
+        while (start <= rest.size()) {
+            size_t end = rest.find('\\', start);
+            if (end == std::string_view::npos) end = rest.size();
+            const uint32_t child = tree.child(node, rest.substr(start, end - start));
+            if (child == WineHive::kNoKey || tree.key(child).link || m->saved.readLive.count(child))
+                return {};
+            node = child;
+            open_.emplace_back(std::string(rest.substr(0, end)), node);
+            start = end + 1;
+        }
+        cursor_ = 0;
+        return {m, &tree, node};
+    }
+
+    // The walk reads a key's values in the order it listed them.
+    const WineHive::Value* value(const Found& f, const std::string& name) {
+        const WineHive::Value* v = f.tree->values(f.node);
+        const uint32_t n = f.tree->key(f.node).valueCount;
+        if (cursor_ < n && f.tree->valueName(v[cursor_]) == name) return &v[cursor_++];
+        const WineHive::Value* found = f.tree->findValue(f.node, name);
+        if (found) cursor_ = static_cast<uint32_t>(found - v) + 1;
+        return found;
+    }
+
+    bool typed(const Found& f, const std::string& name, uint32_t type, std::string_view& data) {
+        const WineHive::Value* v = value(f, name);
+        if (!v || v->type != type) return false;
+        data = f.tree->valueData(*v);
+        return true;
+    }
+
+    std::unique_ptr<RegistryProvider> live_;
+    std::unique_ptr<RegistrySaver> saver_;
+    std::vector<Mount> mounts_;
+    std::vector<std::pair<int32_t, std::string>> unsaved_;
+    const Mount* openMount_ = nullptr;
+    std::vector<std::pair<std::string, uint32_t>> open_;
+    uint32_t cursor_ = 0;
+};
+
+}  // namespace
+
+std::unique_ptr<RegistryProvider> makeSavedKeyProvider(std::unique_ptr<RegistryProvider> live,
+                                                       std::unique_ptr<RegistrySaver> saver) {
+    return std::make_unique<SavedKeyProvider>(std::move(live), std::move(saver));
+}
+
+}  // namespace qv

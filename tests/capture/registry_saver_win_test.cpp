@@ -1,0 +1,126 @@
+#include "capture/registry_saver_win.h"
+
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "capture/registry_provider_win.h"
+#include "capture/registry_walk.h"
+#include "core/registry_types.h"
+#include "tests/support/fakes/fake_registry.h"
+#include "tests/support/fakes/scripted_ui.h"
+
+namespace qv {
+namespace {
+
+using testing::ScriptedView;
+using testing::ScriptedYielder;
+
+struct Capture {
+    RegSnapshot entries;
+    std::vector<std::string> unread;
+};
+
+Capture capture(RegistryProviderSource& source, int32_t hive, const std::string& start) {
+    AppState state;
+    state.regArray = RegSnapshot(1);
+    state.j = 0;
+    ScriptedYielder yielder;
+    ScriptedView view;
+    {
+        std::unique_ptr<RegistryProvider> provider = source.connect();
+        RegistryWalkContext ctx{state, *provider, yielder, view};
+        getvalsStart(ctx, hive, start, "");
+    }
+    trimSnapshot(state.regArray, state.j);
+    return {std::move(state.regArray), std::move(state.FirstUnread)};
+}
+
+// Entry for entry, in order: key, name, text, type and raw bytes.
+void expectSame(const Capture& walked, const Capture& saved) {
+    EXPECT_EQ(saved.unread, walked.unread);
+    EXPECT_EQ(saved.entries.size(), walked.entries.size());
+    int reported = 0;
+    for (size_t i = 0; i < std::min(saved.entries.size(), walked.entries.size()) && reported < 10; ++i) {
+        if (saved.entries[i] == walked.entries[i]) continue;
+        ++reported;
+        ADD_FAILURE() << "entry " << i << ": walked " << ::testing::PrintToString(walked.entries[i])
+                      << " type " << walked.entries[i].ValueType << ", saved "
+                      << ::testing::PrintToString(saved.entries[i]) << " type " << saved.entries[i].ValueType;
+    }
+}
+
+const wchar_t* const kTestKey = L"Software\\QuorvelSaveTest";
+
+TEST(RegistrySaverTest, SavedCaptureOfWholeLocalMachineAndCurrentUserEqualsTheWalk) {
+    Win32RegistryProviderSource walk;
+    SavingRegistryProviderSource save;
+    for (int32_t hive : {kHiveLocalMachine, kHiveCurrentUser}) {
+        const uint64_t savesBefore = registrySavesMade();
+        const uint64_t callsBefore = registryCallsMade();
+        const Capture walked = capture(walk, hive, "");
+        const uint64_t walkCalls = registryCallsMade() - callsBefore;
+        const Capture saved = capture(save, hive, "");
+        const uint64_t liveCalls = registryCallsMade() - callsBefore - walkCalls;
+        // The keys below the root were saved, and few were read key by key.
+        EXPECT_GT(registrySavesMade(), savesBefore) << hiveName(hive);
+        EXPECT_LT(liveCalls * 4, walkCalls) << hiveName(hive);
+        EXPECT_GT(walked.entries.size(), 100u);
+        expectSame(walked, saved);
+    }
+}
+
+// A volatile key lives only in memory: a save leaves it out, and the capture
+// walks it, with everything below it.
+TEST(RegistrySaverTest, VolatileKeysTheSaveLeavesOutAreWalked) {
+    RegDeleteTreeW(HKEY_CURRENT_USER, kTestKey);
+    HKEY root = nullptr, stable = nullptr, volatileKey = nullptr, below = nullptr;
+    ASSERT_EQ(
+        RegCreateKeyExW(HKEY_CURRENT_USER, kTestKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &root, nullptr),
+        ERROR_SUCCESS);
+    ASSERT_EQ(RegCreateKeyExW(root, L"Stable", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &stable, nullptr),
+              ERROR_SUCCESS);
+    ASSERT_EQ(RegCreateKeyExW(root, L"Volatile", 0, nullptr, REG_OPTION_VOLATILE, KEY_ALL_ACCESS, nullptr,
+                              &volatileKey, nullptr),
+              ERROR_SUCCESS);
+    ASSERT_EQ(RegCreateKeyExW(volatileKey, L"Below", 0, nullptr, REG_OPTION_VOLATILE, KEY_ALL_ACCESS, nullptr,
+                              &below, nullptr),
+              ERROR_SUCCESS);
+    const DWORD one = 1;
+    const wchar_t text[] = L"in memory only";
+    RegSetValueExW(stable, L"n", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&one), sizeof one);
+    RegSetValueExW(volatileKey, L"v", 0, REG_SZ, reinterpret_cast<const BYTE*>(text), sizeof text);
+    RegSetValueExW(below, L"b", 0, REG_BINARY, reinterpret_cast<const BYTE*>(text), 6);
+    for (HKEY k : {below, volatileKey, stable, root}) RegCloseKey(k);
+
+    Win32RegistryProviderSource walk;
+    SavingRegistryProviderSource save;
+    const uint64_t savesBefore = registrySavesMade();
+    const Capture walked = capture(walk, kHiveCurrentUser, "Software\\QuorvelSaveTest");
+    const Capture saved = capture(save, kHiveCurrentUser, "Software\\QuorvelSaveTest");
+    EXPECT_EQ(registrySavesMade(), savesBefore + 1);
+    expectSame(walked, saved);
+    bool volatileSeen = false;
+    for (const RegEntry& e : saved.entries)
+        volatileSeen |= e.KeyName == "Software\\QuorvelSaveTest\\Volatile\\Below\\" && e.ValueName == "b";
+    EXPECT_TRUE(volatileSeen);
+    RegDeleteTreeW(HKEY_CURRENT_USER, kTestKey);
+}
+
+TEST(RegistrySaverTest, WithoutThePrivilegeEveryKeyIsWalked) {
+    Win32RegistryProviderSource walk;
+    SavingRegistryProviderSource unprivileged(SavingRegistryProviderSource::Privilege::Missing);
+    const uint64_t savesBefore = registrySavesMade();
+    const uint64_t refusedBefore = registrySavesRefused();
+    const Capture walked = capture(walk, kHiveCurrentUser, "Software");
+    const Capture saved = capture(unprivileged, kHiveCurrentUser, "Software");
+    EXPECT_EQ(registrySavesMade(), savesBefore);
+    // Refused once, not once a key.
+    EXPECT_EQ(registrySavesRefused(), refusedBefore + 1);
+    expectSame(walked, saved);
+}
+
+}  // namespace
+}  // namespace qv
