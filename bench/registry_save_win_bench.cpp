@@ -10,6 +10,9 @@
 //   save+parse (HKLM\Software only): RegSaveKeyExW (REG_LATEST_FORMAT) to a
 //            file, read back and parsed (Wine's text under Wine, regf on
 //            Windows).
+// Then, as whole processes with their start and exit, the user's path:
+//   quorvel-cli.exe snapshot --reg KEY -o FILE --quiet, beside this program
+//   run as the bare loop alone (--bare-process KEY).
 // The save needs SeBackupPrivilege, which the bench enables. Run it pinned:
 //   taskset -c 0 wineserver -p; taskset -c 0 wine registry_save_win_bench.exe
 // Options: --runs N (default 5), --head (print the start of the saved file of
@@ -24,6 +27,7 @@
 
 #include "app/message_pump_win.h"
 #include "bench/clock_win.h"
+#include "bench/process_win.h"
 #include "capture/regf_hive.h"
 #include "capture/registry_provider_win.h"
 #include "capture/registry_saver_win.h"
@@ -120,14 +124,17 @@ double runCapture(RegistryProviderSource& source, const std::wstring& path, int3
 struct BareWalker {
     std::vector<wchar_t> name = std::vector<wchar_t>(32768);
     std::vector<BYTE> data = std::vector<BYTE>(64 * 1024);
+    uint64_t calls = 0;
 
     void walk(HKEY parent, const wchar_t* path) {
         HKEY key = nullptr;
+        calls += 2;  // the open and the close
         if (RegOpenKeyExW(parent, path, 0, KEY_READ, &key) != ERROR_SUCCESS) return;
         for (DWORD i = 0;;) {
             DWORD nameChars = static_cast<DWORD>(name.size());
             DWORD bytes = static_cast<DWORD>(data.size());
             DWORD type = 0;
+            ++calls;
             const LSTATUS rc =
                 RegEnumValueW(key, i, name.data(), &nameChars, nullptr, &type, data.data(), &bytes);
             if (rc == ERROR_MORE_DATA && bytes > data.size()) {
@@ -140,6 +147,7 @@ struct BareWalker {
         std::wstring subkey;
         for (DWORD i = 0;; ++i) {
             DWORD nameChars = static_cast<DWORD>(name.size());
+            ++calls;
             if (RegEnumKeyExW(key, i, name.data(), &nameChars, nullptr, nullptr, nullptr, nullptr) !=
                 ERROR_SUCCESS)
                 break;
@@ -150,10 +158,13 @@ struct BareWalker {
     }
 };
 
+uint64_t bareCalls = 0;
+
 double runBare(const std::wstring& path) {
     BareWalker walker;
     const double start = benchSeconds();
     walker.walk(HKEY_LOCAL_MACHINE, path.c_str());
+    bareCalls = walker.calls;
     return benchSeconds() - start;
 }
 
@@ -174,11 +185,15 @@ void measure(const std::wstring& path, int runs) {
     if (subtree) runSave(path);
     std::printf("== HKEY_LOCAL_MACHINE%s%ls\n", subtree ? "\\" : "", path.c_str());
     std::vector<double> bare, walk, save, parse;
+    uint64_t liveCalls = 0, checkCalls = 0;
     const uint64_t savesBefore = registrySavesMade();
     for (int r = 0; r < runs; ++r) {
         bare.push_back(runBare(path));
         walk.push_back(runCapture(walkSource, path, walked));
+        const uint64_t liveBefore = registryCallsMade(), checkBefore = registryCheckCallsMade();
         save.push_back(runCapture(saveSource, path, saved));
+        liveCalls = registryCallsMade() - liveBefore;
+        checkCalls = registryCheckCallsMade() - checkBefore;
         SaveRun last;
         if (subtree) {
             last = runSave(path);
@@ -191,8 +206,10 @@ void measure(const std::wstring& path, int runs) {
                         last.fileBytes, last.keys, last.values, last.ok ? "" : ", FAILED");
         std::printf("\n");
     }
-    std::printf("saves made: %.1f a capture\n",
-                static_cast<double>(registrySavesMade() - savesBefore) / static_cast<double>(runs));
+    std::printf("saves made: %.1f a capture; registry calls: bare loop %llu; saved capture %llu to check, %llu to read\n",
+                static_cast<double>(registrySavesMade() - savesBefore) / static_cast<double>(runs),
+                static_cast<unsigned long long>(bareCalls), static_cast<unsigned long long>(checkCalls),
+                static_cast<unsigned long long>(liveCalls));
     const double b = median(bare), w = median(walk), v = median(save);
     std::printf(
         "median: bare %.3f s, walk %.3f s, saved %.3f s; saved/bare %.2f (target <= 0.5), saved/walk %.2f\n",
@@ -202,12 +219,40 @@ void measure(const std::wstring& path, int runs) {
                     w / median(parse));
 }
 
+// The snapshot program against the bare loop, both as processes.
+void measureProcesses(const std::wstring& path, int runs) {
+    const std::wstring folder = programFolder();
+    const std::wstring key = L"HKEY_LOCAL_MACHINE" + (path.empty() ? L"" : L"\\" + path);
+    const std::wstring output = folder + L"\\registry_save_bench.qvs";
+    const std::wstring cli = L"\"" + folder + L"\\quorvel-cli.exe\" snapshot --reg \"" + key + L"\" -o \"" +
+                             output + L"\" --quiet";
+    const std::wstring bareLoop = L"\"" + folder + L"\\registry_save_win_bench.exe\" --bare-process \"" + path + L"\"";
+    DWORD rc = 0;
+    runProcess(bareLoop, rc);
+    runProcess(cli, rc);
+    std::vector<double> bare, snapshot;
+    for (int r = 0; r < runs; ++r) {
+        bare.push_back(runProcess(bareLoop, rc));
+        snapshot.push_back(runProcess(cli, rc));
+        std::printf("run %d: bare loop process %.3f s, quorvel-cli snapshot %.3f s (exit %lu)\n", r + 1, bare.back(),
+                    snapshot.back(), static_cast<unsigned long>(rc));
+    }
+    DeleteFileW(output.c_str());
+    const double b = median(bare), q = median(snapshot);
+    std::printf("whole processes, %ls: bare loop %.3f s, quorvel-cli snapshot %.3f s; snapshot/bare %.2f (target <= 0.5)\n",
+                key.c_str(), b, q, q / b);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     int runs = 5;
     bool head = false;
     for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--bare-process") == 0 && i + 1 < argc) {
+            runBare(toWide(argv[i + 1]));
+            return 0;
+        }
         if (std::strcmp(argv[i], "--runs") == 0 && i + 1 < argc) runs = std::max(1, std::atoi(argv[++i]));
         if (std::strcmp(argv[i], "--head") == 0) head = true;
     }
@@ -226,5 +271,7 @@ int main(int argc, char** argv) {
     }
     measure(L"Software", runs);
     measure(L"", runs);
+    measureProcesses(L"Software", runs);
+    measureProcesses(L"", runs);
     return 0;
 }

@@ -258,10 +258,7 @@ private:
     // The process environment as it is at the first expansion of the walk.
     const EnvironmentExpander& environment() {
         if (!environment_) {
-            wchar_t* block = GetEnvironmentStringsW();
-            environment_.emplace(parseEnvironmentBlock(reinterpret_cast<const char16_t*>(block)),
-                                 foldEnvironmentName);
-            if (block) FreeEnvironmentStringsW(block);
+            environment_.emplace(processEnvironment());
         }
         return *environment_;
     }
@@ -375,6 +372,14 @@ private:
 }  // namespace
 
 uint64_t registryCallsMade() { return registryCalls.load(); }
+
+EnvironmentExpander processEnvironment() {
+    wchar_t* block = GetEnvironmentStringsW();
+    EnvironmentExpander expander(parseEnvironmentBlock(reinterpret_cast<const char16_t*>(block)),
+                                 foldEnvironmentName);
+    if (block) FreeEnvironmentStringsW(block);
+    return expander;
+}
 
 std::unique_ptr<RegistryProvider> Win32RegistryProviderSource::connect() {
     return std::make_unique<Win32RegistryProvider>();

@@ -5,6 +5,7 @@
 // the values are read with their data in the one enumeration pass.
 #include <memory>
 
+#include "capture/environment_expansion.h"
 #include "capture/registry_provider.h"
 
 namespace qv {
@@ -17,5 +18,9 @@ public:
 // How many registry calls the providers of this process have made: under Wine
 // each is a round trip to the server, the cost that the benchmark watches.
 uint64_t registryCallsMade();
+
+// The variables of this process's environment, names folded as Windows
+// compares them, for expanding REG_EXPAND_SZ data as the registry reads do.
+EnvironmentExpander processEnvironment();
 
 }  // namespace qv

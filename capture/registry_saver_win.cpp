@@ -1,6 +1,8 @@
 #include "capture/registry_saver_win.h"
 
 #include <windows.h>
+// After windows.h, which it needs.
+#include <winternl.h>
 
 #include <atomic>
 #include <optional>
@@ -18,6 +20,7 @@ namespace {
 
 std::atomic<uint64_t> savesMade{0};
 std::atomic<uint64_t> savesRefused{0};
+std::atomic<uint64_t> checkCalls{0};
 
 HKEY hiveKey(int32_t hive) {
     return reinterpret_cast<HKEY>(static_cast<ULONG_PTR>(static_cast<LONG>(hive)));
@@ -54,6 +57,68 @@ public:
 private:
     bool impersonating_ = false;
     bool held_ = false;
+};
+
+// The native calls under RegOpenKeyExW, RegQueryInfoKeyW and RegCloseKey. The
+// check below makes three a key, the most of a capture from saves; the
+// wrappers' own work (a special-root lookup, a path copy, the class buffer)
+// is a good part of each call's cost under Wine, where the call itself is a
+// quick round trip to the server.
+class NativeKeys {
+public:
+    NativeKeys() {
+        if (HMODULE ntdll = GetModuleHandleW(L"ntdll.dll")) {
+            open_ = function<OpenKey>(ntdll, "NtOpenKey");
+            query_ = function<QueryKey>(ntdll, "NtQueryKey");
+            close_ = function<Close>(ntdll, "NtClose");
+        }
+    }
+    bool available() const { return open_ && query_ && close_; }
+
+    // The subkey `name` of `parent` opened for reading; nullptr where it
+    // cannot be.
+    HANDLE open(HANDLE parent, std::wstring_view name) const {
+        UNICODE_STRING text;
+        text.Buffer = const_cast<wchar_t*>(name.data());
+        text.Length = text.MaximumLength = static_cast<USHORT>(name.size() * sizeof(wchar_t));
+        OBJECT_ATTRIBUTES attributes;
+        InitializeObjectAttributes(&attributes, &text, OBJ_CASE_INSENSITIVE, parent, nullptr);
+        HANDLE key = nullptr;
+        return open_(&key, KEY_READ, &attributes) >= 0 ? key : nullptr;
+    }
+    // The key's subkey and value counts.
+    bool counts(HANDLE key, DWORD& subkeys, DWORD& values) const {
+        struct {
+            LARGE_INTEGER lastWriteTime;
+            ULONG titleIndex, classOffset, classLength, subKeys, maxNameLen, maxClassLen, values,
+                maxValueNameLen, maxValueDataLen;
+            wchar_t className[256];
+        } info;
+        ULONG length = 0;
+        constexpr int kKeyFullInformation = 2;
+        const NTSTATUS status = query_(key, kKeyFullInformation, &info, sizeof info, &length);
+        // A class name longer than the buffer leaves the counts filled.
+        if (status < 0 && status != static_cast<NTSTATUS>(0x80000005L)) return false;  // STATUS_BUFFER_OVERFLOW
+        subkeys = info.subKeys;
+        values = info.values;
+        return true;
+    }
+    void close(HANDLE key) const { close_(key); }
+
+private:
+    // Through the generic function type, which any function pointer type
+    // converts to and from without a warning.
+    template <class F>
+    static F function(HMODULE module, const char* name) {
+        return reinterpret_cast<F>(reinterpret_cast<void (*)()>(GetProcAddress(module, name)));
+    }
+
+    using OpenKey = NTSTATUS(NTAPI*)(PHANDLE, ACCESS_MASK, POBJECT_ATTRIBUTES);
+    using QueryKey = NTSTATUS(NTAPI*)(HANDLE, int, PVOID, ULONG, PULONG);
+    using Close = NTSTATUS(NTAPI*)(HANDLE);
+    OpenKey open_ = nullptr;
+    QueryKey query_ = nullptr;
+    Close close_ = nullptr;
 };
 
 struct KeyCloser {
@@ -120,9 +185,12 @@ private:
     void compare(HKEY key, const WineHive& tree, uint32_t node, SavedKey& saved) {
         DWORD subkeys = 0;
         DWORD values = 0;
-        if (RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, &values, nullptr,
-                             nullptr, nullptr, nullptr) != ERROR_SUCCESS ||
-            values != tree.key(node).valueCount) {
+        ++checkCalls;
+        const bool counted = native_.available()
+                                 ? native_.counts(key, subkeys, values)
+                                 : RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr,
+                                                    &values, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
+        if (!counted || values != tree.key(node).valueCount) {
             saved.readLive.insert(node);
             return;
         }
@@ -131,6 +199,7 @@ private:
             std::vector<std::string>& names = saved.liveSubkeys[node];
             for (DWORD i = 0;; ++i) {
                 DWORD chars = static_cast<DWORD>(name_.size());
+                ++checkCalls;
                 const LSTATUS rc =
                     RegEnumKeyExW(key, i, name_.data(), &chars, nullptr, nullptr, nullptr, nullptr);
                 if (rc != ERROR_SUCCESS) break;
@@ -139,6 +208,17 @@ private:
         }
         for (uint32_t c : children) {
             if (tree.key(c).link) continue;  // read live, through the link
+            checkCalls += 2;  // the open and the close
+            if (native_.available()) {
+                HANDLE child = native_.open(key, toWide(tree.key(c).name));
+                if (!child) {
+                    saved.readLive.insert(c);
+                    continue;
+                }
+                compare(static_cast<HKEY>(child), tree, c, saved);
+                native_.close(child);
+                continue;
+            }
             HKEY opened = nullptr;
             if (RegOpenKeyExW(key, toWide(tree.key(c).name).c_str(), 0, KEY_READ, &opened) != ERROR_SUCCESS) {
                 saved.readLive.insert(c);
@@ -149,6 +229,7 @@ private:
         }
     }
 
+    NativeKeys native_;
     bool enablePrivilege_;
     bool refused_ = false;  // one refusal holds for the provider's every key
     std::vector<wchar_t> name_ = std::vector<wchar_t>(1024);
@@ -162,10 +243,14 @@ uint64_t registrySavesMade() {
 uint64_t registrySavesRefused() {
     return savesRefused.load();
 }
+uint64_t registryCheckCallsMade() {
+    return checkCalls.load();
+}
 
 std::unique_ptr<RegistryProvider> SavingRegistryProviderSource::connect() {
     return makeSavedKeyProvider(Win32RegistryProviderSource().connect(),
-                                std::make_unique<Win32RegistrySaver>(privilege_ == Privilege::Enable));
+                                std::make_unique<Win32RegistrySaver>(privilege_ == Privilege::Enable),
+                                std::make_shared<const EnvironmentExpander>(processEnvironment()));
 }
 
 }  // namespace qv

@@ -25,5 +25,8 @@ private:
 // and how many saves they found refused for want of the privilege.
 uint64_t registrySavesMade();
 uint64_t registrySavesRefused();
+// How many registry calls their check of saved keys against the live registry
+// has made.
+uint64_t registryCheckCallsMade();
 
 }  // namespace qv

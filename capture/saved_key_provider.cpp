@@ -37,14 +37,32 @@ std::u16string stringUnits(std::string_view bytes) {
     return units;
 }
 
+// Registry names compare without regard to case; the paths a link names are
+// ASCII in practice, and a name outside it is read live.
+bool sameName(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i) {
+        char x = a[i], y = b[i];
+        if (x >= 'a' && x <= 'z') x = static_cast<char>(x - 0x20);
+        if (y >= 'a' && y <= 'z') y = static_cast<char>(y - 0x20);
+        if (x != y) return false;
+    }
+    return true;
+}
+
+// Links that lead through links: the registry gives up after a few, and so
+// does a save's reader, which then asks the live registry.
+constexpr int kMaxLinkHops = 8;
+
 bool savable(int32_t hive) {
     return hive == kHiveLocalMachine || hive == kHiveCurrentUser || hive == kHiveUsers;
 }
 
 class SavedKeyProvider final : public RegistryProvider {
 public:
-    SavedKeyProvider(std::unique_ptr<RegistryProvider> live, std::unique_ptr<RegistrySaver> saver)
-        : live_(std::move(live)), saver_(std::move(saver)) {}
+    SavedKeyProvider(std::unique_ptr<RegistryProvider> live, std::unique_ptr<RegistrySaver> saver,
+                     std::shared_ptr<const EnvironmentExpander> environment)
+        : live_(std::move(live)), saver_(std::move(saver)), environment_(std::move(environment)) {}
 
     bool EnumValues(int32_t hive, const std::string& path, std::vector<std::string>& names,
                     std::vector<uint32_t>& types) override {
@@ -112,11 +130,16 @@ public:
         std::string_view data;
         if (!typed(f, name, kRegExpandSz, data)) return false;
         const std::u16string text = stringUnits(data);
-        // Variables expand as the live provider expands them, from the same
-        // environment; few strings hold one.
-        if (text.find(u'%') != std::u16string::npos)
-            return live_->GetExpandedStringValue(hive, key, name, out);
-        out = toUtf8(text);
+        if (text.find(u'%') == std::u16string::npos) {
+            out = toUtf8(text);
+            return true;
+        }
+        // Asking the live registry would open the key and read all its values
+        // again, for each such value; the expansion is the environment's.
+        if (!environment_) return live_->GetExpandedStringValue(hive, key, name, out);
+        expanded_.clear();
+        environment_->expand(text, expanded_);
+        out = toUtf8(expanded_);
         return true;
     }
 
@@ -193,7 +216,7 @@ private:
 
     // The walk asks for a key's values and subkeys before it moves on to the
     // next key, so the keys on the way down stay at hand.
-    Found find(int32_t hive, std::string_view path) {
+    Found find(int32_t hive, std::string_view path, int hops = 0) {
         const Mount* m = mountFor(hive, path);
         if (!m) return {};
         if (m != openMount_) {
@@ -216,14 +239,41 @@ private:
             size_t end = rest.find('\\', start);
             if (end == std::string_view::npos) end = rest.size();
             const uint32_t child = tree.child(node, rest.substr(start, end - start));
-            if (child == WineHive::kNoKey || tree.key(child).link || m->saved.readLive.count(child))
-                return {};
+            if (child == WineHive::kNoKey || m->saved.readLive.count(child)) return {};
+            if (tree.key(child).link) return throughLink(hive, tree, child, rest.substr(end), hops);
             node = child;
             open_.emplace_back(std::string(rest.substr(0, end)), node);
             start = end + 1;
         }
         cursor_ = 0;
         return {m, &tree, node};
+    }
+
+    // A key below a registry link is its target's key, which a save of the
+    // hive often holds too (the 32-bit views of HKEY_LOCAL_MACHINE\Software are
+    // links into it). Read live where no save holds the target.
+    Found throughLink(int32_t hive, const WineHive& tree, uint32_t link, std::string_view below, int hops) {
+        if (hive != kHiveLocalMachine || hops >= kMaxLinkHops) return {};
+        const WineHive::Value* v = tree.findValue(link, "SymbolicLinkValue");
+        if (!v || v->type != kRegLink) return {};
+        const std::string target = toUtf8(stringUnits(tree.valueData(*v)));
+        constexpr std::string_view kMachine = "\\Registry\\Machine\\";
+        if (target.size() <= kMachine.size() || !sameName(std::string_view(target).substr(0, kMachine.size()), kMachine))
+            return {};
+        std::string resolved = mountedSpelling(hive, std::string_view(target).substr(kMachine.size()));
+        resolved += below;
+        return find(hive, resolved, hops + 1);
+    }
+
+    // `path` with its first names spelled as a mount spells them: a link's
+    // target may differ from the enumerated names in case alone.
+    std::string mountedSpelling(int32_t hive, std::string_view path) const {
+        for (const Mount& m : mounts_) {
+            if (m.hive != hive || path.size() < m.path.size()) continue;
+            if (path.size() > m.path.size() && path[m.path.size()] != '\\') continue;
+            if (sameName(path.substr(0, m.path.size()), m.path)) return m.path + std::string(path.substr(m.path.size()));
+        }
+        return std::string(path);
     }
 
     // The walk reads a key's values in the order it listed them.
@@ -245,6 +295,8 @@ private:
 
     std::unique_ptr<RegistryProvider> live_;
     std::unique_ptr<RegistrySaver> saver_;
+    std::shared_ptr<const EnvironmentExpander> environment_;
+    std::u16string expanded_;
     std::vector<Mount> mounts_;
     std::vector<std::pair<int32_t, std::string>> unsaved_;
     const Mount* openMount_ = nullptr;
@@ -255,8 +307,9 @@ private:
 }  // namespace
 
 std::unique_ptr<RegistryProvider> makeSavedKeyProvider(std::unique_ptr<RegistryProvider> live,
-                                                       std::unique_ptr<RegistrySaver> saver) {
-    return std::make_unique<SavedKeyProvider>(std::move(live), std::move(saver));
+                                                       std::unique_ptr<RegistrySaver> saver,
+                                                       std::shared_ptr<const EnvironmentExpander> environment) {
+    return std::make_unique<SavedKeyProvider>(std::move(live), std::move(saver), std::move(environment));
 }
 
 }  // namespace qv

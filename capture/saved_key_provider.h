@@ -19,6 +19,7 @@
 #include <unordered_set>
 #include <vector>
 
+#include "capture/environment_expansion.h"
 #include "capture/registry_provider.h"
 #include "capture/wine_registry.h"
 
@@ -42,7 +43,10 @@ public:
     virtual std::optional<SavedKey> save(int32_t hive, const std::string& path) = 0;
 };
 
+// `environment` expands the %NAME% references of saved REG_EXPAND_SZ data as
+// the live provider would; without one, such values are read live.
 std::unique_ptr<RegistryProvider> makeSavedKeyProvider(std::unique_ptr<RegistryProvider> live,
-                                                       std::unique_ptr<RegistrySaver> saver);
+                                                       std::unique_ptr<RegistrySaver> saver,
+                                                       std::shared_ptr<const EnvironmentExpander> environment = {});
 
 }  // namespace qv

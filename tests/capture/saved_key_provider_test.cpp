@@ -42,7 +42,9 @@ const std::string kLive =
     "[Software\\\\Vendor\\\\Stable]\n@=\"default\"\n\"m\"=str(7):\"a\\0b\\0\"\n"
     "[Software\\\\Vendor\\\\Closed]\n\"x\"=\"live\"\n"
     "[Software\\\\Vendor\\\\Link]\n#link\n\"SymbolicLinkValue\"=" +
-    linkTo(u"\\Registry\\Machine\\Software\\Other") + "\n";
+    linkTo(u"\\Registry\\Machine\\Software\\Other") + "\n" +
+    "[Software\\\\Vendor\\\\Inner]\n#link\n\"SymbolicLinkValue\"=" +
+    linkTo(u"\\REGISTRY\\Machine\\software\\vendor\\Stable") + "\n";
 
 // The same subtree as a save wrote it: no volatile key, the link as a key.
 const std::string kSaved =
@@ -51,7 +53,9 @@ const std::string kSaved =
     "[Stable]\n@=\"default\"\n\"m\"=str(7):\"a\\0b\\0\"\n"
     "[Closed]\n\"x\"=\"stale\"\n"
     "[Link]\n#link\n\"SymbolicLinkValue\"=" +
-    linkTo(u"\\Registry\\Machine\\Software\\Other") + "\n";
+    linkTo(u"\\Registry\\Machine\\Software\\Other") + "\n" +
+    "[Inner]\n#link\n\"SymbolicLinkValue\"=" +
+    linkTo(u"\\REGISTRY\\Machine\\software\\vendor\\Stable") + "\n";
 
 class ScriptedSaver : public RegistrySaver {
 public:
@@ -77,7 +81,7 @@ protected:
         SavedKey vendor;
         vendor.tree = tree;
         // As the registry lists them: the volatile key among the saved ones.
-        vendor.liveSubkeys[WineHive::kRoot] = {"Volatile", "Stable", "Closed", "Link"};
+        vendor.liveSubkeys[WineHive::kRoot] = {"Volatile", "Stable", "Closed", "Link", "Inner"};
         vendor.readLive.insert(tree->child(WineHive::kRoot, "Closed"));
         auto saver = std::make_unique<ScriptedSaver>();
         saver->saves["Software\\Vendor"] = vendor;
@@ -149,6 +153,54 @@ TEST_F(SavedKeyProviderTest, AHiveRootIsWalkedAndEachKeyBelowItSaved) {
     std::unique_ptr<RegistryProvider> liveOnly = live();
     EXPECT_EQ(walk(*saved, ""), walk(*liveOnly, ""));
     EXPECT_EQ(saver_->asked, std::vector<std::string>{"HKEY_LOCAL_MACHINE\\Software"});
+}
+
+// A link into the saved subtree is answered from the save, as its target is;
+// one that leads out of it is followed live.
+TEST_F(SavedKeyProviderTest, ALinkIntoTheSaveIsReadFromItAndOneOutOfItLive) {
+    saver_->saves["Software\\Vendor"].tree = [] {
+        auto tree = std::make_shared<WineHive>();
+        std::string error;
+        std::string text = kSaved;
+        text.replace(text.find("\"default\""), 9, "\"saved default\"");
+        tree->parse(text, "saved", error);
+        return tree;
+    }();
+    std::unique_ptr<RegistryProvider> saved = makeSavedKeyProvider(live(), std::move(saverOwned_));
+    std::map<std::string, std::string> defaults;
+    for (const RegEntry& e : walk(*saved, "Software\\Vendor"))
+        if (e.ValueName.empty() || e.ValueName == "o") defaults[std::string(e.KeyName.view())] = e.ValueData;
+    EXPECT_EQ(defaults["Software\\Vendor\\Stable\\"], "saved default");
+    EXPECT_EQ(defaults["Software\\Vendor\\Inner\\"], "saved default");
+    EXPECT_EQ(defaults["Software\\Vendor\\Link\\"], "through the link");
+}
+
+// Expandable strings expand from the saved data with the environment given,
+// as the live provider expands them, without reading the key live again.
+TEST_F(SavedKeyProviderTest, ExpandableStringsExpandFromTheSaveWithTheEnvironmentGiven) {
+    saver_->saves["Software\\Vendor"].tree = [] {
+        auto tree = std::make_shared<WineHive>();
+        std::string error;
+        std::string text = kSaved;
+        text.replace(text.find("%QV_NO_SUCH%"), 12, "%qv_dir%\\\\%QV_NO_SUCH%");
+        tree->parse(text, "saved", error);
+        return tree;
+    }();
+    const auto fold = [](std::u16string_view name) {
+        std::u16string folded(name);
+        for (char16_t& c : folded)
+            if (c >= u'a' && c <= u'z') c = static_cast<char16_t>(c - u'a' + u'A');
+        return folded;
+    };
+    auto environment = std::make_shared<const EnvironmentExpander>(
+        std::vector<std::pair<std::u16string, std::u16string>>{{u"QV_DIR", u"C:\\qv"}}, fold);
+    std::unique_ptr<RegistryProvider> saved = makeSavedKeyProvider(live(), std::move(saverOwned_), environment);
+    const RegSnapshot captured = walk(*saved, "Software\\Vendor");
+    std::string expanded;
+    for (const RegEntry& e : captured)
+        if (e.KeyName == "Software\\Vendor\\" && e.ValueName == "e") expanded = e.ValueData;
+    // The live key holds "%QV_NO_SUCH%\x": this text can only come from the save.
+    EXPECT_EQ(expanded, "C:\\qv\\%QV_NO_SUCH%\\x");
 }
 
 }  // namespace
