@@ -161,6 +161,16 @@ public:
             DeleteFileW(file);
             return std::nullopt;
         }
+        WIN32_FILE_ATTRIBUTE_DATA written{};
+        if (!GetFileAttributesExW(file, GetFileExInfoStandard, &written)) {
+            DeleteFileW(file);
+            return std::nullopt;
+        }
+        const uint64_t size = (static_cast<uint64_t>(written.nFileSizeHigh) << 32) | written.nFileSizeLow;
+        if (size > kMaxSaveBytes) {  // walked instead: no copy held beside the snapshot
+            DeleteFileW(file);
+            return std::nullopt;
+        }
         const std::optional<std::string> bytes = readWholeFile(toUtf8(std::wstring_view(file)));
         DeleteFileW(file);
         if (!bytes) return std::nullopt;
@@ -171,6 +181,7 @@ public:
         if (!parsed) return std::nullopt;
         SavedKey saved;
         saved.tree = tree;
+        saved.bytes = bytes->size();
         compare(key.get(), *tree, WineHive::kRoot, saved);
         ++savesMade;
         return saved;

@@ -187,6 +187,7 @@ private:
         int32_t hive = 0;
         std::string path;
         SavedKey saved;
+        uint64_t lastUse = 0;
     };
     struct Found {
         const Mount* mount = nullptr;
@@ -194,12 +195,19 @@ private:
         uint32_t node = 0;
     };
 
-    const Mount* mountFor(int32_t hive, std::string_view path) const {
-        for (const Mount& m : mounts_)
-            if (m.hive == hive && within(m.path, path)) return &m;
+    const Mount* mountFor(int32_t hive, std::string_view path) {
+        for (const std::unique_ptr<Mount>& m : mounts_) {
+            if (m->hive == hive && within(m->path, path)) {
+                m->lastUse = ++uses_;
+                return m.get();
+            }
+        }
         return nullptr;
     }
 
+    // Saves the subtree at `path`, unless a save of it or above it failed or
+    // came out too large to keep: that subtree is walked, which holds no copy
+    // beside the snapshot.
     void trySave(int32_t hive, std::string_view path) {
         if (!savable(hive) || path.empty()) return;
         for (const auto& [h, p] : unsaved_)
@@ -209,7 +217,24 @@ private:
             unsaved_.emplace_back(hive, std::string(path));
             return;
         }
-        mounts_.push_back(Mount{hive, std::string(path), std::move(*saved)});
+        keep(std::make_unique<Mount>(Mount{hive, std::string(path), std::move(*saved), ++uses_}));
+    }
+
+    // Keeps a new copy, and lets go of the copies used longest ago while they
+    // add up to more than the limit. The walk is done with a subtree once it
+    // has left it; a copy let go of is read live, or saved again, if a link
+    // leads back into it.
+    void keep(std::unique_ptr<Mount> mount) {
+        uint64_t kept = mount->saved.bytes;
+        for (const std::unique_ptr<Mount>& m : mounts_) kept += m->saved.bytes;
+        while (kept > kMaxKeptSaveBytes && !mounts_.empty()) {
+            auto oldest = mounts_.begin();
+            for (auto it = mounts_.begin(); it != mounts_.end(); ++it)
+                if ((*it)->lastUse < (*oldest)->lastUse) oldest = it;
+            kept -= (*oldest)->saved.bytes;
+            mounts_.erase(oldest);
+        }
+        mounts_.push_back(std::move(mount));
         openMount_ = nullptr;
         open_.clear();
     }
@@ -261,6 +286,9 @@ private:
         if (target.size() <= kMachine.size() || !sameName(std::string_view(target).substr(0, kMachine.size()), kMachine))
             return {};
         std::string resolved = mountedSpelling(hive, std::string_view(target).substr(kMachine.size()));
+        // A target that no copy holds (none was made, or it was let go of) is
+        // saved now, as the walk's own keys are.
+        if (!mountFor(hive, resolved)) trySave(hive, resolved);
         resolved += below;
         return find(hive, resolved, hops + 1);
     }
@@ -268,10 +296,11 @@ private:
     // `path` with its first names spelled as a mount spells them: a link's
     // target may differ from the enumerated names in case alone.
     std::string mountedSpelling(int32_t hive, std::string_view path) const {
-        for (const Mount& m : mounts_) {
-            if (m.hive != hive || path.size() < m.path.size()) continue;
-            if (path.size() > m.path.size() && path[m.path.size()] != '\\') continue;
-            if (sameName(path.substr(0, m.path.size()), m.path)) return m.path + std::string(path.substr(m.path.size()));
+        for (const std::unique_ptr<Mount>& m : mounts_) {
+            if (m->hive != hive || path.size() < m->path.size()) continue;
+            if (path.size() > m->path.size() && path[m->path.size()] != '\\') continue;
+            if (sameName(path.substr(0, m->path.size()), m->path))
+                return m->path + std::string(path.substr(m->path.size()));
         }
         return std::string(path);
     }
@@ -297,8 +326,9 @@ private:
     std::unique_ptr<RegistrySaver> saver_;
     std::shared_ptr<const EnvironmentExpander> environment_;
     std::u16string expanded_;
-    std::vector<Mount> mounts_;
+    std::vector<std::unique_ptr<Mount>> mounts_;
     std::vector<std::pair<int32_t, std::string>> unsaved_;
+    uint64_t uses_ = 0;
     const Mount* openMount_ = nullptr;
     std::vector<std::pair<std::string, uint32_t>> open_;
     uint32_t cursor_ = 0;

@@ -28,6 +28,7 @@ namespace qv {
 // A subtree as one save wrote it, and where it differs from the live registry.
 struct SavedKey {
     std::shared_ptr<const WineHive> tree;  // its root is the saved key
+    uint64_t bytes = 0;                    // the size of the save as written
     // Keys whose live subkeys the save did not all hold: their subkeys as the
     // registry lists them. Those missing from the tree are read live.
     std::unordered_map<uint32_t, std::vector<std::string>> liveSubkeys;
@@ -39,9 +40,18 @@ class RegistrySaver {
 public:
     virtual ~RegistrySaver() = default;
     // The subtree at `path` (not a hive's root) saved now; nothing when it
-    // cannot be saved, and the walk then reads it live.
+    // cannot be saved or its save is larger than kMaxSaveBytes, and the walk
+    // then reads it live.
     virtual std::optional<SavedKey> save(int32_t hive, const std::string& path) = 0;
 };
+
+// The largest save that is read back, and the most that the copies kept at
+// once may have taken as files. A copy in memory takes about twice its file,
+// for as long as it is kept, beside the snapshot that the walk makes; a
+// larger subtree is walked, so that a capture of a large registry costs no
+// more memory than a walk of it.
+inline constexpr uint64_t kMaxSaveBytes = 4 * 1024 * 1024;
+inline constexpr uint64_t kMaxKeptSaveBytes = 8 * 1024 * 1024;
 
 // `environment` expands the %NAME% references of saved REG_EXPAND_SZ data as
 // the live provider would; without one, such values are read live.

@@ -7,8 +7,10 @@
 #include <vector>
 
 #include "capture/registry_provider_win.h"
+#include "capture/saved_key_provider.h"
 #include "capture/registry_walk.h"
 #include "core/registry_types.h"
+#include "core/utf.h"
 #include "tests/support/fakes/fake_registry.h"
 #include "tests/support/fakes/scripted_ui.h"
 
@@ -120,6 +122,41 @@ TEST(RegistrySaverTest, WithoutThePrivilegeEveryKeyIsWalked) {
     // Refused once, not once a key.
     EXPECT_EQ(registrySavesRefused(), refusedBefore + 1);
     expectSame(walked, saved);
+}
+
+// A subtree whose save is larger than the limit is walked, so that no copy of
+// it is held beside the snapshot; a small one beside it is still saved.
+TEST(RegistrySaverTest, ASaveLargerThanTheLimitIsWalkedInstead) {
+    RegDeleteTreeW(HKEY_CURRENT_USER, kTestKey);
+    HKEY large = nullptr, small = nullptr;
+    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, (std::wstring(kTestKey) + L"\\Large").c_str(), 0, nullptr, 0,
+                              KEY_ALL_ACCESS, nullptr, &large, nullptr),
+              ERROR_SUCCESS);
+    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, (std::wstring(kTestKey) + L"\\Small").c_str(), 0, nullptr, 0,
+                              KEY_ALL_ACCESS, nullptr, &small, nullptr),
+              ERROR_SUCCESS);
+    // Saved as text, each byte takes three: a third of the limit in bytes
+    // passes it.
+    const std::vector<BYTE> block(static_cast<size_t>(kMaxSaveBytes / 3 + 1), 0x5A);
+    for (const wchar_t* name : {L"one", L"two"})
+        RegSetValueExW(large, name, 0, REG_BINARY, block.data(), static_cast<DWORD>(block.size()));
+    const wchar_t text[] = L"kept";
+    RegSetValueExW(small, L"s", 0, REG_SZ, reinterpret_cast<const BYTE*>(text), sizeof text);
+    RegCloseKey(large);
+    RegCloseKey(small);
+
+    Win32RegistryProviderSource walk;
+    SavingRegistryProviderSource saving;
+    const std::string start = toUtf8(kTestKey);
+    const Capture walkedLarge = capture(walk, kHiveCurrentUser, start + "\\Large");
+    const Capture walkedSmall = capture(walk, kHiveCurrentUser, start + "\\Small");
+    uint64_t before = registrySavesMade();
+    expectSame(walkedLarge, capture(saving, kHiveCurrentUser, start + "\\Large"));
+    EXPECT_EQ(registrySavesMade(), before);
+    before = registrySavesMade();
+    expectSame(walkedSmall, capture(saving, kHiveCurrentUser, start + "\\Small"));
+    EXPECT_EQ(registrySavesMade(), before + 1);
+    RegDeleteTreeW(HKEY_CURRENT_USER, kTestKey);
 }
 
 }  // namespace

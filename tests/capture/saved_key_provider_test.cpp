@@ -116,7 +116,10 @@ TEST_F(SavedKeyProviderTest, CaptureFromTheSaveEqualsTheWalkWithLeftOutKeysReadL
     // "Closed" is read live ("live", not the save's "stale"), "Volatile" and
     // its subkey are walked, "Link" is followed: all as the walk has them.
     EXPECT_EQ(captured, walked);
-    EXPECT_EQ(saver_->asked, std::vector<std::string>{"HKEY_LOCAL_MACHINE\\Software\\Vendor"});
+    // The link's target is asked for as a save of its own, and read live when
+    // there is none.
+    EXPECT_EQ(saver_->asked, (std::vector<std::string>{"HKEY_LOCAL_MACHINE\\Software\\Vendor",
+                                                       "HKEY_LOCAL_MACHINE\\Software\\Other"}));
     bool linked = false;
     for (const RegEntry& e : captured) linked |= e.ValueData == "through the link";
     EXPECT_TRUE(linked);
@@ -173,6 +176,52 @@ TEST_F(SavedKeyProviderTest, ALinkIntoTheSaveIsReadFromItAndOneOutOfItLive) {
     EXPECT_EQ(defaults["Software\\Vendor\\Stable\\"], "saved default");
     EXPECT_EQ(defaults["Software\\Vendor\\Inner\\"], "saved default");
     EXPECT_EQ(defaults["Software\\Vendor\\Link\\"], "through the link");
+}
+
+// Copies are let go of, the oldest first, once they add up to more than the
+// limit; a link into one let go of saves its target again, and the capture
+// still equals the walk.
+TEST(SavedKeyProviderLimits, OldCopiesAreLetGoOfAndALinkIntoOneSavesItAgain) {
+    const std::string live =
+        "WINE REGISTRY Version 2\n;; All keys relative to REGISTRY\\\\Machine\n\n#arch=win64\n\n"
+        "[A]\n\"a\"=\"first\"\n"
+        "[B]\n\"b\"=\"second\"\n"
+        "[B\\\\ToA]\n#link\n\"SymbolicLinkValue\"=" +
+        linkTo(u"\\Registry\\Machine\\A") + "\n";
+    auto hives = std::make_shared<WinePrefixHives>();
+    std::string error;
+    ASSERT_TRUE(hives->machine.parse(live, "live", error)) << error;
+    const auto saveOf = [](const std::string& text) {
+        auto tree = std::make_shared<WineHive>();
+        std::string error;
+        EXPECT_TRUE(tree->parse(text, "saved", error)) << error;
+        SavedKey saved;
+        saved.tree = tree;
+        saved.bytes = kMaxKeptSaveBytes / 2 + 1;  // two do not fit together
+        return saved;
+    };
+    auto saver = std::make_unique<ScriptedSaver>();
+    ScriptedSaver* asked = saver.get();
+    saver->saves["A"] = saveOf("WINE REGISTRY Version 2\n\n[]\n\"a\"=\"first\"\n");
+    saver->saves["B"] = saveOf(
+        "WINE REGISTRY Version 2\n\n[]\n\"b\"=\"second\"\n[ToA]\n#link\n\"SymbolicLinkValue\"=" +
+        linkTo(u"\\Registry\\Machine\\A") + "\n");
+    std::unique_ptr<RegistryProvider> saved = makeSavedKeyProvider(makeWineRegistryProvider(hives, {}), std::move(saver));
+    std::unique_ptr<RegistryProvider> walked = makeWineRegistryProvider(hives, {});
+    const auto capture = [](RegistryProvider& provider) {
+        AppState state;
+        state.regArray = RegSnapshot(1);
+        state.j = 0;
+        ScriptedYielder yielder;
+        ScriptedView view;
+        RegistryWalkContext ctx{state, provider, yielder, view};
+        getvalsStart(ctx, kHiveLocalMachine, "", "");
+        trimSnapshot(state.regArray, state.j);
+        return state.regArray;
+    };
+    EXPECT_EQ(capture(*saved), capture(*walked));
+    EXPECT_EQ(asked->asked, (std::vector<std::string>{"HKEY_LOCAL_MACHINE\\A", "HKEY_LOCAL_MACHINE\\B",
+                                                      "HKEY_LOCAL_MACHINE\\A"}));
 }
 
 // Expandable strings expand from the saved data with the environment given,
