@@ -166,7 +166,7 @@ int main() {
                     static_cast<double>(barePeak) / 1048576.0, static_cast<double>(snapPeak) / 1048576.0,
                     static_cast<double>(diffPeak) / 1048576.0);
     else
-        std::printf("peak working set: not told after the exit here (scripts/cli_memory.sh measures it under Wine)\n");
+        std::printf("peak working set: not told after the exit here (bench/cli_memory.sh measures it from outside)\n");
     DeleteFileW(a.c_str());
     DeleteFileW(b.c_str());
     return 0;

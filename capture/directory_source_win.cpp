@@ -207,8 +207,13 @@ std::string Win32DirectorySource::folderIdentity(const std::string& folder) {
     }
     if (path.empty() || path.back() != L'\\') path += L'\\';
     // Letter case is no part of a Windows name: two spellings of one folder
-    // must give one identity.
-    CharUpperBuffW(path.data(), static_cast<DWORD>(path.size()));
+    // must give one identity. (Not CharUpperBuffW: user32 would be loaded
+    // for it, which under Wine costs a console program 5 MB and its start.)
+    std::wstring upper(path.size(), L'\0');
+    const int length = static_cast<int>(path.size());
+    if (LCMapStringEx(LOCALE_NAME_INVARIANT, LCMAP_UPPERCASE, path.data(), length, upper.data(), length, nullptr,
+                      nullptr, 0) == length)
+        path = std::move(upper);
     return toUtf8(path);
 }
 
