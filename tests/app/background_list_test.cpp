@@ -27,6 +27,11 @@ TEST(BackgroundList, BuiltInListMarksWhatChangesOnItsOwnAndNothingElse) {
          "DriverDesc", false},
         {"", "HKEY_USERS\\S-1-5-21-1\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\UserAssist\\{X}\\Count\\",
          "HRZR", true},
+        {"HKEY_LOCAL_MACHINE", "Software\\Microsoft\\Windows NT\\CurrentVersion\\NetworkCards\\4\\", "ServiceName", true},
+        {"HKEY_LOCAL_MACHINE", "Software\\Microsoft\\Windows NT\\CurrentVersion\\", "ProductName", false},
+        {"HKEY_CURRENT_USER", "Software\\Wine\\Temporary System Parameters\\Control Panel\\Colors\\", "Hilight", true},
+        {"HKEY_CURRENT_USER", "Software\\Wine\\Direct3D\\", "renderer", false},
+        {"HKEY_LOCAL_MACHINE", "System\\CurrentControlSet\\Control\\ServiceCurrent\\", "", true},
         {"HKEY_LOCAL_MACHINE", "SOFTWARE\\Acme\\", "Path", false},
         {"HKEY_CURRENT_USER", "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Acme\\", "", false},
     };
