@@ -243,4 +243,30 @@ bool MainWindow::onWheel(int delta) {
     return true;
 }
 
+void MainWindow::keepFocusInView() {
+    HWND focus = GetFocus();
+    if (!focus || !IsChild(hwnd_, focus)) return;
+    while (GetParent(focus) != hwnd_) focus = GetParent(focus);  // a drop-down's edit box
+    const LayoutRect* r = nullptr;
+    for (const auto& [id, rect] : kPlaces) {
+        if (control(id) == focus) r = &(placed_.*rect);
+    }
+    for (const auto& l : lists_) {
+        if (l.hwnd() == focus) r = &placed_.lists;
+    }
+    if (!r) return;
+    const SIZE view = viewSize();
+    const auto shift = [&](int bar, int from, int to, long length) {
+        const int pos = scrollPos(hwnd_, bar), margin = scale(8);
+        // Its near edge first, where it is longer than the view.
+        if (from < pos) {
+            scrollTo(bar, from - margin);
+        } else if (to > pos + length) {
+            scrollTo(bar, std::min(from - margin, to + margin - static_cast<int>(length)));
+        }
+    };
+    if (barShown(hwnd_, SB_HORZ)) shift(SB_HORZ, r->left, r->right, view.cx);
+    if (barShown(hwnd_, SB_VERT)) shift(SB_VERT, r->top, r->bottom, view.cy);
+}
+
 }  // namespace qv

@@ -76,6 +76,9 @@ public:
 
     // Pushes deferred status, progress and new rows to the controls.
     void flush();
+    // Scrolls the control that has the keyboard into view, after a key that
+    // may have moved it there.
+    void keepFocusInView();
     // The smallest outer size at which every control fits without scrolling;
     // zero before the controls are made.
     SIZE minimumFrame() const;

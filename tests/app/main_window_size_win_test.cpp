@@ -10,6 +10,7 @@
 
 #include <iterator>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -230,6 +231,38 @@ TEST_F(SmallWindowTest, TheMinimumTrackSizeIsWhereScrollingBegins) {
     EXPECT_GT(larger.cx, least_.cx * 3 / 2);
     EXPECT_GT(larger.cy, least_.cy * 3 / 2);
     SendMessageW(main_, WM_DPICHANGED, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(&home));
+}
+
+// Tab through the window while it is smaller than its minimum: each control
+// that takes the keyboard is scrolled into view.
+TEST_F(SmallWindowTest, TheKeyboardBringsEachControlIntoView) {
+    SendMessageW(control(IDC_chkDetectFiles), BM_CLICK, 0, 0);  // the folder's controls take the keys too
+    resize(least_.cx / 2, least_.cy / 2);
+    scroll(SB_LEFT, SB_TOP);
+    SetFocus(control(IDC_cmbRegStart));
+    std::set<int> visited;
+    for (int press = 0; press < 14; ++press) {
+        MSG msg{};
+        msg.hwnd = GetFocus();
+        msg.message = WM_KEYDOWN;
+        msg.wParam = VK_TAB;
+        msg.lParam = 1;
+        app_->pump().dispatch(msg);
+        HWND focus = GetFocus();
+        while (focus && GetParent(focus) != main_) focus = GetParent(focus);
+        ASSERT_NE(focus, nullptr);
+        const int id = GetDlgCtrlID(focus);
+        visited.insert(id);
+        const RECT r = shownRect(id), in = view();
+        // Whole where it fits the view; else from its near edge on.
+        const bool fitsAcross = r.right - r.left <= in.right, fitsDown = r.bottom - r.top <= in.bottom;
+        EXPECT_TRUE(r.left >= 0 && (!fitsAcross || r.right <= in.right)) << "control " << id << " across";
+        EXPECT_TRUE(r.top >= 0 && (!fitsDown || r.bottom <= in.bottom)) << "control " << id << " down";
+    }
+    EXPECT_EQ(visited, (std::set<int>{IDC_cmbRegStart, IDC_txtRegKeyStart, IDC_txtFileSystemStart,
+                                      IDC_cmdFileSystemStart, IDC_chkDetectRegistry, IDC_chkDetectFiles,
+                                      IDC_cmdAdvanced, IDC_cmdSnapShot, IDC_cmdReset, IDC_txtFind,
+                                      IDC_tbDisplay, IDC_lstNewEntries}));
 }
 
 // The window manager's side: xdotool sizes the X window far below the
