@@ -23,6 +23,7 @@ Application::Application(HINSTANCE instance, std::string updateHost)
       updateHost_(std::move(updateHost)) {
     answerFileDialogsWith(filePicker_, savePicker_);
     pump_.beforePump = [this] { window_.flush(); };
+    pump_.afterKey = [this] { window_.keepFocusInView(); };
     prompt_.beforeShow = [this] { window_.flush(); };
     workflow_.Detect_Click = [this] {
         DetectionContext ctx{state_, window_, pump_, files_, prompt_};

@@ -123,7 +123,8 @@ Placement MainWindow::placement() const {
 void MainWindow::restorePlacement(const Placement& p, int& showCommand) {
     std::vector<ScreenRect> areas;
     EnumDisplayMonitors(nullptr, nullptr, addWorkArea, reinterpret_cast<LPARAM>(&areas));
-    if (!placementFits(p, areas, scale(640), scale(480))) return;
+    const SIZE least = minimumFrame();
+    if (!placementFits(p, areas, least.cx, least.cy)) return;
     SetWindowPos(hwnd_, nullptr, p.normal.left, p.normal.top, p.normal.width(), p.normal.height(),
                  SWP_NOZORDER | SWP_NOACTIVATE);
     if (p.maximized && (showCommand == SW_SHOWNORMAL || showCommand == SW_SHOWDEFAULT || showCommand == SW_SHOW))
@@ -161,6 +162,7 @@ LRESULT MainWindow::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
             }
             return 0;
         case WM_SIZE:
+            if (wParam == SIZE_MINIMIZED) return 0;
             SendMessageW(control(IDC_Status), WM_SIZE, 0, 0);
             layout();
             // Group box edges and the status bar's grip move with the size;
@@ -168,10 +170,26 @@ LRESULT MainWindow::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
             RedrawWindow(hwnd_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
             return 0;
         case WM_GETMINMAXINFO: {
-            auto* info = reinterpret_cast<MINMAXINFO*>(lParam);
-            info->ptMinTrackSize = {scale(640), scale(480)};
+            // The system's own sizing stops where everything fits.
+            const SIZE least = minimumFrame();
+            if (least.cx <= 0) break;
+            reinterpret_cast<MINMAXINFO*>(lParam)->ptMinTrackSize = {least.cx, least.cy};
             return 0;
         }
+        case WM_WINDOWPOSCHANGING:
+            // Not held to the minimum: under Wine the window manager has
+            // already sized the frame on the screen when this comes, and a
+            // window held larger would lay out controls where nobody sees
+            // them. Below the minimum the controls scroll instead.
+            return 0;
+        case WM_HSCROLL:
+        case WM_VSCROLL:
+            if (lParam) break;  // a control's own bar
+            onScroll(msg == WM_HSCROLL ? SB_HORZ : SB_VERT, LOWORD(wParam));
+            return 0;
+        case WM_MOUSEWHEEL:
+            if (onWheel(GET_WHEEL_DELTA_WPARAM(wParam))) return 0;
+            break;
         case WM_DPICHANGED: {
             dpi_ = HIWORD(wParam);
             applyFont();
@@ -428,6 +446,9 @@ void MainWindow::createControls() {
     }
     HWND status = make(0, STATUSCLASSNAMEW, L"", SBARS_SIZEGRIP, IDC_Status);
     SendMessageW(status, SB_SIMPLE, TRUE, 0);
+    // Above the other controls: scrolled, they pass beneath it. It takes no
+    // keys, so the tab order stays as made.
+    SetWindowPos(status, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     // The frame goes to the bottom, below the boxes it surrounds, so that
     // painting it never paints over them.
     HWND frame = make(0, L"BUTTON", L"Search parameters:", BS_GROUPBOX, IDC_Frame2);
@@ -448,91 +469,6 @@ void MainWindow::applyFont() {
         l.setDpi(dpi_);
     }
     layout();
-}
-
-// The tab strip holds only its row of tabs; the list sits below it, so the
-// two never overlap and neither paints over the other.
-int MainWindow::tabStripHeight() const {
-    RECT item{};
-    if (!SendMessageW(control(IDC_tbDisplay), TCM_GETITEMRECT, 0, reinterpret_cast<LPARAM>(&item)))
-        return scale(24);
-    return item.bottom + scale(2);
-}
-
-void MainWindow::layout() {
-    RECT client{};
-    GetClientRect(hwnd_, &client);
-    RECT statusRect{};
-    GetWindowRect(control(IDC_Status), &statusRect);
-    const int width = client.right;
-    const int bottom = client.bottom - (statusRect.bottom - statusRect.top);
-    const int m = scale(8), rowH = scale(24), gap = scale(6);
-    // Labels as wide as their text in this font, so no caption is cut at any DPI.
-    int labelW = 0;
-    if (HDC dc = GetDC(hwnd_)) {
-        const HGDIOBJ old = SelectObject(dc, font_.get());
-        for (int id : {IDC_lblRegStart, IDC_lblFileSystem, IDC_chkDetectRegistry}) {
-            const std::wstring text = windowText(control(id));
-            SIZE size{};
-            GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
-            labelW = std::max(labelW, static_cast<int>(size.cx) + scale(id == IDC_chkDetectRegistry ? 30 : 12));
-        }
-        SelectObject(dc, old);
-        ReleaseDC(hwnd_, dc);
-    }
-    labelW = std::max(labelW, scale(210));
-    HDWP moves = BeginDeferWindowPos(24);
-    auto place = [&](int id, int x, int y, int w, int h) {
-        if (moves)
-            moves = DeferWindowPos(moves, control(id), nullptr, x, y, std::max(w, 0), std::max(h, 0),
-                                   SWP_NOZORDER | SWP_NOACTIVATE);
-    };
-
-    const int frameH = scale(22) + 3 * rowH + 2 * gap + scale(10);
-    place(IDC_Frame2, m, m, width - 2 * m, frameH);
-    const int inX = m + scale(12), inR = width - m - scale(12);
-    int y = m + scale(22);
-    place(IDC_lblRegStart, inX, y, labelW, rowH);
-    const int rootsX = inX + labelW, rootsW = scale(190);
-    place(IDC_cmbRegStart, rootsX, y, rootsW, scale(200));
-    place(IDC_txtRegKeyStart, rootsX + rootsW + gap, y, inR - (rootsX + rootsW + gap), scale(200));
-    y += rowH + gap;
-    const int browseW = scale(90);
-    place(IDC_lblFileSystem, inX, y, labelW, rowH);
-    place(IDC_txtFileSystemStart, rootsX, y, inR - browseW - gap - rootsX, rowH);
-    place(IDC_cmdFileSystemStart, inR - browseW, y, browseW, rowH);
-    y += rowH + gap;
-    place(IDC_chkDetectRegistry, inX, y, labelW, rowH);
-    place(IDC_chkDetectFiles, rootsX, y, std::min(scale(260), inR - browseW - gap - rootsX), rowH);
-    place(IDC_cmdAdvanced, inR - browseW, y, browseW, rowH);
-
-    y = m + frameH + m;
-    const int buttonH = scale(28);
-    int x = m;
-    for (auto [id, w] : {std::pair{IDC_cmdSnapShot, 140}, {IDC_cmdDetectChanges, 140}, {IDC_cmdReset, 110}}) {
-        place(id, x, y, scale(w), buttonH);
-        x += scale(w) + gap;
-    }
-    place(IDC_pbBar1, x + gap, y + scale(4), width - m - (x + gap), buttonH - scale(8));
-    y += buttonH + gap;
-
-    const int findLabelW = scale(40), findW = scale(260);
-    place(IDC_lblFind, m, y, findLabelW, rowH);
-    place(IDC_txtFind, m + findLabelW, y, findW, rowH);
-    const int countsX = m + findLabelW + findW + 2 * gap;
-    place(IDC_lblCounts, countsX, y, width - m - countsX, rowH);
-    y += rowH + gap;
-
-    const int tabH = tabStripHeight();
-    place(IDC_tbDisplay, m, y, width - 2 * m, tabH);
-    y += tabH;
-    for (auto& l : lists_) {
-        if (moves)
-            moves = DeferWindowPos(moves, l.hwnd(), nullptr, m, y, width - 2 * m, std::max(bottom - m - y, 0),
-                                   SWP_NOZORDER | SWP_NOACTIVATE);
-    }
-    if (moves) EndDeferWindowPos(moves);
-    shownList().fitLastColumn();
 }
 
 void MainWindow::onCheckBox(int id) {
@@ -612,6 +548,7 @@ std::string MainWindow::collectCaption() const { return toUtf8(windowText(contro
 
 void MainWindow::setCollectCaption(std::string_view caption) {
     SetWindowTextW(control(IDC_cmdSnapShot), toWide(caption).c_str());
+    layout();  // a longer caption may need a wider button
 }
 
 void MainWindow::showCapture(bool running) {

@@ -2,7 +2,8 @@
 // frmMain: the controls, their layout and enabling rules, and the MainView the
 // workflow talks to. Clicks are handed to a CommandTarget. The results pane
 // (the lists, find, the count line, the context menu) is defined in
-// main_window_results_win.cpp.
+// main_window_results_win.cpp; the controls' placing and the scrolling below
+// the window's minimum in main_window_layout_win.cpp.
 #include <windows.h>
 
 #include "window/base_window_win.h"
@@ -12,6 +13,7 @@
 #include <string>
 
 #include "app/control_ids.h"
+#include "app/main_layout.h"
 #include "app/main_view.h"
 #include "app/result_list_win.h"
 #include "app/snapshot_commands.h"
@@ -74,6 +76,12 @@ public:
 
     // Pushes deferred status, progress and new rows to the controls.
     void flush();
+    // Scrolls the control that has the keyboard into view, after a key that
+    // may have moved it there.
+    void keepFocusInView();
+    // The smallest outer size at which every control fits without scrolling;
+    // zero before the controls are made.
+    SIZE minimumFrame() const;
 
     // What the window remembers between runs: its normal place on the screen
     // (in screen pixels) and the lists' column widths.
@@ -122,7 +130,13 @@ private:
     LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam);
     void createControls();
     void applyFont();
+    // Defined in main_window_layout_win.cpp.
+    MainLayoutMetrics measure() const;
+    SIZE viewSize() const;
     void layout();
+    void scrollTo(int bar, int pos);
+    void onScroll(int bar, int code);
+    bool onWheel(int delta);
     int scale(int dips) const;
     // Whether a menu of the bar has `letter` as its access key.
     bool menuHasAccessKey(wchar_t letter) const;
@@ -161,6 +175,10 @@ private:
     ULONGLONG captureStart_ = 0;  // 0 while no capture runs
     ULONGLONG captureShown_ = 0;
     std::array<ResultList, 6> lists_;
+    // The controls' places in the scrolled area, and its least size.
+    MainLayout placed_;
+    LayoutSize minimum_;
+    bool placing_ = false;
 
     std::string status_;
     bool statusDirty_ = false;

@@ -30,6 +30,11 @@ void MessagePump::addModeless(HWND window, HACCEL keys) {
 }
 
 void MessagePump::dispatch(MSG& msg) const {
+    route(msg);
+    if (afterKey && (msg.message == WM_KEYDOWN || msg.message == WM_SYSKEYDOWN)) afterKey();
+}
+
+void MessagePump::route(MSG& msg) const {
     if (dialogWindow && accelerators && (msg.hwnd == dialogWindow || IsChild(dialogWindow, msg.hwnd)) &&
         TranslateAcceleratorW(dialogWindow, accelerators, &msg))
         return;

@@ -19,6 +19,9 @@ public:
     HWND dialogWindow = nullptr;
     // The Alt keys of its buttons.
     HACCEL accelerators = nullptr;
+    // Runs after each key is handled: a key may have moved the keyboard to
+    // a control scrolled out of view.
+    std::function<void()> afterKey;
     // Modeless windows beside it (the advanced settings, the about box), with
     // the same keys and `keys` of their own; Enter and Esc there press their
     // OK and Cancel.
@@ -33,6 +36,8 @@ public:
     unsigned long long turns() const override { return turns_; }
 
 private:
+    void route(MSG& msg) const;
+
     struct Modeless {
         HWND window;
         HACCEL keys;

@@ -24,7 +24,9 @@ ensure_packages() {
 NATIVE_PACKAGES=(cmake make g++ googletest)
 # libFuzzer and the sanitizer runtimes come with clang's runtime package.
 FUZZ_PACKAGES=(cmake make clang libclang-rt-14-dev)
-WINDOWS_PACKAGES=(cmake make g++-mingw-w64-x86-64-posix googletest wine wine64 xvfb openbox imagemagick)
+# xdotool resizes the window from the window manager's side, as a user's drag
+# or a tiling manager does, past whatever minimum the program asks for.
+WINDOWS_PACKAGES=(cmake make g++-mingw-w64-x86-64-posix googletest wine wine64 xvfb openbox imagemagick xdotool)
 # The package's build reads the shared libraries' dependencies with
 # dpkg-shlibdeps; its check reads the manual page with man.
 PACKAGE_PACKAGES=(dpkg-dev file man-db)
