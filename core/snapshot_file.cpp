@@ -7,6 +7,7 @@
 #include <fstream>
 #include <functional>
 #include <new>
+#include <stdexcept>
 #include <type_traits>
 
 #include "core/registry_types.h"
@@ -84,9 +85,15 @@ using Pieces = std::function<void(std::string_view)>;
 class Writer {
 public:
     explicit Writer(std::string& out, const Pieces* pieces = nullptr) : out_(out), pieces_(pieces) {}
+    // A writer that only counts the bytes it would write, into `counted`.
+    explicit Writer(uint64_t& counted) : out_(unused_), counted_(&counted) {}
     template <class T>
     void number(T value) {
         static_assert(std::is_integral_v<T>);
+        if (counted_) {
+            *counted_ += sizeof(T);
+            return;
+        }
         if constexpr (std::endian::native == std::endian::little) {
             char bytes[sizeof(T)];
             std::memcpy(bytes, &value, sizeof(T));
@@ -98,6 +105,10 @@ public:
     }
     void text(std::string_view s) {
         number(static_cast<uint32_t>(s.size()));
+        if (counted_) {
+            *counted_ += s.size();
+            return;
+        }
         out_ += s;
     }
     // A path shares its start with the one before it more often than not: only
@@ -113,7 +124,7 @@ public:
     // Called after each entry: a megabyte or more is handed on, in a whole
     // number of checksum words, and the buffer starts again.
     void entryDone() {
-        if (!pieces_ || out_.size() < kPieceBytes) return;
+        if (counted_ || !pieces_ || out_.size() < kPieceBytes) return;
         const size_t whole = out_.size() & ~size_t{7};
         (*pieces_)(std::string_view(out_).substr(0, whole));
         out_.erase(0, whole);
@@ -122,7 +133,9 @@ public:
 private:
     static constexpr size_t kPieceBytes = size_t{1} << 20;
     std::string& out_;
-    const Pieces* pieces_;
+    const Pieces* pieces_ = nullptr;
+    uint64_t* counted_ = nullptr;
+    std::string unused_;
 };
 
 // A section's body, made by `body`, to `out` a piece at a time.
@@ -133,36 +146,42 @@ void produce(const Body& body, const Pieces& out) {
     out(buffer);
 }
 
-// A section: its tag, length and checksum, then its bytes. A section of up
-// to kHeldSection bytes is made once and held; a larger one, which may be
-// most of a snapshot of a million entries, is never held whole: its bytes are
-// made again to sum them, and a third time to pass them on.
+// A section: its tag, length and checksum, then its bytes. Its length is
+// counted first, without making the bytes. A section of up to kHeldSection
+// bytes is then made once and held; a larger one, which may be most of a
+// snapshot of a million entries, is never held whole: its bytes are made
+// once to sum them, and again to pass them on.
 constexpr uint64_t kHeldSection = uint64_t{4} << 20;
 
 template <class Body>
 void section(uint32_t tag, const Body& body, const Pieces& out) {
     uint64_t length = 0;
-    std::string held;
-    produce(body, [&](std::string_view piece) {
-        length += piece.size();
-        if (length <= kHeldSection) held += piece;
-    });
-    const bool wasHeld = length <= kHeldSection;
+    body(Writer(length));
+    const bool held = length <= kHeldSection;
+    std::string bytes;
     Checksum sum(length);
-    if (wasHeld) {
-        sum.add(held);
+    uint64_t made = 0;
+    if (held) {
+        produce(body, [&](std::string_view piece) { bytes += piece; });
+        made = bytes.size();
+        sum.add(bytes);
     } else {
-        held = std::string();
-        produce(body, [&](std::string_view piece) { sum.add(piece); });
+        produce(body, [&](std::string_view piece) {
+            made += piece.size();
+            sum.add(piece);
+        });
     }
+    // The count and the bytes come from one body: a difference would write a
+    // file that no reader takes, so none is written.
+    if (made != length) throw std::logic_error("a snapshot section's bytes differ from their count");
     std::string header;
     Writer w(header);
     w.number(tag);
     w.number(length);
     w.number(sum.value());
     out(header);
-    if (wasHeld) {
-        out(held);
+    if (held) {
+        out(bytes);
     } else {
         produce(body, out);
     }
