@@ -99,6 +99,13 @@ public:
         return select(hive, keyPath(path)) ? KeyAccess::Readable : KeyAccess::Missing;
     }
 
+    size_t expectedEntries(int32_t hive, const std::string& path) override {
+        const std::optional<Node> node = select(hive, keyPath(path));
+        if (!node) return 0;
+        if (node->hive) return node->hive->entriesBelow(node->key);
+        return hives_->userDefault.entriesBelow(WineHive::kRoot) + hives_->user.entriesBelow(WineHive::kRoot);
+    }
+
     bool GetRawValue(int32_t hive, const std::string& key, const std::string& name, uint32_t& type,
                      std::string& bytes) override {
         const WineHive* h = nullptr;
@@ -106,6 +113,17 @@ public:
         if (!v) return false;
         type = v->type;
         bytes.assign(h->valueData(*v));
+        return true;
+    }
+
+    bool viewsValueBytes() const override { return true; }
+    bool GetRawValueView(int32_t hive, const std::string& key, const std::string& name, uint32_t& type,
+                         std::string_view& bytes) override {
+        const WineHive* h = nullptr;
+        const WineHive::Value* v = find(hive, key, name, h);
+        if (!v) return false;
+        type = v->type;
+        bytes = h->valueData(*v);
         return true;
     }
 
