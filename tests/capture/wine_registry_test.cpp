@@ -10,9 +10,11 @@
 #include <tuple>
 #include <vector>
 
+#include "capture/registry_walk.h"
 #include "capture/value_rendering.h"
 #include "capture/wine_registry_provider.h"
 #include "core/registry_types.h"
+#include "tests/support/fakes/scripted_ui.h"
 
 namespace qv {
 namespace {
@@ -360,6 +362,24 @@ INSTANTIATE_TEST_SUITE_P(
                     RootCase{kHiveCurrentUser, "", {"Environment", "Software"}},
                     RootCase{kHiveLocalMachine, "System\\Loop", {}},
                     RootCase{kHiveLocalMachine, "Software\\Missing", {}}));
+
+// The room a walk reserves is what it records: one entry for each value and
+// one for each key without values.
+TEST(WineRegistryProviderTest, ExpectedEntriesAreTheEntriesAWalkRecords) {
+    auto provider = makeWineRegistryProvider(smallPrefix(), {{u"USER", u"pat"}});
+    for (const auto& [hive, key] : {std::pair{kHiveCurrentUser, ""}, std::pair{kHiveCurrentUser, "Software"},
+                                    std::pair{kHiveLocalMachine, "Software\\Classes"}}) {
+        AppState state;
+        state.j = 0;
+        testing::ScriptedYielder yielder;
+        testing::ScriptedView view;
+        RegistryWalkContext ctx{state, *provider, yielder, view};
+        const size_t expected = provider->expectedEntries(hive, key);
+        getvalsStart(ctx, hive, key, "");
+        EXPECT_EQ(expected, static_cast<size_t>(state.j)) << key;
+        EXPECT_GE(state.regArray.capacity(), expected);
+    }
+}
 
 TEST(WineRegistryProviderTest, ValuesRenderAsTheWindowsWalkRendersThem) {
     auto provider = makeWineRegistryProvider(smallPrefix(), {{u"USER", u"pat"}});
