@@ -223,15 +223,26 @@ private:
 
 // Where unescaped text goes: UTF-16 units for names, or straight into the
 // data arena as UTF-16LE bytes, so a long string is never held twice.
+// A run of plain ASCII, which is most of any name or string, goes in one step.
 struct UnitsOut {
     std::u16string& units;
     void push(char16_t u) { units.push_back(u); }
+    void ascii(std::string_view run) { units.append(run.begin(), run.end()); }
 };
 struct BytesOut {
     std::string& bytes;
     void push(char16_t u) {
         bytes.push_back(static_cast<char>(u & 0xFF));
         bytes.push_back(static_cast<char>(u >> 8));
+    }
+    void ascii(std::string_view run) {
+        const size_t at = bytes.size();
+        bytes.resize(at + 2 * run.size());
+        char* p = bytes.data() + at;
+        for (char c : run) {
+            *p++ = c;
+            *p++ = '\0';
+        }
     }
 };
 
@@ -405,8 +416,12 @@ private:
             }
             const auto b = static_cast<unsigned char>(c);
             if (c != '\\' && b < 0x80) {
-                out.push(static_cast<char16_t>(b));
-                ++i;
+                size_t j = i + 1;
+                while (j < n && s[j] != '\\' && static_cast<unsigned char>(s[j]) < 0x80 &&
+                       (s[j] != endChar || endChar == '\0'))
+                    ++j;
+                out.ascii(s.substr(i, j - i));
+                i = j;
                 continue;
             }
             if (b >= 0x80) {
@@ -532,10 +547,12 @@ private:
                 }
                 break;
             }
-            if (depth < lastPath_.size() && lastPath_[depth].first == unit) {
-                key = lastPath_[depth].second;
+            // The same components up to here end where the previous path's do.
+            if (depth < lastKeys_.size() && lastKeys_[depth].first == end &&
+                std::u16string_view(lastPath_).substr(start, end - start) == unit) {
+                key = lastKeys_[depth].second;
             } else {
-                lastPath_.resize(depth);
+                lastKeys_.resize(depth);
                 name_.clear();
                 appendUtf8(name_, unit);
                 const uint32_t found = hive_.child(key, name_);
@@ -544,12 +561,13 @@ private:
                     problem_ = "key names that add up to more than 4 GB";
                     return false;
                 }
-                lastPath_.emplace_back(std::u16string(unit), key);
+                lastKeys_.emplace_back(end, key);
             }
             ++depth;
             start = end + 1;
         }
-        lastPath_.resize(depth);
+        lastKeys_.resize(depth);
+        lastPath_ = units_;
         current_ = key;
         if (hasTime) hive_.keys_[key].modified = (seconds + kEpochSeconds) * kTicksPerSecond;
         return true;
@@ -858,7 +876,10 @@ private:
     uint32_t current_ = WineHive::kNoKey;
     std::u16string units_;
     std::string name_;
-    std::vector<std::pair<std::u16string, uint32_t>> lastPath_;
+    // The previous key line's path, and where each of its names ends with
+    // the key it names.
+    std::u16string lastPath_;
+    std::vector<std::pair<size_t, uint32_t>> lastKeys_;
     std::string problem_;
 };
 
@@ -879,7 +900,7 @@ void WineHive::clear() {
 uint32_t WineHive::addChild(uint32_t parent, std::string_view name) {
     if (keyNames_.size() + name.size() > UINT32_MAX || name.size() > INT32_MAX || keys_.size() >= kNoKey - 1)
         return kNoKey;
-    if ((keys_.size() + 1) * 10 > index_.size() * 7) growIndex();
+    if ((keys_.size() + 1) * 2 > index_.size()) growIndex();
     const auto k = static_cast<uint32_t>(keys_.size());
     Key& added = keys_.add();
     added.nameOffset = static_cast<uint32_t>(keyNames_.size());
@@ -901,12 +922,12 @@ uint32_t WineHive::addChild(uint32_t parent, std::string_view name) {
 
 // The hashes are made again from the names rather than kept in every key:
 // the index grows a few dozen times in a hive's life, and is asked of every
-// key many times over.
+// key many times over. The keys are taken in their own order, which reads
+// the keys and their names from start to end rather than at random.
 void WineHive::growIndex() {
     std::vector<uint32_t> grown(std::max<size_t>(index_.size() * 2, 64), kNoKey);
     const size_t mask = grown.size() - 1;
-    for (uint32_t k : index_) {
-        if (k == kNoKey) continue;
+    for (uint32_t k = 1; k < keys_.size(); ++k) {
         size_t slot = subkeyHash(keys_[k].parent, keyName(k)) & mask;
         while (grown[slot] != kNoKey) slot = (slot + 1) & mask;
         grown[slot] = k;

@@ -186,7 +186,8 @@ private:
     std::string relativeTo_;
     std::string arch_;
     // Open addressing over the keys but the root: a key's number, or kNoKey
-    // for a free slot. Its size is a power of two, never more than 70% used.
+    // for a free slot. Its size is a power of two, never more than half used,
+    // so that a name that is not there is found missing in a probe or two.
     std::vector<uint32_t> index_;
 };
 
