@@ -3,6 +3,7 @@
 #include "app/change_detection.h"
 #include "app/exports.h"
 #include "app/row_tip.h"
+#include "app/unread_places.h"
 #include "capture/registry_provider.h"
 #include "core/handler.h"
 #include "core/utf.h"
@@ -70,6 +71,7 @@ bool Application::Form_Load(int showCommand) {
                     listChecked(list, state_.switches, registry, state_.FinishFileScanRan);
             return checked;
         };
+        window_.unreadPlaces = [this] { return unreadOfBoth(state_.FirstUnread, state_.FinalUnread).size(); };
         setDataFilePaths(state_, exeFolder());
         LoadSettingsAndLists(state_, codePage_, reporter_);
         if (remembers) recall(showCommand);

@@ -25,9 +25,12 @@ Tally tally(const std::vector<ResultRow>& rows) {
 }  // namespace
 
 std::string countLine(const std::array<const std::vector<ResultRow>*, 6>& lists, const std::array<bool, 6>& checked,
-                      bool backgroundHidden) {
+                      bool backgroundHidden, size_t unreadPlaces) {
     static constexpr const char* kWords[] = {"new", "deleted", "edited", "new", "deleted", "modified"};
     std::string line;
+    if (unreadPlaces > 0)
+        line = "Partial: " + std::to_string(unreadPlaces) + (unreadPlaces == 1 ? " place" : " places") +
+               " unread \u2014 ";
     size_t background = 0;
     for (size_t i = 0; i < 6; ++i) {
         line += i == 0 ? "Registry: " : i == 3 ? " \u00b7 Files: " : ", ";

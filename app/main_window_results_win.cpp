@@ -92,7 +92,7 @@ std::wstring MainWindow::countsText() const {
     for (size_t i = 0; i < 6; ++i) rows[i] = &lists_[i].rows();
     const std::array<bool, 6> checked =
         listsChecked ? listsChecked() : std::array<bool, 6>{true, true, true, true, true, true};
-    text += countLine(rows, checked, !backgroundShown_);
+    text += countLine(rows, checked, !backgroundShown_, unreadPlaces ? unreadPlaces() : 0);
     return toWide(text);
 }
 

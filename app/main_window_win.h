@@ -54,6 +54,10 @@ public:
     // that was not looked for is counted as "not checked".
     std::function<std::array<bool, 6>()> listsChecked;
 
+    // How many keys and folders either snapshot could not read: the counts
+    // are then partial, and the count line says so first.
+    std::function<size_t()> unreadPlaces;
+
     // What a running capture has recorded so far, such as "1,234 registry
     // entries, 56 files", shown with the time it has taken.
     std::function<std::string()> captureProgress;

@@ -5,6 +5,7 @@
 
 #include "app/change_detection.h"
 #include "app/exports.h"
+#include "app/unread_places.h"
 #include "capture/registry_provider.h"
 #include "core/handler.h"
 #include "core/whole_file.h"
@@ -118,6 +119,7 @@ ResultContext resultContext(const AppState& state) {
     for (ListId list : kAllLists)
         context.checked[static_cast<size_t>(list)] =
             listChecked(list, state.switches, places.registryWalked, state.FinishFileScanRan);
+    context.unread = unreadOfBoth(state.FirstUnread, state.FinalUnread);
     return context;
 }
 
@@ -201,6 +203,8 @@ bool SnapshotCommands::saveFirstTo(const std::string& path, std::string& error) 
     collection.startFolder = places.startFolder;
     collection.seconds = places.seconds;
     collection.foldersRecorded = s_.state.StartFoldersRecorded;
+    // What it could not read goes with it: a diff of it must not pass for complete.
+    collection.unread = s_.state.FirstUnread;
     LentSnapshots lent(s_.state, collection);
     return saveCollection(path, collection, error);
 }
@@ -247,6 +251,8 @@ void SnapshotCommands::apply(Collection collection) {
     st.regArray = walked && !collection.registry.empty() ? std::move(collection.registry) : RegSnapshot(1);
     st.StartFileList = scanned ? std::move(collection.files) : FileSnapshot(1);
     st.StartFoldersRecorded = collection.foldersRecorded;
+    st.FirstUnread = std::move(collection.unread);
+    st.FinalUnread.clear();
     st.FirstPlaces = CollectionPlaces{walked,  collection.hive,        collection.startKey,
                                       scanned, collection.startFolder, collection.seconds};
 

@@ -158,7 +158,8 @@ private:
                 return fault("a key name that is empty or holds \"\\\"", offset);
             if (hive_.child(parent, keyName) != WineHive::kNoKey)
                 return fault("two subkeys named \"" + keyName + "\"", offset);
-            k = hive_.addChild(parent, std::move(keyName));
+            k = hive_.addChild(parent, keyName);
+            if (k == WineHive::kNoKey) return fault("key names that add up to more than 4 GB", offset);
         }
         hive_.keys_[k].modified = le64(nk, 4);
         hive_.keys_[k].link = (flags & kKeySymbolicLink) != 0;

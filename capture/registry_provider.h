@@ -37,10 +37,25 @@ public:
     // empty. Asked right after EnumValues or EnumKey of the same key.
     virtual bool denied(int32_t /*hive*/, const std::string& /*path*/) { return false; }
 
+    // About how many entries a walk of the key records (one for each value,
+    // one for each key without values), where the source can tell without
+    // reading the key; 0 when it cannot. The walk reserves room for them, so
+    // that a snapshot of a million entries is not copied as it grows.
+    virtual size_t expectedEntries(int32_t /*hive*/, const std::string& /*path*/) { return 0; }
+
     // A value's type and its bytes as the registry holds them; false when it
     // cannot be read.
     virtual bool GetRawValue(int32_t hive, const std::string& key, const std::string& name, uint32_t& type,
                              std::string& bytes) = 0;
+
+    // Where the provider holds every value's bytes itself (hives read from
+    // files), GetRawValue as a view of them, valid while the provider lives,
+    // so that a value of a hundred megabytes is not copied to be rendered.
+    virtual bool viewsValueBytes() const { return false; }
+    virtual bool GetRawValueView(int32_t /*hive*/, const std::string& /*key*/, const std::string& /*name*/,
+                                 uint32_t& /*type*/, std::string_view& /*bytes*/) {
+        return false;
+    }
 
     // Value reads. false when the value cannot be read as that type.
     virtual bool GetStringValue(int32_t hive, const std::string& key, const std::string& name,

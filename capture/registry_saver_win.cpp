@@ -205,7 +205,7 @@ private:
             saved.readLive.insert(node);
             return;
         }
-        const std::vector<uint32_t>& children = tree.key(node).children;
+        const WineHive::Children children = tree.children(node);
         if (subkeys != children.size()) {
             std::vector<std::string>& names = saved.liveSubkeys[node];
             for (DWORD i = 0;; ++i) {
@@ -231,7 +231,7 @@ private:
                 continue;
             }
             HKEY opened = nullptr;
-            if (RegOpenKeyExW(key, toWide(tree.key(c).name).c_str(), 0, KEY_READ, &opened) != ERROR_SUCCESS) {
+            if (RegOpenKeyExW(key, toWide(tree.keyName(c)).c_str(), 0, KEY_READ, &opened) != ERROR_SUCCESS) {
                 saved.readLive.insert(c);
                 continue;
             }

@@ -34,9 +34,19 @@ public:
     // the provider lists the subkeys. An explicit stack keeps the native stack
     // flat however deep the registry goes.
     void run(const std::string& strPath, const std::string& sk) {
+        std::string startPath = registryWalkPath(strPath, sk);
+        // Room that is reserved but never written costs no memory, while a
+        // snapshot that grows by doubling is copied, and for a moment held
+        // one and a half times.
+        size_t expected = 0;
+        try {
+            expected = ctx_.oreg.expectedEntries(hive_, startPath);
+        } catch (const Failure&) {
+        }
+        if (expected > 0) (ctx_.state.*target_).reserve(static_cast<size_t>(ctx_.state.j) + expected);
         std::vector<OpenKey> open;
         OpenKey start;
-        if (visit(registryWalkPath(strPath, sk), start)) open.push_back(std::move(start));
+        if (visit(std::move(startPath), start)) open.push_back(std::move(start));
         while (!open.empty()) {
             OpenKey& parent = open.back();
             if (parent.next >= parent.subkeys.size()) {

@@ -89,7 +89,7 @@ public:
         if (const auto it = f.mount->saved.liveSubkeys.find(f.node); it != f.mount->saved.liveSubkeys.end()) {
             names = it->second;
         } else {
-            for (uint32_t c : f.tree->key(f.node).children) names.push_back(f.tree->key(c).name);
+            for (uint32_t c : f.tree->children(f.node)) names.emplace_back(f.tree->keyName(c));
         }
         return !names.empty();
     }

@@ -7,6 +7,9 @@ namespace qv {
 
 namespace {
 constexpr char kHexDigits[] = "0123456789ABCDEF";
+// A scratch buffer kept for the next value up to this size; one that a huge
+// value grew is given back, rather than held for the rest of the run.
+constexpr size_t kKeptScratch = size_t{1} << 20;
 constexpr char kMultiStringSeparator[] = "\r\n\t\t\t\t\t\t";
 }  // namespace
 
@@ -114,6 +117,7 @@ std::string stringText(std::string_view bytes) {
     std::string text;
     text.reserve(units.size());
     appendUtf8(text, units);
+    if (units.capacity() * sizeof(char16_t) > kKeptScratch) std::u16string().swap(units);
     return text;
 }
 
@@ -260,8 +264,14 @@ void readValueInto(RegistryProvider& oreg, int32_t hive, const std::string& keyN
     entry.Raw = RawForm::NotRecorded;
     entry.RawData.clear();
     uint32_t readType = type;
-    thread_local std::string bytes;  // reused: most values keep no bytes of their own
-    if (!oreg.GetRawValue(hive, keyName, valueName, readType, bytes) || readType != type) return;
+    thread_local std::string held;  // reused: most values keep no bytes of their own
+    std::string_view bytes;
+    if (oreg.viewsValueBytes()) {
+        if (!oreg.GetRawValueView(hive, keyName, valueName, readType, bytes) || readType != type) return;
+    } else {
+        if (!oreg.GetRawValue(hive, keyName, valueName, readType, held) || readType != type) return;
+        bytes = held;
+    }
     entry.ValueData = renderValue(type, bytes);
     // A snapshot keeps its texts for as long as it lives: no spare capacity.
     if (entry.ValueData.capacity() > entry.ValueData.size() + 16) entry.ValueData.shrink_to_fit();
@@ -271,6 +281,7 @@ void readValueInto(RegistryProvider& oreg, int32_t hive, const std::string& keyN
         !oreg.GetExpandedStringValue(hive, keyName, valueName, entry.ValueData))
         entry.ValueData.clear();
     keepRawBytes(entry, bytes);
+    if (held.capacity() > kKeptScratch) std::string().swap(held);
 }
 
 }  // namespace qv

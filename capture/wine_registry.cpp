@@ -1,7 +1,11 @@
 #include "capture/wine_registry.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
+#include <memory>
+#include <type_traits>
+#include <unordered_map>
 
 #include "core/registry_types.h"
 #include "core/utf.h"
@@ -26,25 +30,22 @@ char32_t foldCodePoint(char32_t c) {
     return c;
 }
 
+constexpr auto kHexDigitValues = [] {
+    std::array<int8_t, 256> values{};
+    for (int c = 0; c < 256; ++c)
+        values[static_cast<size_t>(c)] = static_cast<int8_t>(c >= '0' && c <= '9'   ? c - '0'
+                                                             : c >= 'a' && c <= 'f' ? c - 'a' + 10
+                                                             : c >= 'A' && c <= 'F' ? c - 'A' + 10
+                                                                                    : -1);
+    return values;
+}();
+
 int hexDigit(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
+    return kHexDigitValues[static_cast<unsigned char>(c)];
 }
 
 bool isBlank(char c) {
     return c == ' ' || c == '\t' || c == '\r';
-}
-
-void appendLittleEndian(std::string& out, std::u16string_view units) {
-    const size_t at = out.size();
-    out.resize(at + units.size() * 2);
-    char* p = out.data() + at;
-    for (char16_t u : units) {
-        *p++ = static_cast<char>(u & 0xFF);
-        *p++ = static_cast<char>(u >> 8);
-    }
 }
 
 }  // namespace
@@ -83,21 +84,212 @@ bool registryNamesEqual(std::string_view a, std::string_view b) {
     return wide(a) && wide(b) && foldRegistryName(a) == foldRegistryName(b);
 }
 
-// One pass over the text, line by line, from one buffer; the only growing
-// buffers are the hive's own arenas and one scratch string reused per line.
+namespace {
+
+// The text's lines, from memory or from a file read a block at a time. A line
+// that outgrows the block is handed out in pieces where the reader can take
+// it so (hex data), or made whole by growing the buffer; once a long line is
+// done, the buffer shrinks back to its block.
+class LineReader {
+public:
+    explicit LineReader(std::string_view text) : data_(text.data()), end_(text.size()), eof_(true) {}
+    LineReader(const WineHive::ReadBytes& read, size_t block)
+        : read_(&read), block_(std::max<size_t>(block, 2)) {
+        allocate(block_);
+    }
+
+    // The next line without its '\n', or, where it fills the buffer, its
+    // first piece with `whole` false; the caller then takes the rest of it
+    // with rest() or wholeLine(). False at the end, or when the file cannot
+    // be read (failed()).
+    bool next(std::string_view& line, bool& whole) {
+        if (read_ && capacity_ > block_ && end_ - pos_ <= block_) allocate(block_);
+        for (;;) {
+            if (const size_t at = newline(); at != kNone) {
+                line = std::string_view(data_ + pos_, at - pos_);
+                pos_ = scan_ = at + 1;
+                whole = true;
+                return true;
+            }
+            scan_ = end_;
+            if (eof_) {
+                if (pos_ == end_) return false;
+                line = std::string_view(data_ + pos_, end_ - pos_);
+                pos_ = end_;
+                whole = true;
+                return true;
+            }
+            compact();
+            if (end_ == capacity_) {
+                line = std::string_view(data_ + pos_, end_ - pos_);
+                whole = false;
+                return true;
+            }
+            if (!fill()) return false;
+        }
+    }
+
+    // The next piece of a line handed out in part; `whole` when it ends the
+    // line. False when the file cannot be read.
+    bool rest(std::string_view& piece, bool& whole) {
+        pos_ = scan_ = end_ = 0;
+        while (end_ == 0 && !eof_)
+            if (!fill()) return false;
+        const size_t at = newline();
+        piece = std::string_view(data_, at == kNone ? end_ : at);
+        whole = at != kNone || eof_;
+        pos_ = scan_ = at == kNone ? end_ : at + 1;
+        return true;
+    }
+
+    // The whole of a line handed out in part, held in a buffer grown for it.
+    bool wholeLine(std::string_view& line) {
+        for (;;) {
+            if (const size_t at = newline(); at != kNone) {
+                line = std::string_view(data_ + pos_, at - pos_);
+                pos_ = scan_ = at + 1;
+                return true;
+            }
+            scan_ = end_;
+            if (eof_) {
+                line = std::string_view(data_ + pos_, end_ - pos_);
+                pos_ = end_;
+                return true;
+            }
+            compact();
+            if (end_ == capacity_) allocate(capacity_ * 2);
+            if (!fill()) return false;
+        }
+    }
+
+    bool failed() const { return !why_.empty(); }
+    const std::string& why() const { return why_; }
+
+private:
+    static constexpr size_t kNone = SIZE_MAX;
+
+    // Where the next '\n' at or after scan_ stands, or kNone.
+    size_t newline() const {
+        if (scan_ >= end_) return kNone;
+        const void* nl = std::memchr(data_ + scan_, '\n', end_ - scan_);
+        return nl ? static_cast<size_t>(static_cast<const char*>(nl) - data_) : kNone;
+    }
+
+    // The unread bytes moved to the buffer's start.
+    void compact() {
+        if (pos_ == 0) return;
+        std::memmove(buffer_.get(), data_ + pos_, end_ - pos_);
+        end_ -= pos_;
+        scan_ -= pos_;
+        pos_ = 0;
+    }
+
+    // A buffer of `size` bytes, holding the unread ones; new memory is not
+    // cleared, so what a long line never reaches is never made resident.
+    void allocate(size_t size) {
+        std::unique_ptr<char[]> grown(new char[size]);
+        if (buffer_) std::memcpy(grown.get(), data_ + pos_, end_ - pos_);
+        end_ -= pos_;
+        scan_ -= pos_;
+        pos_ = 0;
+        buffer_ = std::move(grown);
+        data_ = buffer_.get();
+        capacity_ = size;
+    }
+
+    bool fill() {
+        size_t got = 0;
+        std::string why;
+        if (!(*read_)(buffer_.get() + end_, capacity_ - end_, got, why)) {
+            why_ = why.empty() ? "a read failed" : why;
+            return false;
+        }
+        if (got == 0) eof_ = true;
+        end_ += got;
+        return true;
+    }
+
+    const WineHive::ReadBytes* read_ = nullptr;
+    size_t block_ = 0;
+    std::unique_ptr<char[]> buffer_;
+    size_t capacity_ = 0;
+    const char* data_ = nullptr;
+    size_t pos_ = 0;   // where the next line (or the line in part) begins
+    size_t scan_ = 0;  // how far a '\n' was looked for
+    size_t end_ = 0;
+    bool eof_ = false;
+    std::string why_;
+};
+
+// Where unescaped text goes: UTF-16 units for names, or straight into the
+// data arena as UTF-16LE bytes, so a long string is never held twice.
+// A run of plain ASCII, which is most of any name or string, goes in one step.
+struct UnitsOut {
+    std::u16string& units;
+    void push(char16_t u) { units.push_back(u); }
+    void ascii(std::string_view run) { units.append(run.begin(), run.end()); }
+};
+struct BytesOut {
+    std::string& bytes;
+    void push(char16_t u) {
+        bytes.push_back(static_cast<char>(u & 0xFF));
+        bytes.push_back(static_cast<char>(u >> 8));
+    }
+    void ascii(std::string_view run) {
+        const size_t at = bytes.size();
+        bytes.resize(at + 2 * run.size());
+        char* p = bytes.data() + at;
+        for (char c : run) {
+            *p++ = c;
+            *p++ = '\0';
+        }
+    }
+};
+
+uint32_t mixHash(uint32_t h) {
+    h ^= h >> 16;
+    h *= 0x85EBCA6Bu;
+    h ^= h >> 13;
+    h *= 0xC2B2AE35u;
+    return h ^ (h >> 16);
+}
+
+// The index's hash of a subkey: its parent and its folded name, so that
+// names that compare equal hash alike.
+uint32_t subkeyHash(uint32_t parent, std::string_view name) {
+    uint32_t h = 2166136261u ^ parent;
+    const auto add = [&h](unsigned char c) {
+        h ^= c;
+        h *= 16777619u;
+    };
+    const bool ascii = std::none_of(name.begin(), name.end(), [](char c) { return static_cast<unsigned char>(c) >= 0x80; });
+    if (ascii) {
+        for (char c : name) add(static_cast<unsigned char>(c >= 'a' && c <= 'z' ? c - 0x20 : c));
+    } else {
+        for (char c : foldRegistryName(name)) add(static_cast<unsigned char>(c));
+    }
+    return mixHash(h);
+}
+
+}  // namespace
+
+// One pass over the text, line by line; the only growing buffers are the
+// hive's own arenas, one scratch string reused per line, and the line reader.
 class WineRegParser {
 public:
-    WineRegParser(WineHive& hive, std::string_view text, const std::string& fileName)
-        : hive_(hive), text_(text), fileName_(fileName) {}
+    WineRegParser(WineHive& hive, LineReader& lines, const std::string& fileName)
+        : hive_(hive), lines_(lines), fileName_(fileName) {}
 
     bool run(std::string& error) {
-        if (const void* nul = std::memchr(text_.data(), 0, text_.size())) {
-            const size_t at = static_cast<const char*>(nul) - text_.data();
-            line_ = 1 + static_cast<size_t>(std::count(text_.begin(), text_.begin() + static_cast<ptrdiff_t>(at), '\n'));
-            return fault(error, "a NUL byte, which no registry file holds");
-        }
         std::string_view first;
-        if (!nextLine(first) || trimEnd(first) != kHeader) {
+        bool read = nextLine(first);
+        if (read && !whole_) {
+            read = lines_.wholeLine(first) && clean(first);
+            whole_ = true;
+        }
+        if (!read || trimEnd(first) != kHeader) {
+            if (lines_.failed()) return readFault(error);
+            if (!problem_.empty()) return fault(error, problem_);
             line_ = 1;  // an empty file has no line to count, yet its first is what is missing
             return fault(error, "not a Wine registry file (the first line is not \"" + std::string(kHeader) + "\")");
         }
@@ -105,11 +297,19 @@ public:
         while (nextLine(line)) {
             size_t i = 0;
             while (i < line.size() && isBlank(line[i])) ++i;
+            // Only hex data is read in pieces; any other line is held whole.
+            if (!whole_ && !hexValueStart(line.substr(i))) {
+                if (!lines_.wholeLine(line)) return readFault(error);
+                whole_ = true;
+                if (!clean(line)) return fault(error, problem_);
+                i = 0;
+                while (i < line.size() && isBlank(line[i])) ++i;
+            }
             line.remove_prefix(i);
             if (line.empty() || line[0] == ';') {
                 if (line.starts_with(";; All keys relative to ") && hive_.keys_.size() == 1) {
                     std::string_view rest = trimEnd(line.substr(24));
-                    if (!unescape(rest, '\0', units_)) return fault(error, problem_);
+                    if (!unescape(rest, '\0', UnitsOut{units_})) return fault(error, problem_);
                     hive_.relativeTo_ = toUtf8(units_);
                 }
                 continue;
@@ -130,8 +330,13 @@ public:
                     problem_ = "a line that is neither a key, a value, an option nor a comment";
                     ok = false;
             }
-            if (!ok) return fault(error, problem_);
+            if (!ok) {
+                restOfLine();
+                return lines_.failed() ? readFault(error) : fault(error, problem_);
+            }
         }
+        if (lines_.failed()) return readFault(error);
+        if (!problem_.empty()) return fault(error, problem_);
         finishValues();
         return true;
     }
@@ -141,29 +346,66 @@ private:
         error = fileName_ + ", line " + std::to_string(line_) + ": " + what;
         return false;
     }
+    bool readFault(std::string& error) {
+        error = "cannot read " + fileName_ + ": " + lines_.why();
+        return false;
+    }
 
     static std::string_view trimEnd(std::string_view s) {
         while (!s.empty() && isBlank(s.back())) s.remove_suffix(1);
         return s;
     }
 
+    // No registry file holds a NUL byte: a file that does is no text.
+    bool clean(std::string_view text) {
+        if (text.empty() || !std::memchr(text.data(), 0, text.size())) return true;
+        problem_ = "a NUL byte, which no registry file holds";
+        return false;
+    }
+
+    // The next line (or its first piece: whole_ tells), counted; false at
+    // the end, on a read failure, or on a NUL byte (with problem_ set).
     bool nextLine(std::string_view& line) {
-        if (pos_ >= text_.size()) return false;
-        const char* start = text_.data() + pos_;
-        const void* nl = std::memchr(start, '\n', text_.size() - pos_);
-        const size_t length = nl ? static_cast<size_t>(static_cast<const char*>(nl) - start) : text_.size() - pos_;
-        line = std::string_view(start, length);
-        pos_ += length + (nl ? 1 : 0);
+        if (!lines_.next(line, whole_)) return false;
         ++line_;
-        return true;
+        return clean(line);
+    }
+
+    // A line read in part that was found at fault is read on to its end: a
+    // NUL byte anywhere in it is then what is told, as when it is read whole.
+    void restOfLine() {
+        std::string_view piece;
+        while (!whole_ && lines_.rest(piece, whole_) && clean(piece)) {
+        }
+    }
+
+    // Whether a value line's first piece holds its name, its "=" and the
+    // start of hex data, which can then be read in pieces.
+    static bool hexValueStart(std::string_view line) {
+        if (line.empty() || (line[0] != '"' && line[0] != '@')) return false;
+        size_t i = 1;
+        if (line[0] == '"') {
+            while (i < line.size() && line[i] != '"') i += line[i] == '\\' ? 2 : 1;
+            if (i >= line.size()) return false;
+            ++i;
+        }
+        while (i < line.size() && isBlank(line[i])) ++i;
+        if (i >= line.size() || line[i] != '=') return false;
+        ++i;
+        while (i < line.size() && isBlank(line[i])) ++i;
+        const std::string_view data = line.substr(i);
+        if (data.starts_with("hex:")) return true;
+        const size_t close = data.find("):");
+        return data.starts_with("hex(") && close != std::string_view::npos && close <= 4 + 9;
     }
 
     // Decodes escaped text up to `endChar` (or the whole of `s` when it is
-    // '\0') into units_; `s` is advanced past the closing character. The
+    // '\0') into `out`; `s` is advanced past the closing character. The
     // escapes are those Wine writes: \\ \" \[ \], the C letters, octal and
     // \x with up to four hex digits.
-    bool unescape(std::string_view& s, char endChar, std::u16string& out) {
-        out.clear();
+    template <class Out>
+    bool unescape(std::string_view& s, char endChar, Out out) {
+        if constexpr (std::is_same_v<Out, UnitsOut>) out.units.clear();
         size_t i = 0;
         const size_t n = s.size();
         while (i < n) {
@@ -174,8 +416,12 @@ private:
             }
             const auto b = static_cast<unsigned char>(c);
             if (c != '\\' && b < 0x80) {
-                out.push_back(static_cast<char16_t>(b));
-                ++i;
+                size_t j = i + 1;
+                while (j < n && s[j] != '\\' && static_cast<unsigned char>(s[j]) < 0x80 &&
+                       (s[j] != endChar || endChar == '\0'))
+                    ++j;
+                out.ascii(s.substr(i, j - i));
+                i = j;
                 continue;
             }
             if (b >= 0x80) {
@@ -185,19 +431,19 @@ private:
             if (++i >= n) break;
             const char e = s[i++];
             switch (e) {
-                case 'a': out.push_back(u'\a'); break;
-                case 'b': out.push_back(u'\b'); break;
-                case 'e': out.push_back(u'\x1b'); break;
-                case 'f': out.push_back(u'\f'); break;
-                case 'n': out.push_back(u'\n'); break;
-                case 'r': out.push_back(u'\r'); break;
-                case 't': out.push_back(u'\t'); break;
-                case 'v': out.push_back(u'\v'); break;
+                case 'a': out.push(u'\a'); break;
+                case 'b': out.push(u'\b'); break;
+                case 'e': out.push(u'\x1b'); break;
+                case 'f': out.push(u'\f'); break;
+                case 'n': out.push(u'\n'); break;
+                case 'r': out.push(u'\r'); break;
+                case 't': out.push(u'\t'); break;
+                case 'v': out.push(u'\v'); break;
                 case '\\':
                 case '"':
                 case '[':
                 case ']':
-                    out.push_back(static_cast<char16_t>(e));
+                    out.push(static_cast<char16_t>(e));
                     break;
                 case 'x': {
                     unsigned v = 0;
@@ -210,7 +456,7 @@ private:
                         problem_ = "a \\x escape without hex digits";
                         return false;
                     }
-                    out.push_back(static_cast<char16_t>(v));
+                    out.push(static_cast<char16_t>(v));
                     break;
                 }
                 default:
@@ -218,7 +464,7 @@ private:
                         unsigned v = static_cast<unsigned>(e - '0');
                         for (int more = 0; more < 2 && i < n && s[i] >= '0' && s[i] <= '7'; ++more)
                             v = v * 8 + static_cast<unsigned>(s[i++] - '0');
-                        out.push_back(static_cast<char16_t>(v));
+                        out.push(static_cast<char16_t>(v));
                         break;
                     }
                     problem_ = std::string("an unknown escape \\") + (static_cast<unsigned char>(e) < 0x20 ? '?' : e);
@@ -235,7 +481,8 @@ private:
 
     // One UTF-8 sequence at s[i] as UTF-16 units; Wine itself writes only
     // ASCII, but a hand-edited file may hold the characters themselves.
-    bool utf8Char(std::string_view s, size_t& i, std::u16string& out) {
+    template <class Out>
+    bool utf8Char(std::string_view s, size_t& i, Out& out) {
         const auto b = static_cast<unsigned char>(s[i]);
         const int length = b >= 0xF0 && b < 0xF5 ? 4 : b >= 0xE0 ? 3 : b >= 0xC2 && b < 0xE0 ? 2 : 0;
         if (length == 0 || i + static_cast<size_t>(length) > s.size()) {
@@ -254,10 +501,10 @@ private:
         i += static_cast<size_t>(length);
         if (c >= 0x10000) {
             c -= 0x10000;
-            out.push_back(static_cast<char16_t>(0xD800 + (c >> 10)));
-            out.push_back(static_cast<char16_t>(0xDC00 + (c & 0x3FF)));
+            out.push(static_cast<char16_t>(0xD800 + (c >> 10)));
+            out.push(static_cast<char16_t>(0xDC00 + (c & 0x3FF)));
         } else {
-            out.push_back(static_cast<char16_t>(c));
+            out.push(static_cast<char16_t>(c));
         }
         return true;
     }
@@ -265,7 +512,7 @@ private:
     // "[Software\\Wine] 1690000000": the path below the file's root and the
     // time of its last change in Unix seconds.
     bool keyLine(std::string_view rest) {
-        if (!unescape(rest, ']', units_)) return false;
+        if (!unescape(rest, ']', UnitsOut{units_})) return false;
         uint64_t seconds = 0;
         bool hasTime = false;
         rest = trimEnd(rest);
@@ -300,19 +547,27 @@ private:
                 }
                 break;
             }
-            if (depth < lastPath_.size() && lastPath_[depth].first == unit) {
-                key = lastPath_[depth].second;
+            // The same components up to here end where the previous path's do.
+            if (depth < lastKeys_.size() && lastKeys_[depth].first == end &&
+                std::u16string_view(lastPath_).substr(start, end - start) == unit) {
+                key = lastKeys_[depth].second;
             } else {
-                lastPath_.resize(depth);
-                std::string name = toUtf8(unit);
-                const uint32_t found = hive_.child(key, name);
-                key = found != WineHive::kNoKey ? found : hive_.addChild(key, std::move(name));
-                lastPath_.emplace_back(std::u16string(unit), key);
+                lastKeys_.resize(depth);
+                name_.clear();
+                appendUtf8(name_, unit);
+                const uint32_t found = hive_.child(key, name_);
+                key = found != WineHive::kNoKey ? found : hive_.addChild(key, name_);
+                if (key == WineHive::kNoKey) {
+                    problem_ = "key names that add up to more than 4 GB";
+                    return false;
+                }
+                lastKeys_.emplace_back(end, key);
             }
             ++depth;
             start = end + 1;
         }
-        lastPath_.resize(depth);
+        lastKeys_.resize(depth);
+        lastPath_ = units_;
         current_ = key;
         if (hasTime) hive_.keys_[key].modified = (seconds + kEpochSeconds) * kTicksPerSecond;
         return true;
@@ -348,6 +603,8 @@ private:
         return true;
     }
 
+    // Unless whole_, the line is the first piece of a line of hex data
+    // (hexValueStart), whose rest the reader hands on.
     bool valueLine(std::string_view line) {
         if (current_ == WineHive::kNoKey) {
             problem_ = "a value before the first key";
@@ -360,10 +617,15 @@ private:
             line.remove_prefix(1);
         } else {
             line.remove_prefix(1);
-            if (!unescape(line, '"', units_)) return false;
+            if (!unescape(line, '"', UnitsOut{units_})) return false;
             appendUtf8(hive_.names_, units_);
         }
-        value.nameSize = static_cast<uint32_t>(hive_.names_.size() - value.nameOffset);
+        const uint64_t nameSize = hive_.names_.size() - value.nameOffset;
+        if (nameSize > UINT32_MAX) {
+            problem_ = "a value name larger than 4 GB";
+            return false;
+        }
+        value.nameSize = static_cast<uint32_t>(nameSize);
         size_t i = 0;
         while (i < line.size() && isBlank(line[i])) ++i;
         if (i >= line.size() || line[i] != '=') {
@@ -412,13 +674,13 @@ private:
 
     // A quoted string's units and its terminating NUL, as Windows stores it.
     bool stringData(std::string_view rest) {
-        if (!unescape(rest, '"', units_)) return false;
+        BytesOut out{hive_.data_};
+        if (!unescape(rest, '"', out)) return false;
         if (!trimEnd(rest).empty()) {
             problem_ = "text after the closing quote";
             return false;
         }
-        units_.push_back(u'\0');
-        appendLittleEndian(hive_.data_, units_);
+        out.push(u'\0');
         return true;
     }
 
@@ -456,42 +718,79 @@ private:
     }
 
     // Comma-separated byte pairs; a line ending in "\" goes on on the next.
-    bool hexData(std::string_view rest) {
+    // Decoded straight into the data arena as the pieces come, so a value of
+    // any size is held once, as its bytes; a pair may be split between two
+    // pieces of a line.
+    bool hexData(std::string_view piece) {
         std::string& out = hive_.data_;
+        int high = -1;           // a pair's first digit, its second yet to come
+        bool pairEnded = false;  // a pair just ended: a separator must follow
+        bool continued = false;  // a "\" was read: only blanks may follow on the line
+        // Bytes gather here and go to the arena a few thousand at a time.
+        char decoded[4096];
+        size_t held = 0;
+        const auto flush = [&] {
+            out.append(decoded, held);
+            held = 0;
+        };
+        const auto bad = [&](const char* what) {
+            problem_ = what;
+            return false;
+        };
+        const auto notPairs = [&] { return bad("hex data that is not pairs of hex digits"); };
         for (;;) {
-            size_t i = 0;
-            const size_t n = rest.size();
-            while (i < n) {
-                const char c = rest[i];
+            const size_t n = piece.size();
+            for (size_t i = 0; i < n;) {
+                // The form Wine writes, "xx," over and over, in a tight loop.
+                if (high < 0 && !pairEnded && !continued) {
+                    while (i + 3 <= n && piece[i + 2] == ',') {
+                        const int h = hexDigit(piece[i]), l = hexDigit(piece[i + 1]);
+                        if ((h | l) < 0) break;
+                        if (held == sizeof decoded) flush();
+                        decoded[held++] = static_cast<char>(h << 4 | l);
+                        i += 3;
+                    }
+                    if (i >= n) break;
+                }
+                const char c = piece[i++];
+                if (continued) {
+                    if (!isBlank(c)) return bad("a \"\\\" inside hex data");
+                    continue;
+                }
+                if (high >= 0) {
+                    const int low = hexDigit(c);
+                    if (low < 0) return notPairs();
+                    if (held == sizeof decoded) flush();
+                    decoded[held++] = static_cast<char>(high << 4 | low);
+                    high = -1;
+                    pairEnded = true;
+                    continue;
+                }
                 if (c == ',' || isBlank(c)) {
-                    ++i;
+                    pairEnded = false;
                     continue;
                 }
                 if (c == '\\') {
-                    if (!trimEnd(rest.substr(i + 1)).empty()) {
-                        problem_ = "a \"\\\" inside hex data";
-                        return false;
-                    }
-                    break;
+                    continued = true;
+                    continue;
                 }
-                const int high = hexDigit(c);
-                const int low = i + 1 < n ? hexDigit(rest[i + 1]) : -1;
-                if (high < 0 || low < 0) {
-                    problem_ = "hex data that is not pairs of hex digits";
-                    return false;
-                }
-                out += static_cast<char>(high << 4 | low);
-                i += 2;
-                if (i < n && rest[i] != ',' && !isBlank(rest[i]) && rest[i] != '\\') {
-                    problem_ = "hex data that is not pairs of hex digits";
-                    return false;
-                }
+                high = pairEnded ? -1 : hexDigit(c);
+                if (high < 0) return notPairs();
             }
-            if (i >= n) return true;
-            if (!nextLine(rest)) {
+            flush();
+            if (!whole_) {
+                if (!lines_.rest(piece, whole_)) return false;
+                if (!clean(piece)) return false;
+                continue;
+            }
+            if (high >= 0) return notPairs();
+            if (!continued) return true;
+            if (!nextLine(piece)) {
+                if (lines_.failed() || !problem_.empty()) return false;
                 problem_ = "hex data continued past the end of the file";
                 return false;
             }
+            continued = pairEnded = false;
         }
     }
 
@@ -570,45 +869,92 @@ private:
     }
 
     WineHive& hive_;
-    std::string_view text_;
+    LineReader& lines_;
     const std::string& fileName_;
-    size_t pos_ = 0;
     size_t line_ = 0;
+    bool whole_ = true;  // the line being read has been read to its end
     uint32_t current_ = WineHive::kNoKey;
     std::u16string units_;
-    std::vector<std::pair<std::u16string, uint32_t>> lastPath_;
+    std::string name_;
+    // The previous key line's path, and where each of its names ends with
+    // the key it names.
+    std::u16string lastPath_;
+    std::vector<std::pair<size_t, uint32_t>> lastKeys_;
     std::string problem_;
 };
 
-uint32_t WineHive::addChild(uint32_t parent, std::string name) {
+void WineHive::clear() {
+    // Swapped out rather than emptied: a failed or repeated read gives its
+    // memory back.
+    keys_.clear();
+    keys_.add();  // the root
+    std::vector<Value>().swap(values_);
+    std::string().swap(keyNames_);
+    std::string().swap(names_);
+    std::string().swap(data_);
+    std::vector<uint32_t>().swap(index_);
+    relativeTo_.clear();
+    arch_.clear();
+}
+
+uint32_t WineHive::addChild(uint32_t parent, std::string_view name) {
+    if (keyNames_.size() + name.size() > UINT32_MAX || name.size() > INT32_MAX || keys_.size() >= kNoKey - 1)
+        return kNoKey;
+    if ((keys_.size() + 1) * 2 > index_.size()) growIndex();
     const auto k = static_cast<uint32_t>(keys_.size());
-    std::string indexKey(4, '\0');
-    std::memcpy(indexKey.data(), &parent, 4);
-    indexKey += foldRegistryName(name);
-    index_.emplace(std::move(indexKey), k);
-    keys_.emplace_back();
-    keys_.back().name = std::move(name);
-    keys_.back().parent = parent;
-    keys_[parent].children.push_back(k);
+    Key& added = keys_.add();
+    added.nameOffset = static_cast<uint32_t>(keyNames_.size());
+    added.nameSize = static_cast<uint32_t>(name.size()) & INT32_MAX;
+    added.parent = parent;
+    keyNames_ += name;
+    Key& p = keys_[parent];
+    if (p.lastChild == kNoKey)
+        p.firstChild = k;
+    else
+        keys_[p.lastChild].nextSibling = k;
+    p.lastChild = k;
+    const size_t mask = index_.size() - 1;
+    size_t slot = subkeyHash(parent, name) & mask;
+    while (index_[slot] != kNoKey) slot = (slot + 1) & mask;
+    index_[slot] = k;
     return k;
 }
 
-uint32_t WineHive::child(uint32_t parent, std::string_view name) const {
-    // Folded in place: a walk asks for every key by name once.
-    thread_local std::string indexKey;
-    indexKey.resize(4 + name.size());
-    std::memcpy(indexKey.data(), &parent, 4);
-    for (size_t i = 0; i < name.size(); ++i) {
-        const char c = name[i];
-        if (static_cast<unsigned char>(c) >= 0x80) {
-            indexKey.resize(4);
-            indexKey += foldRegistryName(name);
-            break;
-        }
-        indexKey[4 + i] = c >= 'a' && c <= 'z' ? static_cast<char>(c - 0x20) : c;
+// The hashes are made again from the names rather than kept in every key:
+// the index grows a few dozen times in a hive's life, and is asked of every
+// key many times over. The keys are taken in their own order, which reads
+// the keys and their names from start to end rather than at random.
+void WineHive::growIndex() {
+    std::vector<uint32_t> grown(std::max<size_t>(index_.size() * 2, 64), kNoKey);
+    const size_t mask = grown.size() - 1;
+    for (uint32_t k = 1; k < keys_.size(); ++k) {
+        size_t slot = subkeyHash(keys_[k].parent, keyName(k)) & mask;
+        while (grown[slot] != kNoKey) slot = (slot + 1) & mask;
+        grown[slot] = k;
     }
-    const auto it = index_.find(indexKey);
-    return it == index_.end() ? kNoKey : it->second;
+    index_.swap(grown);
+}
+
+uint32_t WineHive::child(uint32_t parent, std::string_view name) const {
+    if (index_.empty()) return kNoKey;
+    const size_t mask = index_.size() - 1;
+    for (size_t slot = subkeyHash(parent, name) & mask;; slot = (slot + 1) & mask) {
+        const uint32_t k = index_[slot];
+        if (k == kNoKey) return kNoKey;
+        if (keys_[k].parent == parent && registryNamesEqual(keyName(k), name)) return k;
+    }
+}
+
+size_t WineHive::entriesBelow(uint32_t k) const {
+    size_t entries = 0;
+    std::vector<uint32_t> stack{k};
+    while (!stack.empty()) {
+        const uint32_t at = stack.back();
+        stack.pop_back();
+        entries += std::max<uint32_t>(keys_[at].valueCount, 1);
+        for (uint32_t c : children(at)) stack.push_back(c);
+    }
+    return entries;
 }
 
 const WineHive::Value* WineHive::findValue(uint32_t k, std::string_view name) const {
@@ -619,20 +965,20 @@ const WineHive::Value* WineHive::findValue(uint32_t k, std::string_view name) co
 }
 
 bool WineHive::parse(std::string_view text, const std::string& fileName, std::string& error) {
-    keys_.assign(1, Key{});
-    values_.clear();
-    names_.clear();
-    data_.clear();
-    index_.clear();
-    relativeTo_.clear();
-    arch_.clear();
-    WineRegParser parser(*this, text, fileName);
+    clear();
+    LineReader lines(text);
+    WineRegParser parser(*this, lines, fileName);
     if (parser.run(error)) return true;
-    keys_.assign(1, Key{});
-    values_.clear();
-    names_.clear();
-    data_.clear();
-    index_.clear();
+    clear();
+    return false;
+}
+
+bool WineHive::parse(const ReadBytes& read, const std::string& fileName, std::string& error, size_t block) {
+    clear();
+    LineReader lines(read, block);
+    WineRegParser parser(*this, lines, fileName);
+    if (parser.run(error)) return true;
+    clear();
     return false;
 }
 

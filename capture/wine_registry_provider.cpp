@@ -1,6 +1,9 @@
 #include "capture/wine_registry_provider.h"
 
 #include <cstring>
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
 #include <optional>
 #include <string_view>
 #include <system_error>
@@ -88,12 +91,19 @@ public:
             return !names.empty();
         }
         const WineHive& h = *node->hive;
-        for (uint32_t c : h.key(node->key).children) names.push_back(h.key(c).name);
+        for (uint32_t c : h.children(node->key)) names.emplace_back(h.keyName(c));
         return !names.empty();
     }
 
     KeyAccess keyAccess(int32_t hive, const std::string& path) override {
         return select(hive, keyPath(path)) ? KeyAccess::Readable : KeyAccess::Missing;
+    }
+
+    size_t expectedEntries(int32_t hive, const std::string& path) override {
+        const std::optional<Node> node = select(hive, keyPath(path));
+        if (!node) return 0;
+        if (node->hive) return node->hive->entriesBelow(node->key);
+        return hives_->userDefault.entriesBelow(WineHive::kRoot) + hives_->user.entriesBelow(WineHive::kRoot);
     }
 
     bool GetRawValue(int32_t hive, const std::string& key, const std::string& name, uint32_t& type,
@@ -103,6 +113,17 @@ public:
         if (!v) return false;
         type = v->type;
         bytes.assign(h->valueData(*v));
+        return true;
+    }
+
+    bool viewsValueBytes() const override { return true; }
+    bool GetRawValueView(int32_t hive, const std::string& key, const std::string& name, uint32_t& type,
+                         std::string_view& bytes) override {
+        const WineHive* h = nullptr;
+        const WineHive::Value* v = find(hive, key, name, h);
+        if (!v) return false;
+        type = v->type;
+        bytes = h->valueData(*v);
         return true;
     }
 
@@ -365,18 +386,29 @@ bool loadPrefixHives(const std::filesystem::path& prefix, WinePrefixHives& hives
         const std::filesystem::path file = prefix / kFiles[i];
         std::string why;
         bool missing = false;
-        const std::optional<std::string> text = readRegularFile(file.string(), &why, &missing);
-        if (!text && missing && i > 0) {
-            std::string none;
-            targets[i]->parse("WINE REGISTRY Version 2\n", file.string(), none);
-            continue;
-        }
-        if (!text) {
+        RegularFileReader reader;
+        if (!reader.open(file.string(), &why, &missing)) {
+            if (missing && i > 0) {
+                std::string none;
+                targets[i]->parse("WINE REGISTRY Version 2\n", file.string(), none);
+                continue;
+            }
             error = "cannot read " + file.string() + ": " + why;
             return false;
         }
-        if (!targets[i]->parse(*text, file.string(), error)) return false;
+        // Read a block at a time: the file's text is never held whole.
+        const WineHive::ReadBytes read = [&reader](char* into, size_t room, size_t& got, std::string& reason) {
+            return reader.read(into, room, got, &reason);
+        };
+        if (!targets[i]->parse(read, file.string(), error)) return false;
     }
+#if defined(__GLIBC__)
+    // The arenas grew by doubling while they were read, and what they outgrew
+    // is free but, in a heap that is never trimmed (quorvel-cli asks glibc
+    // for that, for speed), still resident: given back once, here, so that a
+    // hive costs about its own size.
+    malloc_trim(0);
+#endif
     hives.userSid.clear();
     // ";; All keys relative to REGISTRY\\User\\S-1-5-21-0-0-0-1000": the hive's own name is the last.
     const std::string& relative = hives.user.relativeTo();

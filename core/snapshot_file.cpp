@@ -109,7 +109,22 @@ public:
             *counted_ += s.size();
             return;
         }
-        out_ += s;
+        if (!pieces_ || s.size() < kPieceBytes) {
+            out_ += s;
+            return;
+        }
+        // A long text (a value of a hundred megabytes) is handed on where it
+        // stands rather than copied into the buffer: the buffer is filled to
+        // a whole number of checksum words and handed on, then the text's
+        // whole words, and its last few bytes start the buffer again.
+        const size_t head = (8 - out_.size() % 8) % 8;
+        out_ += s.substr(0, head);
+        s.remove_prefix(head);
+        (*pieces_)(out_);
+        out_.clear();
+        const size_t whole = s.size() & ~size_t{7};
+        (*pieces_)(s.substr(0, whole));
+        out_ += s.substr(whole);
     }
     // A path shares its start with the one before it more often than not: only
     // the length of the shared part and the rest are written.

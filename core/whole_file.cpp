@@ -133,7 +133,13 @@ std::optional<std::string> readWholeFile(const std::string& path, std::string* e
     return bytes;
 }
 
-std::optional<std::string> readRegularFile(const std::string& path, std::string* error, bool* missing) {
+RegularFileReader::~RegularFileReader() {
+#ifndef _WIN32
+    if (fd_ >= 0) ::close(fd_);
+#endif
+}
+
+bool RegularFileReader::open(const std::string& path, std::string* error, bool* missing) {
     if (missing) *missing = false;
 #ifdef _WIN32
     std::error_code ec;
@@ -141,13 +147,13 @@ std::optional<std::string> readRegularFile(const std::string& path, std::string*
     if (st.type() == fs::file_type::not_found) {
         if (missing) *missing = true;
         setError(error, "there is no such file");
-        return std::nullopt;
+        return false;
     }
     if (!ec && !fs::is_regular_file(st)) {
         setError(error, fs::is_directory(st) ? "it is a folder, not a file" : "it is not a regular file");
-        return std::nullopt;
+        return false;
     }
-    return readWholeFile(path, error);
+    return openForReading(path, in_, size_, error);
 #else
     // Opened without waiting, as opening a pipe would wait for a writer, and
     // checked on the descriptor itself, so nothing can be put in its place
@@ -157,7 +163,7 @@ std::optional<std::string> readRegularFile(const std::string& path, std::string*
         const int why = errno;
         if (missing) *missing = why == ENOENT;
         setError(error, std::strerror(why));
-        return std::nullopt;
+        return false;
     }
     struct stat st {};
     const char* refusal = nullptr;
@@ -177,28 +183,54 @@ std::optional<std::string> readRegularFile(const std::string& path, std::string*
     if (refusal) {
         ::close(fd);
         setError(error, refusal);
-        return std::nullopt;
+        return false;
     }
-    std::string bytes;
-    bytes.resize(static_cast<size_t>(st.st_size));
+    fd_ = fd;
+    size_ = static_cast<uint64_t>(st.st_size);
+    return true;
+#endif
+}
+
+bool RegularFileReader::read(char* into, size_t room, size_t& got, std::string* error) {
+    got = 0;
+#ifdef _WIN32
+    if (room == 0) return true;
+    in_.read(into, static_cast<std::streamsize>(room));
+    got = static_cast<size_t>(in_.gcount());
+    if (in_.bad()) {
+        setError(error, "cannot read the file");
+        return false;
+    }
+    return true;
+#else
+    for (;;) {
+        const ssize_t n = ::read(fd_, into, room);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) {
+            setError(error, std::strerror(errno));
+            return false;
+        }
+        got = static_cast<size_t>(n);
+        return true;
+    }
+#endif
+}
+
+std::optional<std::string> readRegularFile(const std::string& path, std::string* error, bool* missing) {
+    RegularFileReader file;
+    if (!file.open(path, error, missing)) return std::nullopt;
+    // Read to its end, which need not be where its size said: a file may grow.
+    std::string bytes(static_cast<size_t>(file.size()), '\0');
     size_t done = 0;
     for (;;) {
         if (done == bytes.size()) bytes.resize(bytes.size() + 65536);
-        const ssize_t got = ::read(fd, bytes.data() + done, bytes.size() - done);
-        if (got < 0 && errno == EINTR) continue;
-        if (got < 0) {
-            const int why = errno;
-            ::close(fd);
-            setError(error, std::strerror(why));
-            return std::nullopt;
-        }
+        size_t got = 0;
+        if (!file.read(bytes.data() + done, bytes.size() - done, got, error)) return std::nullopt;
         if (got == 0) break;
-        done += static_cast<size_t>(got);
+        done += got;
     }
-    ::close(fd);
     bytes.resize(done);
     return bytes;
-#endif
 }
 
 bool replaceWholeFile(const std::string& path, std::string_view bytes, std::string* error) {

@@ -23,6 +23,31 @@ std::optional<std::string> readWholeFile(const std::string& path, std::string* e
 std::optional<std::string> readRegularFile(const std::string& path, std::string* error = nullptr,
                                            bool* missing = nullptr);
 
+// A regular file read a block at a time, for readers that need not hold it
+// whole; what is no regular file is refused as readRegularFile refuses it.
+class RegularFileReader {
+public:
+    RegularFileReader() = default;
+    ~RegularFileReader();
+    RegularFileReader(const RegularFileReader&) = delete;
+    RegularFileReader& operator=(const RegularFileReader&) = delete;
+
+    // False with the reason; `missing` is set when nothing stands at `path`.
+    bool open(const std::string& path, std::string* error = nullptr, bool* missing = nullptr);
+    // The file's size when it was opened.
+    uint64_t size() const { return size_; }
+    // Up to `room` of the next bytes, their count in `got`: 0 at the end.
+    bool read(char* into, size_t room, size_t& got, std::string* error = nullptr);
+
+private:
+#ifdef _WIN32
+    std::ifstream in_;
+#else
+    int fd_ = -1;
+#endif
+    uint64_t size_ = 0;
+};
+
 // Opens a file for reading from its start and tells its size, for readers that
 // check a file piece by piece rather than load it whole.
 bool openForReading(const std::string& path, std::ifstream& in, uint64_t& size, std::string* error = nullptr);

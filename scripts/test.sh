@@ -93,7 +93,9 @@ outside_failed=0
 for check in "cli_interrupt_check.sh build/windows/quorvel-cli.exe" "no_desktop_check.sh build/windows/quorvel.exe" \
     "prefix_differential.sh build/native/quorvel-cli build/windows/quorvel-cli.exe" \
     "background_check.sh build/windows/quorvel-cli.exe" "package_check.sh" "report_check.sh build/native/quorvel-cli" \
-    "duplicate_entries_check.sh build/native/quorvel-cli" "console_imports_check.sh build/windows/quorvel-cli.exe"; do
+    "duplicate_entries_check.sh build/native/quorvel-cli" \
+    "deep_key_check.sh build/windows/quorvel-cli.exe build/native/quorvel-cli" \
+    "console_imports_check.sh build/windows/quorvel-cli.exe"; do
     log "outside check: $check"
     # shellcheck disable=SC2086
     line=$(./scripts/$check | tail -1) || failed=1

@@ -24,6 +24,7 @@ TEST(CountLine, CountsWhatEachListReallyHolds) {
         std::array<bool, 6> checked;
         bool hidden;
         std::string line;
+        size_t unread = 0;
     } cases[] = {
         {{}, all, false, "Registry: 0 new, 0 deleted, 0 edited \u00b7 Files: 0 new, 0 deleted, 0 modified"},
         {{{{plain}, {plain, plain, old, old}, {plain, plain}, {}, {}, {}}},
@@ -38,11 +39,24 @@ TEST(CountLine, CountsWhatEachListReallyHolds) {
          all,
          true,
          "Registry: 1 new, 0 deleted, 0 edited \u00b7 Files: 1 new, 0 deleted, 0 modified \u00b7 5 background (hidden)"},
+        // What either snapshot could not read makes every count partial,
+        // said first, before anything that a narrow window could cut off.
+        {{{{plain}, {}, {}, {}, {}, {}}},
+         all,
+         false,
+         "Partial: 1 place unread \u2014 Registry: 1 new, 0 deleted, 0 edited \u00b7 Files: 0 new, 0 deleted, 0 modified",
+         1},
+        {{{{plain, bg}, {old}, {plain}, {}, {}, {}}},
+         defaults,
+         true,
+         "Partial: 3 places unread \u2014 Registry: 1 new, deleted: not checked, 1 edited \u00b7 Files: 0 new, "
+         "deleted: not checked, 0 modified \u00b7 1 background (hidden)",
+         3},
     };
     for (const auto& c : cases) {
         std::array<const std::vector<ResultRow>*, 6> lists{};
         for (size_t i = 0; i < 6; ++i) lists[i] = &c.rows[i];
-        EXPECT_EQ(countLine(lists, c.checked, c.hidden), c.line);
+        EXPECT_EQ(countLine(lists, c.checked, c.hidden, c.unread), c.line);
     }
 }
 

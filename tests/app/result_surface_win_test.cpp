@@ -136,6 +136,15 @@ TEST_F(ResultSurfaceTest, HeaderClicksSortFindNarrowsAndCtrlCCopiesWhatIsShown) 
     press(control(IDC_lstNewEntries), 'A', false, true);
     SendMessageW(main_, WM_COMMAND, IDM_ctxCopyPath, 0);
     EXPECT_EQ(clipboardText(), L"HKEY_CURRENT_USER\\Software\\Game\r\n");
+
+    // What either snapshot could not read (a place both missed counts once)
+    // makes every count partial, and the line says so first.
+    app_->state().FirstUnread = {"key HKEY_CURRENT_USER\\Software\\Locked", "folder C:\\Locked\\"};
+    app_->state().FinalUnread = {"key HKEY_CURRENT_USER\\Software\\Locked"};
+    window().flush();
+    GetWindowTextW(control(IDC_lblCounts), counts, 256);
+    EXPECT_EQ(std::wstring(counts).rfind(L"Showing 1 of 2 \u00b7 Partial: 2 places unread \u2014 Registry: 2 new", 0), 0u)
+        << toUtf8(counts);
 }
 
 // A pointer that rests on a line shows the whole row, and an edited value's

@@ -35,7 +35,7 @@ protected:
     std::string path(const char* name) const { return (dir / name).string(); }
     // What a first collection leaves, in the state and in the window.
     auto now() const {
-        return std::make_tuple(state.regArray, state.j, state.StartFileList, state.FirstPlaces,
+        return std::make_tuple(state.regArray, state.j, state.StartFileList, state.FirstPlaces, state.FirstUnread,
                                view.cmdSnapShotCaption, view.status, view.cmbRegStart, view.txtRegKeyStart,
                                view.txtFileSystemStart, view.cmdSnapShotEnabled, view.chkDetectRegistry,
                                view.chkDetectFiles, state.StopDetect, state.StartFileListBoolean);
@@ -80,6 +80,27 @@ TEST_F(SnapshotCommandsTest, OpenedSnapshotStandsInForTheFirstCollection) {
     EXPECT_EQ(now(), collected);
     EXPECT_TRUE(view.list(ListId::NewFiles).empty());
     EXPECT_TRUE(view.cmdDetectChangesEnabled);  // a first collection leaves it as it was
+}
+
+// What the first collection could not read is kept in its file and comes back
+// with it, so that the results of a final collection from it are still told
+// as partial, in the count line and in the exports.
+TEST_F(SnapshotCommandsTest, AnOpenedSnapshotKeepsWhatItCouldNotRead) {
+    registry.addValue(kHiveCurrentUser, "Software\\App\\Locked", "secret", kRegSz, "x");
+    registry.makeUnreadable(kHiveCurrentUser, "Software\\App\\Locked");
+    const std::string file = path("partial.qvs");
+    collectAndSave(file);
+    const std::vector<std::string> missed{"key HKEY_CURRENT_USER\\Software\\App\\Locked"};
+    ASSERT_EQ(state.FirstUnread, missed);
+
+    workflow.cmdReset_Click();
+    state.FirstUnread.clear();
+    state.FinalUnread = {"folder C:\\Stale\\"};  // from a final collection before
+    commands.mnuOpenFirst_Click();
+    EXPECT_EQ(state.FirstUnread, missed);
+    EXPECT_TRUE(state.FinalUnread.empty());
+    finalWithDetection();
+    EXPECT_EQ(resultContext(state).unread, missed);
 }
 
 TEST_F(SnapshotCommandsTest, RefusedFileLeavesTheStateAndTheWindowAsTheyWere) {

@@ -14,6 +14,11 @@ namespace {
 
 using namespace std::literals;
 
+std::vector<uint32_t> childrenOf(const WineHive& hive, uint32_t k) {
+    const WineHive::Children children = hive.children(k);
+    return {children.begin(), children.end()};
+}
+
 std::string utf16z(std::u16string_view text) {
     std::string bytes;
     for (char16_t u : text) {
@@ -166,19 +171,20 @@ TEST(RegfHiveTest, DeepAndWideHivexHivesReadWhole) {
     ASSERT_TRUE(parseRegfHive(dataFile("many.hiv"), "many.hiv", wide, error)) << error;
     const uint32_t many = wide.child(WineHive::kRoot, "Many");
     ASSERT_NE(many, WineHive::kNoKey);
-    const std::vector<uint32_t>& children = wide.key(many).children;
+    const std::vector<uint32_t> children = childrenOf(wide, many);
     ASSERT_EQ(children.size(), 300u);
     for (size_t i = 0; i < children.size(); i += 100) {
         char name[24];
         std::snprintf(name, sizeof name, "sub%04zu", i);
-        EXPECT_EQ(wide.key(children[i]).name, name);
+        EXPECT_EQ(wide.keyName(children[i]), name);
         EXPECT_EQ(valueBytes(wide, children[i], "i", type), le32(static_cast<uint32_t>(i)));
     }
     const uint32_t few = wide.child(WineHive::kRoot, "Few");
-    ASSERT_EQ(wide.key(few).children.size(), 3u);
+    const std::vector<uint32_t> three = childrenOf(wide, few);
+    ASSERT_EQ(three.size(), 3u);
     // The list's order, which is the registry's enumeration order.
-    EXPECT_EQ(wide.key(wide.key(few).children[0]).name, "A");
-    EXPECT_EQ(wide.key(wide.key(few).children[1]).name, "b");
+    EXPECT_EQ(wide.keyName(three[0]), "A");
+    EXPECT_EQ(wide.keyName(three[1]), "b");
 }
 
 TEST(RegfHiveTest, IndexRootOverLeafListsAndInlineDataRead) {
@@ -203,8 +209,9 @@ TEST(RegfHiveTest, IndexRootOverLeafListsAndInlineDataRead) {
     WineHive hive;
     std::string error;
     ASSERT_TRUE(parseRegfHive(b.file(root), "t", hive, error)) << error;
-    ASSERT_EQ(hive.key(WineHive::kRoot).children.size(), 3u);
-    EXPECT_EQ(hive.key(hive.key(WineHive::kRoot).children[2]).name, "c");
+    const std::vector<uint32_t> top = childrenOf(hive, WineHive::kRoot);
+    ASSERT_EQ(top.size(), 3u);
+    EXPECT_EQ(hive.keyName(top[2]), "c");
     uint32_t type = 0;
     EXPECT_EQ(valueBytes(hive, WineHive::kRoot, "x", type), "AB");
     EXPECT_TRUE(valueBytes(hive, WineHive::kRoot, "big", type) == big);

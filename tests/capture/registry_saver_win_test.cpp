@@ -111,6 +111,39 @@ TEST(RegistrySaverTest, VolatileKeysTheSaveLeavesOutAreWalked) {
     RegDeleteTreeW(HKEY_CURRENT_USER, kTestKey);
 }
 
+// Wine lets a registry go deeper than the 512 levels Windows allows, and a
+// walk goes no deeper than that below its start: the first key past it is
+// named as unread, with its path, alike key by key and from the saved
+// subtree, which Wine writes as one line of 599 names.
+TEST(RegistrySaverTest, AKeyDeeperThanAWalkGoesIsNamedUnreadBothWays) {
+    const wchar_t* const top = L"Software\\QuorvelDeepTest";
+    RegDeleteTreeW(HKEY_CURRENT_USER, top);
+    std::wstring path = top;
+    std::string first = "key HKEY_CURRENT_USER\\Software\\QuorvelDeepTest";
+    for (int level = 1; level < 600; ++level) {
+        path += L"\\" + std::to_wstring(level);
+        if (level <= 513) first += "\\" + std::to_string(level);
+    }
+    HKEY bottom = nullptr;
+    if (RegCreateKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &bottom,
+                        nullptr) != ERROR_SUCCESS)
+        GTEST_SKIP() << "this registry takes no key 600 levels deep";
+    const wchar_t text[] = L"600 levels down";
+    RegSetValueExW(bottom, L"bottom", 0, REG_SZ, reinterpret_cast<const BYTE*>(text), sizeof text);
+    RegCloseKey(bottom);
+
+    Win32RegistryProviderSource walk;
+    SavingRegistryProviderSource save;
+    const uint64_t savesBefore = registrySavesMade();
+    const Capture walked = capture(walk, kHiveCurrentUser, "Software\\QuorvelDeepTest");
+    const Capture saved = capture(save, kHiveCurrentUser, "Software\\QuorvelDeepTest");
+    EXPECT_GT(registrySavesMade(), savesBefore);
+    EXPECT_EQ(walked.unread, std::vector<std::string>{first + " (deeper than 512 levels)"});
+    EXPECT_EQ(walked.entries.size(), 513u);  // the start key and the 512 levels below it
+    expectSame(walked, saved);
+    RegDeleteTreeW(HKEY_CURRENT_USER, top);
+}
+
 TEST(RegistrySaverTest, WithoutThePrivilegeEveryKeyIsWalked) {
     Win32RegistryProviderSource walk;
     SavingRegistryProviderSource unprivileged(SavingRegistryProviderSource::Privilege::Missing);

@@ -4,19 +4,27 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <tuple>
 #include <vector>
 
+#include "capture/registry_walk.h"
 #include "capture/value_rendering.h"
 #include "capture/wine_registry_provider.h"
 #include "core/registry_types.h"
+#include "tests/support/fakes/scripted_ui.h"
 
 namespace qv {
 namespace {
 
 using namespace std::literals;
+
+std::vector<uint32_t> childrenOf(const WineHive& hive, uint32_t k) {
+    const WineHive::Children children = hive.children(k);
+    return {children.begin(), children.end()};
+}
 
 const std::string kHeader = "WINE REGISTRY Version 2\n;; All keys relative to REGISTRY\\\\Machine\n\n#arch=win64\n\n";
 
@@ -87,9 +95,7 @@ TEST_P(WineRegistryHostileTest, RefusedWithTheFileAndLineNamed) {
     EXPECT_EQ(hive.valueCount(), 0u);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Hostile, WineRegistryHostileTest,
-    ::testing::Values(
+const HostileCase kHostileCases[] = {
         HostileCase{"REGEDIT4\n", "not a Wine registry file (the first line is not \"WINE REGISTRY Version 2\")", 1},
         HostileCase{"", "not a Wine registry file (the first line is not \"WINE REGISTRY Version 2\")", 1},
         HostileCase{kHeader + "[Key] 1\n\"v\"=\"trunc", "a string without its closing quote", 7},
@@ -108,7 +114,9 @@ INSTANTIATE_TEST_SUITE_P(
         HostileCase{kHeader + "[A\\\\\\\\B] 1\n", "a key path with an empty name in it", 6},
         HostileCase{kHeader + "[Key] 1\n\"v\"=\"a\xff\"\n", "text that is not UTF-8", 7},
         HostileCase{kHeader + "[Key] 1\n\"v\"=\"a" + std::string(1, '\0') + "\"\n", "a NUL byte, which no registry file holds", 7},
-        HostileCase{kHeader + "[Key] 12x\n", "text after the key's name that is not its time", 6}));
+        HostileCase{kHeader + "[Key] 12x\n", "text after the key's name that is not its time", 6}};
+
+INSTANTIATE_TEST_SUITE_P(Hostile, WineRegistryHostileTest, ::testing::ValuesIn(kHostileCases));
 
 TEST(WineRegistryTest, AVeryLongLineIsReadInOnePassWithoutCopies) {
     const std::string big(64 << 20, 'a');
@@ -129,19 +137,119 @@ TEST(WineRegistryTest, KeysKeepFileOrderTimesLinksAndFindNamesInAnyCase) {
                                "[b\\\\sub]\n\"y\"=\"2\"\n",
                            "system.reg", error))
         << error;
-    const WineHive::Key& root = hive.key(WineHive::kRoot);
-    ASSERT_EQ(root.children.size(), 2u);
-    EXPECT_EQ(hive.key(root.children[0]).name, "B");
-    EXPECT_EQ(hive.key(root.children[1]).name, "a");
-    const uint32_t sub = hive.child(root.children[0], "SUB");
+    const std::vector<uint32_t> top = childrenOf(hive, WineHive::kRoot);
+    ASSERT_EQ(top.size(), 2u);
+    EXPECT_EQ(hive.keyName(top[0]), "B");
+    EXPECT_EQ(hive.keyName(top[1]), "a");
+    const uint32_t sub = hive.child(top[0], "SUB");
     EXPECT_EQ(hive.key(sub).modified, 0x1d9a0b0c0d0e0f0u);
     EXPECT_EQ(hive.key(sub).valueCount, 2u);  // the key listed twice keeps the values of both
-    const uint32_t linked = hive.child(root.children[1], "\xc3\x89T]");
+    const uint32_t linked = hive.child(top[1], "\xc3\x89T]");
     ASSERT_NE(linked, WineHive::kNoKey);
     EXPECT_TRUE(hive.key(linked).link);
     EXPECT_NE(hive.findValue(sub, "X"), nullptr);
     EXPECT_EQ(hive.relativeTo(), "REGISTRY\\Machine");
     EXPECT_EQ(hive.arch(), "win64");
+}
+
+// The whole tree as text: every key's path, time, link and values, in order.
+std::string describe(const WineHive& hive) {
+    std::string out = hive.relativeTo() + "|" + hive.arch() + "\n";
+    std::vector<std::pair<uint32_t, std::string>> stack{{WineHive::kRoot, ""}};
+    while (!stack.empty()) {
+        const auto [k, path] = stack.back();
+        stack.pop_back();
+        out += path + " " + std::to_string(hive.key(k).modified) + (hive.key(k).link ? " link" : "") + "\n";
+        for (uint32_t i = 0; i < hive.key(k).valueCount; ++i) {
+            const WineHive::Value& v = hive.values(k)[i];
+            out += "  " + std::string(hive.valueName(v)) + " " + std::to_string(v.type) + " " +
+                   renderBinary(hive.valueData(v)) + "\n";
+        }
+        const std::vector<uint32_t> children = childrenOf(hive, k);
+        for (auto it = children.rbegin(); it != children.rend(); ++it)
+            stack.emplace_back(*it, path + "\\" + std::string(hive.keyName(*it)));
+    }
+    return out;
+}
+
+// The text handed over `step` bytes at a time at most, as a file is read.
+WineHive::ReadBytes trickle(std::string_view text, size_t step) {
+    return [text, step, at = size_t{0}](char* into, size_t room, size_t& got, std::string&) mutable {
+        got = std::min({room, step, text.size() - at});
+        std::memcpy(into, text.data() + at, got);
+        at += got;
+        return true;
+    };
+}
+
+// A file read a block at a time gives the very hive (or the very error) that
+// the same text in memory gives, wherever its blocks and reads happen to cut
+// it: inside a hex pair, between a "\" and the end of its line, in a name.
+TEST(WineRegistryTest, AFileReadInBlocksReadsAsTheWholeText) {
+    std::string longHex;
+    for (int i = 0; i < 1000; ++i) longHex += i % 16 < 10 ? "0" + std::to_string(i % 10) + "," : "ab,";
+    std::vector<std::string> texts = {
+        kHeader + "[K] 1700000000\n#time=1d9a0b0c0d0e0f0\n\"b\"=hex:00,ff,10,\\\n  20,30\n@=\"d\"\n",
+        kHeader + "[A\\\\B] 1\n\"v\"=hex(7):41,00,42,00,\\  \n  00,00\r\n[A] 2\n#link\n",
+        kHeader + "[K] 1\n\"long\"=hex:" + longHex + "ff\n\"next\"=dword:00000001\n",
+        kHeader + "[K] 1\n\"x\"=hex:0,1\n",
+        kHeader + "[K] 1\n\"x\"=hex:00\\ 1\n",
+        kHeader + "[K] 1\n\"x\"=hex:001\n",
+        kHeader + "[K] 1\n\"x\"=hex:00,\\\n",
+        kHeader + "[K] 1\n\"x\"=hex:00,\\\n  0" + std::string(1, '\0') + "\n",
+        kHeader + "[K] 1\n\"s\"=\"" + std::string(500, 's') + "\"\n\"n\\\"ame\"=hex(b):01,02\n",
+        kHeader + "[K] 1\n\"unclosed=hex:00,01,02,03,04,05,06,07,08\n",
+        "WINE REGISTRY Version 2",
+        "WINE REGISTRY Version 3\n",
+        kHeader + "[" + std::string(100, 'k') + "] 1\n",
+    };
+    for (const HostileCase& c : kHostileCases) texts.push_back(c.text);
+    for (const std::string& text : texts) {
+        WineHive whole;
+        std::string wholeError;
+        const bool wholeOk = whole.parse(text, "system.reg", wholeError);
+        for (const size_t block : {size_t{2}, size_t{5}, size_t{16}, size_t{64}, WineHive::kReadBlock}) {
+            for (const size_t step : {size_t{1}, size_t{3}, size_t{1000}}) {
+                SCOPED_TRACE(text.substr(0, 80) + " in blocks of " + std::to_string(block) + ", reads of " +
+                             std::to_string(step));
+                WineHive pieces;
+                std::string error;
+                EXPECT_EQ(pieces.parse(trickle(text, step), "system.reg", error, block), wholeOk);
+                EXPECT_EQ(error, wholeError);
+                EXPECT_EQ(describe(pieces), describe(whole));
+            }
+        }
+    }
+}
+
+TEST(WineRegistryTest, AFileThatCannotBeReadOnIsNamedWithTheReason) {
+    const std::string text = kHeader + "[K] 1\n\"v\"=hex:00,01,02,03,04,05,06,07,08,09\n";
+    size_t at = 0;
+    const WineHive::ReadBytes failing = [&](char* into, size_t room, size_t& got, std::string& why) {
+        if (at > kHeader.size()) {
+            why = "Input/output error";
+            return false;
+        }
+        got = std::min<size_t>(room, 20);
+        std::memcpy(into, text.data() + at, got);
+        at += got;
+        return true;
+    };
+    WineHive hive;
+    std::string error;
+    EXPECT_FALSE(hive.parse(failing, "user.reg", error, 16));
+    EXPECT_EQ(error, "cannot read user.reg: Input/output error");
+    EXPECT_EQ(hive.keyCount(), 1u);
+}
+
+TEST(WineRegistryTest, EntriesBelowCountValuesAndKeysWithout) {
+    WineHive hive;
+    std::string error;
+    ASSERT_TRUE(hive.parse(kHeader + "[A] 1\n\"x\"=\"1\"\n\"y\"=\"2\"\n[A\\\\B] 1\n[A\\\\C] 1\n@=\"c\"\n[D] 1\n",
+                           "system.reg", error))
+        << error;
+    EXPECT_EQ(hive.entriesBelow(hive.child(WineHive::kRoot, "a")), 4u);  // x, y, B, C's default
+    EXPECT_EQ(hive.entriesBelow(WineHive::kRoot), 6u);                    // and the root and D
 }
 
 struct RepeatCase {
@@ -158,8 +266,8 @@ TEST_P(WineRegistryRepeatTest, ANameGivenTwiceIsOneEntryWithTheLastData) {
     ASSERT_TRUE(hive.parse(kHeader + c.body, "system.reg", error)) << error;
     const uint32_t k = hive.child(WineHive::kRoot, "K");
     ASSERT_NE(k, WineHive::kNoKey);
-    const auto& top = hive.key(WineHive::kRoot).children;
-    EXPECT_EQ(std::count_if(top.begin(), top.end(), [&](uint32_t c) { return registryNamesEqual(hive.key(c).name, "K"); }), 1);
+    const std::vector<uint32_t> top = childrenOf(hive, WineHive::kRoot);
+    EXPECT_EQ(std::count_if(top.begin(), top.end(), [&](uint32_t c) { return registryNamesEqual(hive.keyName(c), "K"); }), 1);
     std::vector<std::tuple<std::string, uint32_t, std::string>> values;
     for (uint32_t i = 0; i < hive.key(k).valueCount; ++i) {
         const WineHive::Value& v = hive.values(k)[i];
@@ -254,6 +362,24 @@ INSTANTIATE_TEST_SUITE_P(
                     RootCase{kHiveCurrentUser, "", {"Environment", "Software"}},
                     RootCase{kHiveLocalMachine, "System\\Loop", {}},
                     RootCase{kHiveLocalMachine, "Software\\Missing", {}}));
+
+// The room a walk reserves is what it records: one entry for each value and
+// one for each key without values.
+TEST(WineRegistryProviderTest, ExpectedEntriesAreTheEntriesAWalkRecords) {
+    auto provider = makeWineRegistryProvider(smallPrefix(), {{u"USER", u"pat"}});
+    for (const auto& [hive, key] : {std::pair{kHiveCurrentUser, ""}, std::pair{kHiveCurrentUser, "Software"},
+                                    std::pair{kHiveLocalMachine, "Software\\Classes"}}) {
+        AppState state;
+        state.j = 0;
+        testing::ScriptedYielder yielder;
+        testing::ScriptedView view;
+        RegistryWalkContext ctx{state, *provider, yielder, view};
+        const size_t expected = provider->expectedEntries(hive, key);
+        getvalsStart(ctx, hive, key, "");
+        EXPECT_EQ(expected, static_cast<size_t>(state.j)) << key;
+        EXPECT_GE(state.regArray.capacity(), expected);
+    }
+}
 
 TEST(WineRegistryProviderTest, ValuesRenderAsTheWindowsWalkRendersThem) {
     auto provider = makeWineRegistryProvider(smallPrefix(), {{u"USER", u"pat"}});

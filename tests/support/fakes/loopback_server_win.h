@@ -5,9 +5,13 @@
 // fails its test instead of hanging it), as a server that never finishes.
 // `dripMs` sends the bytes one at a time with that pause between them, as a
 // server that trickles. The server stops sending as soon as it is destroyed.
+// `sent()` counts the bytes the clients took, so that a test can tell how
+// much of a long answer was transferred.
 #include <winsock2.h>
 
 #include <algorithm>
+#include <atomic>
+#include <cstdint>
 #include <mutex>
 #include <string_view>
 #include <string>
@@ -48,6 +52,7 @@ public:
     LoopbackServer& operator=(const LoopbackServer&) = delete;
 
     std::string host() const { return "127.0.0.1:" + std::to_string(port_); }
+    uint64_t sent() const { return sent_.load(); }
     // The request heads received so far, up to their blank line.
     std::vector<std::string> requests() {
         std::lock_guard lock(mutex_);
@@ -81,6 +86,7 @@ private:
                 if (n < 0 && WSAGetLastError() == WSAETIMEDOUT) continue;
                 if (n <= 0) break;
                 done += static_cast<size_t>(n);
+                sent_ += static_cast<uint64_t>(n);
                 if (dripMs) WaitForSingleObject(stop_, dripMs);
             }
             if (stallAfter != std::string::npos) WaitForSingleObject(stop_, 5000);
@@ -94,6 +100,7 @@ private:
     HANDLE stop_ = nullptr;
     std::mutex mutex_;
     std::vector<std::string> requests_;
+    std::atomic<uint64_t> sent_{0};
     std::thread thread_;
 };
 
