@@ -221,7 +221,7 @@ private:
             if (tree.key(c).link) continue;  // read live, through the link
             checkCalls += 2;  // the open and the close
             if (native_.available()) {
-                HANDLE child = native_.open(key, toWide(tree.key(c).name));
+                HANDLE child = native_.open(key, toWide(tree.keyName(c)));
                 if (!child) {
                     saved.readLive.insert(c);
                     continue;
