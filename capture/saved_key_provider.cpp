@@ -4,6 +4,7 @@
 #include <string_view>
 #include <utility>
 
+#include "capture/value_rendering.h"
 #include "core/registry_types.h"
 #include "core/utf.h"
 
@@ -19,22 +20,6 @@ std::string_view keyPath(std::string_view key) {
 // Whether `path` is `base` or lies below it.
 bool within(std::string_view base, std::string_view path) {
     return path.starts_with(base) && (path.size() == base.size() || path[base.size()] == '\\');
-}
-
-std::u16string unitsOf(std::string_view bytes) {
-    std::u16string units(bytes.size() / 2, u'\0');
-    for (size_t i = 0; i < units.size(); ++i)
-        units[i] = static_cast<char16_t>(static_cast<uint8_t>(bytes[2 * i]) |
-                                         static_cast<uint8_t>(bytes[2 * i + 1]) << 8);
-    return units;
-}
-
-// String data ends at its first NUL, or with the data.
-std::u16string stringUnits(std::string_view bytes) {
-    std::u16string units = unitsOf(bytes);
-    const size_t nul = units.find(u'\0');
-    if (nul != std::u16string::npos) units.resize(nul);
-    return units;
 }
 
 // Registry names compare without regard to case; the paths a link names are
@@ -119,7 +104,7 @@ public:
         if (!f.tree) return live_->GetStringValue(hive, key, name, out);
         std::string_view data;
         if (!typed(f, name, kRegSz, data)) return false;
-        out = toUtf8(stringUnits(data));
+        out = toUtf8(stringDataUnits(data));
         return true;
     }
 
@@ -129,7 +114,7 @@ public:
         if (!f.tree) return live_->GetExpandedStringValue(hive, key, name, out);
         std::string_view data;
         if (!typed(f, name, kRegExpandSz, data)) return false;
-        const std::u16string text = stringUnits(data);
+        const std::u16string text = stringDataUnits(data);
         if (text.find(u'%') == std::u16string::npos) {
             out = toUtf8(text);
             return true;
@@ -169,16 +154,7 @@ public:
         if (!f.tree) return live_->GetMultiStringValue(hive, key, name, out);
         std::string_view data;
         if (!typed(f, name, kRegMultiSz, data)) return false;
-        out.clear();
-        const std::u16string all = unitsOf(data);
-        size_t start = 0;
-        while (start < all.size()) {
-            size_t end = all.find(u'\0', start);
-            if (end == std::u16string::npos) end = all.size();
-            if (end == start) break;
-            out.push_back(toUtf8(std::u16string_view(all).substr(start, end - start)));
-            start = end + 1;
-        }
+        out = multiStringData(data);
         return true;
     }
 
@@ -281,7 +257,7 @@ private:
         if (hive != kHiveLocalMachine || hops >= kMaxLinkHops) return {};
         const WineHive::Value* v = tree.findValue(link, "SymbolicLinkValue");
         if (!v || v->type != kRegLink) return {};
-        const std::string target = toUtf8(stringUnits(tree.valueData(*v)));
+        const std::string target = toUtf8(stringDataUnits(tree.valueData(*v)));
         constexpr std::string_view kMachine = "\\Registry\\Machine\\";
         if (target.size() <= kMachine.size() || !sameName(std::string_view(target).substr(0, kMachine.size()), kMachine))
             return {};

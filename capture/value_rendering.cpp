@@ -50,12 +50,6 @@ char16_t unitAt(std::string_view bytes, size_t i) {
     return static_cast<char16_t>(static_cast<uint8_t>(bytes[2 * i]) | static_cast<uint8_t>(bytes[2 * i + 1]) << 8);
 }
 
-std::u16string unitsOf(std::string_view bytes) {
-    std::u16string units(bytes.size() / 2, u'\0');
-    for (size_t i = 0; i < units.size(); ++i) units[i] = unitAt(bytes, i);
-    return units;
-}
-
 void appendUnits(std::string& bytes, std::u16string_view units) {
     for (char16_t u : units) {
         bytes += static_cast<char>(u & 0xFF);
@@ -170,7 +164,7 @@ std::string renderValue(uint32_t type, std::string_view bytes) {
             // The list's terminator and its last string's are not strings of
             // their own; every string before them is, the empty ones too.
             std::u16string_view units;
-            const std::u16string all = unitsOf(bytes);
+            const std::u16string all = utf16Units(bytes);
             units = all;
             for (int terminator = 0; terminator < 2 && !units.empty() && units.back() == u'\0'; ++terminator)
                 units.remove_suffix(1);
@@ -282,6 +276,33 @@ void readValueInto(RegistryProvider& oreg, int32_t hive, const std::string& keyN
         entry.ValueData.clear();
     keepRawBytes(entry, bytes);
     if (held.capacity() > kKeptScratch) std::string().swap(held);
+}
+
+std::u16string utf16Units(std::string_view bytes) {
+    std::u16string units(bytes.size() / 2, u'\0');
+    for (size_t i = 0; i < units.size(); ++i) units[i] = unitAt(bytes, i);
+    return units;
+}
+
+std::u16string stringDataUnits(std::string_view bytes) {
+    std::u16string units = utf16Units(bytes);
+    const size_t nul = units.find(u'\0');
+    if (nul != std::u16string::npos) units.resize(nul);
+    return units;
+}
+
+std::vector<std::string> multiStringData(std::string_view bytes) {
+    std::vector<std::string> out;
+    const std::u16string all = utf16Units(bytes);
+    size_t start = 0;
+    while (start < all.size()) {
+        size_t end = all.find(u'\0', start);
+        if (end == std::u16string::npos) end = all.size();
+        if (end == start) break;
+        out.push_back(toUtf8(std::u16string_view(all).substr(start, end - start)));
+        start = end + 1;
+    }
+    return out;
 }
 
 }  // namespace qv

@@ -13,6 +13,14 @@
 
 namespace qv {
 
+// Registry data as the registry returns it, UTF-16LE, read back: every unit
+// of the bytes (an odd last byte is none); a string's units up to its first
+// NUL, or all; and a multi-string's strings up to the first empty one, as
+// the providers hand them to the walk.
+std::u16string utf16Units(std::string_view bytes);
+std::u16string stringDataUnits(std::string_view bytes);
+std::vector<std::string> multiStringData(std::string_view bytes);
+
 // Bytes as two upper-case hex digits each, joined by ",": {1, 10, 255} gives "01,0A,FF".
 std::string renderBinary(const std::vector<uint8_t>& bytes);
 std::string renderBinary(std::string_view bytes);

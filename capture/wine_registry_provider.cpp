@@ -10,6 +10,7 @@
 
 #include "capture/environment_expansion.h"
 #include "core/failure.h"
+#include "capture/value_rendering.h"
 #include "core/registry_types.h"
 #include "core/utf.h"
 #include "core/whole_file.h"
@@ -25,21 +26,6 @@ constexpr int kMaxLinkHops = 16;
 std::string_view keyPath(std::string_view key) {
     if (!key.empty() && key.back() == '\\') key.remove_suffix(1);
     return key;
-}
-
-std::u16string unitsOf(std::string_view bytes) {
-    std::u16string units(bytes.size() / 2, u'\0');
-    for (size_t i = 0; i < units.size(); ++i)
-        units[i] = static_cast<char16_t>(static_cast<uint8_t>(bytes[2 * i]) | static_cast<uint8_t>(bytes[2 * i + 1]) << 8);
-    return units;
-}
-
-// String data ends at its first NUL, or with the data.
-std::u16string stringUnits(std::string_view bytes) {
-    std::u16string units = unitsOf(bytes);
-    const size_t nul = units.find(u'\0');
-    if (nul != std::u16string::npos) units.resize(nul);
-    return units;
 }
 
 std::u16string foldAscii(std::u16string_view name) {
@@ -131,7 +117,7 @@ public:
                         std::string& out) override {
         std::string_view data;
         if (!typed(hive, key, name, kRegSz, data)) return false;
-        out = toUtf8(stringUnits(data));
+        out = toUtf8(stringDataUnits(data));
         return true;
     }
 
@@ -139,7 +125,7 @@ public:
                                 std::string& out) override {
         std::string_view data;
         if (!typed(hive, key, name, kRegExpandSz, data)) return false;
-        const std::u16string text = stringUnits(data);
+        const std::u16string text = stringDataUnits(data);
         if (text.find(u'%') == std::u16string::npos) {
             out = toUtf8(text);
             return true;
@@ -169,16 +155,7 @@ public:
                              std::vector<std::string>& out) override {
         std::string_view data;
         if (!typed(hive, key, name, kRegMultiSz, data)) return false;
-        out.clear();
-        const std::u16string all = unitsOf(data);
-        size_t start = 0;
-        while (start < all.size()) {
-            size_t end = all.find(u'\0', start);
-            if (end == std::u16string::npos) end = all.size();
-            if (end == start) break;
-            out.push_back(toUtf8(std::u16string_view(all).substr(start, end - start)));
-            start = end + 1;
-        }
+        out = multiStringData(data);
         return true;
     }
 
@@ -290,7 +267,7 @@ private:
         if (hops >= kMaxLinkHops) return std::nullopt;
         const WineHive::Value* target = node.hive->findValue(k, "SymbolicLinkValue");
         if (!target || target->type != kRegLink) return std::nullopt;
-        return absolute(toUtf8(stringUnits(node.hive->valueData(*target))), hops + 1);
+        return absolute(toUtf8(stringDataUnits(node.hive->valueData(*target))), hops + 1);
     }
 
     // A link's target: "\Registry\Machine\..." or "\Registry\User\<name>\...".
@@ -328,7 +305,7 @@ private:
             const WineHive::Value* v = h.values(node->key);
             for (uint32_t i = 0; i < h.key(node->key).valueCount; ++i) {
                 if (v[i].type != kRegSz && v[i].type != kRegExpandSz) continue;
-                std::u16string value = stringUnits(h.valueData(v[i]));
+                std::u16string value = stringDataUnits(h.valueData(v[i]));
                 if (v[i].type == kRegExpandSz) {
                     std::u16string expanded;
                     EnvironmentExpander(vars, foldAscii).expand(value, expanded);
@@ -362,7 +339,7 @@ private:
                 {"CommonW6432Dir", u"CommonProgramW6432"}};
             for (const auto& [valueName, variable] : kFolders)
                 if (const WineHive::Value* v = hives_->machine.findValue(cv->key, valueName); v && v->type == kRegSz)
-                    set(variable, stringUnits(hives_->machine.valueData(*v)));
+                    set(variable, stringDataUnits(hives_->machine.valueData(*v)));
         }
         fromKey(hives_->machine, "System\\CurrentControlSet\\Control\\Session Manager\\Environment");
         fromKey(hives_->user, "Environment");

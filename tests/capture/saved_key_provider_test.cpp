@@ -57,6 +57,17 @@ const std::string kSaved =
     "[Inner]\n#link\n\"SymbolicLinkValue\"=" +
     linkTo(u"\\REGISTRY\\Machine\\software\\vendor\\Stable") + "\n";
 
+// The saved subtree with one text of it changed, so that what the capture
+// shows can be told to come from the save.
+std::shared_ptr<const WineHive> savedWith(std::string_view from, std::string_view to) {
+    auto tree = std::make_shared<WineHive>();
+    std::string text = kSaved;
+    text.replace(text.find(from), from.size(), to);
+    std::string error;
+    EXPECT_TRUE(tree->parse(text, "saved", error)) << error;
+    return tree;
+}
+
 class ScriptedSaver : public RegistrySaver {
 public:
     std::optional<SavedKey> save(int32_t hive, const std::string& path) override {
@@ -126,14 +137,7 @@ TEST_F(SavedKeyProviderTest, CaptureFromTheSaveEqualsTheWalkWithLeftOutKeysReadL
 }
 
 TEST_F(SavedKeyProviderTest, ValuesComeFromTheSaveWhereItHoldsTheKey) {
-    saver_->saves["Software\\Vendor"].tree = [] {
-        auto tree = std::make_shared<WineHive>();
-        std::string error;
-        std::string text = kSaved;
-        text.replace(text.find("\"text\""), 6, "\"saved\"");
-        tree->parse(text, "saved", error);
-        return tree;
-    }();
+    saver_->saves["Software\\Vendor"].tree = savedWith("\"text\"", "\"saved\"");
     std::unique_ptr<RegistryProvider> saved = makeSavedKeyProvider(live(), std::move(saverOwned_));
     const RegSnapshot captured = walk(*saved, "Software\\Vendor");
     ASSERT_FALSE(captured.empty());
@@ -161,14 +165,7 @@ TEST_F(SavedKeyProviderTest, AHiveRootIsWalkedAndEachKeyBelowItSaved) {
 // A link into the saved subtree is answered from the save, as its target is;
 // one that leads out of it is followed live.
 TEST_F(SavedKeyProviderTest, ALinkIntoTheSaveIsReadFromItAndOneOutOfItLive) {
-    saver_->saves["Software\\Vendor"].tree = [] {
-        auto tree = std::make_shared<WineHive>();
-        std::string error;
-        std::string text = kSaved;
-        text.replace(text.find("\"default\""), 9, "\"saved default\"");
-        tree->parse(text, "saved", error);
-        return tree;
-    }();
+    saver_->saves["Software\\Vendor"].tree = savedWith("\"default\"", "\"saved default\"");
     std::unique_ptr<RegistryProvider> saved = makeSavedKeyProvider(live(), std::move(saverOwned_));
     std::map<std::string, std::string> defaults;
     for (const RegEntry& e : walk(*saved, "Software\\Vendor"))
@@ -227,14 +224,7 @@ TEST(SavedKeyProviderLimits, OldCopiesAreLetGoOfAndALinkIntoOneSavesItAgain) {
 // Expandable strings expand from the saved data with the environment given,
 // as the live provider expands them, without reading the key live again.
 TEST_F(SavedKeyProviderTest, ExpandableStringsExpandFromTheSaveWithTheEnvironmentGiven) {
-    saver_->saves["Software\\Vendor"].tree = [] {
-        auto tree = std::make_shared<WineHive>();
-        std::string error;
-        std::string text = kSaved;
-        text.replace(text.find("%QV_NO_SUCH%"), 12, "%qv_dir%\\\\%QV_NO_SUCH%");
-        tree->parse(text, "saved", error);
-        return tree;
-    }();
+    saver_->saves["Software\\Vendor"].tree = savedWith("%QV_NO_SUCH%", "%qv_dir%\\\\%QV_NO_SUCH%");
     const auto fold = [](std::u16string_view name) {
         std::u16string folded(name);
         for (char16_t& c : folded)
