@@ -18,7 +18,7 @@
 //      are kept in build/bench-memory.
 // Run from the repository root after scripts/test.sh has built the Windows
 // side: build/native-release/wine_registry_bench; with the argument "memory"
-// it runs part 4 alone, which needs no Wine.
+// it runs step 4 alone, which needs no Wine.
 #include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
