@@ -7,10 +7,13 @@
 #include <type_traits>
 #include <unordered_map>
 
+#include "capture/wine_reg_lines.h"
 #include "core/registry_types.h"
 #include "core/utf.h"
 
 namespace qv {
+
+using regtext::LineReader;
 
 namespace {
 
@@ -18,17 +21,6 @@ constexpr std::string_view kHeader = "WINE REGISTRY Version 2";
 // Seconds from 1601-01-01 to 1970-01-01, for the key lines' Unix times.
 constexpr uint64_t kEpochSeconds = 11644473600ull;
 constexpr uint64_t kTicksPerSecond = 10'000'000ull;
-
-char32_t foldCodePoint(char32_t c) {
-    if (c >= 'a' && c <= 'z') return c - 0x20;
-    if (c < 0x80) return c;
-    if ((c >= 0xE0 && c <= 0xFE && c != 0xF7) || (c >= 0x3B1 && c <= 0x3CB && c != 0x3C2) ||
-        (c >= 0x430 && c <= 0x44F))
-        return c - 0x20;
-    if (c == 0xFF) return 0x178;
-    if (c >= 0x450 && c <= 0x45F) return c - 0x50;
-    return c;
-}
 
 constexpr auto kHexDigitValues = [] {
     std::array<int8_t, 256> values{};
@@ -50,176 +42,8 @@ bool isBlank(char c) {
 
 }  // namespace
 
-std::string foldRegistryName(std::string_view name) {
-    std::string folded(name);
-    bool ascii = true;
-    for (char& c : folded) {
-        if (static_cast<unsigned char>(c) >= 0x80) {
-            ascii = false;
-            break;
-        }
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 0x20);
-    }
-    if (ascii) return folded;
-    std::u16string units = toUtf16(name);
-    for (char16_t& u : units) u = static_cast<char16_t>(foldCodePoint(u));
-    return toUtf8(units);
-}
-
-bool registryNamesEqual(std::string_view a, std::string_view b) {
-    if (a.size() == b.size()) {
-        bool same = true;
-        for (size_t i = 0; i < a.size() && same; ++i) {
-            const char x = a[i], y = b[i];
-            if (x == y) continue;
-            if (static_cast<unsigned char>(x | y) >= 0x80) return foldRegistryName(a) == foldRegistryName(b);
-            same = foldCodePoint(static_cast<unsigned char>(x)) == foldCodePoint(static_cast<unsigned char>(y));
-        }
-        return same;
-    }
-    // Different lengths can still fold alike only where non-ASCII text is in.
-    const auto wide = [](std::string_view s) {
-        return std::any_of(s.begin(), s.end(), [](char c) { return static_cast<unsigned char>(c) >= 0x80; });
-    };
-    return wide(a) && wide(b) && foldRegistryName(a) == foldRegistryName(b);
-}
-
 namespace {
 
-// The text's lines, from memory or from a file read a block at a time. A line
-// that outgrows the block is handed out in pieces where the reader can take
-// it so (hex data), or made whole by growing the buffer; once a long line is
-// done, the buffer shrinks back to its block.
-class LineReader {
-public:
-    explicit LineReader(std::string_view text) : data_(text.data()), end_(text.size()), eof_(true) {}
-    LineReader(const WineHive::ReadBytes& read, size_t block)
-        : read_(&read), block_(std::max<size_t>(block, 2)) {
-        allocate(block_);
-    }
-
-    // The next line without its '\n', or, where it fills the buffer, its
-    // first piece with `whole` false; the caller then takes the rest of it
-    // with rest() or wholeLine(). False at the end, or when the file cannot
-    // be read (failed()).
-    bool next(std::string_view& line, bool& whole) {
-        if (read_ && capacity_ > block_ && end_ - pos_ <= block_) allocate(block_);
-        for (;;) {
-            if (const size_t at = newline(); at != kNone) {
-                line = std::string_view(data_ + pos_, at - pos_);
-                pos_ = scan_ = at + 1;
-                whole = true;
-                return true;
-            }
-            scan_ = end_;
-            if (eof_) {
-                if (pos_ == end_) return false;
-                line = std::string_view(data_ + pos_, end_ - pos_);
-                pos_ = end_;
-                whole = true;
-                return true;
-            }
-            compact();
-            if (end_ == capacity_) {
-                line = std::string_view(data_ + pos_, end_ - pos_);
-                whole = false;
-                return true;
-            }
-            if (!fill()) return false;
-        }
-    }
-
-    // The next piece of a line handed out in part; `whole` when it ends the
-    // line. False when the file cannot be read.
-    bool rest(std::string_view& piece, bool& whole) {
-        pos_ = scan_ = end_ = 0;
-        while (end_ == 0 && !eof_)
-            if (!fill()) return false;
-        const size_t at = newline();
-        piece = std::string_view(data_, at == kNone ? end_ : at);
-        whole = at != kNone || eof_;
-        pos_ = scan_ = at == kNone ? end_ : at + 1;
-        return true;
-    }
-
-    // The whole of a line handed out in part, held in a buffer grown for it.
-    bool wholeLine(std::string_view& line) {
-        for (;;) {
-            if (const size_t at = newline(); at != kNone) {
-                line = std::string_view(data_ + pos_, at - pos_);
-                pos_ = scan_ = at + 1;
-                return true;
-            }
-            scan_ = end_;
-            if (eof_) {
-                line = std::string_view(data_ + pos_, end_ - pos_);
-                pos_ = end_;
-                return true;
-            }
-            compact();
-            if (end_ == capacity_) allocate(capacity_ * 2);
-            if (!fill()) return false;
-        }
-    }
-
-    bool failed() const { return !why_.empty(); }
-    const std::string& why() const { return why_; }
-
-private:
-    static constexpr size_t kNone = SIZE_MAX;
-
-    // Where the next '\n' at or after scan_ stands, or kNone.
-    size_t newline() const {
-        if (scan_ >= end_) return kNone;
-        const void* nl = std::memchr(data_ + scan_, '\n', end_ - scan_);
-        return nl ? static_cast<size_t>(static_cast<const char*>(nl) - data_) : kNone;
-    }
-
-    // The unread bytes moved to the buffer's start.
-    void compact() {
-        if (pos_ == 0) return;
-        std::memmove(buffer_.get(), data_ + pos_, end_ - pos_);
-        end_ -= pos_;
-        scan_ -= pos_;
-        pos_ = 0;
-    }
-
-    // A buffer of `size` bytes, holding the unread ones; new memory is not
-    // cleared, so what a long line never reaches is never made resident.
-    void allocate(size_t size) {
-        std::unique_ptr<char[]> grown(new char[size]);
-        if (buffer_) std::memcpy(grown.get(), data_ + pos_, end_ - pos_);
-        end_ -= pos_;
-        scan_ -= pos_;
-        pos_ = 0;
-        buffer_ = std::move(grown);
-        data_ = buffer_.get();
-        capacity_ = size;
-    }
-
-    bool fill() {
-        size_t got = 0;
-        std::string why;
-        if (!(*read_)(buffer_.get() + end_, capacity_ - end_, got, why)) {
-            why_ = why.empty() ? "a read failed" : why;
-            return false;
-        }
-        if (got == 0) eof_ = true;
-        end_ += got;
-        return true;
-    }
-
-    const WineHive::ReadBytes* read_ = nullptr;
-    size_t block_ = 0;
-    std::unique_ptr<char[]> buffer_;
-    size_t capacity_ = 0;
-    const char* data_ = nullptr;
-    size_t pos_ = 0;   // where the next line (or the line in part) begins
-    size_t scan_ = 0;  // how far a '\n' was looked for
-    size_t end_ = 0;
-    bool eof_ = false;
-    std::string why_;
-};
 
 // Where unescaped text goes: UTF-16 units for names, or straight into the
 // data arena as UTF-16LE bytes, so a long string is never held twice.
@@ -245,31 +69,6 @@ struct BytesOut {
         }
     }
 };
-
-uint32_t mixHash(uint32_t h) {
-    h ^= h >> 16;
-    h *= 0x85EBCA6Bu;
-    h ^= h >> 13;
-    h *= 0xC2B2AE35u;
-    return h ^ (h >> 16);
-}
-
-// The index's hash of a subkey: its parent and its folded name, so that
-// names that compare equal hash alike.
-uint32_t subkeyHash(uint32_t parent, std::string_view name) {
-    uint32_t h = 2166136261u ^ parent;
-    const auto add = [&h](unsigned char c) {
-        h ^= c;
-        h *= 16777619u;
-    };
-    const bool ascii = std::none_of(name.begin(), name.end(), [](char c) { return static_cast<unsigned char>(c) >= 0x80; });
-    if (ascii) {
-        for (char c : name) add(static_cast<unsigned char>(c >= 'a' && c <= 'z' ? c - 0x20 : c));
-    } else {
-        for (char c : foldRegistryName(name)) add(static_cast<unsigned char>(c));
-    }
-    return mixHash(h);
-}
 
 }  // namespace
 
@@ -882,87 +681,6 @@ private:
     std::vector<std::pair<size_t, uint32_t>> lastKeys_;
     std::string problem_;
 };
-
-void WineHive::clear() {
-    // Swapped out rather than emptied: a failed or repeated read gives its
-    // memory back.
-    keys_.clear();
-    keys_.add();  // the root
-    std::vector<Value>().swap(values_);
-    std::string().swap(keyNames_);
-    std::string().swap(names_);
-    std::string().swap(data_);
-    std::vector<uint32_t>().swap(index_);
-    relativeTo_.clear();
-    arch_.clear();
-}
-
-uint32_t WineHive::addChild(uint32_t parent, std::string_view name) {
-    if (keyNames_.size() + name.size() > UINT32_MAX || name.size() > INT32_MAX || keys_.size() >= kNoKey - 1)
-        return kNoKey;
-    if ((keys_.size() + 1) * 2 > index_.size()) growIndex();
-    const auto k = static_cast<uint32_t>(keys_.size());
-    Key& added = keys_.add();
-    added.nameOffset = static_cast<uint32_t>(keyNames_.size());
-    added.nameSize = static_cast<uint32_t>(name.size()) & INT32_MAX;
-    added.parent = parent;
-    keyNames_ += name;
-    Key& p = keys_[parent];
-    if (p.lastChild == kNoKey)
-        p.firstChild = k;
-    else
-        keys_[p.lastChild].nextSibling = k;
-    p.lastChild = k;
-    const size_t mask = index_.size() - 1;
-    size_t slot = subkeyHash(parent, name) & mask;
-    while (index_[slot] != kNoKey) slot = (slot + 1) & mask;
-    index_[slot] = k;
-    return k;
-}
-
-// The hashes are made again from the names rather than kept in every key:
-// the index grows a few dozen times in a hive's life, and is asked of every
-// key many times over. The keys are taken in their own order, which reads
-// the keys and their names from start to end rather than at random.
-void WineHive::growIndex() {
-    std::vector<uint32_t> grown(std::max<size_t>(index_.size() * 2, 64), kNoKey);
-    const size_t mask = grown.size() - 1;
-    for (uint32_t k = 1; k < keys_.size(); ++k) {
-        size_t slot = subkeyHash(keys_[k].parent, keyName(k)) & mask;
-        while (grown[slot] != kNoKey) slot = (slot + 1) & mask;
-        grown[slot] = k;
-    }
-    index_.swap(grown);
-}
-
-uint32_t WineHive::child(uint32_t parent, std::string_view name) const {
-    if (index_.empty()) return kNoKey;
-    const size_t mask = index_.size() - 1;
-    for (size_t slot = subkeyHash(parent, name) & mask;; slot = (slot + 1) & mask) {
-        const uint32_t k = index_[slot];
-        if (k == kNoKey) return kNoKey;
-        if (keys_[k].parent == parent && registryNamesEqual(keyName(k), name)) return k;
-    }
-}
-
-size_t WineHive::entriesBelow(uint32_t k) const {
-    size_t entries = 0;
-    std::vector<uint32_t> stack{k};
-    while (!stack.empty()) {
-        const uint32_t at = stack.back();
-        stack.pop_back();
-        entries += std::max<uint32_t>(keys_[at].valueCount, 1);
-        for (uint32_t c : children(at)) stack.push_back(c);
-    }
-    return entries;
-}
-
-const WineHive::Value* WineHive::findValue(uint32_t k, std::string_view name) const {
-    const Value* v = values(k);
-    for (uint32_t i = 0; i < keys_[k].valueCount; ++i)
-        if (registryNamesEqual(valueName(v[i]), name)) return v + i;
-    return nullptr;
-}
 
 bool WineHive::parse(std::string_view text, const std::string& fileName, std::string& error) {
     clear();
