@@ -18,6 +18,7 @@
 #include "core/utf.h"
 #include "tests/support/fakes/saved_registry_value_win.h"
 #include "tests/support/fakes/window_driver_win.h"
+#include "tests/app/shown_application_win.h"
 
 namespace qv {
 namespace {
@@ -48,22 +49,15 @@ bool barShown(HWND window, DWORD bar) {
     return (GetWindowLongW(window, GWL_STYLE) & bar) != 0;
 }
 
-class SmallWindowTest : public ::testing::Test {
+class SmallWindowTest : public testing::ShownApplicationTest {
 protected:
     void SetUp() override {
-        if (!testing::displayReady()) GTEST_SKIP() << "no display";
-        firstRun_.set(L"No");
-        app_ = std::make_unique<Application>(GetModuleHandleW(nullptr), "127.0.0.1:9");
-        app_->window().onClose = [] {};
-        app_->remembers = false;
-        app_->Form_Load(SW_SHOW);
-        main_ = app_->window().hwnd();
-        ASSERT_NE(main_, nullptr);
+        ShownApplicationTest::SetUp();
+        if (IsSkipped() || HasFatalFailure()) return;
         GetWindowRect(main_, &first_);
         least_ = app_->window().minimumFrame();
         ASSERT_GT(least_.cx, 0);
     }
-    void TearDown() override { app_.reset(); }
 
     HWND control(int id) { return GetDlgItem(main_, id); }
 
@@ -149,9 +143,6 @@ protected:
         EXPECT_EQ(ChildWindowFromPointEx(main_, middle, CWP_SKIPINVISIBLE), control(IDC_Status)) << where;
     }
 
-    testing::SavedRegistryValue firstRun_{HKEY_CURRENT_USER, L"SOFTWARE\\Marrowby", L"QuorvelFirstTime"};
-    std::unique_ptr<Application> app_;
-    HWND main_ = nullptr;
     RECT first_{};
     SIZE least_{};
 };

@@ -18,25 +18,15 @@
 #include "core/utf.h"
 #include "tests/support/fakes/saved_registry_value_win.h"
 #include "tests/support/fakes/window_driver_win.h"
+#include "tests/app/shown_application_win.h"
 
 namespace qv {
 namespace {
 
 using testing::shownRows;
 
-class ResultSurfaceTest : public ::testing::Test {
+class ResultSurfaceTest : public testing::ShownApplicationTest {
 protected:
-    void SetUp() override {
-        if (!testing::displayReady()) GTEST_SKIP() << "no display";
-        firstRun_.set(L"No");
-        app_ = std::make_unique<Application>(GetModuleHandleW(nullptr), "127.0.0.1:9");
-        app_->window().onClose = [] {};
-        app_->remembers = false;
-        app_->Form_Load(SW_SHOW);
-        main_ = app_->window().hwnd();
-        ASSERT_NE(main_, nullptr);
-    }
-    void TearDown() override { app_.reset(); }
 
     HWND control(int id) { return GetDlgItem(main_, id); }
     MainWindow& window() { return app_->window(); }
@@ -82,9 +72,6 @@ protected:
         return out;
     }
 
-    testing::SavedRegistryValue firstRun_{HKEY_CURRENT_USER, L"SOFTWARE\\Marrowby", L"QuorvelFirstTime"};
-    std::unique_ptr<Application> app_;
-    HWND main_ = nullptr;
 };
 
 TEST_F(ResultSurfaceTest, HeaderClicksSortFindNarrowsAndCtrlCCopiesWhatIsShown) {
